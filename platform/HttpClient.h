@@ -1,0 +1,119 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Error.h"
+
+namespace platform {
+
+// A flag that another thread raises to stop a request in flight. The request
+// then fails with URLError::Cancelled.
+class CancellationToken {
+public:
+    void cancel() noexcept { cancelled_.store(true); }
+    bool isCancelled() const noexcept { return cancelled_.load(); }
+
+private:
+    std::atomic<bool> cancelled_{false};
+};
+
+using HttpHeaders = std::vector<std::pair<std::string, std::string>>;
+
+struct HttpRequest {
+    std::string method = "GET";
+    std::string url;
+    HttpHeaders headers;  // sent in this order
+    std::string body;
+    // Idle limit: the request fails with URLError::TimedOut when no byte moves
+    // for this long (the platform's request time-out works the same way).
+    std::chrono::milliseconds timeout{60'000};
+    std::shared_ptr<CancellationToken> cancellation;
+};
+
+struct HttpResponse {
+    // Absent when the answer was not an HTTP answer at all; only a fake
+    // transport produces that.
+    std::optional<int> status;
+    HttpHeaders headers;  // names as received
+    std::string body;
+
+    // First header of that name, compared without regard to case.
+    std::optional<std::string> header(std::string_view name) const;
+};
+
+// Transport failures, with the URL-loading codes and texts the callers show.
+class URLError : public Error {
+public:
+    enum Code : long {
+        Cancelled = -999,
+        BadURL = -1000,
+        TimedOut = -1001,
+        UnsupportedURL = -1002,
+        CannotFindHost = -1003,
+        CannotConnectToHost = -1004,
+        NetworkConnectionLost = -1005,
+        NotConnectedToInternet = -1009,
+        BadServerResponse = -1011,
+        SecureConnectionFailed = -1200,
+        Unknown = -1,
+    };
+    static constexpr const char* kDomain = "NSURLErrorDomain";
+
+    explicit URLError(Code code);
+    URLError(Code code, std::string description);
+    Code urlCode() const { return static_cast<Code>(code()); }
+
+    static const char* defaultDescription(Code code);
+};
+
+// A response whose body arrives in pieces. `open` returns once the status line
+// and headers are in; `read` then blocks for the next piece.
+class HttpStream {
+public:
+    virtual ~HttpStream() = default;
+    virtual const HttpResponse& head() const = 0;  // status and headers; body empty
+    // Next bytes of the body, or nothing at its end. Throws URLError when the
+    // transfer fails, stalls past the time-out or is cancelled.
+    virtual std::optional<std::string> read() = 0;
+    // Stops the transfer; a blocked or later read throws URLError::Cancelled.
+    virtual void cancel() = 0;
+};
+
+// The HTTP transport. Every call blocks its thread; run it on a worker.
+// Implementations are safe to use from several threads at once. Redirects are
+// never followed (they would carry an API key to another host).
+class HttpClient {
+public:
+    virtual ~HttpClient() = default;
+    // Throws URLError on a transport failure; any HTTP status is a response.
+    virtual HttpResponse send(const HttpRequest& request) = 0;
+    virtual std::unique_ptr<HttpStream> open(const HttpRequest& request) = 0;
+
+    // The process-wide libcurl transport.
+    static std::shared_ptr<HttpClient> shared();
+};
+
+// Splits a streamed body into lines: terminators (\n, \r\n, \r) removed,
+// invalid UTF-8 replaced with U+FFFD, empty lines skipped.
+class HttpLineReader {
+public:
+    explicit HttpLineReader(HttpStream& stream) : stream_(stream) {}
+    // The next non-empty line, or nothing at the end of the body. A final line
+    // without terminator is delivered too. Throws what the stream throws.
+    std::optional<std::string> nextLine();
+
+private:
+    HttpStream& stream_;
+    std::string buffer_;
+    std::size_t scanned_ = 0;
+    bool ended_ = false;
+    bool pendingCR_ = false;
+};
+
+}  // namespace platform

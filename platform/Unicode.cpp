@@ -1,0 +1,121 @@
+#include "platform/Unicode.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include <utf8proc.h>
+
+namespace platform::unicode {
+namespace {
+
+// Decodes one code point at `pos`; returns its length, or -1 when invalid.
+utf8proc_ssize_t decodeAt(std::string_view text, std::size_t pos, utf8proc_int32_t& cp) {
+    return utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + pos),
+                            static_cast<utf8proc_ssize_t>(text.size() - pos), &cp);
+}
+
+bool isWhiteSpace(utf8proc_int32_t cp) {
+    switch (cp) {
+        case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x20: case 0x85: case 0xA0:
+        case 0x1680: case 0x2028: case 0x2029: case 0x202F: case 0x205F: case 0x3000:
+            return true;
+        default:
+            return cp >= 0x2000 && cp <= 0x200A;
+    }
+}
+
+}  // namespace
+
+bool isValidUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        utf8proc_int32_t cp;
+        const auto n = decodeAt(text, pos, cp);
+        if (n <= 0) return false;
+        pos += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string sanitizeUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        utf8proc_int32_t cp;
+        const auto n = decodeAt(text, pos, cp);
+        if (n <= 0) {
+            out += "\xEF\xBF\xBD";
+            ++pos;
+            continue;
+        }
+        out.append(text.data() + pos, static_cast<std::size_t>(n));
+        pos += static_cast<std::size_t>(n);
+    }
+    return out;
+}
+
+std::string trimWhitespaceAndNewlines(std::string_view text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        utf8proc_int32_t cp;
+        const auto n = decodeAt(text, start, cp);
+        if (n <= 0 || !isWhiteSpace(cp)) break;
+        start += static_cast<std::size_t>(n);
+    }
+    std::size_t end = start;
+    std::size_t pos = start;
+    while (pos < text.size()) {
+        utf8proc_int32_t cp;
+        const auto n = decodeAt(text, pos, cp);
+        if (n <= 0) {
+            ++pos;
+            end = pos;
+            continue;
+        }
+        pos += static_cast<std::size_t>(n);
+        if (!isWhiteSpace(cp)) end = pos;
+    }
+    return std::string(text.substr(start, end - start));
+}
+
+std::size_t characterCount(std::string_view text) {
+    std::size_t count = 0;
+    utf8proc_int32_t previous = -1;
+    utf8proc_int32_t state = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        utf8proc_int32_t cp;
+        auto n = decodeAt(text, pos, cp);
+        if (n <= 0) {
+            // An invalid byte stands for one replacement character.
+            cp = 0xFFFD;
+            n = 1;
+        }
+        if (previous < 0 || utf8proc_grapheme_break_stateful(previous, cp, &state)) ++count;
+        previous = cp;
+        pos += static_cast<std::size_t>(n);
+    }
+    return count;
+}
+
+namespace {
+std::string foldCase(std::string_view text) {
+    const std::string clean = sanitizeUtf8(text);
+    utf8proc_uint8_t* folded = nullptr;
+    const auto options = static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT |
+                                                        UTF8PROC_CASEFOLD | UTF8PROC_IGNORE);
+    const auto n = utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(clean.data()),
+                                static_cast<utf8proc_ssize_t>(clean.size()), &folded, options);
+    if (n < 0) return clean;
+    std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owner(folded, &std::free);
+    return std::string(reinterpret_cast<const char*>(folded), static_cast<std::size_t>(n));
+}
+}  // namespace
+
+bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
+    if (needle.empty()) return true;
+    return foldCase(haystack).find(foldCase(needle)) != std::string::npos;
+}
+
+}  // namespace platform::unicode

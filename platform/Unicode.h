@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace platform::unicode {
+
+bool isValidUtf8(std::string_view text);
+
+// Replaces every invalid UTF-8 sequence with U+FFFD, so text from other
+// applications can always be put into JSON.
+std::string sanitizeUtf8(std::string_view text);
+
+// Removes white space and line ends (Unicode White_Space) from both ends.
+std::string trimWhitespaceAndNewlines(std::string_view text);
+
+// User-perceived characters (extended grapheme clusters): three emoji count 3.
+std::size_t characterCount(std::string_view text);
+
+// Case-insensitive, normalisation-insensitive containment (NFKC casefold).
+bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
+
+}  // namespace platform::unicode

@@ -1,0 +1,77 @@
+#include "platform/UserDefaults.h"
+
+#include <mutex>
+
+#include "platform/linux/JsonFileUserDefaults.h"
+
+namespace platform {
+
+std::optional<std::string> UserDefaults::string(std::string_view key) const {
+    auto v = object(key);
+    if (!v) return std::nullopt;
+    if (auto* s = std::get_if<std::string>(&*v)) return std::move(*s);
+    return std::nullopt;
+}
+
+std::optional<Data> UserDefaults::data(std::string_view key) const {
+    auto v = object(key);
+    if (!v) return std::nullopt;
+    if (auto* d = std::get_if<Data>(&*v)) return std::move(*d);
+    return std::nullopt;
+}
+
+double UserDefaults::double_(std::string_view key) const {
+    auto v = object(key);
+    if (!v) return 0.0;
+    if (auto* d = std::get_if<double>(&*v)) return *d;
+    if (auto* i = std::get_if<std::int64_t>(&*v)) return static_cast<double>(*i);
+    if (auto* b = std::get_if<bool>(&*v)) return *b ? 1.0 : 0.0;
+    return 0.0;
+}
+
+std::int64_t UserDefaults::integer(std::string_view key) const {
+    auto v = object(key);
+    if (!v) return 0;
+    if (auto* i = std::get_if<std::int64_t>(&*v)) return *i;
+    if (auto* d = std::get_if<double>(&*v)) {
+        // Out-of-range or non-finite doubles read as 0 rather than overflow.
+        if (!(*d > -9.2e18 && *d < 9.2e18)) return 0;
+        return static_cast<std::int64_t>(*d);
+    }
+    if (auto* b = std::get_if<bool>(&*v)) return *b ? 1 : 0;
+    return 0;
+}
+
+bool UserDefaults::bool_(std::string_view key) const {
+    auto v = object(key);
+    if (!v) return false;
+    if (auto* b = std::get_if<bool>(&*v)) return *b;
+    if (auto* i = std::get_if<std::int64_t>(&*v)) return *i != 0;
+    if (auto* d = std::get_if<double>(&*v)) return *d != 0.0;
+    return false;
+}
+
+namespace {
+std::mutex& standardMutex() {
+    static std::mutex m;
+    return m;
+}
+std::shared_ptr<UserDefaults>& standardSlot() {
+    static std::shared_ptr<UserDefaults> slot;
+    return slot;
+}
+}  // namespace
+
+std::shared_ptr<UserDefaults> UserDefaults::standard() {
+    std::lock_guard lock(standardMutex());
+    auto& slot = standardSlot();
+    if (!slot) slot = std::make_shared<JsonFileUserDefaults>(JsonFileUserDefaults::defaultPath());
+    return slot;
+}
+
+void UserDefaults::setStandard(std::shared_ptr<UserDefaults> defaults) {
+    std::lock_guard lock(standardMutex());
+    standardSlot() = std::move(defaults);
+}
+
+}  // namespace platform

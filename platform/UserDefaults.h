@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace platform {
+
+// Raw bytes stored as a "data" value (distinct from a string value).
+struct Data {
+    std::string bytes;
+    friend bool operator==(const Data&, const Data&) = default;
+};
+
+// One stored value. "Nothing stored", a stored false and a stored string are
+// all different things.
+using DefaultsValue = std::variant<std::string, double, std::int64_t, bool, Data>;
+
+// The user's key-value settings store. Getters follow the platform's rules:
+// a missing double reads 0.0, a missing integer 0, a missing Boolean false;
+// numbers and Booleans convert into one another, nothing else does.
+// Implementations are safe to call from any thread.
+class UserDefaults {
+public:
+    virtual ~UserDefaults() = default;
+
+    virtual std::optional<DefaultsValue> object(std::string_view key) const = 0;
+    virtual void set(std::string_view key, DefaultsValue value) = 0;
+    virtual void remove(std::string_view key) = 0;
+    virtual std::vector<std::string> keys(std::string_view prefix = {}) const = 0;
+
+    bool contains(std::string_view key) const { return object(key).has_value(); }
+
+    std::optional<std::string> string(std::string_view key) const;  // string values only
+    std::optional<Data> data(std::string_view key) const;            // data values only
+    double double_(std::string_view key) const;
+    std::int64_t integer(std::string_view key) const;
+    bool bool_(std::string_view key) const;
+
+    void setString(std::string_view key, std::string value) { set(key, std::move(value)); }
+    void setData(std::string_view key, std::string bytes) { set(key, Data{std::move(bytes)}); }
+    void setDouble(std::string_view key, double value) { set(key, value); }
+    void setInteger(std::string_view key, std::int64_t value) { set(key, value); }
+    void setBool(std::string_view key, bool value) { set(key, value); }
+
+    // The process-wide store ("standard user defaults"). Until the program
+    // installs one, it is the JSON file under $XDG_CONFIG_HOME/quillary/.
+    static std::shared_ptr<UserDefaults> standard();
+    static void setStandard(std::shared_ptr<UserDefaults> defaults);
+};
+
+}  // namespace platform

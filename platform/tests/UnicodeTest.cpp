@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include "platform/Unicode.h"
+
+using namespace platform::unicode;
+
+TEST(Unicode, CountsUserPerceivedCharacters) {
+    EXPECT_EQ(characterCount(""), 0u);
+    EXPECT_EQ(characterCount("abc"), 3u);
+    EXPECT_EQ(characterCount("\xF0\x9F\x98\x80\xF0\x9F\x8E\x89\xF0\x9F\x91\x8D"), 3u);  // three emoji
+    EXPECT_EQ(characterCount("e\xCC\x81"), 1u);  // e + combining acute
+    // family emoji joined with ZWJ is one character
+    EXPECT_EQ(characterCount("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7"), 1u);
+    EXPECT_EQ(characterCount("\r\n"), 1u);
+    EXPECT_EQ(characterCount("a\xFF" "b"), 3u);  // an invalid byte counts as one
+}
+
+TEST(Unicode, TrimsWhiteSpaceAndLineEndsOnlyAtTheEnds) {
+    EXPECT_EQ(trimWhitespaceAndNewlines("  \n\thello\nworld \r\n"), "hello\nworld");
+    EXPECT_EQ(trimWhitespaceAndNewlines("\xC2\xA0x\xE3\x80\x80"), "x");  // NBSP and ideographic space
+    EXPECT_EQ(trimWhitespaceAndNewlines(" \n "), "");
+    EXPECT_EQ(trimWhitespaceAndNewlines("a\xFF "), "a\xFF");  // invalid bytes are kept, not a crash
+}
+
+TEST(Unicode, SanitizesInvalidUtf8) {
+    EXPECT_TRUE(isValidUtf8("h\xC3\xA9llo"));
+    EXPECT_FALSE(isValidUtf8("\xC3"));
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));  // surrogate
+    EXPECT_EQ(sanitizeUtf8("a\xFF" "b\xC3"), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(sanitizeUtf8("ok"), "ok");
+}
+
+TEST(Unicode, SearchIgnoresCaseAndNormalisation) {
+    EXPECT_TRUE(containsIgnoringCase("Hello World", "WORLD"));
+    EXPECT_TRUE(containsIgnoringCase("Stra\xC3\x9F" "e", "STRASSE"));
+    EXPECT_TRUE(containsIgnoringCase("Caf\xC3\xA9", "cafe\xCC\x81"));  // composed vs decomposed
+    EXPECT_FALSE(containsIgnoringCase("abc", "abd"));
+    EXPECT_TRUE(containsIgnoringCase("abc", ""));
+}
