@@ -1,0 +1,26 @@
+#include "core/JsonError.h"
+
+#include <nlohmann/json.hpp>
+
+#include "platform/Unicode.h"
+
+namespace core {
+
+JsonError::JsonError(std::string detail)
+    : Error(kDomain, kCode, "The data couldn't be read because it isn't in the correct format."),
+      detail_(std::move(detail)) {}
+
+nlohmann::json parseReplyJson(std::string_view body) {
+    try {
+        if (platform::unicode::isValidUtf8(body)) return nlohmann::json::parse(body);
+        return nlohmann::json::parse(platform::unicode::sanitizeUtf8(body));
+    } catch (const nlohmann::json::parse_error& e) {
+        throw JsonError(e.what());
+    }
+}
+
+std::string dumpRequestJson(const nlohmann::json& body) {
+    return body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace core
