@@ -1,0 +1,78 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "core/ChatMessage.h"
+#include "core/OllamaService.h"
+#include "core/RequestSettings.h"
+#include "platform/HttpClient.h"
+
+namespace core {
+
+// Where the providers are reached and how long a request may stay idle. The
+// program uses the defaults; tests point them at their own servers.
+struct AIServiceEndpoints {
+    std::string openai = "https://api.openai.com/v1/chat/completions";
+    std::string claude = "https://api.anthropic.com/v1/messages";
+    std::chrono::milliseconds timeout{60'000};
+    OllamaEndpoints ollama;
+};
+
+// Turns one submission into one answer. The panel makes a new one for every
+// submission from a copy of the settings taken on its own thread, and calls it
+// on a worker: nothing here changes after construction.
+class AIService {
+public:
+    using Endpoints = AIServiceEndpoints;
+
+    explicit AIService(RequestSettings settings,
+                       std::shared_ptr<platform::HttpClient> http = platform::HttpClient::shared(),
+                       Endpoints endpoints = {});
+    virtual ~AIService() = default;
+
+    // OpenAI chat completions with the model's API name; the trimmed answer.
+    // Throws ProviderError (domain "OpenAI", or "AI" when the reply is not
+    // HTTP), JsonError for a 200 whose body is not JSON, and the transport's
+    // URLError unchanged.
+    virtual std::string sendOpenAIRequest(const std::string& model, std::string_view prompt,
+                                          const std::optional<std::string>& selectedText,
+                                          const std::vector<ChatMessage>& history = {}) const;
+    // Anthropic messages; as above with the domain "Claude".
+    virtual std::string sendClaudeRequest(const std::string& model, std::string_view prompt,
+                                          const std::optional<std::string>& selectedText,
+                                          const std::vector<ChatMessage>& history = {}) const;
+
+    const RequestSettings& settings() const { return settings_; }
+    const OllamaService& ollamaService() const { return *ollamaService_; }
+
+    // The request bodies as they go on the wire, and the readers of the
+    // replies; public for the tests and the benchmarks.
+    static nlohmann::json openAIRequestBody(const std::string& model, std::string_view prompt,
+                                            const std::optional<std::string>& selectedText,
+                                            const std::vector<ChatMessage>& history,
+                                            const RequestSettings& settings);
+    static nlohmann::json claudeRequestBody(const std::string& model, std::string_view prompt,
+                                            const std::optional<std::string>& selectedText,
+                                            const std::vector<ChatMessage>& history,
+                                            const RequestSettings& settings);
+    static std::string parseOpenAIReply(const platform::HttpResponse& response);
+    static std::string parseClaudeReply(const platform::HttpResponse& response);
+
+private:
+    platform::HttpResponse post(const std::string& url, platform::HttpHeaders headers,
+                                const nlohmann::json& body) const;
+
+    RequestSettings settings_;
+    std::shared_ptr<platform::HttpClient> http_;
+    Endpoints endpoints_;
+    std::unique_ptr<OllamaService> ollamaService_;
+};
+
+}  // namespace core
