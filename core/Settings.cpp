@@ -1,0 +1,126 @@
+#include "core/Settings.h"
+
+#include <cmath>
+
+#include "core/ModelCatalog.h"
+#include "core/UndecodableValue.h"
+
+namespace core {
+
+Settings::Settings(std::shared_ptr<platform::UserDefaults> defaults, Analytics& analytics)
+    : defaults_(std::move(defaults)), analytics_(analytics) {
+    loadScalars();
+    loadModelGroups();
+    storeModelGroups();
+}
+
+void Settings::loadScalars() {
+    openaiKey_ = defaults_->string(kOpenaiKeyKey).value_or("");
+    claudeKey_ = defaults_->string(kClaudeKeyKey).value_or("");
+    geminiKey_ = defaults_->string(kGeminiKeyKey).value_or("");
+
+    // The default applies only when no number is stored: a temperature of
+    // exactly 0.0 is a deliberate choice (deterministic answers) and must
+    // survive a restart.
+    const auto storedTemperature = defaults_->object(kTemperatureKey);
+    const bool isNumber = storedTemperature && (std::holds_alternative<double>(*storedTemperature) ||
+                                                std::holds_alternative<std::int64_t>(*storedTemperature));
+    const double temperature = defaults_->double_(kTemperatureKey);
+    temperature_ = isNumber && std::isfinite(temperature) ? temperature : kDefaultTemperature;
+
+    // 0 tokens is never usable, so a stored 0 (or nothing) means the default.
+    const std::int64_t maxTokens = defaults_->integer(kMaxTokensKey);
+    maxTokens_ = maxTokens == 0 ? kDefaultMaxTokens : maxTokens;
+
+    customSystemMessage_ = defaults_->string(kCustomSystemMessageKey).value_or("");
+}
+
+void Settings::loadModelGroups() {
+    const auto stored = defaults_->object(kModelGroupsKey);
+    if (!stored) {
+        modelGroups_ = catalog::defaultModelGroups();
+        return;
+    }
+    std::string error = "not a data value";
+    std::optional<std::vector<ModelGroup>> decoded;
+    if (const auto* data = std::get_if<platform::Data>(&*stored)) decoded = catalog::decode(data->bytes, &error);
+    if (!decoded) {
+        // The start-up write-back below would destroy it.
+        keepUndecodableValue(*defaults_, kModelGroupsKey, *stored, error);
+        modelGroups_ = catalog::defaultModelGroups();
+        return;
+    }
+    modelGroups_ = catalog::mergingDefaultGroups(std::move(*decoded));
+}
+
+void Settings::storeModelGroups() { defaults_->setData(kModelGroupsKey, catalog::encode(modelGroups_)); }
+
+void Settings::setString(std::string& field, std::string value, Property property, std::string_view key,
+                         std::string_view reportedValue) {
+    field = std::move(value);
+    observers_.notify(property);
+    defaults_->setString(key, field);
+    analytics_.trackSettingChanged(key, std::string(reportedValue));
+}
+
+void Settings::setOpenaiKey(std::string value) {
+    setString(openaiKey_, std::move(value), Property::OpenaiKey, kOpenaiKeyKey, "key_changed");
+}
+
+void Settings::setClaudeKey(std::string value) {
+    setString(claudeKey_, std::move(value), Property::ClaudeKey, kClaudeKeyKey, "key_changed");
+}
+
+void Settings::setGeminiKey(std::string value) {
+    setString(geminiKey_, std::move(value), Property::GeminiKey, kGeminiKeyKey, "key_changed");
+}
+
+void Settings::setCustomSystemMessage(std::string value) {
+    setString(customSystemMessage_, std::move(value), Property::CustomSystemMessage, kCustomSystemMessageKey,
+              "message_updated");
+}
+
+void Settings::setTemperature(double value) {
+    temperature_ = value;
+    observers_.notify(Property::Temperature);
+    defaults_->setDouble(kTemperatureKey, temperature_);
+    analytics_.trackSettingChanged(kTemperatureKey, temperature_);
+}
+
+void Settings::setMaxTokens(std::int64_t value) {
+    maxTokens_ = value;
+    observers_.notify(Property::MaxTokens);
+    defaults_->setInteger(kMaxTokensKey, maxTokens_);
+    analytics_.trackSettingChanged(kMaxTokensKey, maxTokens_);
+}
+
+void Settings::setModelGroups(std::vector<ModelGroup> value) {
+    modelGroups_ = std::move(value);
+    observers_.notify(Property::ModelGroups);
+    storeModelGroups();
+    analytics_.trackSettingChanged(kModelGroupsKey, std::string("configuration_updated"));
+}
+
+std::vector<ModelInfo> Settings::availableModels() const {
+    std::vector<ModelInfo> models;
+    for (const auto& group : modelGroups_)
+        for (const auto& model : group.models)
+            if (model.isVisible) models.push_back(model);
+    return models;
+}
+
+std::optional<ModelInfo> Settings::findModel(std::string_view displayName) const {
+    for (const auto& group : modelGroups_)
+        for (const auto& model : group.models)
+            if (model.displayName == displayName) return model;
+    return std::nullopt;
+}
+
+RequestSettings Settings::requestSettings() const {
+    return RequestSettings{openaiKey_, claudeKey_, geminiKey_, temperature_, maxTokens_, customSystemMessage_,
+                           modelGroups_};
+}
+
+const std::vector<ModelGroup>& Settings::defaultModelGroups() { return catalog::defaultModelGroups(); }
+
+}  // namespace core
