@@ -1,0 +1,321 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <future>
+#include <thread>
+
+#include "platform/linux/CurlHttpClient.h"
+#include "testsupport/LoopbackServer.h"
+
+using namespace std::chrono_literals;
+using platform::CurlHttpClient;
+using platform::HttpRequest;
+using platform::URLError;
+using testsupport::LoopbackServer;
+
+namespace {
+
+HttpRequest get(std::string url, std::chrono::milliseconds timeout = 10s) {
+    HttpRequest r;
+    r.url = std::move(url);
+    r.timeout = timeout;
+    return r;
+}
+
+// Runs `call` and returns the URLError code it threw (0 when it did not).
+template <typename F>
+long urlErrorOf(F&& call, std::string* text = nullptr) {
+    try {
+        call();
+    } catch (const URLError& e) {
+        if (text) *text = e.what();
+        return e.code();
+    }
+    return 0;
+}
+
+// A one-shot TCP server that keeps the raw request bytes (cpp-httplib
+// forgets the header order) and answers with fixed bytes, or with nothing.
+class RawServer {
+public:
+    explicit RawServer(std::string answer) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd_, 4) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            throw std::runtime_error("RawServer: cannot listen");
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this, answer = std::move(answer)] {
+            const int conn = ::accept(fd_, nullptr, nullptr);
+            if (conn < 0) return;
+            char buf[4096];
+            while (received_.find("\r\n\r\n") == std::string::npos) {
+                const ssize_t n = ::read(conn, buf, sizeof buf);
+                if (n <= 0) break;
+                received_.append(buf, static_cast<std::size_t>(n));
+            }
+            if (!answer.empty()) (void)!::write(conn, answer.data(), answer.size());
+            ::close(conn);
+        });
+    }
+    ~RawServer() {
+        ::shutdown(fd_, SHUT_RDWR);
+        thread_.join();
+        ::close(fd_);
+    }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/raw"; }
+    // The request head as received; valid once the client has its answer.
+    const std::string& received() const { return received_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+    std::string received_;
+};
+
+class CurlHttpClientTest : public ::testing::Test {
+protected:
+    LoopbackServer server;
+    CurlHttpClient client;
+};
+
+}  // namespace
+
+TEST_F(CurlHttpClientTest, SendsTheRequestAndReturnsAnyStatusWithHeadersAndBody) {
+    server.reply("POST", "/v1/things", {201, {{"Content-Type", "application/json"}, {"X-Request-Id", "abc"}}, "{\"ok\":true}"});
+    server.reply("GET", "/missing", {404, {}, "not here"});
+    server.reply("GET", "/broken", {500, {}, "{\"error\":\"boom\"}"});
+
+    HttpRequest post = get(server.url("/v1/things?key=k%20v"));
+    post.method = "POST";
+    post.headers = {{"Authorization", "Bearer sk-1"}, {"Content-Type", "application/json"}};
+    post.body = "{\"q\":1}";
+    const auto created = client.send(post);
+    EXPECT_EQ(created.status, 201);
+    EXPECT_EQ(created.header("x-request-id"), "abc");
+    EXPECT_EQ(created.header("Content-Type"), "application/json");
+    EXPECT_EQ(created.body, "{\"ok\":true}");
+
+    const auto missing = client.send(get(server.url("/missing")));
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(missing.body, "not here");
+    EXPECT_EQ(client.send(get(server.url("/broken"))).status, 500);
+
+    const auto seen = server.requests();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].method, "POST");
+    EXPECT_EQ(seen[0].path, "/v1/things");
+    EXPECT_EQ(seen[0].target, "/v1/things?key=k%20v");
+    EXPECT_EQ(seen[0].body, "{\"q\":1}");
+    EXPECT_EQ(seen[0].header("Authorization"), "Bearer sk-1");
+    EXPECT_EQ(seen[1].method, "GET");
+}
+
+TEST_F(CurlHttpClientTest, PutsOnlyTheCallersHeadersOnTheWireInTheirOrder) {
+    RawServer raw("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+    HttpRequest r = get(raw.url());
+    r.method = "POST";
+    r.headers = {{"Zeta", "1"}, {"Alpha", "2"}, {"X-Empty", ""}, {"Mid", "3"}};
+    r.body = std::string(2000, 'b');  // large enough that curl would ask for 100-continue
+    const auto response = client.send(r);
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.body, "ok");
+
+    const std::string& head = raw.received();
+    const auto zeta = head.find("\r\nZeta: 1\r\n");
+    const auto alpha = head.find("\r\nAlpha: 2\r\n");
+    const auto empty = head.find("\r\nX-Empty:");
+    const auto mid = head.find("\r\nMid: 3\r\n");
+    ASSERT_NE(zeta, std::string::npos) << head;
+    ASSERT_NE(alpha, std::string::npos) << head;
+    ASSERT_NE(empty, std::string::npos) << head;
+    ASSERT_NE(mid, std::string::npos) << head;
+    EXPECT_LT(zeta, alpha);
+    EXPECT_LT(alpha, empty);
+    EXPECT_LT(empty, mid);
+    EXPECT_EQ(head.find("Accept:"), std::string::npos) << head;
+    EXPECT_EQ(head.find("Expect:"), std::string::npos) << head;
+    EXPECT_EQ(head.find("Content-Type:"), std::string::npos) << head;
+    EXPECT_EQ(head.find("User-Agent:"), std::string::npos) << head;
+    EXPECT_NE(head.find("Content-Length: 2000\r\n"), std::string::npos) << head;
+}
+
+TEST_F(CurlHttpClientTest, ReturnsARedirectWithoutFollowingIt) {
+    server.reply("GET", "/old", {302, {{"Location", server.url("/new")}}, ""});
+    server.reply("GET", "/new", {200, {}, "followed"});
+    const auto response = client.send(get(server.url("/old")));
+    EXPECT_EQ(response.status, 302);
+    EXPECT_EQ(response.header("Location"), server.url("/new"));
+    ASSERT_EQ(server.requests().size(), 1u);
+}
+
+TEST_F(CurlHttpClientTest, MapsTransportFailuresToUrlErrors) {
+    std::string text;
+    EXPECT_EQ(urlErrorOf([&] { client.send(get(server.refusedUrl("/x"))); }, &text), URLError::CannotConnectToHost);
+    EXPECT_EQ(text, "Could not connect to the server.");
+
+    server.dropAfter("GET", "/drop", {200, {}, std::string(1000, 'x')}, 100);
+    EXPECT_EQ(urlErrorOf([&] { client.send(get(server.url("/drop"))); }, &text), URLError::NetworkConnectionLost);
+    EXPECT_EQ(text, "The network connection was lost.");
+
+    RawServer silent("");  // accepts, reads the request, closes without a byte
+    EXPECT_EQ(urlErrorOf([&] { client.send(get(silent.url())); }), URLError::NetworkConnectionLost);
+
+    EXPECT_EQ(urlErrorOf([&] { client.send(get("")); }), URLError::BadURL);
+    EXPECT_EQ(urlErrorOf([&] { client.send(get("not a url")); }), URLError::BadURL);
+    EXPECT_EQ(urlErrorOf([&] { client.send(get("ftp://127.0.0.1/file")); }), URLError::UnsupportedURL);
+    EXPECT_EQ(urlErrorOf([&] { client.send(get("file:///etc/passwd")); }), URLError::UnsupportedURL);
+}
+
+TEST_F(CurlHttpClientTest, RefusesHeadersThatWouldSmuggleAnotherHeader) {
+    server.reply("GET", "/", {200, {}, ""});
+    HttpRequest r = get(server.url("/"));
+    r.headers = {{"Authorization", "Bearer k\r\nX-Injected: yes"}};
+    EXPECT_THROW(client.send(r), URLError);
+    r.headers = {{"Bad Name", "v"}};
+    EXPECT_THROW(client.send(r), URLError);
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST_F(CurlHttpClientTest, AStalledServerTimesOutAfterTheIdleLimit) {
+    server.stall("GET", "/stall");
+    std::string text;
+    EXPECT_EQ(urlErrorOf([&] { client.send(get(server.url("/stall"), 200ms)); }, &text), URLError::TimedOut);
+    EXPECT_EQ(text, "The request timed out.");
+
+    // A body that stops midway times out in the read, after the first piece.
+    auto body = server.replyInChunks("GET", "/half");
+    body->release("first");
+    auto stream = client.open(get(server.url("/half"), 200ms));
+    EXPECT_EQ(stream->read(), "first");
+    EXPECT_EQ(urlErrorOf([&] { stream->read(); }), URLError::TimedOut);
+}
+
+TEST_F(CurlHttpClientTest, AnIdleLimitCountsSilenceNotTotalTime) {
+    // Pieces keep coming, each well within the limit, for longer than it.
+    auto body = server.replyInChunks("GET", "/slow");
+    auto stream = client.open(get(server.url("/slow"), 300ms));
+    std::thread feeder([&] {
+        for (int i = 0; i < 6; ++i) {
+            std::this_thread::sleep_for(100ms);
+            body->release("x");
+        }
+        body->finish();
+    });
+    std::string all;
+    while (auto piece = stream->read()) all += *piece;
+    feeder.join();
+    EXPECT_EQ(all, "xxxxxx");
+}
+
+TEST_F(CurlHttpClientTest, CancellationStopsARequestInFlight) {
+    server.stall("GET", "/stall");
+    auto request = get(server.url("/stall"));
+    request.cancellation = std::make_shared<platform::CancellationToken>();
+    auto pending = std::async(std::launch::async, [&] { return urlErrorOf([&] { client.send(request); }); });
+    ASSERT_TRUE(server.waitForRequests(1));
+    request.cancellation->cancel();
+    EXPECT_EQ(pending.get(), URLError::Cancelled);
+
+    // A stream's cancel wakes a read blocked on a silent server.
+    auto body = server.replyInChunks("GET", "/stream");
+    auto stream = client.open(get(server.url("/stream")));
+    auto reading = std::async(std::launch::async, [&] { return urlErrorOf([&] { stream->read(); }); });
+    std::this_thread::sleep_for(50ms);  // let the read block (it must throw either way)
+    stream->cancel();
+    EXPECT_EQ(reading.get(), URLError::Cancelled);
+    EXPECT_EQ(urlErrorOf([&] { stream->read(); }), URLError::Cancelled);  // and so does every later read
+}
+
+TEST_F(CurlHttpClientTest, StreamsEachPieceBeforeTheNextIsSent) {
+    auto body = server.replyInChunks("POST", "/stream", 200, {{"Content-Type", "text/event-stream"}});
+    HttpRequest r = get(server.url("/stream"));
+    r.method = "POST";
+    r.body = "{}";
+    auto stream = client.open(r);
+    EXPECT_EQ(stream->head().status, 200);
+    EXPECT_EQ(stream->head().header("content-type"), "text/event-stream");
+    EXPECT_TRUE(stream->head().body.empty());
+
+    body->release("one");
+    EXPECT_EQ(stream->read(), "one");  // would block forever if the client waited for more
+    body->release("two");
+    EXPECT_EQ(stream->read(), "two");
+    body->finish();
+    EXPECT_EQ(stream->read(), std::nullopt);
+    EXPECT_EQ(stream->read(), std::nullopt);
+}
+
+TEST_F(CurlHttpClientTest, ADroppedStreamDeliversWhatArrivedThenFails) {
+    auto body = server.replyInChunks("GET", "/stream");
+    auto stream = client.open(get(server.url("/stream")));
+    body->release("partial");
+    EXPECT_EQ(stream->read(), "partial");
+    body->drop();
+    EXPECT_EQ(urlErrorOf([&] { stream->read(); }), URLError::NetworkConnectionLost);
+}
+
+TEST_F(CurlHttpClientTest, LineReaderJoinsLinesSplitAcrossPiecesAndReplacesInvalidUtf8) {
+    auto body = server.replyInChunks("GET", "/lines");
+    auto stream = client.open(get(server.url("/lines")));
+    platform::HttpLineReader lines(*stream);
+    // Each piece is released only once the previous line came out, so the
+    // CR and LF of one terminator really arrive in different reads.
+    body->release("data: fir");
+    body->release("st\r");
+    EXPECT_EQ(lines.nextLine(), "data: first");
+    body->release("\n\r\ndata: \xff\xfe ok\n");
+    EXPECT_EQ(lines.nextLine(), "data: \xEF\xBF\xBD\xEF\xBF\xBD ok");
+    body->release("data: last");
+    body->finish();
+    EXPECT_EQ(lines.nextLine(), "data: last");
+    EXPECT_EQ(lines.nextLine(), std::nullopt);
+}
+
+TEST_F(CurlHttpClientTest, CarriesLargeBodiesBothWaysIntact) {
+    std::string big(5 * 1024 * 1024, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) % 251);
+    server.reply("GET", "/big", {200, {}, big});
+    server.reply("PUT", "/upload", {204, {}, ""});
+
+    EXPECT_TRUE(client.send(get(server.url("/big"))).body == big);
+
+    auto stream = client.open(get(server.url("/big")));
+    std::string streamed;
+    while (auto piece = stream->read()) streamed += *piece;
+    EXPECT_TRUE(streamed == big);
+
+    HttpRequest put = get(server.url("/upload"));
+    put.method = "PUT";
+    put.body = big;
+    EXPECT_EQ(client.send(put).status, 204);
+    const auto seen = server.requests();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[2].method, "PUT");
+    EXPECT_TRUE(seen[2].body == big);
+}
+
+TEST_F(CurlHttpClientTest, ServesConcurrentRequestsThroughTheSharedClient) {
+    server.reply("GET", "/n", {200, {}, "ok"});
+    std::vector<std::future<std::pair<std::shared_ptr<platform::HttpClient>, std::string>>> calls;
+    for (int i = 0; i < 8; ++i)
+        calls.push_back(std::async(std::launch::async, [&] {
+            auto shared = platform::HttpClient::shared();
+            return std::make_pair(shared, shared->send(get(server.url("/n"))).body);
+        }));
+    std::shared_ptr<platform::HttpClient> first;
+    for (auto& call : calls) {
+        auto [shared, body] = call.get();
+        EXPECT_EQ(body, "ok");
+        if (!first) first = shared;
+        EXPECT_EQ(shared, first);
+    }
+}
