@@ -1,5 +1,7 @@
 #include "core/AIService.h"
 
+#include <algorithm>
+
 #include "core/JsonError.h"
 #include "core/ProviderError.h"
 #include "core/RequestBody.h"
@@ -67,6 +69,23 @@ AIService::AIService(RequestSettings settings, std::shared_ptr<platform::HttpCli
       http_(std::move(http)),
       endpoints_(std::move(endpoints)),
       ollamaService_(std::make_unique<OllamaService>(http_, endpoints_.ollama)) {}
+
+AIService::Provider AIService::providerFor(const std::vector<ModelGroup>& groups,
+                                           std::string_view displayName) {
+    const auto holds = [&](const ModelGroup& group) {
+        return std::any_of(group.models.begin(), group.models.end(),
+                           [&](const ModelInfo& model) { return model.displayName == displayName; });
+    };
+    const auto ollama = std::find_if(groups.begin(), groups.end(),
+                                     [](const ModelGroup& group) { return group.name == "Ollama"; });
+    if (ollama != groups.end() && holds(*ollama)) return Provider::ollama;
+    const auto group = std::find_if(groups.begin(), groups.end(), holds);
+    if (group == groups.end()) return Provider::ollama;
+    if (group->name == "OpenAI") return Provider::openai;
+    if (group->name == "Anthropic") return Provider::anthropic;
+    if (group->name == "Gemini") return Provider::gemini;
+    return Provider::ollama;
+}
 
 nlohmann::json AIService::openAIRequestBody(const std::string& model, std::string_view prompt,
                                             const std::optional<std::string>& selectedText,

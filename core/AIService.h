@@ -32,6 +32,8 @@ class AIService {
 public:
     using Endpoints = AIServiceEndpoints;
 
+    enum class Provider { openai, anthropic, gemini, ollama };
+
     explicit AIService(RequestSettings settings,
                        std::shared_ptr<platform::HttpClient> http = platform::HttpClient::shared(),
                        Endpoints endpoints = {});
@@ -48,6 +50,12 @@ public:
     virtual std::string sendClaudeRequest(const std::string& model, std::string_view prompt,
                                           const std::optional<std::string>& selectedText,
                                           const std::vector<ChatMessage>& history = {}) const;
+
+    // The provider that answers the model with this display name: an
+    // "Ollama" group holding it wins, then the first group holding it decides
+    // by its name; a model no group holds, or a group of another name, goes
+    // to the local Ollama server. Visibility plays no part.
+    static Provider providerFor(const std::vector<ModelGroup>& groups, std::string_view displayName);
 
     const RequestSettings& settings() const { return settings_; }
     const OllamaService& ollamaService() const { return *ollamaService_; }

@@ -12,7 +12,13 @@ JsonError::JsonError(std::string detail)
 
 nlohmann::json parseReplyJson(std::string_view body) {
     try {
-        if (platform::unicode::isValidUtf8(body)) return nlohmann::json::parse(body);
+        return nlohmann::json::parse(body);
+    } catch (const nlohmann::json::parse_error& e) {
+        // The parser refuses invalid UTF-8 too; only then is the body worth a
+        // second, repaired, attempt.
+        if (platform::unicode::isValidUtf8(body)) throw JsonError(e.what());
+    }
+    try {
         return nlohmann::json::parse(platform::unicode::sanitizeUtf8(body));
     } catch (const nlohmann::json::parse_error& e) {
         throw JsonError(e.what());
