@@ -1,0 +1,91 @@
+#include "Telemetry/AtomicFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
+namespace telemetry::atomic_file {
+namespace {
+
+// Closes the descriptor on every path out.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::string failure(const char* what, const std::filesystem::path& file, int err) {
+    return std::string(what) + " " + file.string() + ": " + std::strerror(err);
+}
+
+}  // namespace
+
+std::optional<std::string> write(const std::filesystem::path& file, std::string_view bytes, Sync sync) {
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+
+    // Unique per process and call, so concurrent writers never share one.
+    static std::atomic<unsigned long> sequence{0};
+    auto temporary = file;
+    temporary += "." + std::to_string(::getpid()) + "-" + std::to_string(sequence++) + std::string(kTemporarySuffix);
+
+    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (fd.get() < 0) return failure("cannot create", temporary, errno);
+    const bool written = writeAll(fd.get(), bytes) && (sync == Sync::None || ::fsync(fd.get()) == 0);
+    const int writeErrno = errno;
+    const bool closed = ::close(fd.release()) == 0;
+    if (!written || !closed) {
+        const int err = written ? errno : writeErrno;
+        ::unlink(temporary.c_str());
+        return failure("cannot write", temporary, err);
+    }
+    if (::rename(temporary.c_str(), file.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temporary.c_str());
+        return failure("cannot replace", file, err);
+    }
+    if (sync == Sync::ToDisk) {
+        // Make the rename itself durable.
+        FileDescriptor dir(::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() >= 0) ::fsync(dir.get());
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> read(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return std::move(buffer).str();
+}
+
+}  // namespace telemetry::atomic_file

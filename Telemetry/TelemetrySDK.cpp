@@ -1,0 +1,158 @@
+#include "Telemetry/TelemetrySDK.h"
+
+#include <sys/utsname.h>
+
+#include <cstdlib>
+#include <type_traits>
+#include <utility>
+#include <variant>
+
+#include "Telemetry/BatchUploader.h"
+#include "Telemetry/EventQueue.h"
+#include "Telemetry/StoredValues.h"
+#include "Telemetry/TelemetryLog.h"
+
+#ifndef QUILLARY_APP_VERSION
+#define QUILLARY_APP_VERSION "0.0.0"
+#endif
+
+namespace telemetry {
+namespace {
+
+constexpr const char* kDistinctIdKey = "telemetry.distinctId";
+// Present once the client has started on this account; its absence marks the
+// first start.
+constexpr const char* kInstalledVersionKey = "telemetry.installedVersion";
+constexpr const char* kAppName = "Quillary";
+
+nlohmann::json contextProperties(const std::string& sessionId) {
+    std::string os = "Linux";
+    std::string osVersion;
+    if (utsname name{}; ::uname(&name) == 0) {
+        os = name.sysname;
+        osVersion = name.release;
+    }
+    return {
+        {"$os", os},
+        {"$os_version", osVersion},
+        {"$app_name", kAppName},
+        {"$app_version", QUILLARY_APP_VERSION},
+        {"$session_id", sessionId},
+    };
+}
+
+nlohmann::json toJson(const platform::AnalyticsValue& value) {
+    return std::visit([](const auto& v) { return nlohmann::json(v); }, value);
+}
+
+}  // namespace
+
+TelemetrySDK::TelemetrySDK(Dependencies dependencies)
+    : http_(std::move(dependencies.http)),
+      clock_(dependencies.clock ? std::move(dependencies.clock) : platform::Clock::system()),
+      folder_(dependencies.folder.empty() ? defaultFolder() : std::move(dependencies.folder)) {}
+
+TelemetrySDK::~TelemetrySDK() = default;
+
+std::shared_ptr<TelemetrySDK> TelemetrySDK::sharedPointer() {
+    static const std::shared_ptr<TelemetrySDK> instance = [] {
+        // Statics made before this one are destroyed after it: the log sink
+        // must still be there while the worker stops at exit.
+        (void)platform::Logger::sink();
+        (void)log();
+        return std::make_shared<TelemetrySDK>();
+    }();
+    return instance;
+}
+
+TelemetrySDK& TelemetrySDK::shared() { return *sharedPointer(); }
+
+std::filesystem::path TelemetrySDK::defaultFolder() {
+    std::filesystem::path base;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        base = std::filesystem::path(home) / ".local" / "share";
+    } else {
+        base = std::filesystem::temp_directory_path();
+    }
+    return base / "quillary" / "telemetry";
+}
+
+void TelemetrySDK::setup(const TelemetryConfig& config) {
+    bool firstStart = false;
+    {
+        std::lock_guard lock(setupMutex_);
+        if (isSetUp()) {
+            log().debug("[Telemetry] already set up: setup ignored");
+            return;
+        }
+        if (config.apiKey.empty()) {
+            log().info("[Telemetry] no project key: analytics off");
+            return;
+        }
+        try {
+            const double now = clock_->now();
+            stored_ = std::make_unique<StoredValues>(folder_);
+            if (auto id = stored_->get(kDistinctIdKey); id && id->is_string() && !id->get<std::string>().empty()) {
+                distinctId_ = id->get<std::string>();
+            } else {
+                distinctId_ = ids_.next(now).uuidString();
+                stored_->set(kDistinctIdKey, distinctId_);  // on failure: this run keeps it in memory
+            }
+            firstStart = !stored_->get(kInstalledVersionKey).has_value();
+            sessionId_ = ids_.next(now).uuidString();
+            context_ = contextProperties(sessionId_);
+            queue_ = std::make_unique<EventQueue>(folder_ / "queue", config.maxQueueSize);
+            if (!http_) http_ = platform::HttpClient::shared();
+            uploader_ = std::make_unique<BatchUploader>(*queue_, http_, clock_, config);
+        } catch (const std::exception& e) {
+            // The application goes on without analytics.
+            log().error(std::string("[Telemetry] set-up failed: ") + e.what());
+            uploader_.reset();
+            queue_.reset();
+            return;
+        }
+        setUp_.store(true, std::memory_order_release);
+    }
+    if (config.captureApplicationLifecycleEvents) {
+        if (firstStart) capture("Application Installed");
+        capture("Application Opened");
+    }
+    if (firstStart) stored_->set(kInstalledVersionKey, QUILLARY_APP_VERSION);
+}
+
+void TelemetrySDK::capture(const std::string& event, const platform::AnalyticsProperties& properties) {
+    if (!isSetUp()) return;
+    try {
+        const double now = clock_->now();
+        const std::string uuid = ids_.next(now).uuidString();
+        nlohmann::json merged = context_;
+        for (const auto& [key, value] : properties) merged[key] = toJson(value);
+        const nlohmann::json record = {
+            {"event", event},
+            {"distinct_id", distinctId_},
+            {"properties", std::move(merged)},
+            {"timestamp", platform::iso8601(now)},
+            {"uuid", uuid},
+        };
+        queue_->add(uuid, record);
+        uploader_->eventAdded();
+    } catch (const std::exception& e) {
+        log().error("[Telemetry] could not capture \"" + event + "\": " + e.what());
+    } catch (...) {
+        log().error("[Telemetry] could not capture \"" + event + "\"");
+    }
+}
+
+void TelemetrySDK::flush() {
+    if (isSetUp()) uploader_->flush();
+}
+
+std::size_t TelemetrySDK::queuedEventCount() const { return isSetUp() ? queue_->size() : 0; }
+
+std::string TelemetrySDK::distinctId() const { return isSetUp() ? distinctId_ : std::string(); }
+
+std::string TelemetrySDK::sessionId() const { return isSetUp() ? sessionId_ : std::string(); }
+
+}  // namespace telemetry
