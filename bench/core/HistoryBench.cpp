@@ -1,0 +1,159 @@
+// The history at its cap (1000 entries of a few KB each, about 4 MB of
+// JSON): adding one entry through the JSON file store against a plain
+// durable write of the same bytes, and loading the list against nlohmann
+// parsing the same text alone.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "core/HistoryService.h"
+#include "platform/fake/InMemoryUserDefaults.h"
+#include "platform/linux/JsonFileUserDefaults.h"
+
+namespace {
+
+// A folder of its own under the system temporary folder, removed at exit,
+// so a benchmark never touches the user's settings.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quillary-bench-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Prose with the characters that real prompts and answers carry: quotes,
+// line ends, accents and emoji, so escaping costs what it costs in use.
+std::string text(std::size_t bytes, unsigned seed) {
+    static const char* const words[] = {"the", "function", "returns", "\"quoted\"", "value", "caf\xC3\xA9",
+                                        "\xF0\x9F\x98\x80", "error:", "line\n", "tab\there", "{json}", "path\\to"};
+    std::string out;
+    out.reserve(bytes + 16);
+    unsigned state = seed * 2654435761u + 1;
+    while (out.size() < bytes) {
+        state = state * 1103515245u + 12345u;
+        out += words[(state >> 16) % (sizeof words / sizeof *words)];
+        out += ' ';
+    }
+    return out;
+}
+
+core::HistoryEntry realisticEntry(unsigned n) {
+    return core::HistoryEntry{platform::Uuid::random(), 754390800.0 + n * 37.25, "Claude 3.5 Sonnet",
+                              text(300, n),            text(2000, n + 7),       text(1700, n + 13),
+                              "Text Editor"};
+}
+
+const std::string& fullHistoryBytes() {
+    static const std::string bytes = [] {
+        std::vector<core::HistoryEntry> entries;
+        for (unsigned i = 0; i < core::HistoryService::kMaxEntries; ++i) entries.push_back(realisticEntry(i));
+        return core::history::encode(entries);
+    }();
+    return bytes;
+}
+
+void BM_HistoryAddEntry_JsonFileStore(benchmark::State& state) {
+    ScratchFolder folder;
+    auto store = std::make_shared<platform::JsonFileUserDefaults>(folder.path() / "defaults.json");
+    store->setData(core::HistoryService::kStorageKey, fullHistoryBytes());
+    core::HistoryService service(store);
+    const auto sample = realisticEntry(4242);
+    for (auto _ : state) {
+        service.addEntry(sample.modelName, sample.input, sample.selectedText, sample.output, sample.applicationName);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fullHistoryBytes().size()));
+}
+BENCHMARK(BM_HistoryAddEntry_JsonFileStore)->Unit(benchmark::kMillisecond);
+
+// The same addition with the store in memory: the history's own share
+// (taking up the stored list, inserting, encoding the whole list).
+void BM_HistoryAddEntry_InMemoryStore(benchmark::State& state) {
+    auto store = std::make_shared<platform::InMemoryUserDefaults>();
+    store->setData(core::HistoryService::kStorageKey, fullHistoryBytes());
+    core::HistoryService service(store);
+    const auto sample = realisticEntry(4242);
+    for (auto _ : state) {
+        service.addEntry(sample.modelName, sample.input, sample.selectedText, sample.output, sample.applicationName);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fullHistoryBytes().size()));
+}
+BENCHMARK(BM_HistoryAddEntry_InMemoryStore)->Unit(benchmark::kMillisecond);
+
+// Baseline: the same bytes written durably the way any careful program
+// would (temporary file, write, fsync, rename).
+void BM_Baseline_PlainFileWrite(benchmark::State& state) {
+    ScratchFolder folder;
+    const auto target = folder.path() / "history.json";
+    const auto temporary = folder.path() / "history.json.tmp";
+    const std::string& bytes = fullHistoryBytes();
+    for (auto _ : state) {
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0) state.SkipWithError("open failed");
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::fsync(fd);
+        ::close(fd);
+        std::filesystem::rename(temporary, target);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_Baseline_PlainFileWrite)->Unit(benchmark::kMillisecond);
+
+void BM_HistoryDecode(benchmark::State& state) {
+    const std::string& bytes = fullHistoryBytes();
+    for (auto _ : state) {
+        auto entries = core::history::decode(bytes);
+        benchmark::DoNotOptimize(entries);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_HistoryDecode)->Unit(benchmark::kMillisecond);
+
+// Loading as the program does: a new service reading the stored value.
+void BM_HistoryServiceLoad(benchmark::State& state) {
+    auto store = std::make_shared<platform::InMemoryUserDefaults>();
+    store->setData(core::HistoryService::kStorageKey, fullHistoryBytes());
+    for (auto _ : state) {
+        core::HistoryService service(store);
+        benchmark::DoNotOptimize(service.entries().data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fullHistoryBytes().size()));
+}
+BENCHMARK(BM_HistoryServiceLoad)->Unit(benchmark::kMillisecond);
+
+// Baseline: nlohmann parsing the same text, with no records made from it.
+void BM_Baseline_NlohmannParse(benchmark::State& state) {
+    const std::string& bytes = fullHistoryBytes();
+    for (auto _ : state) {
+        auto parsed = nlohmann::json::parse(bytes);
+        benchmark::DoNotOptimize(parsed);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_Baseline_NlohmannParse)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
