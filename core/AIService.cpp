@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "core/JsonError.h"
+#include "core/ProviderWire.h"
 #include "core/ProviderError.h"
 #include "core/RequestBody.h"
-#include "platform/Unicode.h"
 
 namespace core {
 namespace {
@@ -58,7 +58,7 @@ std::string readAnswer(const platform::HttpResponse& response, const char* domai
     const auto json = parseReplyJson(response.body);
     const std::string* text = findText(json);
     if (!text) throw ProviderError(domain, -1, "Invalid response format");
-    return platform::unicode::trimWhitespaceAndNewlines(*text);
+    return trimmedAnswer(*text);
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
-
-#include <nlohmann/json_fwd.hpp>
 
 #include "platform/Error.h"
 
@@ -23,13 +20,5 @@ public:
 private:
     std::string detail_;
 };
-
-// Parses a reply body. Invalid UTF-8 is replaced with U+FFFD first, so a stray
-// byte in an answer costs one character rather than the whole answer.
-// Throws JsonError when the body is not JSON.
-nlohmann::json parseReplyJson(std::string_view body);
-
-// Serialises a request body; invalid UTF-8 in any string goes out as U+FFFD.
-std::string dumpRequestJson(const nlohmann::json& body);
 
 }  // namespace core

@@ -1,9 +1,9 @@
 #include "core/OllamaService.h"
 
 #include "core/JsonError.h"
+#include "core/ProviderWire.h"
 #include "core/ProviderError.h"
 #include "core/RequestBody.h"
-#include "platform/Unicode.h"
 
 namespace core {
 namespace {
@@ -68,7 +68,7 @@ std::string OllamaService::parseReply(const std::string& model, const platform::
         if (message != json.end() && message->is_object()) {
             const auto content = message->find("content");
             if (content != message->end() && content->is_string())
-                return platform::unicode::trimWhitespaceAndNewlines(content->get_ref<const std::string&>());
+                return trimmedAnswer(content->get_ref<const std::string&>());
         }
     }
     throw ollamaError(-1, "Invalid response format");

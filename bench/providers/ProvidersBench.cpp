@@ -5,11 +5,14 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+#include <curl/curl.h>
 #include <nlohmann/json.hpp>
 
 #include "core/AIService.h"
 #include "core/JsonError.h"
+#include "core/ProviderWire.h"
 #include "core/RequestBody.h"
+#include "testsupport/LoopbackServer.h"
 
 namespace {
 
@@ -96,6 +99,102 @@ void BM_Reply_NlohmannParseOnly(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * body.size()));
 }
 BENCHMARK(BM_Reply_NlohmannParseOnly);
+
+// One whole OpenAI call to a server on 127.0.0.1: body, transport, reading.
+void BM_OpenAICall_Loopback(benchmark::State& state) {
+    testsupport::LoopbackServer server;
+    server.reply("POST", "/v1/chat/completions", {200, {{"Content-Type", "application/json"}}, openAIReply(2048)});
+    core::RequestSettings settings;
+    settings.openaiKey = "sk-bench";
+    core::AIService::Endpoints endpoints;
+    endpoints.openai = server.url("/v1/chat/completions");
+    const core::AIService service(settings, platform::HttpClient::shared(), endpoints);
+    const std::string prompt = text(1024, 'p');
+    for (auto _ : state) {
+        auto answer = service.sendOpenAIRequest("gpt-4o", prompt, std::nullopt);
+        benchmark::DoNotOptimize(answer);
+    }
+}
+BENCHMARK(BM_OpenAICall_Loopback)->UseRealTime();
+
+// The client's own share of a call: a transport that answers at once.
+class InstantHttpClient : public platform::HttpClient {
+public:
+    explicit InstantHttpClient(std::string reply) : reply_(std::move(reply)) {}
+    platform::HttpResponse send(const platform::HttpRequest& request) override {
+        benchmark::DoNotOptimize(request.body.data());
+        return {200, {}, reply_};
+    }
+    std::unique_ptr<platform::HttpStream> open(const platform::HttpRequest&) override { return nullptr; }
+
+private:
+    std::string reply_;
+};
+
+void BM_OpenAICall_ClientOnly(benchmark::State& state) {
+    core::RequestSettings settings;
+    const core::AIService service(settings, std::make_shared<InstantHttpClient>(openAIReply(2048)));
+    const std::string prompt = text(1024, 'p');
+    for (auto _ : state) {
+        auto answer = service.sendOpenAIRequest("gpt-4o", prompt, std::nullopt);
+        benchmark::DoNotOptimize(answer);
+    }
+}
+BENCHMARK(BM_OpenAICall_ClientOnly);
+
+// The project's transport alone with the same bytes, to tell its share of the
+// whole call from the client's.
+void BM_OpenAICall_TransportOnly(benchmark::State& state) {
+    testsupport::LoopbackServer server;
+    server.reply("POST", "/v1/chat/completions", {200, {{"Content-Type", "application/json"}}, openAIReply(2048)});
+    core::RequestSettings settings;
+    platform::HttpRequest request;
+    request.method = "POST";
+    request.url = server.url("/v1/chat/completions");
+    request.headers = {{"Authorization", "Bearer sk-bench"}, {"Content-Type", "application/json"}};
+    request.body = core::dumpRequestJson(
+        core::AIService::openAIRequestBody("gpt-4o", text(1024, 'p'), std::nullopt, {}, settings));
+    const auto http = platform::HttpClient::shared();
+    for (auto _ : state) {
+        auto response = http->send(request);
+        benchmark::DoNotOptimize(response);
+    }
+}
+BENCHMARK(BM_OpenAICall_TransportOnly)->UseRealTime();
+
+std::size_t collect(char* data, std::size_t size, std::size_t count, void* out) {
+    static_cast<std::string*>(out)->append(data, size * count);
+    return size * count;
+}
+
+// The same bytes with bare libcurl: a fresh handle (and so a fresh
+// connection) per request, as the client makes one per request.
+void BM_OpenAICall_BareCurl(benchmark::State& state) {
+    testsupport::LoopbackServer server;
+    server.reply("POST", "/v1/chat/completions", {200, {{"Content-Type", "application/json"}}, openAIReply(2048)});
+    core::RequestSettings settings;
+    const std::string body = core::dumpRequestJson(
+        core::AIService::openAIRequestBody("gpt-4o", text(1024, 'p'), std::nullopt, {}, settings));
+    const std::string url = server.url("/v1/chat/completions");
+    curl_slist* headers = curl_slist_append(nullptr, "Authorization: Bearer sk-bench");
+    headers = curl_slist_append(headers, "Content-Type: application/json");
+    for (auto _ : state) {
+        CURL* easy = curl_easy_init();
+        std::string reply;
+        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.data());
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &collect);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &reply);
+        if (curl_easy_perform(easy) != CURLE_OK) state.SkipWithError("request failed");
+        curl_easy_cleanup(easy);
+        benchmark::DoNotOptimize(reply);
+    }
+    curl_slist_free_all(headers);
+}
+BENCHMARK(BM_OpenAICall_BareCurl)->UseRealTime();
 
 }  // namespace
 
