@@ -1,0 +1,245 @@
+#include "GlobalShortcuts/CarbonGlobalShortcuts.h"
+
+#include <iostream>
+#include <limits>
+#include <map>
+
+#include "GlobalShortcuts/GlobalShortcuts.h"
+#include "GlobalShortcuts/LocalEventMonitor.h"
+#include "GlobalShortcuts/ModifierFlags.h"
+#include "platform/fake/InMemoryHotKeyBackend.h"
+
+namespace CarbonGlobalShortcuts {
+
+namespace status = platform::hotkey_status;
+using GlobalShortcuts::Event;
+using GlobalShortcuts::HotKey;
+
+namespace {
+
+struct State {
+    std::map<long long, HotKey> hotKeys;  // by id, so "first met" is the oldest
+    long long hotKeyIdCounter = 0;
+    bool eventHandlerInstalled = false;
+    // Exists (and so watches the application's key events) only while a menu
+    // of the program is open.
+    std::unique_ptr<GlobalShortcuts::LocalEventMonitor> keyEventMonitor;
+    std::shared_ptr<platform::HotKeyBackend> backend;
+};
+
+State& state() {
+    static State instance;
+    return instance;
+}
+
+platform::HotKeyId hotKeyId(long long id) { return {kSignature, static_cast<std::uint32_t>(id)}; }
+
+bool fitsIn32Bits(long long value) { return value >= 0 && value <= std::numeric_limits<std::uint32_t>::max(); }
+
+void printRegistrationError(const Shortcut& shortcut, int code) {
+    std::cout << "Error registering hotkey " << shortcut.description() << ": " << code << std::endl;
+}
+
+bool hotKeysAreSuspended() { return !GlobalShortcuts::isEnabled() || GlobalShortcuts::isMenuOpen(); }
+
+void installEventHandler() {
+    auto& s = state();
+    if (s.eventHandlerInstalled)
+        return;
+    s.eventHandlerInstalled = true;
+    updateEventHandler();
+}
+
+void subscribeToHotKeyEvents(bool subscribe) {
+    if (subscribe)
+        backend()->setHandler(&handleHotKeyEvent);
+    else
+        backend()->setHandler({});
+}
+
+void startKeyEventMonitor() {
+    auto& monitor = state().keyEventMonitor;
+    if (monitor)
+        return;
+    monitor = std::make_unique<GlobalShortcuts::LocalEventMonitor>(
+        GlobalShortcuts::eventMask(Event::keyDown) | GlobalShortcuts::eventMask(Event::keyUp),
+        [](const Event& event) -> std::optional<Event> {
+            if (handleRawKeyEvent(event) == status::noErr)
+                return std::nullopt;
+            return event;
+        });
+    monitor->start();
+}
+
+void stopKeyEventMonitor() { state().keyEventMonitor.reset(); }
+
+}  // namespace
+
+int register_(const Shortcut& shortcut, ShortcutCallback onKeyDown, ShortcutCallback onKeyUp) {
+    auto& s = state();
+    const long long id = ++s.hotKeyIdCounter;
+    int result = status::hotKeyInvalid;
+    bool live = false;
+    if (fitsIn32Bits(shortcut.carbonKeyCode()) && fitsIn32Bits(shortcut.carbonModifiers()) && fitsIn32Bits(id)) {
+        const platform::HotKeyCombination combination{static_cast<std::uint32_t>(shortcut.carbonKeyCode()),
+                                                      static_cast<std::uint32_t>(shortcut.carbonModifiers())};
+        if (hotKeysAreSuspended()) {
+            // Grabbing now would take the keys from every other application
+            // while we would not even listen: wait for normal mode.
+            result = platform::HotKeyBackend::validate(combination);
+        } else {
+            result = backend()->registerHotKey(combination, hotKeyId(id));
+            live = true;
+        }
+    }
+    if (result != status::noErr) {
+        printRegistrationError(shortcut, result);
+        return result;
+    }
+    s.hotKeys.insert_or_assign(id, HotKey{shortcut, id, live, std::move(onKeyDown), std::move(onKeyUp)});
+    installEventHandler();
+    return result;
+}
+
+void unregister(const Shortcut& shortcut) {
+    auto& hotKeys = state().hotKeys;
+    for (auto it = hotKeys.begin(); it != hotKeys.end();) {
+        if (it->second.shortcut == shortcut) {
+            if (it->second.isLive)
+                backend()->unregisterHotKey(hotKeyId(it->first));
+            it = hotKeys.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void unregisterAll() {
+    for (auto& [id, hotKey] : state().hotKeys) {
+        if (hotKey.isLive) {
+            backend()->unregisterHotKey(hotKeyId(id));
+            hotKey.isLive = false;
+        }
+    }
+}
+
+void reregisterAll() {
+    auto& hotKeys = state().hotKeys;
+    for (auto it = hotKeys.begin(); it != hotKeys.end();) {
+        auto& hotKey = it->second;
+        if (hotKey.isLive) {
+            ++it;
+            continue;
+        }
+        const platform::HotKeyCombination combination{static_cast<std::uint32_t>(hotKey.shortcut.carbonKeyCode()),
+                                                      static_cast<std::uint32_t>(hotKey.shortcut.carbonModifiers())};
+        const int result = backend()->registerHotKey(combination, hotKeyId(it->first));
+        if (result == status::noErr) {
+            hotKey.isLive = true;
+            ++it;
+        } else {
+            printRegistrationError(hotKey.shortcut, result);
+            it = hotKeys.erase(it);
+        }
+    }
+}
+
+void updateEventHandler() {
+    if (!state().eventHandlerInstalled)
+        return;
+    if (!GlobalShortcuts::isEnabled()) {
+        unregisterAll();
+        subscribeToHotKeyEvents(false);
+        stopKeyEventMonitor();
+    } else if (GlobalShortcuts::isMenuOpen()) {
+        // The open menu holds the keyboard, so grabbed keys would not arrive:
+        // listen to the application's own key events instead.
+        unregisterAll();
+        subscribeToHotKeyEvents(false);
+        startKeyEventMonitor();
+    } else {
+        reregisterAll();
+        stopKeyEventMonitor();
+        subscribeToHotKeyEvents(true);
+    }
+}
+
+std::vector<Shortcut> systemReservedShortcuts() {
+    std::vector<Shortcut> result;
+    for (const auto& combination : backend()->reservedCombinations())
+        result.emplace_back(combination.keyCode, combination.modifiers);
+    return result;
+}
+
+bool isRegistered(const Shortcut& shortcut) {
+    for (const auto& [id, hotKey] : state().hotKeys)
+        if (hotKey.shortcut == shortcut)
+            return true;
+    return false;
+}
+
+std::vector<HotKey> hotKeys() {
+    std::vector<HotKey> result;
+    for (const auto& [id, hotKey] : state().hotKeys)
+        result.push_back(hotKey);
+    return result;
+}
+
+int handleHotKeyEvent(platform::HotKeyEventKind kind, platform::HotKeyId hotKeyId) {
+    if (hotKeyId.signature != kSignature)
+        return status::eventNotHandled;
+    const auto& hotKeys = state().hotKeys;
+    const auto it = hotKeys.find(hotKeyId.id);
+    if (it == hotKeys.end())
+        return status::eventNotHandled;
+    // Copies: the callback may unregister its own hot key.
+    const Shortcut shortcut = it->second.shortcut;
+    const ShortcutCallback callback =
+        kind == platform::HotKeyEventKind::pressed ? it->second.onKeyDown : it->second.onKeyUp;
+    if (callback)
+        callback(shortcut);
+    return status::noErr;
+}
+
+int handleRawKeyEvent(const Event& event) {
+    if (event.type != Event::keyDown && event.type != Event::keyUp)
+        return status::eventNotHandled;
+    const auto modifiers = GlobalShortcuts::ModifierFlags::toCarbon(event.modifierFlags);
+    for (const auto& [id, hotKey] : state().hotKeys) {
+        if (hotKey.shortcut.carbonKeyCode() != event.keyCode || hotKey.shortcut.carbonModifiers() != modifiers)
+            continue;
+        if (event.isARepeat)
+            return status::eventNotHandled;
+        const Shortcut shortcut = hotKey.shortcut;
+        const ShortcutCallback callback = event.type == Event::keyDown ? hotKey.onKeyDown : hotKey.onKeyUp;
+        if (callback)
+            callback(shortcut);
+        return status::noErr;
+    }
+    return status::eventNotHandled;
+}
+
+std::shared_ptr<platform::HotKeyBackend> backend() {
+    auto& current = state().backend;
+    if (!current)
+        current = std::make_shared<platform::InMemoryHotKeyBackend>();
+    return current;
+}
+
+void setBackend(std::shared_ptr<platform::HotKeyBackend> newBackend) { state().backend = std::move(newBackend); }
+
+void resetForTesting() {
+    auto& s = state();
+    if (s.backend) {
+        for (const auto& [id, hotKey] : s.hotKeys)
+            if (hotKey.isLive)
+                s.backend->unregisterHotKey(hotKeyId(id));
+        s.backend->setHandler({});
+    }
+    s.hotKeys.clear();
+    s.hotKeyIdCounter = 0;
+    s.eventHandlerInstalled = false;
+    s.keyEventMonitor.reset();
+}
+
+}  // namespace CarbonGlobalShortcuts

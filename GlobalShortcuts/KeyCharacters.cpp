@@ -1,0 +1,72 @@
+#include "GlobalShortcuts/KeyCharacters.h"
+
+#include <utf8proc.h>
+
+#include "GlobalShortcuts/SpecialKey.h"
+#include "platform/KeyPositions.h"
+#include "platform/x11/XkbKeyboardLayout.h"
+
+namespace GlobalShortcuts {
+
+namespace {
+
+std::shared_ptr<const platform::KeyboardLayout>& installedLayout() {
+    static std::shared_ptr<const platform::KeyboardLayout> layout;
+    return layout;
+}
+
+// Exactly one user-perceived character.
+bool isOneCharacter(const std::string& text) {
+    if (text.empty())
+        return false;
+    const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+    const auto size = static_cast<utf8proc_ssize_t>(text.size());
+    utf8proc_int32_t first = 0;
+    auto offset = utf8proc_iterate(bytes, size, &first);
+    if (offset <= 0)
+        return false;
+    utf8proc_int32_t state = 0;
+    while (offset < size) {
+        utf8proc_int32_t next = 0;
+        const auto length = utf8proc_iterate(bytes + offset, size - offset, &next);
+        if (length <= 0)
+            return false;
+        if (utf8proc_grapheme_break_stateful(first, next, &state))
+            return false;
+        first = next;
+        offset += length;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> keyToCharacter(long long keyCode) {
+    if (keyCode < 0 || keyCode > 65535)
+        return std::nullopt;  // never wrap a stored value into another key
+    if (specialKey(keyCode))
+        return std::nullopt;
+    const auto position = platform::KeyPositions::linuxFromCarbon(keyCode);
+    if (!position)
+        return std::nullopt;
+    const auto layout = keyboardLayout();
+    if (!layout)
+        return std::nullopt;
+    auto text = layout->character(*position);
+    if (!text || !isOneCharacter(*text))
+        return std::nullopt;
+    return text;
+}
+
+std::shared_ptr<const platform::KeyboardLayout> keyboardLayout() {
+    auto& layout = installedLayout();
+    if (!layout)
+        layout = platform::XkbKeyboardLayout::current();
+    return layout;
+}
+
+void setKeyboardLayout(std::shared_ptr<const platform::KeyboardLayout> layout) {
+    installedLayout() = std::move(layout);
+}
+
+}  // namespace GlobalShortcuts

@@ -1,0 +1,114 @@
+#include "GlobalShortcuts/QtEventBridge.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+
+#include "GlobalShortcuts/ApplicationEvents.h"
+#include "GlobalShortcuts/ModifierFlags.h"
+#include "platform/KeyPositions.h"
+
+namespace GlobalShortcuts {
+
+namespace {
+
+constexpr quint32 kX11LockMask = 1 << 1;
+
+std::int64_t flagsFromQt(Qt::KeyboardModifiers modifiers, quint32 nativeModifiers) {
+    std::int64_t flags = 0;
+    if (modifiers & Qt::ShiftModifier)
+        flags |= ModifierFlags::shift;
+    if (modifiers & Qt::ControlModifier)
+        flags |= ModifierFlags::control;
+    if (modifiers & Qt::AltModifier)
+        flags |= ModifierFlags::option;
+    if (modifiers & Qt::MetaModifier)
+        flags |= ModifierFlags::command;
+    if (modifiers & Qt::KeypadModifier)
+        flags |= ModifierFlags::numericPad;
+    if (nativeModifiers & kX11LockMask)
+        flags |= ModifierFlags::capsLock;
+    return flags;
+}
+
+Qt::KeyboardModifiers qtFromFlags(std::int64_t flags) {
+    Qt::KeyboardModifiers modifiers;
+    if (flags & ModifierFlags::shift)
+        modifiers |= Qt::ShiftModifier;
+    if (flags & ModifierFlags::control)
+        modifiers |= Qt::ControlModifier;
+    if (flags & ModifierFlags::option)
+        modifiers |= Qt::AltModifier;
+    if (flags & ModifierFlags::command)
+        modifiers |= Qt::MetaModifier;
+    if (flags & ModifierFlags::numericPad)
+        modifiers |= Qt::KeypadModifier;
+    return modifiers;
+}
+
+}  // namespace
+
+void QtEventBridge::ensureInstalled() {
+    static QPointer<QtEventBridge> bridge;
+    auto* application = QCoreApplication::instance();
+    if (bridge || !application)
+        return;
+    bridge = new QtEventBridge(application);  // goes with the application
+    application->installEventFilter(bridge);
+}
+
+std::optional<Event> QtEventBridge::toEvent(const QKeyEvent& event) {
+    const auto keyCode = platform::KeyPositions::carbonFromX11(static_cast<int>(event.nativeScanCode()));
+    if (!keyCode)
+        return std::nullopt;
+    return Event{event.type() == QEvent::KeyPress ? Event::keyDown : Event::keyUp, *keyCode,
+                 flagsFromQt(event.modifiers(), event.nativeModifiers()), event.isAutoRepeat()};
+}
+
+bool QtEventBridge::eventFilter(QObject* watched, QEvent* event) {
+    // Take each event at its window only: widgets pass unhandled key events on
+    // to their parents, and the filter would see those again.
+    if (forwarding_ || !watched->isWindowType())
+        return false;
+    switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            const auto& keyEvent = static_cast<const QKeyEvent&>(*event);
+            const auto ours = toEvent(keyEvent);
+            if (!ours)
+                return false;
+            const auto result = ApplicationEvents::dispatch(*ours);
+            if (!result)
+                return true;
+            if (*result == *ours)
+                return false;
+            // A monitor replaced the event: deliver the replacement instead.
+            const auto scanCode = platform::KeyPositions::x11FromCarbon(result->keyCode);
+            QKeyEvent replacement(result->type == Event::keyUp ? QEvent::KeyRelease : QEvent::KeyPress,
+                                  keyEvent.key(), qtFromFlags(result->modifierFlags),
+                                  scanCode ? static_cast<quint32>(*scanCode) : keyEvent.nativeScanCode(),
+                                  keyEvent.nativeVirtualKey(), keyEvent.nativeModifiers(), keyEvent.text(),
+                                  result->isARepeat);
+            forwarding_ = true;
+            QCoreApplication::sendEvent(watched, &replacement);
+            forwarding_ = false;
+            return true;
+        }
+        case QEvent::MouseButtonRelease: {
+            const auto& mouse = static_cast<const QMouseEvent&>(*event);
+            int type = 0;
+            if (mouse.button() == Qt::LeftButton)
+                type = Event::leftMouseUp;
+            else if (mouse.button() == Qt::RightButton)
+                type = Event::rightMouseUp;
+            else
+                return false;
+            return !ApplicationEvents::dispatch(Event{type, 0, flagsFromQt(mouse.modifiers(), 0), false});
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace GlobalShortcuts

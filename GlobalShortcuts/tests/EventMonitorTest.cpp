@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QWindow>
+
+#include <string>
+
+#include "GlobalShortcuts/LocalEventMonitor.h"
+#include "GlobalShortcuts/ModifierFlags.h"
+#include "GlobalShortcuts/ObjectAssociation.h"
+#include "GlobalShortcuts/QtEventBridge.h"
+
+using namespace GlobalShortcuts;
+namespace Flags = GlobalShortcuts::ModifierFlags;
+
+namespace {
+
+constexpr EventTypeMask kKeys = eventMask(Event::keyDown) | eventMask(Event::keyUp);
+
+TEST(LocalEventMonitor, WatchesItsTypesWhileItLives) {
+    int seen = 0;
+    const Event key{Event::keyDown, 0, 0};
+    const Event click{Event::leftMouseUp, 0, 0};
+    {
+        LocalEventMonitor monitor(kKeys, [&](const Event&) -> std::optional<Event> {
+            ++seen;
+            return std::nullopt;
+        });
+        EXPECT_EQ(ApplicationEvents::dispatch(key), key);  // not started yet
+        monitor.start().start();
+        EXPECT_EQ(ApplicationEvents::monitorCount(), 1u);
+        EXPECT_EQ(ApplicationEvents::dispatch(key), std::nullopt);
+        EXPECT_EQ(ApplicationEvents::dispatch(click), click);
+    }
+    EXPECT_EQ(ApplicationEvents::monitorCount(), 0u);
+    EXPECT_EQ(ApplicationEvents::dispatch(key), key);
+    EXPECT_EQ(seen, 1);
+}
+
+TEST(LocalEventMonitor, ReplacementsPassOnToLaterMonitors) {
+    const Event original{Event::keyDown, 1, 0};
+    const Event replaced{Event::keyDown, 2, Flags::shift};
+    LocalEventMonitor first(kKeys, [&](const Event&) { return std::optional<Event>(replaced); });
+    Event seenBySecond;
+    LocalEventMonitor second(kKeys, [&](const Event& event) {
+        seenBySecond = event;
+        return std::optional<Event>(event);
+    });
+    first.start();
+    second.start();
+    EXPECT_EQ(ApplicationEvents::dispatch(original), replaced);
+    EXPECT_EQ(seenBySecond, replaced);
+}
+
+TEST(LocalEventMonitor, AMonitorRemovedByAnotherIsNotCalledAndItsReleaseIsHarmless) {
+    auto victim = std::make_unique<LocalEventMonitor>(kKeys, [](const Event&) -> std::optional<Event> {
+        ADD_FAILURE() << "removed monitor called";
+        return std::nullopt;
+    });
+    LocalEventMonitor killer(kKeys, [&](const Event& event) {
+        victim.reset();
+        return std::optional<Event>(event);
+    });
+    killer.start();
+    victim->start();
+    const Event key{Event::keyUp, 3, 0};
+    EXPECT_EQ(ApplicationEvents::dispatch(key), key);
+}
+
+// Qt delivers key events through the bridge to the monitors.
+class QtBridge : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "shortcuts_tests";
+        static char* argv[] = {name, nullptr};
+        if (!QGuiApplication::instance())
+            application = new QGuiApplication(argc, argv);
+    }
+    static inline QGuiApplication* application = nullptr;
+};
+
+class KeyRecorder : public QWindow {
+public:
+    std::string keys;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        keys += "p" + std::to_string(event->nativeScanCode());
+        if (event->modifiers() & Qt::ShiftModifier)
+            keys += "S";
+    }
+};
+
+TEST_F(QtBridge, KeyEventsReachMonitorsWhichMaySwallowOrReplaceThem) {
+    KeyRecorder window;
+    std::vector<Event> seen;
+    LocalEventMonitor monitor(kKeys, [&](const Event& event) -> std::optional<Event> {
+        seen.push_back(event);
+        if (event.keyCode == 0)  // the A key: swallowed
+            return std::nullopt;
+        if (event.keyCode == 11) {  // the B key: turned into shift + C
+            Event replaced = event;
+            replaced.keyCode = 8;
+            replaced.modifierFlags |= Flags::shift;
+            return replaced;
+        }
+        return event;
+    });
+    monitor.start();
+    // X11 key codes: A 38, B 56, space 65.
+    QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, 38, 0, 0);
+    QKeyEvent b(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, 56, 0, 0);
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::MetaModifier | Qt::ShiftModifier, 65, 0, 0x2 /*Lock*/);
+    QCoreApplication::sendEvent(&window, &a);
+    QCoreApplication::sendEvent(&window, &b);
+    QCoreApplication::sendEvent(&window, &space);
+    EXPECT_EQ(window.keys, "p54Sp65S");  // C is X11 key code 54
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[2], (Event{Event::keyDown, 49, Flags::command | Flags::shift | Flags::capsLock, false}));
+}
+
+TEST_F(QtBridge, KeysWithoutAPositionPassUntouched) {
+    KeyRecorder window;
+    int calls = 0;
+    LocalEventMonitor monitor(kKeys, [&](const Event&) -> std::optional<Event> {
+        ++calls;
+        return std::nullopt;
+    });
+    monitor.start();
+    QKeyEvent print(QEvent::KeyPress, Qt::Key_Print, Qt::NoModifier, 107, 0, 0);
+    QCoreApplication::sendEvent(&window, &print);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(window.keys, "p107");
+}
+
+TEST_F(QtBridge, AssociationsFollowTheirOwners) {
+    ObjectAssociation<std::string> shared;
+    ObjectAssociation<std::string> weak(AssociationPolicy::assign);
+    ObjectAssociation<std::string> copied(AssociationPolicy::copy);
+    auto value = std::make_shared<std::string>("value");
+    {
+        QObject owner;
+        shared.set(&owner, value);
+        weak.set(&owner, value);
+        copied.set(&owner, value);
+        *value = "changed";
+        EXPECT_EQ(*shared.get(&owner), "changed");
+        EXPECT_EQ(*copied.get(&owner), "value");
+        shared.set(&owner, nullptr);
+        EXPECT_EQ(shared.get(&owner), nullptr);
+        value.reset();
+        EXPECT_EQ(weak.get(&owner), nullptr);  // assign does not keep it alive
+        EXPECT_EQ(*copied.get(&owner), "value");
+        QObject other;
+        EXPECT_EQ(copied.get(&other), nullptr);
+    }
+    // The owner is gone; a new object at the same address starts empty.
+    QObject later;
+    EXPECT_EQ(copied.get(&later), nullptr);
+}
+
+}  // namespace

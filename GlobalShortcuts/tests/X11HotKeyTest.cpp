@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "GlobalShortcuts/CarbonGlobalShortcuts.h"
+#include "GlobalShortcuts/GlobalShortcuts.h"
+#include "GlobalShortcuts/KeyCharacters.h"
+#include "GlobalShortcuts/ModifierFlags.h"
+#include "platform/fake/InMemoryUserDefaults.h"
+#include "platform/qt/QtMainLoop.h"
+#include "platform/x11/X11HotKeyBackend.h"
+#include "platform/x11/XkbKeyboardLayout.h"
+
+using namespace GlobalShortcuts;
+namespace Flags = GlobalShortcuts::ModifierFlags;
+
+namespace {
+
+// Real key presses on the test's X server (Xvfb with a window manager),
+// typed with xdotool and received through the Qt main loop.
+class X11HotKeys : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no DISPLAY";
+        if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "no xdotool";
+        static int argc = 1;
+        static char name[] = "x11_hotkey_tests";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance())
+            new QCoreApplication(argc, argv);
+        platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
+        loop = std::make_shared<platform::QtMainLoop>();
+        platform::MainLoop::setMain(loop);
+        GlobalShortcuts::resetForTesting();
+        setKeyboardLayout(nullptr);  // the server's own layout
+        CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
+    }
+
+    void TearDown() override {
+        GlobalShortcuts::resetForTesting();
+        CarbonGlobalShortcuts::setBackend(nullptr);
+        platform::MainLoop::setMain(nullptr);
+        platform::UserDefaults::setStandard(nullptr);
+    }
+
+    static void xdotool(const std::string& arguments) {
+        ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
+    }
+
+    // Runs the main loop until `done` or a generous limit.
+    static bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done()) {
+            if (timer.elapsed() > limit.count())
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return true;
+    }
+
+    // Keeps the loop turning for a while (to see that nothing more arrives).
+    static void runFor(std::chrono::milliseconds duration) {
+        runUntil([] { return false; }, duration);
+    }
+
+    std::shared_ptr<platform::QtMainLoop> loop;
+};
+
+const Shortcut kSuperShiftSpace(Key::space, Flags::command | Flags::shift);
+
+TEST_F(X11HotKeys, AHeldCombinationFiresOneKeyDownAndOneKeyUp) {
+    const Name name("x11_space", kSuperShiftSpace);
+    int downs = 0, ups = 0;
+    onKeyDown(name, [&] { ++downs; });
+    onKeyUp(name, [&] { ++ups; });
+
+    xdotool("keydown super+shift+space");
+    EXPECT_TRUE(runUntil([&] { return downs > 0; }));
+    runFor(std::chrono::milliseconds(800));  // past the server's auto-repeat delay
+    // Let go of the modifiers first: the release still belongs to the hot key.
+    xdotool("keyup super+shift");
+    xdotool("keyup space");
+    EXPECT_TRUE(runUntil([&] { return ups > 0; }));
+    EXPECT_EQ(downs, 1);
+    EXPECT_EQ(ups, 1);
+
+    xdotool("key super+shift+space");
+    EXPECT_TRUE(runUntil([&] { return downs == 2; }));
+}
+
+TEST_F(X11HotKeys, NumLockOnStillFires) {
+    const Name name("x11_numlock", kSuperShiftSpace);
+    int downs = 0;
+    onKeyDown(name, [&] { ++downs; });
+    xdotool("key Num_Lock");
+    xdotool("key super+shift+space");
+    const bool fired = runUntil([&] { return downs == 1; });
+    xdotool("key Num_Lock");
+    EXPECT_TRUE(fired);
+}
+
+TEST_F(X11HotKeys, ACombinationAnotherClientHoldsIsReportedAndNeverFires) {
+    // Another client grabs Super+Shift+B first.
+    const std::unique_ptr<Display, int (*)(Display*)> other(XOpenDisplay(nullptr), XCloseDisplay);
+    ASSERT_TRUE(other);
+    const int keyB = XKeysymToKeycode(other.get(), XK_b);
+    XGrabKey(other.get(), keyB, ShiftMask | Mod4Mask, DefaultRootWindow(other.get()), False, GrabModeAsync,
+             GrabModeAsync);
+    XSync(other.get(), False);
+
+    testing::internal::CaptureStdout();
+    const Name name("x11_taken", Shortcut(Key::b, Flags::command | Flags::shift));
+    int downs = 0;
+    onKeyDown(name, [&] { ++downs; });
+    const auto printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed.substr(0, printed.find('\n') + 1), "Error registering hotkey \u21E7\u2318B: -9878\n");
+
+    // Nothing of ours was left half-grabbed: the other client gets the key.
+    xdotool("key super+shift+b");
+    runFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(downs, 0);
+    int delivered = 0;
+    while (XPending(other.get())) {
+        XEvent event;
+        XNextEvent(other.get(), &event);
+        delivered += event.type == KeyPress;
+    }
+    EXPECT_EQ(delivered, 1);
+
+    // It is listed as reserved; our own hot keys are not.
+    const Name ours("x11_ours", kSuperShiftSpace);
+    onKeyDown(ours, [] {});
+    const auto reserved = CarbonGlobalShortcuts::systemReservedShortcuts();
+    EXPECT_NE(std::ranges::find(reserved, Shortcut(Key::b, Flags::command | Flags::shift)), reserved.end());
+    EXPECT_EQ(std::ranges::find(reserved, kSuperShiftSpace), reserved.end());
+}
+
+TEST_F(X11HotKeys, TextsUseTheServersLayout) {
+    EXPECT_EQ(Shortcut(Key::v, Flags::command | Flags::shift).description(), "\u21E7\u2318V");
+    EXPECT_EQ(Shortcut(Key::slash, Flags::control).description(), "\u2303/");
+    EXPECT_EQ(Shortcut(Key::capsLock, 0).description(), "\uFFFD");
+}
+
+}  // namespace

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// The user's current keyboard layout, asked what a key types.
+class KeyboardLayout {
+public:
+    virtual ~KeyboardLayout() = default;
+
+    // The text the key at `linuxKeyCode` types with no modifier held (so a
+    // letter comes out lower-case), as UTF-8; none when it types nothing
+    // (a dead key, a function key) or the key is unknown.
+    virtual std::optional<std::string> character(int linuxKeyCode) const = 0;
+};
+
+}  // namespace platform

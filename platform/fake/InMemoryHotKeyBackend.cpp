@@ -1,0 +1,54 @@
+#include "platform/fake/InMemoryHotKeyBackend.h"
+
+#include <algorithm>
+
+namespace platform {
+
+int InMemoryHotKeyBackend::registerHotKey(HotKeyCombination combination, HotKeyId id) {
+    ++registerCalls_;
+    if (const int status = validate(combination); status != hotkey_status::noErr)
+        return status;
+    if (std::ranges::find(occupied_, combination) != occupied_.end() || isGrabbed(combination))
+        return hotkey_status::hotKeyExists;
+    grabs_.push_back({id, combination});
+    return hotkey_status::noErr;
+}
+
+void InMemoryHotKeyBackend::unregisterHotKey(HotKeyId id) {
+    ++unregisterCalls_;
+    std::erase_if(grabs_, [&](const Grab& grab) { return grab.id == id; });
+}
+
+void InMemoryHotKeyBackend::setHandler(Handler handler) { handler_ = std::move(handler); }
+
+std::vector<HotKeyCombination> InMemoryHotKeyBackend::reservedCombinations() { return occupied_; }
+
+void InMemoryHotKeyBackend::occupy(HotKeyCombination combination) { occupied_.push_back(combination); }
+
+int InMemoryHotKeyBackend::press(HotKeyCombination combination) {
+    return send(HotKeyEventKind::pressed, combination);
+}
+
+int InMemoryHotKeyBackend::release(HotKeyCombination combination) {
+    return send(HotKeyEventKind::released, combination);
+}
+
+int InMemoryHotKeyBackend::deliver(HotKeyEventKind kind, HotKeyId id) {
+    if (!handler_)
+        return hotkey_status::eventNotHandled;
+    const Handler handler = handler_;  // the handler may replace itself
+    return handler(kind, id);
+}
+
+int InMemoryHotKeyBackend::send(HotKeyEventKind kind, HotKeyCombination combination) {
+    const auto it = std::ranges::find(grabs_, combination, &Grab::combination);
+    if (it == grabs_.end())
+        return hotkey_status::eventNotHandled;
+    return deliver(kind, it->id);
+}
+
+bool InMemoryHotKeyBackend::isGrabbed(HotKeyCombination combination) const {
+    return std::ranges::find(grabs_, combination, &Grab::combination) != grabs_.end();
+}
+
+}  // namespace platform

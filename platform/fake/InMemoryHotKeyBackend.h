@@ -1,0 +1,50 @@
+#pragma once
+
+#include <map>
+#include <vector>
+
+#include "platform/HotKeyBackend.h"
+
+namespace platform {
+
+// A desktop that lives in memory: tests grab combinations, mark some as held
+// by "another client", and press keys. It refuses what the real one refuses
+// (validate(), combinations held elsewhere, the same combination twice).
+class InMemoryHotKeyBackend final : public HotKeyBackend {
+public:
+    int registerHotKey(HotKeyCombination combination, HotKeyId id) override;
+    void unregisterHotKey(HotKeyId id) override;
+    void setHandler(Handler handler) override;
+    std::vector<HotKeyCombination> reservedCombinations() override;
+
+    // Another client holds `combination`: our grabs of it fail.
+    void occupy(HotKeyCombination combination);
+
+    // Presses or releases a combination. Returns the handler's status, or
+    // eventNotHandled when no grab matches or no handler is set.
+    int press(HotKeyCombination combination);
+    int release(HotKeyCombination combination);
+    // Delivers an event with any id, as a foreign hot key would arrive.
+    int deliver(HotKeyEventKind kind, HotKeyId id);
+
+    bool isGrabbed(HotKeyCombination combination) const;
+    std::size_t grabCount() const { return grabs_.size(); }
+    int registerCalls() const { return registerCalls_; }
+    int unregisterCalls() const { return unregisterCalls_; }
+    bool hasHandler() const { return static_cast<bool>(handler_); }
+
+private:
+    int send(HotKeyEventKind kind, HotKeyCombination combination);
+
+    struct Grab {
+        HotKeyId id;
+        HotKeyCombination combination;
+    };
+    std::vector<Grab> grabs_;
+    std::vector<HotKeyCombination> occupied_;
+    Handler handler_;
+    int registerCalls_ = 0;
+    int unregisterCalls_ = 0;
+};
+
+}  // namespace platform

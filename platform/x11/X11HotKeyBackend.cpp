@@ -1,0 +1,293 @@
+#include "platform/x11/X11HotKeyBackend.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+
+#include "platform/Error.h"
+#include "platform/KeyPositions.h"
+
+namespace platform {
+
+namespace {
+
+// Collects the errors Xlib reports for one display while it is alive, so
+// a failed grab is seen right after the XSync that follows it.
+class ErrorTrap {
+public:
+    explicit ErrorTrap(Display* display) : display_(display), previous_(XSetErrorHandler(&ErrorTrap::handle)) {
+        current_ = this;
+    }
+    ~ErrorTrap() {
+        XSetErrorHandler(previous_);
+        current_ = nullptr;
+    }
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+    // Errors of requests sent before this call.
+    const std::vector<XErrorEvent>& sync() {
+        XSync(display_, False);
+        return errors_;
+    }
+    void clear() { errors_.clear(); }
+
+private:
+    static int handle(Display* display, XErrorEvent* error) {
+        if (current_ && display == current_->display_) {
+            current_->errors_.push_back(*error);
+            return 0;
+        }
+        return current_ && current_->previous_ ? current_->previous_(display, error) : 0;
+    }
+
+    static inline ErrorTrap* current_ = nullptr;
+    Display* display_;
+    XErrorHandler previous_;
+    std::vector<XErrorEvent> errors_;
+};
+
+int statusFor(const std::vector<XErrorEvent>& errors) {
+    for (const auto& error : errors)
+        if (error.error_code == BadAccess)
+            return hotkey_status::hotKeyExists;
+    return errors.empty() ? hotkey_status::noErr : hotkey_status::hotKeyInvalid;
+}
+
+}  // namespace
+
+X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<MainLoop> loop, const char* displayName) : loop_(std::move(loop)) {
+    display_ = XOpenDisplay(displayName);
+    if (!display_)
+        throw Error("X11", 0, "Cannot connect to the X display for global shortcuts");
+    root_ = DefaultRootWindow(display_);
+    // One press gives one KeyPress however long the key is held.
+    Bool supported = False;
+    XkbSetDetectableAutoRepeat(display_, True, &supported);
+    readModifierMapping();
+    watch_ = loop_->watchReadable(ConnectionNumber(display_), [this] { processPendingEvents(); });
+}
+
+X11HotKeyBackend::~X11HotKeyBackend() {
+    *alive_ = false;
+    loop_->cancel(watch_);
+    XCloseDisplay(display_);  // releases every grab of this connection
+}
+
+void X11HotKeyBackend::readModifierMapping() {
+    numLockMask_ = 0;
+    altMask_ = 0;
+    superMask_ = 0;
+    XModifierKeymap* map = XGetModifierMapping(display_);
+    if (!map)
+        return;
+    for (int modifier = 0; modifier < 8; ++modifier) {
+        for (int i = 0; i < map->max_keypermod; ++i) {
+            const KeyCode code = map->modifiermap[modifier * map->max_keypermod + i];
+            if (code == 0)
+                continue;
+            const KeySym symbol = XkbKeycodeToKeysym(display_, code, 0, 0);
+            const unsigned mask = 1u << modifier;
+            if (symbol == XK_Num_Lock)
+                numLockMask_ |= mask;
+            else if ((symbol == XK_Alt_L || symbol == XK_Alt_R) && modifier >= Mod1MapIndex)
+                altMask_ |= mask;
+            else if ((symbol == XK_Super_L || symbol == XK_Super_R) && modifier >= Mod1MapIndex)
+                superMask_ |= mask;
+        }
+    }
+    XFreeModifiermap(map);
+    // The usual assignment when the server names no key for a modifier.
+    if (!altMask_)
+        altMask_ = Mod1Mask;
+    if (!superMask_)
+        superMask_ = Mod4Mask;
+    if (!numLockMask_)
+        numLockMask_ = Mod2Mask;
+    // Alt and Super sharing a bit with Num Lock would make every variant wrong.
+    altMask_ &= ~numLockMask_;
+    superMask_ &= ~numLockMask_;
+}
+
+std::vector<unsigned> X11HotKeyBackend::lockVariants() const {
+    return {0u, static_cast<unsigned>(LockMask), numLockMask_, LockMask | numLockMask_};
+}
+
+unsigned X11HotKeyBackend::x11Modifiers(std::uint32_t carbon) const {
+    unsigned result = 0;
+    if (carbon & carbon_modifier::shift)
+        result |= ShiftMask;
+    if (carbon & carbon_modifier::control)
+        result |= ControlMask;
+    if (carbon & carbon_modifier::option)
+        result |= altMask_;
+    if (carbon & carbon_modifier::command)
+        result |= superMask_;
+    return result;
+}
+
+int X11HotKeyBackend::registerHotKey(HotKeyCombination combination, HotKeyId id) {
+    if (const int status = validate(combination); status != hotkey_status::noErr)
+        return status;
+    const auto keyCode = static_cast<unsigned>(*KeyPositions::x11FromCarbon(combination.keyCode));
+    int minKeyCode = 0, maxKeyCode = 0;
+    XDisplayKeycodes(display_, &minKeyCode, &maxKeyCode);
+    if (static_cast<int>(keyCode) < minKeyCode || static_cast<int>(keyCode) > maxKeyCode)
+        return hotkey_status::hotKeyInvalid;
+    const unsigned modifiers = x11Modifiers(combination.modifiers);
+    for (const auto& grab : grabs_)
+        if (grab.keyCode == keyCode && grab.modifiers == modifiers)
+            return hotkey_status::hotKeyExists;
+
+    ErrorTrap trap(display_);
+    std::vector<unsigned> granted;
+    int status = hotkey_status::noErr;
+    for (const unsigned lock : lockVariants()) {
+        XGrabKey(display_, static_cast<int>(keyCode), modifiers | lock, root_, False, GrabModeAsync, GrabModeAsync);
+        status = statusFor(trap.sync());
+        if (status != hotkey_status::noErr)
+            break;
+        granted.push_back(lock);
+    }
+    if (status != hotkey_status::noErr) {
+        // All or nothing: a half-grabbed combination would steal the key
+        // from its owner in some lock states only.
+        for (const unsigned lock : granted)
+            XUngrabKey(display_, static_cast<int>(keyCode), modifiers | lock, root_);
+        trap.clear();
+        trap.sync();
+    } else {
+        grabs_.push_back({id, combination, keyCode, modifiers});
+    }
+    drainLater();
+    return status;
+}
+
+void X11HotKeyBackend::unregisterHotKey(HotKeyId id) {
+    const auto it = std::ranges::find(grabs_, id, &Grab::id);
+    if (it == grabs_.end())
+        return;
+    {
+        ErrorTrap trap(display_);
+        for (const unsigned lock : lockVariants())
+            XUngrabKey(display_, static_cast<int>(it->keyCode), it->modifiers | lock, root_);
+        trap.sync();
+    }
+    std::erase_if(pressed_, [&](const auto& entry) { return entry.second == id; });
+    grabs_.erase(it);
+    drainLater();
+}
+
+void X11HotKeyBackend::setHandler(Handler handler) { handler_ = std::move(handler); }
+
+std::vector<HotKeyCombination> X11HotKeyBackend::reservedCombinations() {
+    std::vector<HotKeyCombination> result;
+    // A connection of its own: grabs fail against every other client,
+    // including our main connection, whose grabs are left out below.
+    Display* probe = XOpenDisplay(DisplayString(display_));
+    if (!probe)
+        return result;
+    const Window root = DefaultRootWindow(probe);
+    int minKeyCode = 0, maxKeyCode = 0;
+    XDisplayKeycodes(probe, &minKeyCode, &maxKeyCode);
+    constexpr std::uint32_t kModifierBits[] = {carbon_modifier::command, carbon_modifier::shift,
+                                               carbon_modifier::option, carbon_modifier::control};
+    std::vector<std::pair<unsigned long, HotKeyCombination>> requests;
+    {
+        ErrorTrap trap(probe);
+        for (const auto& [carbonKey, linuxKey] : KeyPositions::table()) {
+            const int keyCode = linuxKey + 8;
+            if (keyCode < minKeyCode || keyCode > maxKeyCode)
+                continue;
+            for (unsigned bits = 0; bits < 16; ++bits) {
+                std::uint32_t carbon = 0;
+                for (unsigned bit = 0; bit < 4; ++bit)
+                    if (bits & (1u << bit))
+                        carbon |= kModifierBits[bit];
+                const HotKeyCombination combination{static_cast<std::uint32_t>(carbonKey), carbon};
+                if (std::ranges::find(grabs_, combination, &Grab::combination) != grabs_.end())
+                    continue;
+                requests.emplace_back(NextRequest(probe), combination);
+                XGrabKey(probe, keyCode, x11Modifiers(carbon), root, False, GrabModeAsync, GrabModeAsync);
+            }
+        }
+        for (const auto& error : trap.sync()) {
+            if (error.error_code != BadAccess)
+                continue;
+            const auto it = std::ranges::find(requests, error.serial,
+                                              &std::pair<unsigned long, HotKeyCombination>::first);
+            if (it != requests.end())
+                result.push_back(it->second);
+        }
+    }
+    XCloseDisplay(probe);  // drops the probe's own grabs
+    return result;
+}
+
+void X11HotKeyBackend::processPendingEvents() {
+    const auto alive = alive_;  // a handler may destroy this backend
+    while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (event.type == KeyPress || event.type == KeyRelease) {
+            // Without detectable auto-repeat a held key sends release+press
+            // pairs with one time stamp: skip the release of such a pair.
+            if (event.type == KeyRelease && XEventsQueued(display_, QueuedAfterReading) > 0) {
+                XEvent next;
+                XPeekEvent(display_, &next);
+                if (next.type == KeyPress && next.xkey.keycode == event.xkey.keycode &&
+                    next.xkey.time == event.xkey.time)
+                    continue;
+            }
+            handleKey(event.type == KeyPress, event.xkey.keycode, event.xkey.state, event.xkey.time);
+            if (!*alive)
+                return;
+        } else if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            readModifierMapping();
+        }
+    }
+}
+
+void X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, unsigned long) {
+    if (!press) {
+        // Matched by key code alone: the modifiers are often let go first.
+        const auto it = pressed_.find(keyCode);
+        if (it == pressed_.end())
+            return;
+        const HotKeyId id = it->second;
+        pressed_.erase(it);
+        if (handler_) {
+            const Handler handler = handler_;
+            handler(HotKeyEventKind::released, id);
+        }
+        return;
+    }
+    if (pressed_.contains(keyCode))
+        return;  // auto-repeat of a key already down
+    const unsigned modifiers = state & (ShiftMask | ControlMask | altMask_ | superMask_);
+    const auto it = std::ranges::find_if(
+        grabs_, [&](const Grab& grab) { return grab.keyCode == keyCode && grab.modifiers == modifiers; });
+    if (it == grabs_.end())
+        return;
+    const HotKeyId id = it->id;
+    pressed_[keyCode] = id;
+    if (handler_) {
+        const Handler handler = handler_;
+        handler(HotKeyEventKind::pressed, id);
+    }
+}
+
+void X11HotKeyBackend::drainLater() {
+    // XSync may have read events into Xlib's queue; the descriptor will not
+    // signal them again.
+    if (XQLength(display_) > 0)
+        loop_->post([this, alive = std::weak_ptr<bool>(alive_)] {
+            if (const auto flag = alive.lock(); flag && *flag)
+                processPendingEvents();
+        });
+}
+
+}  // namespace platform

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/HotKeyBackend.h"
+#include "platform/MainLoop.h"
+
+struct _XDisplay;
+
+namespace platform {
+
+// System-wide hot keys on an X11 desktop: each combination is a passive grab
+// of the key on the root window, once for every state of the Num Lock and
+// Caps Lock locks, so the locks do not stop it. It keeps its own display
+// connection, whose descriptor the main loop watches, so events are handled
+// on the main thread. Command is Super and Option is Alt.
+class X11HotKeyBackend final : public HotKeyBackend {
+public:
+    // Connects to `displayName` (null: $DISPLAY); throws platform::Error when
+    // there is no display.
+    explicit X11HotKeyBackend(std::shared_ptr<MainLoop> loop, const char* displayName = nullptr);
+    ~X11HotKeyBackend() override;
+    X11HotKeyBackend(const X11HotKeyBackend&) = delete;
+    X11HotKeyBackend& operator=(const X11HotKeyBackend&) = delete;
+
+    // Grabs every lock variant and waits for the server's answer, so a
+    // combination another client holds is refused at once (hotKeyExists)
+    // and leaves none of its variants grabbed.
+    int registerHotKey(HotKeyCombination combination, HotKeyId id) override;
+    void unregisterHotKey(HotKeyId id) override;
+    void setHandler(Handler handler) override;
+    // Tries each combination of the four modifiers with every key on a
+    // second connection and lists those another client holds; ours are left
+    // out and stay grabbed.
+    std::vector<HotKeyCombination> reservedCombinations() override;
+
+    // Handles every event the connection has queued (the main loop calls it
+    // when the descriptor is readable).
+    void processPendingEvents();
+
+private:
+    struct Grab {
+        HotKeyId id;
+        HotKeyCombination combination;
+        unsigned keyCode;
+        unsigned modifiers;
+    };
+
+    void readModifierMapping();
+    std::vector<unsigned> lockVariants() const;
+    unsigned x11Modifiers(std::uint32_t carbonModifiers) const;
+    void handleKey(bool press, unsigned keyCode, unsigned state, unsigned long time);
+    void drainLater();
+
+    std::shared_ptr<MainLoop> loop_;
+    _XDisplay* display_ = nullptr;
+    unsigned long root_ = 0;
+    unsigned numLockMask_ = 0;
+    unsigned altMask_ = 0;
+    unsigned superMask_ = 0;
+    MainLoop::Id watch_ = 0;
+    std::vector<Grab> grabs_;
+    std::map<unsigned, HotKeyId> pressed_;  // key code held down -> its hot key
+    Handler handler_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace platform

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/KeyboardLayout.h"
+
+struct xkb_context;
+struct xkb_keymap;
+
+namespace platform {
+
+// A keyboard layout compiled by xkbcommon from rule names (rules, model,
+// layout, variant, options). Of a multi-layout setting it uses the first
+// layout that types Latin letters, as shortcut texts are shown with the
+// ASCII-capable layout.
+class XkbKeyboardLayout final : public KeyboardLayout {
+public:
+    struct Names {
+        std::string rules, model, layout, variant, options;  // empty: xkbcommon's default
+    };
+
+    // Null when xkbcommon cannot compile the names.
+    static std::shared_ptr<XkbKeyboardLayout> fromNames(const Names& names);
+
+    // The layout the X server uses (its _XKB_RULES_NAMES), or the default
+    // layout when there is no display; null when neither compiles.
+    static std::shared_ptr<XkbKeyboardLayout> current();
+
+    ~XkbKeyboardLayout() override;
+    XkbKeyboardLayout(const XkbKeyboardLayout&) = delete;
+    XkbKeyboardLayout& operator=(const XkbKeyboardLayout&) = delete;
+
+    std::optional<std::string> character(int linuxKeyCode) const override;
+
+private:
+    XkbKeyboardLayout(xkb_context* context, xkb_keymap* keymap);
+
+    xkb_context* context_;
+    xkb_keymap* keymap_;
+    unsigned layoutIndex_ = 0;
+};
+
+}  // namespace platform
