@@ -1,0 +1,142 @@
+#include "gemini/GenerativeAIService.h"
+
+#include <chrono>
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "gemini/JsonWriter.h"
+#include "gemini/Logging.h"
+#include "gemini/RPCError.h"
+#include "platform/Unicode.h"
+
+namespace gemini {
+namespace {
+
+platform::Error notHTTPError() {
+    return platform::Error(std::string(kClientIdentifier), -1, "Response was not an HTTP response.");
+}
+
+std::string describeResponse(const platform::HttpRequest& request, const platform::HttpResponse& response) {
+    return fmt::format("<HTTP response {} status {}>", request.url, response.status.value_or(0));
+}
+
+// Decodes a success body or event; on failure logs the text and the error,
+// then passes the error on.
+template <class T>
+T parseResponse(std::string_view text) {
+    try {
+        return T::decode(text);
+    } catch (const std::exception& e) {
+        if (platform::unicode::isValidUtf8(text))
+            Logging::network()->error(fmt::format("[GeminiClient] JSON response: {}", text));
+        Logging::default_()->error(fmt::format("[GeminiClient] Error decoding server JSON: {}", e.what()));
+        throw;
+    }
+}
+
+// The error of an answer with a status other than 200: the server's error
+// document, or why it is none.
+std::exception_ptr errorFromBody(std::string_view text) {
+    try {
+        return std::make_exception_ptr(RPCError::decode(text));
+    } catch (...) {
+        return std::current_exception();
+    }
+}
+
+}  // namespace
+
+GenerativeAIService::GenerativeAIService(std::string apiKey, std::shared_ptr<platform::HttpClient> http,
+                                         std::string baseURL)
+    : apiKey_(std::move(apiKey)), http_(std::move(http)), baseURL_(std::move(baseURL)) {
+    while (!baseURL_.empty() && baseURL_.back() == '/') baseURL_.pop_back();
+}
+
+platform::HttpRequest GenerativeAIService::makeRequest(std::string url, const nlohmann::json& body,
+                                                       double timeoutSeconds) const {
+    platform::HttpRequest request;
+    request.method = "POST";
+    request.url = std::move(url);
+    request.headers = {
+        {"x-goog-api-key", apiKey_},
+        {"x-goog-api-client", fmt::format("gemini-client-cpp/{}", GenerativeAIInfo::version)},
+        {"Content-Type", "application/json"},
+    };
+    request.body = JsonWriter::serialize(body);
+    const double milliseconds = std::isfinite(timeoutSeconds) && timeoutSeconds > 0 ? timeoutSeconds * 1000 : 0;
+    request.timeout = std::chrono::milliseconds(static_cast<std::int64_t>(std::min(milliseconds, 1e15)));
+    return request;
+}
+
+std::string GenerativeAIService::exchange(const platform::HttpRequest& request) const {
+    auto response = http_->send(request);
+    if (!response.status) {
+        Logging::default_()->error(fmt::format("[GeminiClient] Response wasn't an HTTP response, internal error {}",
+                                               describeResponse(request, response)));
+        throw notHTTPError();
+    }
+    if (*response.status == 200) return std::move(response.body);
+
+    Logging::network()->error(
+        fmt::format("[GeminiClient] The server responded with an error: {}", describeResponse(request, response)));
+    if (platform::unicode::isValidUtf8(response.body))
+        Logging::default_()->error(fmt::format("[GeminiClient] Response payload: {}", response.body));
+    std::rethrow_exception(errorFromBody(response.body));
+}
+
+GenerateContentResponse GenerativeAIService::loadRequest(const GenerateContentRequest& request) const {
+    return parseResponse<GenerateContentResponse>(exchange(urlRequest(request)));
+}
+
+CountTokensResponse GenerativeAIService::loadRequest(const CountTokensRequest& request) const {
+    return parseResponse<CountTokensResponse>(exchange(urlRequest(request)));
+}
+
+void GenerativeAIService::loadRequestStream(const GenerateContentRequest& request,
+                                            const GenerateContentStream::Continuation& continuation) const {
+    try {
+        const auto httpRequest = urlRequest(request);
+        const auto stream = http_->open(httpRequest);
+        const auto& head = stream->head();
+        if (!head.status) {
+            Logging::default_()->error(fmt::format(
+                "[GeminiClient] Response wasn't an HTTP response, internal error {}", describeResponse(httpRequest, head)));
+            throw notHTTPError();
+        }
+        platform::HttpLineReader lines(*stream);
+
+        if (*head.status != 200) {
+            Logging::network()->error(fmt::format("[GeminiClient] The server responded with an error: {}",
+                                                  describeResponse(httpRequest, head)));
+            std::string errorText;
+            while (auto line = lines.nextLine()) {
+                errorText += *line;
+                errorText += '\n';
+            }
+            Logging::default_()->error(fmt::format("[GeminiClient] Response payload: {}", errorText));
+            continuation.finish(errorFromBody(errorText));
+            return;
+        }
+
+        // Lines that are no "data:" event: at the end of the body, the
+        // service's error document when there is one.
+        std::string leftover;
+        while (auto line = lines.nextLine()) {
+            Logging::network()->debug(fmt::format("[GeminiClient] Stream response: {}", *line));
+            if (line->starts_with("data:")) {
+                continuation.yield(parseResponse<GenerateContentResponse>(std::string_view(*line).substr(5)));
+            } else {
+                leftover += *line;
+            }
+        }
+        if (leftover.empty())
+            continuation.finish();
+        else
+            continuation.finish(errorFromBody(leftover));
+    } catch (...) {
+        continuation.finish(std::current_exception());
+    }
+}
+
+}  // namespace gemini
