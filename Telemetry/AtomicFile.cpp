@@ -17,8 +17,14 @@ namespace {
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        if (this != &other) {
+            if (fd_ >= 0) ::close(fd_);
+            fd_ = other.release();
+        }
+        return *this;
+    }
     ~FileDescriptor() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -48,15 +54,19 @@ std::string failure(const char* what, const std::filesystem::path& file, int err
 }  // namespace
 
 std::optional<std::string> write(const std::filesystem::path& file, std::string_view bytes, Sync sync) {
-    std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
-
     // Unique per process and call, so concurrent writers never share one.
     static std::atomic<unsigned long> sequence{0};
     auto temporary = file;
     temporary += "." + std::to_string(::getpid()) + "-" + std::to_string(sequence++) + std::string(kTemporarySuffix);
 
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    const auto create = [&] { return ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600); };
+    FileDescriptor fd(create());
+    if (fd.get() < 0 && errno == ENOENT) {
+        // The folder is made on first use (or again, if someone removed it).
+        std::error_code ignored;
+        std::filesystem::create_directories(file.parent_path(), ignored);
+        fd = FileDescriptor(create());
+    }
     if (fd.get() < 0) return failure("cannot create", temporary, errno);
     const bool written = writeAll(fd.get(), bytes) && (sync == Sync::None || ::fsync(fd.get()) == 0);
     const int writeErrno = errno;
