@@ -15,7 +15,7 @@ std::optional<std::string> HttpResponse::header(std::string_view name) const {
 const char* URLError::defaultDescription(Code code) {
     switch (code) {
         case Cancelled: return "cancelled";
-        case BadURL: return "unsupported URL";
+        case BadURL: return "bad URL";
         case TimedOut: return "The request timed out.";
         case UnsupportedURL: return "unsupported URL";
         case CannotFindHost: return "A server with the specified hostname could not be found.";

@@ -2,16 +2,23 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
+#include <utf8proc.h>
 
 #include "platform/Base64.h"
 #include "platform/Clock.h"
@@ -28,20 +35,151 @@ const Logger& log() {
 
 using nlohmann::json;
 
-json toJson(const DefaultsValue& value) {
-    return std::visit(
-        [](const auto& v) -> json {
+// Extra bytes each byte takes when escaped in a JSON string: 1 for the short
+// escapes (\" \\ \n ...), 5 for the other control characters (\u00XX).
+constexpr auto kEscapeGrowth = [] {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 0x20; ++c) table[static_cast<std::size_t>(c)] = 5;
+    for (unsigned char c : {'"', '\\', '\n', '\r', '\t', '\b', '\f'}) table[c] = 1;
+    return table;
+}();
+
+// Eight bytes at a time: a word has 0x80 in each byte that is zero, exactly.
+constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
+constexpr std::uint64_t zeroBytes(std::uint64_t w) { return ~(((w & kLow7) + kLow7) | w | kLow7); }
+// 0x80 in each byte that must be escaped: '"', '\\' or a control character.
+constexpr std::uint64_t escapedBytes(std::uint64_t w) {
+    return zeroBytes(w ^ (kEachByte * '"')) | zeroBytes(w ^ (kEachByte * '\\')) |
+           zeroBytes(w & (kEachByte * 0xE0));
+}
+// How many bytes of a zeroBytes/escapedBytes mask are marked.
+constexpr std::size_t markedCount(std::uint64_t mask) { return static_cast<std::size_t>(((mask >> 7) * kEachByte) >> 56); }
+std::uint64_t loadWord(const char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// The escaped size of `text` beyond its own, or nothing when it is not UTF-8.
+std::optional<std::size_t> escapeGrowth(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+    const std::size_t size = text.size();
+    std::size_t growth = 0;
+    std::size_t i = 0;
+    while (i < size) {
+        if (i + 8 <= size) {  // plain ASCII words: count the escapes without looking at each byte
+            const std::uint64_t w = loadWord(text.data() + i);
+            if ((w & kHighBits) == 0 && zeroBytes(w & (kEachByte * 0xE0)) == 0) {
+                growth += markedCount(escapedBytes(w));
+                i += 8;
+                continue;
+            }
+        }
+        const std::size_t end = std::min(size, i + 8);
+        while (i < end) {
+            const unsigned char c = bytes[i];
+            if (c < 0x80) {
+                growth += kEscapeGrowth[c];
+                ++i;
+                continue;
+            }
+            utf8proc_int32_t codePoint;
+            const auto length = utf8proc_iterate(bytes + i, static_cast<utf8proc_ssize_t>(size - i), &codePoint);
+            if (length <= 0) return std::nullopt;
+            i += static_cast<std::size_t>(length);
+        }
+    }
+    return growth;
+}
+
+// Appends `text` as a JSON string. The history (megabytes of JSON text, full
+// of quotes) is rewritten on every change, and nlohmann's serialiser escapes
+// an order of magnitude slower than the disk writes; this measures the result
+// first, then copies the runs between escapes in bulk. utf8proc still checks
+// every multi-byte sequence. Returns false, leaving `out` as it was, when
+// `text` is not valid UTF-8.
+bool appendJsonString(std::string& out, std::string_view text) {
+    const auto growth = escapeGrowth(text);
+    if (!growth) return false;
+    const std::size_t size = text.size();
+    const std::size_t start = out.size();
+    out.resize(start + size + *growth + 2);
+    char* p = out.data() + start;
+    *p++ = '"';
+    std::size_t i = 0;
+    std::size_t escapesLeft = *growth;
+    while (escapesLeft > 0) {
+        std::size_t next = i;
+        for (;;) {
+            if (next + 8 > size) {
+                while (kEscapeGrowth[static_cast<unsigned char>(text[next])] == 0) ++next;
+                break;
+            }
+            // Bytes are loaded little-endian: the lowest marked byte comes first.
+            if (const std::uint64_t mask = escapedBytes(loadWord(text.data() + next)); mask != 0) {
+                next += static_cast<std::size_t>(__builtin_ctzll(mask)) / 8;
+                break;
+            }
+            next += 8;
+        }
+        std::memcpy(p, text.data() + i, next - i);
+        p += next - i;
+        const auto c = static_cast<unsigned char>(text[next]);
+        escapesLeft -= kEscapeGrowth[c];
+        *p++ = '\\';
+        switch (c) {
+            case '"': *p++ = '"'; break;
+            case '\\': *p++ = '\\'; break;
+            case '\n': *p++ = 'n'; break;
+            case '\r': *p++ = 'r'; break;
+            case '\t': *p++ = 't'; break;
+            case '\b': *p++ = 'b'; break;
+            case '\f': *p++ = 'f'; break;
+            default: {
+                static constexpr char kHex[] = "0123456789abcdef";
+                const char digits[] = {'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+                std::memcpy(p, digits, sizeof digits);
+                p += sizeof digits;
+                break;
+            }
+        }
+        i = next + 1;
+    }
+    std::memcpy(p, text.data() + i, size - i);
+    p += size - i;
+    *p = '"';
+    return true;
+}
+
+// Text from other applications may hold invalid UTF-8: replace it, never throw.
+void appendJsonText(std::string& out, std::string_view text) {
+    if (!appendJsonString(out, text)) appendJsonString(out, unicode::sanitizeUtf8(text));
+}
+
+std::string toJson(const DefaultsValue& value) {
+    std::string out;
+    std::visit(
+        [&out](const auto& v) {
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, Data>) {
-                if (unicode::isValidUtf8(v.bytes)) return json{{"data", v.bytes}};
-                return json{{"base64", base64::encode(v.bytes)}};
+                out = "{\"data\": ";
+                if (!appendJsonString(out, v.bytes)) {
+                    out = "{\"base64\": ";
+                    appendJsonString(out, base64::encode(v.bytes));
+                }
+                out += '}';
             } else if constexpr (std::is_same_v<T, std::string>) {
-                return json(unicode::sanitizeUtf8(v));
+                appendJsonText(out, v);
             } else {
-                return json(v);
+                // Numbers as nlohmann writes them: doubles round-trip and keep
+                // a fraction ("1.0"), so they read back as doubles.
+                out = json(v).dump();
             }
         },
         value);
+    return out;
 }
 
 std::optional<DefaultsValue> fromJson(const json& j) {
@@ -66,18 +204,45 @@ std::optional<DefaultsValue> fromJson(const json& j) {
     }
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
+// Writes the pieces in order, resuming after short writes.
+bool writeAll(int fd, std::vector<iovec> pieces) {
+    std::size_t first = 0;
+    while (first < pieces.size()) {
+        const int count = static_cast<int>(std::min<std::size_t>(pieces.size() - first, IOV_MAX));
+        const ssize_t written = ::writev(fd, pieces.data() + first, count);
+        if (written < 0) {
             if (errno == EINTR) continue;
             return false;
         }
-        done += static_cast<std::size_t>(n);
+        auto left = static_cast<std::size_t>(written);
+        while (first < pieces.size() && left >= pieces[first].iov_len) left -= pieces[first++].iov_len;
+        if (left > 0) {
+            pieces[first].iov_base = static_cast<char*>(pieces[first].iov_base) + left;
+            pieces[first].iov_len -= left;
+        }
     }
     return true;
 }
+
+// Closes a file descriptor when it goes out of scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now, reporting the error a delayed write may surface here.
+    bool close() {
+        const int result = ::close(std::exchange(fd_, -1));
+        return result == 0;
+    }
+
+private:
+    int fd_;
+};
 
 }  // namespace
 
@@ -95,92 +260,130 @@ std::filesystem::path JsonFileUserDefaults::defaultPath() {
     return base / "quillary" / "defaults.json";
 }
 
+void JsonFileUserDefaults::moveAside(const char* reason) {
+    // Keep what the user had instead of overwriting it.
+    auto aside = file_;
+    aside += fmt::format(".corrupt-{}", static_cast<long long>(SystemClock().now()));
+    std::error_code ec;
+    std::filesystem::rename(file_, aside, ec);
+    if (ec) {
+        persistent_ = false;
+        log().error(fmt::format("The settings file {} {} and could not be moved aside ({}); defaults are used and "
+                                "changes are kept in memory only",
+                                file_.string(), reason, ec.message()));
+        return;
+    }
+    log().error(fmt::format("The settings file {} {}; it was moved to {} and defaults are used", file_.string(),
+                            reason, aside.string()));
+}
+
 void JsonFileUserDefaults::load() {
     std::error_code ec;
     if (!std::filesystem::exists(file_, ec)) return;
     std::ifstream in(file_, std::ios::binary);
-    if (!in) {
-        log().error(fmt::format("Could not read the settings file {}: {}", file_.string(), std::strerror(errno)));
+    std::string text;
+    if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in || in.bad()) {
+        moveAside("cannot be read");
         return;
     }
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const json parsed = json::parse(buffer.str(), nullptr, /*allow_exceptions=*/false);
+    const json parsed = json::parse(text, nullptr, /*allow_exceptions=*/false);
+    if (parsed.is_discarded()) {
+        moveAside("is not valid JSON");
+        return;
+    }
     if (!parsed.is_object()) {
-        // Keep the unreadable file for the user instead of overwriting it.
-        auto aside = file_;
-        aside += fmt::format(".corrupt-{}", static_cast<long long>(SystemClock().now()));
-        std::filesystem::rename(file_, aside, ec);
-        log().error(fmt::format("The settings file {} is not valid; it was moved to {} and defaults are used",
-                                file_.string(), ec ? std::string("(move failed)") : aside.string()));
+        moveAside("does not hold a JSON object");
         return;
     }
-    for (const auto& [key, value] : parsed.items()) {
-        if (auto v = fromJson(value)) {
-            values_.emplace(key, std::move(*v));
+    for (const auto& [key, stored] : parsed.items()) {
+        Entry entry;
+        entry.value = fromJson(stored);
+        if (entry.value) {
+            entry.json = toJson(*entry.value);
         } else {
-            log().error(fmt::format("Ignoring the stored value of \"{}\": unknown shape", key));
+            entry.json = stored.dump(-1, ' ', false, json::error_handler_t::replace);
+            log().error(fmt::format("The stored value of \"{}\" has an unknown shape; it is kept but not used", key));
         }
+        entries_.emplace(key, std::move(entry));
     }
 }
 
 void JsonFileUserDefaults::save() {
-    json root = json::object();
-    for (const auto& [k, v] : values_) root[k] = toJson(v);
-    const std::string text = root.dump(1, '\t', false, json::error_handler_t::replace) + "\n";
+    if (!persistent_) return;
+    // The file is written straight from each entry's JSON text: the history
+    // alone is megabytes, not worth one more copy.
+    std::vector<std::string> keyTexts;
+    keyTexts.reserve(entries_.size());
+    std::vector<iovec> pieces;
+    pieces.reserve(2 * entries_.size() + 2);
+    auto piece = [&pieces](const std::string& text) {
+        pieces.push_back(iovec{const_cast<char*>(text.data()), text.size()});
+    };
+    static const std::string kEmpty = "{}\n", kEnd = "\n}\n";
+    if (entries_.empty()) piece(kEmpty);
+    for (const auto& [key, entry] : entries_) {
+        std::string& keyText = keyTexts.emplace_back(pieces.empty() ? "{\n\t" : ",\n\t");
+        appendJsonText(keyText, key);
+        keyText += ": ";
+        piece(keyText);
+        piece(entry.json);
+    }
+    if (!entries_.empty()) piece(kEnd);
 
     std::error_code ec;
     std::filesystem::create_directories(file_.parent_path(), ec);
+    // Unique per write, so that two stores on one file in this process never
+    // share a temporary file.
+    static std::atomic<unsigned> serial{0};
     auto tmp = file_;
-    tmp += fmt::format(".tmp-{}", ::getpid());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    tmp += fmt::format(".tmp-{}-{}", ::getpid(), serial++);
+    FileDescriptor fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (fd.get() < 0) {
         log().error(fmt::format("Could not save settings to {}: {}", file_.string(), std::strerror(errno)));
         return;
     }
-    const bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    ::close(fd);
-    if (!ok || ::rename(tmp.c_str(), file_.c_str()) != 0) {
-        const int err = ok ? errno : savedErrno;
+    const bool written = writeAll(fd.get(), std::move(pieces)) && ::fsync(fd.get()) == 0 && fd.close();
+    const int writeErrno = errno;
+    if (!written || ::rename(tmp.c_str(), file_.c_str()) != 0) {
+        const int err = written ? errno : writeErrno;
         ::unlink(tmp.c_str());
         log().error(fmt::format("Could not save settings to {}: {}", file_.string(), std::strerror(err)));
         return;
     }
     // Make the rename itself durable.
-    const int dir = ::open(file_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    FileDescriptor dir(::open(file_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) ::fsync(dir.get());
 }
 
 std::optional<DefaultsValue> JsonFileUserDefaults::object(std::string_view key) const {
     std::lock_guard lock(mutex_);
-    auto it = values_.find(key);
-    if (it == values_.end()) return std::nullopt;
-    return it->second;
+    auto it = entries_.find(key);
+    if (it == entries_.end()) return std::nullopt;
+    return it->second.value;
 }
 
 void JsonFileUserDefaults::set(std::string_view key, DefaultsValue value) {
+    Entry entry{std::nullopt, toJson(value)};  // serialised before taking the lock
+    entry.value = std::move(value);
     std::lock_guard lock(mutex_);
-    values_.insert_or_assign(std::string(key), std::move(value));
+    entries_.insert_or_assign(std::string(key), std::move(entry));
     save();
 }
 
 void JsonFileUserDefaults::remove(std::string_view key) {
     std::lock_guard lock(mutex_);
-    auto it = values_.find(key);
-    if (it == values_.end()) return;
-    values_.erase(it);
+    auto it = entries_.find(key);
+    if (it == entries_.end()) return;
+    entries_.erase(it);
     save();
 }
 
 std::vector<std::string> JsonFileUserDefaults::keys(std::string_view prefix) const {
     std::lock_guard lock(mutex_);
     std::vector<std::string> out;
-    for (const auto& [k, v] : values_)
-        if (k.compare(0, prefix.size(), prefix) == 0) out.push_back(k);
+    for (const auto& [k, entry] : entries_)
+        if (entry.value && k.compare(0, prefix.size(), prefix) == 0) out.push_back(k);
     return out;
 }
 
