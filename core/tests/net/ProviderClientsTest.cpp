@@ -59,7 +59,6 @@ struct Provider {
     std::string name;
     std::string domain;
     std::string path;
-    std::string model;
     std::function<std::string(const AIService&, std::string_view prompt, const std::optional<std::string>&)> call;
     std::function<std::string(const std::string& answer)> replyWith;
     std::string emptyList;  // a 200 reply whose list of answers is empty
@@ -67,7 +66,7 @@ struct Provider {
 
 std::vector<Provider> providers() {
     return {
-        {"OpenAI", "OpenAI", "/v1/chat/completions", "gpt-4o",
+        {"OpenAI", "OpenAI", "/v1/chat/completions",
          [](const AIService& s, std::string_view p, const std::optional<std::string>& sel) {
              return s.sendOpenAIRequest("gpt-4o", p, sel);
          },
@@ -77,7 +76,7 @@ std::vector<Provider> providers() {
              return reply.dump();
          },
          R"({"id":"chatcmpl-1","object":"chat.completion","choices":[]})"},
-        {"Anthropic", "Claude", "/v1/messages", "claude-3-5-sonnet-latest",
+        {"Anthropic", "Claude", "/v1/messages",
          [](const AIService& s, std::string_view p, const std::optional<std::string>& sel) {
              return s.sendClaudeRequest("claude-3-5-sonnet-latest", p, sel);
          },
@@ -90,18 +89,21 @@ std::vector<Provider> providers() {
     };
 }
 
+// A service whose OpenAI and Anthropic endpoints are on `server`.
+AIService serviceOn(LoopbackServer& server, std::chrono::milliseconds timeout = 10s, bool refused = false) {
+    RequestSettings settings;
+    settings.openaiKey = "sk-proj-test";
+    settings.claudeKey = "sk-ant-test";
+    AIService::Endpoints endpoints;
+    endpoints.openai = refused ? server.refusedUrl("/v1/chat/completions") : server.url("/v1/chat/completions");
+    endpoints.claude = refused ? server.refusedUrl("/v1/messages") : server.url("/v1/messages");
+    endpoints.timeout = timeout;
+    return AIService(settings, platform::HttpClient::shared(), endpoints);
+}
+
 class ProviderClientsTest : public ::testing::Test {
 protected:
-    AIService service(std::chrono::milliseconds timeout = 10s) {
-        RequestSettings settings;
-        settings.openaiKey = "sk-proj-test";
-        settings.claudeKey = "sk-ant-test";
-        AIService::Endpoints endpoints;
-        endpoints.openai = server.url("/v1/chat/completions");
-        endpoints.claude = server.url("/v1/messages");
-        endpoints.timeout = timeout;
-        return AIService(settings, platform::HttpClient::shared(), endpoints);
-    }
+    AIService service() { return serviceOn(server); }
 
     LoopbackServer server;
 };
@@ -157,11 +159,7 @@ TEST_F(ProviderClientsTest, ProviderErrorBodiesGiveTheirMessages) {
         LoopbackServer fresh;
         fresh.reply("POST", "/v1/chat/completions", {c.status, {}, c.openaiBody});
         fresh.reply("POST", "/v1/messages", {c.status, {}, c.claudeBody});
-        RequestSettings settings;
-        AIService::Endpoints endpoints;
-        endpoints.openai = fresh.url("/v1/chat/completions");
-        endpoints.claude = fresh.url("/v1/messages");
-        const AIService s(settings, platform::HttpClient::shared(), endpoints);
+        const auto s = serviceOn(fresh);
         const auto label = std::to_string(c.status);
         expectError([&] { return s.sendOpenAIRequest("gpt-4o", "p", std::nullopt); }, {"OpenAI", c.status, c.openaiText},
                     "OpenAI " + label);
@@ -175,10 +173,7 @@ TEST_F(ProviderClientsTest, SuccessStatusWithWrongBodyIsNeverAnAnswer) {
         const auto check = [&](int status, std::string body, const Expected& expected, const std::string& what) {
             LoopbackServer fresh;
             fresh.reply("POST", p.path, {status, {}, std::move(body)});
-            AIService::Endpoints endpoints;
-            endpoints.openai = fresh.url("/v1/chat/completions");
-            endpoints.claude = fresh.url("/v1/messages");
-            const AIService s(RequestSettings{}, platform::HttpClient::shared(), endpoints);
+            const auto s = serviceOn(fresh);
             expectError([&] { return p.call(s, "p", std::nullopt); }, expected, p.name + ": " + what);
         };
         const Expected format{p.domain, -1, "Invalid response format"};
@@ -196,10 +191,7 @@ TEST_F(ProviderClientsTest, SuccessStatusWithWrongBodyIsNeverAnAnswer) {
 TEST_F(ProviderClientsTest, TransportFailuresPassThrough) {
     for (const auto& p : providers()) {
         {
-            AIService::Endpoints endpoints;
-            endpoints.openai = server.refusedUrl("/v1/chat/completions");
-            endpoints.claude = server.refusedUrl("/v1/messages");
-            const AIService s(RequestSettings{}, platform::HttpClient::shared(), endpoints);
+            const auto s = serviceOn(server, 10s, true);
             expectError([&] { return p.call(s, "p", std::nullopt); },
                         {URLError::kDomain, URLError::CannotConnectToHost, "Could not connect to the server."},
                         p.name + " refused");
@@ -208,10 +200,7 @@ TEST_F(ProviderClientsTest, TransportFailuresPassThrough) {
             LoopbackServer fresh;
             const auto body = p.replyWith(std::string(4000, 'x'));
             fresh.dropAfter("POST", p.path, {200, {}, body}, body.size() / 2);
-            AIService::Endpoints endpoints;
-            endpoints.openai = fresh.url("/v1/chat/completions");
-            endpoints.claude = fresh.url("/v1/messages");
-            const AIService s(RequestSettings{}, platform::HttpClient::shared(), endpoints);
+            const auto s = serviceOn(fresh);
             expectError([&] { return p.call(s, "p", std::nullopt); },
                         {URLError::kDomain, URLError::NetworkConnectionLost, "The network connection was lost."},
                         p.name + " dropped");
@@ -219,11 +208,7 @@ TEST_F(ProviderClientsTest, TransportFailuresPassThrough) {
         {
             LoopbackServer fresh;
             fresh.stall("POST", p.path);
-            AIService::Endpoints endpoints;
-            endpoints.openai = fresh.url("/v1/chat/completions");
-            endpoints.claude = fresh.url("/v1/messages");
-            endpoints.timeout = 300ms;
-            const AIService s(RequestSettings{}, platform::HttpClient::shared(), endpoints);
+            const auto s = serviceOn(fresh, 300ms);
             expectError([&] { return p.call(s, "p", std::nullopt); },
                         {URLError::kDomain, URLError::TimedOut, "The request timed out."}, p.name + " stalled");
         }
@@ -237,11 +222,7 @@ TEST_F(ProviderClientsTest, LargeAnswersAndInvalidUtf8) {
         while (big.size() < 5 * 1024 * 1024) big += "Line of a long answer, ünïcödé included.\n";
         LoopbackServer large;
         large.reply("POST", p.path, {200, {}, p.replyWith("\n" + big)});
-        AIService::Endpoints endpoints;
-        endpoints.openai = large.url("/v1/chat/completions");
-        endpoints.claude = large.url("/v1/messages");
-        const AIService s(RequestSettings{}, platform::HttpClient::shared(), endpoints);
-        const auto answer = p.call(s, "p", std::nullopt);
+        const auto answer = p.call(serviceOn(large), "p", std::nullopt);
         EXPECT_EQ(answer.size(), big.size() - 1) << p.name;
         EXPECT_TRUE(big.starts_with(answer)) << p.name;
 
@@ -251,10 +232,7 @@ TEST_F(ProviderClientsTest, LargeAnswersAndInvalidUtf8) {
         std::string reply = p.replyWith("caf@ au lait");
         reply.replace(reply.find('@'), 1, "\xC3");
         broken.reply("POST", p.path, {200, {}, reply});
-        endpoints.openai = broken.url("/v1/chat/completions");
-        endpoints.claude = broken.url("/v1/messages");
-        const AIService t(RequestSettings{}, platform::HttpClient::shared(), endpoints);
-        EXPECT_EQ(p.call(t, "bad \xFF prompt", std::string("sel \xC0\x80 end")), "caf\xEF\xBF\xBD au lait") << p.name;
+        EXPECT_EQ(p.call(serviceOn(broken), "bad \xFF prompt", std::string("sel \xC0\x80 end")), "caf\xEF\xBF\xBD au lait") << p.name;
         const auto sent = broken.requests().at(0).body;
         nlohmann::json body;
         ASSERT_NO_THROW(body = nlohmann::json::parse(sent)) << p.name;
@@ -262,27 +240,29 @@ TEST_F(ProviderClientsTest, LargeAnswersAndInvalidUtf8) {
     }
 }
 
+OllamaService ollamaOn(LoopbackServer& server, std::chrono::milliseconds timeout = 10s,
+                       bool probeRefused = false) {
+    OllamaService::Endpoints endpoints;
+    endpoints.chat = server.url("/api/chat");
+    endpoints.probe = probeRefused ? server.refusedUrl("/api/version") : server.url("/api/version");
+    endpoints.timeout = timeout;
+    return OllamaService(platform::HttpClient::shared(), endpoints);
+}
+
 class OllamaClientTest : public ::testing::Test {
 protected:
-    OllamaService ollama(std::chrono::milliseconds timeout = 10s) {
-        OllamaService::Endpoints endpoints;
-        endpoints.chat = server.url("/api/chat");
-        endpoints.probe = server.url("/api/version");
-        endpoints.timeout = timeout;
-        return OllamaService(platform::HttpClient::shared(), endpoints);
-    }
-    std::string send(const OllamaService& service, const std::string& model = "llama3.2") {
+    static std::string send(const OllamaService& service, const std::string& model = "llama3.2") {
         return service.sendMessage(model, "Hello", std::nullopt, {}, nullptr);
     }
-    void serverUp() { server.reply("GET", "/api/version", {200, {}, fixture("ollama-version-200.json")}); }
+    void serverUp(LoopbackServer& s) { s.reply("GET", "/api/version", {200, {}, fixture("ollama-version-200.json")}); }
 
     LoopbackServer server;
 };
 
 TEST_F(OllamaClientTest, AnswersAfterTheProbe) {
-    serverUp();
+    serverUp(server);
     server.reply("POST", "/api/chat", {200, {}, fixture("ollama-chat-200.json")});
-    EXPECT_EQ(send(ollama()), "Hello! How are you today?");
+    EXPECT_EQ(send(ollamaOn(server)), "Hello! How are you today?");
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].method, "GET");
@@ -294,16 +274,13 @@ TEST_F(OllamaClientTest, AnswersAfterTheProbe) {
 }
 
 TEST_F(OllamaClientTest, DownServerIsNotRunningAndNothingIsPosted) {
-    OllamaService::Endpoints endpoints;
-    endpoints.chat = server.url("/api/chat");
-    endpoints.probe = server.refusedUrl("/api/version");
-    const OllamaService down(platform::HttpClient::shared(), endpoints);
+    const auto down = ollamaOn(server, 10s, true);
     EXPECT_FALSE(down.isRunning());
     expectError([&] { return send(down); },
                 {"Ollama", -1, "Ollama is not running. Please start Ollama and try again."}, "refused probe");
 
     server.stall("GET", "/api/version");
-    expectError([&] { return send(ollama(200ms)); },
+    expectError([&] { return send(ollamaOn(server, 200ms)); },
                 {"Ollama", -1, "Ollama is not running. Please start Ollama and try again."}, "stalled probe");
     const auto requests = server.requests();
     EXPECT_TRUE(std::none_of(requests.begin(), requests.end(), [](const auto& r) { return r.method == "POST"; }));
@@ -312,14 +289,9 @@ TEST_F(OllamaClientTest, DownServerIsNotRunningAndNothingIsPosted) {
 TEST_F(OllamaClientTest, ChatFailures) {
     const auto chat = [&](auto script, const Expected& expected, const std::string& label) {
         LoopbackServer fresh;
-        fresh.reply("GET", "/api/version", {200, {}, fixture("ollama-version-200.json")});
+        serverUp(fresh);
         script(fresh);
-        OllamaService::Endpoints endpoints;
-        endpoints.chat = fresh.url("/api/chat");
-        endpoints.probe = fresh.url("/api/version");
-        endpoints.timeout = 300ms;
-        const OllamaService service(platform::HttpClient::shared(), endpoints);
-        expectError([&] { return send(service, "mistral"); }, expected, label);
+        expectError([&] { return send(ollamaOn(fresh, 300ms), "mistral"); }, expected, label);
     };
     const std::string reply = fixture("ollama-chat-200.json");
     chat([&](LoopbackServer& s) { s.dropAfter("POST", "/api/chat", {200, {}, reply}, 20); },
