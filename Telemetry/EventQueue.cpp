@@ -17,10 +17,6 @@ void deleteFile(const std::filesystem::path& file) {
     std::filesystem::remove(file, ignored);
 }
 
-void logDropped(const std::vector<std::string>& ids, std::size_t maxEvents) {
-    for (const auto& id : ids)
-        log().error("[Telemetry] queue full (" + std::to_string(maxEvents) + " events): dropped the oldest event " + id);
-}
 
 }  // namespace
 
@@ -46,7 +42,7 @@ EventQueue::EventQueue(std::filesystem::path folder, std::size_t maxEvents)
         ids_.assign(found.begin(), found.end());
         dropped = trimLocked();
     }
-    logDropped(dropped, maxEvents_);
+    discard(dropped);
 }
 
 std::filesystem::path EventQueue::fileFor(const std::string& id) const {
@@ -68,7 +64,7 @@ void EventQueue::add(const std::string& id, const nlohmann::json& event) {
         ids_.insert(std::upper_bound(ids_.begin(), ids_.end(), id), id);
         dropped = trimLocked();
     }
-    logDropped(dropped, maxEvents_);
+    discard(dropped);
 }
 
 std::vector<std::string> EventQueue::trimLocked() {
@@ -76,9 +72,15 @@ std::vector<std::string> EventQueue::trimLocked() {
     while (ids_.size() > maxEvents_) {
         dropped.push_back(std::move(ids_.front()));
         ids_.pop_front();
-        deleteFile(fileFor(dropped.back()));
     }
     return dropped;
+}
+
+void EventQueue::discard(const std::vector<std::string>& dropped) const {
+    for (const auto& id : dropped) {
+        deleteFile(fileFor(id));
+        log().error("[Telemetry] queue full (" + std::to_string(maxEvents_) + " events): dropped the oldest event " + id);
+    }
 }
 
 EventQueue::Batch EventQueue::oldest(std::size_t count) {

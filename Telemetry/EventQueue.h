@@ -40,8 +40,10 @@ public:
 private:
     std::filesystem::path fileFor(const std::string& id) const;
     void forget(const std::string& id);
-    // Called with mutex_ held; returns the identifiers pushed out.
+    // Called with mutex_ held; returns the identifiers pushed out, whose
+    // files discard() then deletes outside the lock.
     std::vector<std::string> trimLocked();
+    void discard(const std::vector<std::string>& dropped) const;
 
     const std::filesystem::path folder_;
     const std::size_t maxEvents_;
