@@ -16,6 +16,9 @@ struct Event {
     long long keyCode = 0;           // Apple virtual key code (a position)
     std::int64_t modifierFlags = 0;  // ModifierFlags bits
     bool isARepeat = false;          // an auto-repeated key down
+    // Where a mouse event happened, in screen coordinates (0 for keys).
+    double locationX = 0;
+    double locationY = 0;
 
     friend bool operator==(const Event&, const Event&) = default;
 };

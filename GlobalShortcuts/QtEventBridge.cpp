@@ -104,7 +104,9 @@ bool QtEventBridge::eventFilter(QObject* watched, QEvent* event) {
                 type = Event::rightMouseUp;
             else
                 return false;
-            return !ApplicationEvents::dispatch(Event{type, 0, flagsFromQt(mouse.modifiers(), 0), false});
+            const auto where = mouse.globalPosition();
+            return !ApplicationEvents::dispatch(
+                Event{type, 0, flagsFromQt(mouse.modifiers(), 0), false, where.x(), where.y()});
         }
         default:
             return false;
