@@ -93,7 +93,7 @@ void RecorderCocoa::paintEvent(QPaintEvent*) {
 
     // Keep the text centred on the field, clear of the button on both sides.
     const QRect button = clearButtonRect();
-    const int inset = width() - button.left();
+    const int inset = showsClearButton() ? width() - button.left() : frame.lineWidth + 2;
     const QRect textArea = rect().adjusted(inset, 0, -inset, 0);
     const bool empty = controller_.text().empty();
     painter.setPen(palette().color(empty ? QPalette::PlaceholderText : QPalette::Text));
