@@ -81,6 +81,18 @@ TEST_F(RecorderWindow, ShowingTheWindowDoesNotStartRecording) {
     EXPECT_EQ(qobject_cast<QLabel*>(row->label())->text(), QStringLiteral("Open Quillary:"));
 }
 
+TEST_F(RecorderWindow, ARecorderAloneInItsWindowIsNotFocusedWhenTheWindowOpens) {
+    QWidget alone;
+    auto* field = new RecorderCocoa(*name, {}, &alone);
+    showActive(alone);
+    EXPECT_FALSE(field->isRecording());
+    EXPECT_FALSE(isPaused());
+    // Once the window is up, Tab reaches it like any other control.
+    QApplication::processEvents();
+    typeKey(alone, Key::tab, Qt::Key_Tab);
+    EXPECT_TRUE(field->isRecording());
+}
+
 TEST_F(RecorderWindow, AClickRecordsAndTheNextValidComboIsStored) {
     startRecording();
     EXPECT_TRUE(isPaused());
