@@ -5,6 +5,7 @@
 #include <string>
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
+#include "GlobalShortcuts/QtEventBridge.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -268,6 +269,8 @@ void installMenuTrackingObservers() {
     if (s.observersInstalled)
         return;
     s.observersInstalled = true;
+    // In a Qt application, the bridge reports the application's menus.
+    QtEventBridge::ensureInstalled();
     auto& center = platform::NotificationCenter::defaultCenter();
     s.menuBeginObserver = center.addObserver(std::string(kMenuDidBeginTracking),
                                              [](const platform::Notification&) { setMenuOpen(true); });

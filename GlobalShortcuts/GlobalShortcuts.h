@@ -19,8 +19,10 @@ namespace GlobalShortcuts {
 
 // Posted with {"name": Name} whenever a name's stored shortcut changes.
 inline constexpr std::string_view kShortcutByNameDidChange = "GlobalShortcuts_shortcutByNameDidChange";
-// The program's menus post these (no user info) when they open and close;
-// while one is open, shortcuts are taken from the application's key events.
+// Posted (no user info) when a menu of the program opens and when the last
+// one closes; in a Qt application the event bridge posts them for every popup
+// window. While a menu is open, shortcuts come from the application's own key
+// events, since the menu holds the keyboard.
 inline constexpr std::string_view kMenuDidBeginTracking = "GlobalShortcuts_menuDidBeginTracking";
 inline constexpr std::string_view kMenuDidEndTracking = "GlobalShortcuts_menuDidEndTracking";
 // Prefix of the storage keys.

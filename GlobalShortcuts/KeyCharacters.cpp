@@ -10,9 +10,14 @@ namespace GlobalShortcuts {
 
 namespace {
 
-std::shared_ptr<const platform::KeyboardLayout>& installedLayout() {
-    static std::shared_ptr<const platform::KeyboardLayout> layout;
-    return layout;
+struct InstalledLayout {
+    std::shared_ptr<const platform::KeyboardLayout> layout;
+    bool looked = false;  // the system layout was asked for (it may not exist)
+};
+
+InstalledLayout& installed() {
+    static InstalledLayout instance;
+    return instance;
 }
 
 // Exactly one user-perceived character.
@@ -59,14 +64,17 @@ std::optional<std::string> keyToCharacter(long long keyCode) {
 }
 
 std::shared_ptr<const platform::KeyboardLayout> keyboardLayout() {
-    auto& layout = installedLayout();
-    if (!layout)
-        layout = platform::XkbKeyboardLayout::current();
-    return layout;
+    auto& current = installed();
+    if (!current.layout && !current.looked) {
+        current.looked = true;
+        current.layout = platform::XkbKeyboardLayout::current();
+    }
+    return current.layout;
 }
 
 void setKeyboardLayout(std::shared_ptr<const platform::KeyboardLayout> layout) {
-    installedLayout() = std::move(layout);
+    // Null goes back to the system layout, read again on next use.
+    installed() = InstalledLayout{std::move(layout), false};
 }
 
 }  // namespace GlobalShortcuts

@@ -4,10 +4,16 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QWindow>
+
+#include <algorithm>
+#include <string>
 
 #include "GlobalShortcuts/ApplicationEvents.h"
+#include "GlobalShortcuts/GlobalShortcuts.h"
 #include "GlobalShortcuts/ModifierFlags.h"
 #include "platform/KeyPositions.h"
+#include "platform/NotificationCenter.h"
 
 namespace GlobalShortcuts {
 
@@ -72,6 +78,13 @@ bool QtEventBridge::eventFilter(QObject* watched, QEvent* event) {
     if (forwarding_ || !watched->isWindowType())
         return false;
     switch (event->type()) {
+        case QEvent::Show:
+            if (static_cast<const QWindow*>(watched)->type() == Qt::Popup)
+                popupShown(watched);
+            return false;
+        case QEvent::Hide:
+            popupHidden(watched);
+            return false;
         case QEvent::KeyPress:
         case QEvent::KeyRelease: {
             const auto& keyEvent = static_cast<const QKeyEvent&>(*event);
@@ -111,6 +124,21 @@ bool QtEventBridge::eventFilter(QObject* watched, QEvent* event) {
         default:
             return false;
     }
+}
+
+void QtEventBridge::popupShown(const QObject* window) {
+    if (std::ranges::find(openPopups_, window) != openPopups_.end())
+        return;
+    openPopups_.push_back(window);
+    if (openPopups_.size() == 1)
+        platform::NotificationCenter::defaultCenter().post(std::string(kMenuDidBeginTracking));
+}
+
+void QtEventBridge::popupHidden(const QObject* window) {
+    if (std::erase(openPopups_, window) == 0)
+        return;
+    if (openPopups_.empty())
+        platform::NotificationCenter::defaultCenter().post(std::string(kMenuDidEndTracking));
 }
 
 }  // namespace GlobalShortcuts

@@ -3,6 +3,7 @@
 #include <QObject>
 
 #include <optional>
+#include <vector>
 
 #include "GlobalShortcuts/Event.h"
 
@@ -13,6 +14,11 @@ namespace GlobalShortcuts {
 // Feeds the Qt application's key and mouse-up events into ApplicationEvents,
 // as an application-wide event filter. Events are taken at the window they
 // are first delivered to, so each is seen once however far it propagates.
+//
+// It also tells the shortcut library when a menu opens and closes: a popup
+// window (a menu, a combo box list) holds the keyboard while it is shown, so
+// the first one shown posts kMenuDidBeginTracking and hiding the last one
+// posts kMenuDidEndTracking.
 class QtEventBridge final : public QObject {
 public:
     // Installs the bridge on the running QCoreApplication, once; without an
@@ -28,7 +34,11 @@ protected:
 
 private:
     using QObject::QObject;
+    void popupShown(const QObject* window);
+    void popupHidden(const QObject* window);
+
     bool forwarding_ = false;
+    std::vector<const QObject*> openPopups_;
 };
 
 }  // namespace GlobalShortcuts

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "GlobalShortcuts/GlobalShortcuts.h"
 #include "GlobalShortcuts/LocalEventMonitor.h"
 #include "GlobalShortcuts/ModifierFlags.h"
 #include "GlobalShortcuts/ObjectAssociation.h"
@@ -134,6 +135,26 @@ TEST_F(QtBridge, KeysWithoutAPositionPassUntouched) {
     QCoreApplication::sendEvent(&window, &print);
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(window.keys, "p107");
+}
+
+TEST_F(QtBridge, PopupWindowsAreMenusWhileShown) {
+    GlobalShortcuts::resetForTesting();
+    Name::fromRawValue("any");  // the first name listens for menus
+    QWindow menu;
+    menu.setFlags(Qt::Popup);
+    QWindow submenu;
+    submenu.setFlags(Qt::Popup);
+    QWindow plain;
+    plain.show();
+    EXPECT_FALSE(isMenuOpen());
+    menu.show();
+    EXPECT_TRUE(isMenuOpen());
+    submenu.show();
+    submenu.hide();
+    EXPECT_TRUE(isMenuOpen());  // the outer menu is still open
+    menu.hide();
+    EXPECT_FALSE(isMenuOpen());
+    GlobalShortcuts::resetForTesting();
 }
 
 TEST_F(QtBridge, AssociationsFollowTheirOwners) {
