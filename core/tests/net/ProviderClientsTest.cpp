@@ -2,15 +2,14 @@
 // answer with the providers' own reply and error bodies, and with the faults
 // a real network produces: refused, dropped, stalled, oversized, malformed.
 #include <algorithm>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "core/AIService.h"
 #include "core/JsonError.h"
+#include "core/tests/net/Fixtures.h"
 #include "platform/HttpClient.h"
 #include "testsupport/LoopbackServer.h"
 
@@ -21,13 +20,7 @@ using platform::URLError;
 using testsupport::LoopbackServer;
 using namespace std::chrono_literals;
 
-std::string fixture(const std::string& name) {
-    std::ifstream in(std::string(QUILLARY_CORE_TEST_DATA) + "/" + name, std::ios::binary);
-    if (!in) throw std::runtime_error("missing test data " + name);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using testdata::fixture;
 
 struct Expected {
     std::string domain;
