@@ -68,7 +68,22 @@ AIService::AIService(RequestSettings settings, std::shared_ptr<platform::HttpCli
     : settings_(std::move(settings)),
       http_(std::move(http)),
       endpoints_(std::move(endpoints)),
-      ollamaService_(std::make_unique<OllamaService>(http_, endpoints_.ollama)) {}
+      ollamaService_(std::make_unique<OllamaService>(http_, endpoints_.ollama)),
+      geminiService_(std::make_unique<GeminiService>(settings_.geminiKey, http_, endpoints_.gemini)) {}
+
+std::string AIService::sendMessage(const ModelInfo& model, std::string_view prompt,
+                                   const std::optional<std::string>& selectedText,
+                                   const std::vector<ChatMessage>& history) const {
+    switch (providerFor(settings_.modelGroups, model.displayName)) {
+        case Provider::openai: return sendOpenAIRequest(model.apiName, prompt, selectedText, history);
+        case Provider::anthropic: return sendClaudeRequest(model.apiName, prompt, selectedText, history);
+        case Provider::gemini:
+            return geminiService_->generate(model.apiName, prompt, selectedText,
+                                            history.empty() ? std::nullopt : std::optional(history));
+        case Provider::ollama: break;
+    }
+    return ollamaService_->sendMessage(model.apiName, prompt, selectedText, history, &settings_);
+}
 
 AIService::Provider AIService::providerFor(const std::vector<ModelGroup>& groups,
                                            std::string_view displayName) {

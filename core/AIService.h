@@ -10,6 +10,8 @@
 #include <nlohmann/json.hpp>
 
 #include "core/ChatMessage.h"
+#include "core/GeminiService.h"
+#include "core/ModelInfo.h"
 #include "core/OllamaService.h"
 #include "core/RequestSettings.h"
 #include "platform/HttpClient.h"
@@ -21,8 +23,9 @@ namespace core {
 struct AIServiceEndpoints {
     std::string openai = "https://api.openai.com/v1/chat/completions";
     std::string claude = "https://api.anthropic.com/v1/messages";
-    std::chrono::milliseconds timeout{60'000};
+    std::chrono::milliseconds timeout{60'000};  // OpenAI and Anthropic
     OllamaEndpoints ollama;
+    std::string gemini = "https://generativelanguage.googleapis.com";
 };
 
 // Turns one submission into one answer. The panel makes a new one for every
@@ -38,6 +41,13 @@ public:
                        std::shared_ptr<platform::HttpClient> http = platform::HttpClient::shared(),
                        Endpoints endpoints = {});
     virtual ~AIService() = default;
+
+    // Answers the prompt with the provider of the group that holds `model`
+    // (see providerFor), passing its API name and the other arguments on.
+    // Throws that provider's error unchanged.
+    virtual std::string sendMessage(const ModelInfo& model, std::string_view prompt,
+                                    const std::optional<std::string>& selectedText,
+                                    const std::vector<ChatMessage>& history = {}) const;
 
     // OpenAI chat completions with the model's API name; the trimmed answer.
     // Throws ProviderError (domain "OpenAI", or "AI" when the reply is not
@@ -59,6 +69,7 @@ public:
 
     const RequestSettings& settings() const { return settings_; }
     const OllamaService& ollamaService() const { return *ollamaService_; }
+    const GeminiService& geminiService() const { return *geminiService_; }
 
     // The request bodies as they go on the wire, and the readers of the
     // replies; public for the tests and the benchmarks.
@@ -81,6 +92,7 @@ private:
     std::shared_ptr<platform::HttpClient> http_;
     Endpoints endpoints_;
     std::unique_ptr<OllamaService> ollamaService_;
+    std::unique_ptr<GeminiService> geminiService_;
 };
 
 }  // namespace core
