@@ -1,5 +1,7 @@
 #include "gemini/GenerateContentStream.h"
 
+#include <chrono>
+
 #include "gemini/Logging.h"
 #include "platform/Error.h"
 
@@ -11,6 +13,8 @@ struct GenerateContentStream::Buffer {
     std::deque<GenerateContentResponse> chunks;
     bool finished = false;
     std::exception_ptr error;
+    // Bumped on every change, so a reader can watch for one without the lock.
+    std::atomic<std::uint64_t> version{0};
 };
 
 GenerateContentStream::Continuation::~Continuation() {
@@ -24,6 +28,7 @@ void GenerateContentStream::Continuation::yield(GenerateContentResponse chunk) c
         std::lock_guard lock(buffer_->mutex);
         if (buffer_->finished) return;
         buffer_->chunks.push_back(std::move(chunk));
+        buffer_->version.fetch_add(1, std::memory_order_release);
     }
     buffer_->changed.notify_all();
 }
@@ -36,6 +41,7 @@ void GenerateContentStream::Continuation::finish(std::exception_ptr error) const
         if (buffer_->finished) return;
         buffer_->finished = true;
         buffer_->error = std::move(error);
+        buffer_->version.fetch_add(1, std::memory_order_release);
     }
     buffer_->changed.notify_all();
 }
@@ -55,6 +61,7 @@ std::optional<GenerateContentResponse> GenerateContentStream::next() {
     if (ended_ || !buffer_) return std::nullopt;
     std::optional<GenerateContentResponse> chunk;
     std::exception_ptr error;
+    waitBriefly();
     {
         std::unique_lock lock(buffer_->mutex);
         buffer_->changed.wait(lock, [&] { return !buffer_->chunks.empty() || buffer_->finished; });
@@ -79,6 +86,20 @@ std::optional<GenerateContentResponse> GenerateContentStream::next() {
         }
     }
     return chunk;
+}
+
+void GenerateContentStream::waitBriefly() const {
+    // The events of a fast answer follow each other within microseconds:
+    // watching for the next one a moment before sleeping saves a wake-up per
+    // event. Bounded, so a slow answer costs only this short spin.
+    const auto seen = buffer_->version.load(std::memory_order_acquire);
+    {
+        std::lock_guard lock(buffer_->mutex);
+        if (!buffer_->chunks.empty() || buffer_->finished) return;
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+    while (buffer_->version.load(std::memory_order_acquire) == seen && std::chrono::steady_clock::now() < until) {
+    }
 }
 
 GenerateContentStream GenerateContentStream::withChecks(

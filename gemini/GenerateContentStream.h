@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -58,6 +60,7 @@ public:
 
 private:
     explicit GenerateContentStream(std::shared_ptr<Buffer> buffer) : buffer_(std::move(buffer)) {}
+    void waitBriefly() const;
 
     std::shared_ptr<Buffer> buffer_;
     std::function<void(const GenerateContentResponse&)> check_;

@@ -121,9 +121,10 @@ void GenerativeAIService::loadRequestStream(const GenerateContentRequest& reques
 
         // Lines that are no "data:" event: at the end of the body, the
         // service's error document when there is one.
+        const auto network = Logging::network();
         std::string leftover;
         while (auto line = lines.nextLine()) {
-            Logging::network()->debug(fmt::format("[GeminiClient] Stream response: {}", *line));
+            if (network->isEnabled()) network->debug(fmt::format("[GeminiClient] Stream response: {}", *line));
             if (line->starts_with("data:")) {
                 continuation.yield(parseResponse<GenerateContentResponse>(std::string_view(*line).substr(5)));
             } else {

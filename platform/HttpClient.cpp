@@ -35,38 +35,39 @@ URLError::URLError(Code code, std::string description) : Error(kDomain, code, st
 
 std::optional<std::string> HttpLineReader::nextLine() {
     for (;;) {
-        // Look for a terminator in what is buffered and not yet scanned.
+        // Look for a terminator in what is buffered and not yet scanned. Lines
+        // handed out are skipped by offset, not erased, so a body that arrives
+        // in one large piece is split in linear time.
         while (scanned_ < buffer_.size()) {
             const char c = buffer_[scanned_];
             if (pendingCR_) {
                 pendingCR_ = false;
                 if (c == '\n') {  // the LF of a CRLF split across reads
-                    buffer_.erase(0, 1);
+                    start_ = ++scanned_;
                     continue;
                 }
             }
             if (c == '\n' || c == '\r') {
-                std::string line = buffer_.substr(0, scanned_);
-                std::size_t drop = scanned_ + 1;
+                const std::string_view line(buffer_.data() + start_, scanned_ - start_);
+                std::size_t next = scanned_ + 1;
                 if (c == '\r') {
-                    if (drop < buffer_.size()) {
-                        if (buffer_[drop] == '\n') ++drop;
+                    if (next < buffer_.size()) {
+                        if (buffer_[next] == '\n') ++next;
                     } else {
                         pendingCR_ = true;
                     }
                 }
-                buffer_.erase(0, drop);
-                scanned_ = 0;
+                start_ = scanned_ = next;
                 if (line.empty()) continue;
                 return unicode::sanitizeUtf8(line);
             }
             ++scanned_;
         }
         if (ended_) {
-            if (buffer_.empty()) return std::nullopt;
-            std::string line = std::move(buffer_);
+            if (start_ >= buffer_.size()) return std::nullopt;
+            std::string line = buffer_.substr(start_);
             buffer_.clear();
-            scanned_ = 0;
+            start_ = scanned_ = 0;
             return unicode::sanitizeUtf8(line);
         }
         auto chunk = stream_.read();
@@ -74,6 +75,9 @@ std::optional<std::string> HttpLineReader::nextLine() {
             ended_ = true;
             continue;
         }
+        buffer_.erase(0, start_);
+        scanned_ -= start_;
+        start_ = 0;
         buffer_ += *chunk;
     }
 }

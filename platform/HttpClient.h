@@ -111,6 +111,7 @@ public:
 private:
     HttpStream& stream_;
     std::string buffer_;
+    std::size_t start_ = 0;  // first byte of the buffer not yet handed out
     std::size_t scanned_ = 0;
     bool ended_ = false;
     bool pendingCR_ = false;
