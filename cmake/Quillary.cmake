@@ -31,4 +31,8 @@ function(quillary_test name)
   endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
+  # X11 tests share one display, its keyboard and its grabs: one at a time.
+  if("x11" IN_LIST ARG_LABELS)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x11_display)
+  endif()
 endfunction()
