@@ -37,8 +37,7 @@ std::string errorMessage(std::string_view body) {
 const nlohmann::json* firstObject(const nlohmann::json& json, const char* key) {
     if (!json.is_object()) return nullptr;
     const auto array = json.find(key);
-    if (array == json.end() || !array->is_array() || array->empty() || !array->front().is_object())
-        return nullptr;
+    if (array == json.end() || !array->is_array() || array->empty() || !array->front().is_object()) return nullptr;
     return &array->front();
 }
 
@@ -63,8 +62,7 @@ std::string readAnswer(const platform::HttpResponse& response, const char* domai
 
 }  // namespace
 
-AIService::AIService(RequestSettings settings, std::shared_ptr<platform::HttpClient> http,
-                     Endpoints endpoints)
+AIService::AIService(RequestSettings settings, std::shared_ptr<platform::HttpClient> http, Endpoints endpoints)
     : settings_(std::move(settings)),
       http_(std::move(http)),
       endpoints_(std::move(endpoints)),
@@ -85,14 +83,13 @@ std::string AIService::sendMessage(const ModelInfo& model, std::string_view prom
     return ollamaService_->sendMessage(model.apiName, prompt, selectedText, history, &settings_);
 }
 
-AIService::Provider AIService::providerFor(const std::vector<ModelGroup>& groups,
-                                           std::string_view displayName) {
+AIService::Provider AIService::providerFor(const std::vector<ModelGroup>& groups, std::string_view displayName) {
     const auto holds = [&](const ModelGroup& group) {
         return std::any_of(group.models.begin(), group.models.end(),
                            [&](const ModelInfo& model) { return model.displayName == displayName; });
     };
-    const auto ollama = std::find_if(groups.begin(), groups.end(),
-                                     [](const ModelGroup& group) { return group.name == "Ollama"; });
+    const auto ollama =
+        std::find_if(groups.begin(), groups.end(), [](const ModelGroup& group) { return group.name == "Ollama"; });
     if (ollama != groups.end() && holds(*ollama)) return Provider::ollama;
     const auto group = std::find_if(groups.begin(), groups.end(), holds);
     if (group == groups.end()) return Provider::ollama;
@@ -104,8 +101,7 @@ AIService::Provider AIService::providerFor(const std::vector<ModelGroup>& groups
 
 nlohmann::json AIService::openAIRequestBody(const std::string& model, std::string_view prompt,
                                             const std::optional<std::string>& selectedText,
-                                            const std::vector<ChatMessage>& history,
-                                            const RequestSettings& settings) {
+                                            const std::vector<ChatMessage>& history, const RequestSettings& settings) {
     auto body = makeRequestBody(prompt, selectedText, history, &settings);
     body["model"] = model;
     if (isReasoningModel(model)) {
@@ -118,8 +114,7 @@ nlohmann::json AIService::openAIRequestBody(const std::string& model, std::strin
 
 nlohmann::json AIService::claudeRequestBody(const std::string& model, std::string_view prompt,
                                             const std::optional<std::string>& selectedText,
-                                            const std::vector<ChatMessage>& history,
-                                            const RequestSettings& settings) {
+                                            const std::vector<ChatMessage>& history, const RequestSettings& settings) {
     // The Messages API refuses a "system" role among the messages: the system
     // prompt, and any system messages of the chat in their order, go into the
     // top-level "system" text instead.
@@ -170,10 +165,9 @@ platform::HttpResponse AIService::post(const std::string& url, platform::HttpHea
 std::string AIService::sendOpenAIRequest(const std::string& model, std::string_view prompt,
                                          const std::optional<std::string>& selectedText,
                                          const std::vector<ChatMessage>& history) const {
-    const auto response =
-        post(endpoints_.openai,
-             {{"Authorization", "Bearer " + settings_.openaiKey}, {"Content-Type", "application/json"}},
-             openAIRequestBody(model, prompt, selectedText, history, settings_));
+    const auto response = post(
+        endpoints_.openai, {{"Authorization", "Bearer " + settings_.openaiKey}, {"Content-Type", "application/json"}},
+        openAIRequestBody(model, prompt, selectedText, history, settings_));
     return parseOpenAIReply(response);
 }
 

@@ -75,12 +75,10 @@ public:
     // replies; public for the tests and the benchmarks.
     static nlohmann::json openAIRequestBody(const std::string& model, std::string_view prompt,
                                             const std::optional<std::string>& selectedText,
-                                            const std::vector<ChatMessage>& history,
-                                            const RequestSettings& settings);
+                                            const std::vector<ChatMessage>& history, const RequestSettings& settings);
     static nlohmann::json claudeRequestBody(const std::string& model, std::string_view prompt,
                                             const std::optional<std::string>& selectedText,
-                                            const std::vector<ChatMessage>& history,
-                                            const RequestSettings& settings);
+                                            const std::vector<ChatMessage>& history, const RequestSettings& settings);
     static std::string parseOpenAIReply(const platform::HttpResponse& response);
     static std::string parseClaudeReply(const platform::HttpResponse& response);
 

@@ -25,10 +25,8 @@ ChatMessage ChatMessage::make(std::string content, Role role, const platform::Cl
 }
 
 nlohmann::json ChatMessage::toJson() const {
-    return nlohmann::json{{"id", id.uuidString()},
-                          {"content", content},
-                          {"role", rawValue(role)},
-                          {"timestamp", timestamp}};
+    return nlohmann::json{
+        {"id", id.uuidString()}, {"content", content}, {"role", rawValue(role)}, {"timestamp", timestamp}};
 }
 
 std::optional<ChatMessage> ChatMessage::fromJson(const nlohmann::json& json) {
@@ -37,8 +35,8 @@ std::optional<ChatMessage> ChatMessage::fromJson(const nlohmann::json& json) {
     const auto content = json.find("content");
     const auto role = json.find("role");
     const auto timestamp = json.find("timestamp");
-    if (id == json.end() || !id->is_string() || content == json.end() || !content->is_string() ||
-        role == json.end() || !role->is_string() || timestamp == json.end() || !timestamp->is_number())
+    if (id == json.end() || !id->is_string() || content == json.end() || !content->is_string() || role == json.end() ||
+        !role->is_string() || timestamp == json.end() || !timestamp->is_number())
         return std::nullopt;
     const auto uuid = platform::Uuid::parse(id->get_ref<const std::string&>());
     const auto messageRole = messageRoleFromRaw(role->get_ref<const std::string&>());

@@ -25,8 +25,7 @@ struct ChatMessage {
     double timestamp = 0;  // seconds since 2001-01-01 UTC, the stored records' reference date
 
     // A new message with a fresh random id, stamped with the clock's time.
-    static ChatMessage make(std::string content, Role role,
-                            const platform::Clock& clock = *platform::Clock::system());
+    static ChatMessage make(std::string content, Role role, const platform::Clock& clock = *platform::Clock::system());
 
     // JSON with the keys "id", "content", "role" and "timestamp"; all four are
     // required when decoding, and a role outside the three gives nothing.

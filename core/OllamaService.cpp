@@ -46,8 +46,7 @@ bool OllamaService::isRunning() const {
 
 nlohmann::json OllamaService::requestBody(const std::string& model, std::string_view prompt,
                                           const std::optional<std::string>& selectedText,
-                                          const std::vector<ChatMessage>& history,
-                                          const RequestSettings* settings) {
+                                          const std::vector<ChatMessage>& history, const RequestSettings* settings) {
     auto body = makeRequestBody(prompt, selectedText, history, settings);
     body["model"] = model;
     body["stream"] = false;
@@ -58,8 +57,7 @@ std::string OllamaService::parseReply(const std::string& model, const platform::
     if (!response.status) throw ollamaError(-1, "Invalid response");
     const int status = *response.status;
     if (status == 404)
-        throw ollamaError(404, "Model '" + model + "' not found. Please run 'ollama pull " + model +
-                                   "' first.");
+        throw ollamaError(404, "Model '" + model + "' not found. Please run 'ollama pull " + model + "' first.");
     if (status != 200) throw ollamaError(status, errorMessage(response.body));
 
     const auto json = parseReplyJson(response.body);
@@ -76,8 +74,7 @@ std::string OllamaService::parseReply(const std::string& model, const platform::
 
 std::string OllamaService::sendMessage(const std::string& model, std::string_view prompt,
                                        const std::optional<std::string>& selectedText,
-                                       const std::vector<ChatMessage>& history,
-                                       const RequestSettings* settings) const {
+                                       const std::vector<ChatMessage>& history, const RequestSettings* settings) const {
     if (!isRunning()) throw ollamaError(-1, "Ollama is not running. Please start Ollama and try again.");
 
     platform::HttpRequest request;
@@ -91,9 +88,8 @@ std::string OllamaService::sendMessage(const std::string& model, std::string_vie
         return parseReply(model, http_->send(request));
     } catch (const platform::Error& e) {
         // The server went away between the probe and the answer.
-        if (e.domain() == platform::URLError::kDomain &&
-            (e.code() == platform::URLError::CannotConnectToHost ||
-             e.code() == platform::URLError::NetworkConnectionLost))
+        if (e.domain() == platform::URLError::kDomain && (e.code() == platform::URLError::CannotConnectToHost ||
+                                                          e.code() == platform::URLError::NetworkConnectionLost))
             throw ollamaError(-1, "Could not connect to Ollama. Please make sure it's running.");
         throw;
     }

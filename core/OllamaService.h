@@ -43,15 +43,13 @@ public:
     // and token limit and no custom instructions.
     virtual std::string sendMessage(const std::string& model, std::string_view prompt,
                                     const std::optional<std::string>& selectedText,
-                                    const std::vector<ChatMessage>& history,
-                                    const RequestSettings* settings) const;
+                                    const std::vector<ChatMessage>& history, const RequestSettings* settings) const;
 
     const std::string& baseURL() const { return endpoints_.chat; }
 
     static nlohmann::json requestBody(const std::string& model, std::string_view prompt,
                                       const std::optional<std::string>& selectedText,
-                                      const std::vector<ChatMessage>& history,
-                                      const RequestSettings* settings);
+                                      const std::vector<ChatMessage>& history, const RequestSettings* settings);
     // The answer of a chat reply, or the error it stands for.
     static std::string parseReply(const std::string& model, const platform::HttpResponse& response);
 

@@ -43,8 +43,7 @@ std::string instructionsParagraph(std::string_view instructions) {
     return out;
 }
 
-std::string buildSystemMessage(const std::optional<std::string>& selectedText,
-                               const RequestSettings* settings) {
+std::string buildSystemMessage(const std::optional<std::string>& selectedText, const RequestSettings* settings) {
     std::string message(baseSystemPrompt);
     // Not trimmed: instructions of spaces only are the user's to keep.
     if (settings && !settings->customSystemMessage.empty())
@@ -53,15 +52,12 @@ std::string buildSystemMessage(const std::optional<std::string>& selectedText,
     return message;
 }
 
-std::vector<RequestMessage> buildMessages(std::string_view prompt,
-                                          const std::optional<std::string>& selectedText,
-                                          const std::vector<ChatMessage>& history,
-                                          const RequestSettings* settings) {
+std::vector<RequestMessage> buildMessages(std::string_view prompt, const std::optional<std::string>& selectedText,
+                                          const std::vector<ChatMessage>& history, const RequestSettings* settings) {
     std::vector<RequestMessage> messages;
     messages.reserve(history.size() + 2);
     messages.push_back({"system", buildSystemMessage(selectedText, settings)});
-    for (const auto& message : history)
-        messages.push_back({std::string(rawValue(message.role)), message.content});
+    for (const auto& message : history) messages.push_back({std::string(rawValue(message.role)), message.content});
     messages.push_back({"user", std::string(prompt)});
     return messages;
 }
@@ -69,19 +65,15 @@ std::vector<RequestMessage> buildMessages(std::string_view prompt,
 nlohmann::json toJson(std::vector<RequestMessage> messages) {
     auto array = nlohmann::json::array();
     array.get_ref<nlohmann::json::array_t&>().reserve(messages.size());
-    for (auto& m : messages)
-        array.push_back({{"role", std::move(m.role)}, {"content", std::move(m.content)}});
+    for (auto& m : messages) array.push_back({{"role", std::move(m.role)}, {"content", std::move(m.content)}});
     return array;
 }
 
-nlohmann::json makeRequestBody(std::string_view prompt,
-                               const std::optional<std::string>& selectedText,
-                               const std::vector<ChatMessage>& history,
-                               const RequestSettings* settings) {
-    return nlohmann::json{
-        {"temperature", settings ? settings->temperature : kDefaultTemperature},
-        {"max_tokens", settings ? settings->maxTokens : kDefaultMaxTokens},
-        {"messages", toJson(buildMessages(prompt, selectedText, history, settings))}};
+nlohmann::json makeRequestBody(std::string_view prompt, const std::optional<std::string>& selectedText,
+                               const std::vector<ChatMessage>& history, const RequestSettings* settings) {
+    return nlohmann::json{{"temperature", settings ? settings->temperature : kDefaultTemperature},
+                          {"max_tokens", settings ? settings->maxTokens : kDefaultMaxTokens},
+                          {"messages", toJson(buildMessages(prompt, selectedText, history, settings))}};
 }
 
 }  // namespace core

@@ -53,8 +53,8 @@ BENCHMARK(BM_OpenAIBody_Build);
 void BM_ClaudeBody_Build(benchmark::State& state) {
     const Submission s;
     for (auto _ : state) {
-        auto wire = core::dumpRequestJson(core::AIService::claudeRequestBody(
-            "claude-3-5-sonnet-latest", s.prompt, s.selection, s.history, s.settings));
+        auto wire = core::dumpRequestJson(core::AIService::claudeRequestBody("claude-3-5-sonnet-latest", s.prompt,
+                                                                             s.selection, s.history, s.settings));
         benchmark::DoNotOptimize(wire);
     }
 }

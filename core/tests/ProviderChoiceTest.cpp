@@ -33,8 +33,7 @@ TEST(ProviderChoice, OllamaFirstThenEarliestGroup) {
     EXPECT_EQ(AIService::providerFor({group("OpenAI", {"Shared"}), group("Anthropic", {"Shared"})}, "Shared"),
               Provider::openai);
     // Only the first "Ollama" group is asked first; a later one is an ordinary group.
-    EXPECT_EQ(AIService::providerFor({group("Ollama", {}), group("Anthropic", {"M"}), group("Ollama", {"M"})},
-                                     "M"),
+    EXPECT_EQ(AIService::providerFor({group("Ollama", {}), group("Anthropic", {"M"}), group("Ollama", {"M"})}, "M"),
               Provider::anthropic);
     EXPECT_EQ(AIService::providerFor({group("openai", {"GPT"})}, "GPT"), Provider::ollama);
     EXPECT_EQ(AIService::providerFor({group("Gemini", {"Hidden"}, false)}, "Hidden"), Provider::gemini);

@@ -68,8 +68,7 @@ TEST_F(ProviderRequestTest, OpenAIRequestOnTheWire) {
     EXPECT_EQ(body["temperature"], 0.3);
     EXPECT_EQ(body["max_tokens"], 512);
     EXPECT_FALSE(body.contains("max_completion_tokens"));
-    EXPECT_EQ(body["messages"][0]["content"],
-              buildSystemMessage(std::string("sel"), &settings));
+    EXPECT_EQ(body["messages"][0]["content"], buildSystemMessage(std::string("sel"), &settings));
     EXPECT_EQ(body["messages"].size(), 2u);
 }
 
@@ -90,12 +89,10 @@ TEST_F(ProviderRequestTest, ReasoningModelsGetCompletionTokensAndNoTemperature) 
 
 TEST_F(ProviderRequestTest, ClaudeRequestOnTheWire) {
     http->enqueue(200, R"({"content":[{"type":"text","text":"  answer\n\n"}]})");
-    const std::vector<ChatMessage> history{message(MessageRole::system, "the selection"),
-                                           message(MessageRole::user, "first"),
-                                           message(MessageRole::assistant, "reply"),
-                                           message(MessageRole::system, "later note")};
-    EXPECT_EQ(service().sendClaudeRequest("claude-3-5-haiku-latest", "second", std::string("sel"), history),
-              "answer");
+    const std::vector<ChatMessage> history{
+        message(MessageRole::system, "the selection"), message(MessageRole::user, "first"),
+        message(MessageRole::assistant, "reply"), message(MessageRole::system, "later note")};
+    EXPECT_EQ(service().sendClaudeRequest("claude-3-5-haiku-latest", "second", std::string("sel"), history), "answer");
 
     const auto request = http->requests().at(0);
     EXPECT_EQ(request.url, "http://127.0.0.1:9/v1/messages");
@@ -109,8 +106,7 @@ TEST_F(ProviderRequestTest, ClaudeRequestOnTheWire) {
     EXPECT_EQ(body["model"], "claude-3-5-haiku-latest");
     EXPECT_EQ(body["max_tokens"], 512);
     EXPECT_EQ(body["temperature"], 0.3);
-    EXPECT_EQ(body["system"], buildSystemMessage(std::string("sel"), &settings) +
-                                  "\n\nthe selection\n\nlater note");
+    EXPECT_EQ(body["system"], buildSystemMessage(std::string("sel"), &settings) + "\n\nthe selection\n\nlater note");
     const auto expectedMessages = nlohmann::json::parse(
         R"([{"role":"user","content":"first"},{"role":"assistant","content":"reply"},
             {"role":"user","content":"second"}])");
@@ -146,14 +142,17 @@ TEST_F(ProviderRequestTest, StatusAndShapeOfTheReply) {
                               R"({"choices":[{"message":"x"}]})", R"({"choices":[{"message":{"content":1}}]})",
                               R"({"choices":[{"message":{"content":null}}]})", "[]", "\"text\""})
         expectError(openai(200, shape), "OpenAI", -1, "Invalid response format");
-    for (const char* shape : {R"({"content":[]})", R"({"content":[{"type":"text"}]})",
-                              R"({"content":"text"})", R"({"completion":"old"})"})
+    for (const char* shape :
+         {R"({"content":[]})", R"({"content":[{"type":"text"}]})", R"({"content":"text"})", R"({"completion":"old"})"})
         expectError(claude(200, shape), "Claude", -1, "Invalid response format");
 
     expectError(openai(200, "not json"), JsonError::kDomain, JsonError::kCode,
                 "The data couldn't be read because it isn't in the correct format.");
-    expectError([&] { return AIService::parseClaudeReply(HttpResponse{std::nullopt, {}, goodClaude}); },
-                "AI", -1, "Invalid response");
+    expectError(
+        [&] {
+            return AIService::parseClaudeReply(HttpResponse{std::nullopt, {}, goodClaude});
+        },
+        "AI", -1, "Invalid response");
 }
 
 class OllamaRequestTest : public ProviderRequestTest {
@@ -232,8 +231,8 @@ TEST_F(OllamaRequestTest, ReplyShapes) {
     auto parse = [](std::string body) {
         return [=] { return OllamaService::parseReply("m", HttpResponse{200, {}, body}); };
     };
-    for (const char* shape : {R"({"message":{"role":"assistant"}})", R"({"done":true})", "[]",
-                              R"({"message":"text"})", R"({"message":{"content":5}})"})
+    for (const char* shape : {R"({"message":{"role":"assistant"}})", R"({"done":true})", "[]", R"({"message":"text"})",
+                              R"({"message":{"content":5}})"})
         expectError(parse(shape), "Ollama", -1, "Invalid response format");
     expectError(parse(""), JsonError::kDomain, JsonError::kCode,
                 "The data couldn't be read because it isn't in the correct format.");

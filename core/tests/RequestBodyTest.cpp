@@ -79,8 +79,8 @@ TEST(RequestBodyJson, SendsSettingsValuesAsTheyAre) {
 
     // Numbers must read on the wire as the user set them, not as a binary
     // approximation of them.
-    const std::pair<double, std::string> cases[] = {
-        {0.7, "0.7"}, {0.1, "0.1"}, {0.3, "0.3"}, {1.0, "1.0"}, {1.3, "1.3"}, {0.0, "0.0"}};
+    const std::pair<double, std::string> cases[] = {{0.7, "0.7"}, {0.1, "0.1"}, {0.3, "0.3"},
+                                                    {1.0, "1.0"}, {1.3, "1.3"}, {0.0, "0.0"}};
     for (const auto& [value, text] : cases) {
         settings.temperature = value;
         const auto wire = dumpRequestJson(makeRequestBody("Hi", std::nullopt, {}, &settings));

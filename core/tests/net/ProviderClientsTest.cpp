@@ -37,8 +37,8 @@ const std::string kHtml503 =
 void expectError(const std::function<std::string()>& call, const Expected& expected, const std::string& label) {
     try {
         const auto answer = call();
-        ADD_FAILURE() << label << ": expected " << expected.domain << " " << expected.code
-                      << ", got an answer of " << answer.size() << " bytes";
+        ADD_FAILURE() << label << ": expected " << expected.domain << " " << expected.code << ", got an answer of "
+                      << answer.size() << " bytes";
     } catch (const platform::Error& e) {
         EXPECT_EQ(e.domain(), expected.domain) << label;
         EXPECT_EQ(e.code(), expected.code) << label;
@@ -102,8 +102,10 @@ protected:
 };
 
 TEST_F(ProviderClientsTest, AnswersFromTheProvidersRealReplies) {
-    server.reply("POST", "/v1/chat/completions", {200, {{"Content-Type", "application/json"}}, fixture("openai-chat-200.json")});
-    server.reply("POST", "/v1/messages", {200, {{"Content-Type", "application/json"}}, fixture("anthropic-messages-200.json")});
+    server.reply("POST", "/v1/chat/completions",
+                 {200, {{"Content-Type", "application/json"}}, fixture("openai-chat-200.json")});
+    server.reply("POST", "/v1/messages",
+                 {200, {{"Content-Type", "application/json"}}, fixture("anthropic-messages-200.json")});
     const auto s = service();
     EXPECT_EQ(s.sendOpenAIRequest("gpt-4o", "Hello", std::nullopt), "Hello! How can I assist you today?");
     EXPECT_EQ(s.sendClaudeRequest("claude-3-5-sonnet-latest", "Hello", std::string("picked")),
@@ -119,7 +121,8 @@ TEST_F(ProviderClientsTest, AnswersFromTheProvidersRealReplies) {
     const auto claudeBody = nlohmann::json::parse(requests[1].body);
     EXPECT_EQ(claudeBody["messages"].size(), 1u);
     EXPECT_EQ(claudeBody["messages"][0]["role"], "user");
-    EXPECT_TRUE(claudeBody["system"].get<std::string>().ends_with("\"picked\"\nProcess their next prompt in this context."));
+    EXPECT_TRUE(
+        claudeBody["system"].get<std::string>().ends_with("\"picked\"\nProcess their next prompt in this context."));
 }
 
 TEST_F(ProviderClientsTest, ProviderErrorBodiesGiveTheirMessages) {
@@ -154,10 +157,10 @@ TEST_F(ProviderClientsTest, ProviderErrorBodiesGiveTheirMessages) {
         fresh.reply("POST", "/v1/messages", {c.status, {}, c.claudeBody});
         const auto s = serviceOn(fresh);
         const auto label = std::to_string(c.status);
-        expectError([&] { return s.sendOpenAIRequest("gpt-4o", "p", std::nullopt); }, {"OpenAI", c.status, c.openaiText},
-                    "OpenAI " + label);
-        expectError([&] { return s.sendClaudeRequest("claude", "p", std::nullopt); }, {"Claude", c.status, c.claudeText},
-                    "Claude " + label);
+        expectError([&] { return s.sendOpenAIRequest("gpt-4o", "p", std::nullopt); },
+                    {"OpenAI", c.status, c.openaiText}, "OpenAI " + label);
+        expectError([&] { return s.sendClaudeRequest("claude", "p", std::nullopt); },
+                    {"Claude", c.status, c.claudeText}, "Claude " + label);
     }
 }
 
@@ -225,7 +228,9 @@ TEST_F(ProviderClientsTest, LargeAnswersAndInvalidUtf8) {
         std::string reply = p.replyWith("caf@ au lait");
         reply.replace(reply.find('@'), 1, "\xC3");
         broken.reply("POST", p.path, {200, {}, reply});
-        EXPECT_EQ(p.call(serviceOn(broken), "bad \xFF prompt", std::string("sel \xC0\x80 end")), "caf\xEF\xBF\xBD au lait") << p.name;
+        EXPECT_EQ(p.call(serviceOn(broken), "bad \xFF prompt", std::string("sel \xC0\x80 end")),
+                  "caf\xEF\xBF\xBD au lait")
+            << p.name;
         const auto sent = broken.requests().at(0).body;
         nlohmann::json body;
         ASSERT_NO_THROW(body = nlohmann::json::parse(sent)) << p.name;
@@ -233,8 +238,7 @@ TEST_F(ProviderClientsTest, LargeAnswersAndInvalidUtf8) {
     }
 }
 
-OllamaService ollamaOn(LoopbackServer& server, std::chrono::milliseconds timeout = 10s,
-                       bool probeRefused = false) {
+OllamaService ollamaOn(LoopbackServer& server, std::chrono::milliseconds timeout = 10s, bool probeRefused = false) {
     OllamaService::Endpoints endpoints;
     endpoints.chat = server.url("/api/chat");
     endpoints.probe = probeRefused ? server.refusedUrl("/api/version") : server.url("/api/version");
@@ -269,8 +273,8 @@ TEST_F(OllamaClientTest, AnswersAfterTheProbe) {
 TEST_F(OllamaClientTest, DownServerIsNotRunningAndNothingIsPosted) {
     const auto down = ollamaOn(server, 10s, true);
     EXPECT_FALSE(down.isRunning());
-    expectError([&] { return send(down); },
-                {"Ollama", -1, "Ollama is not running. Please start Ollama and try again."}, "refused probe");
+    expectError([&] { return send(down); }, {"Ollama", -1, "Ollama is not running. Please start Ollama and try again."},
+                "refused probe");
 
     server.stall("GET", "/api/version");
     expectError([&] { return send(ollamaOn(server, 200ms)); },
@@ -287,19 +291,34 @@ TEST_F(OllamaClientTest, ChatFailures) {
         expectError([&] { return send(ollamaOn(fresh, 300ms), "mistral"); }, expected, label);
     };
     const std::string reply = fixture("ollama-chat-200.json");
-    chat([&](LoopbackServer& s) { s.dropAfter("POST", "/api/chat", {200, {}, reply}, 20); },
-         {"Ollama", -1, "Could not connect to Ollama. Please make sure it's running."}, "dropped");
+    chat(
+        [&](LoopbackServer& s) {
+            s.dropAfter("POST", "/api/chat", {200, {}, reply}, 20);
+        },
+        {"Ollama", -1, "Could not connect to Ollama. Please make sure it's running."}, "dropped");
     chat([&](LoopbackServer& s) { s.stall("POST", "/api/chat"); },
          {URLError::kDomain, URLError::TimedOut, "The request timed out."}, "stalled");
-    chat([&](LoopbackServer& s) { s.reply("POST", "/api/chat", {404, {}, fixture("ollama-error-404.json")}); },
-         {"Ollama", 404, "Model 'mistral' not found. Please run 'ollama pull mistral' first."}, "404");
-    chat([&](LoopbackServer& s) { s.reply("POST", "/api/chat", {500, {}, R"({"error":"llama runner process has terminated"})"}); },
-         {"Ollama", 500, "llama runner process has terminated"}, "500 json");
-    chat([&](LoopbackServer& s) { s.reply("POST", "/api/chat", {503, {}, kHtml503}); },
-         {"Ollama", 503, "Unknown error"}, "503 html");
+    chat(
+        [&](LoopbackServer& s) {
+            s.reply("POST", "/api/chat", {404, {}, fixture("ollama-error-404.json")});
+        },
+        {"Ollama", 404, "Model 'mistral' not found. Please run 'ollama pull mistral' first."}, "404");
+    chat(
+        [&](LoopbackServer& s) {
+            s.reply("POST", "/api/chat", {500, {}, R"({"error":"llama runner process has terminated"})"});
+        },
+        {"Ollama", 500, "llama runner process has terminated"}, "500 json");
+    chat(
+        [&](LoopbackServer& s) {
+            s.reply("POST", "/api/chat", {503, {}, kHtml503});
+        },
+        {"Ollama", 503, "Unknown error"}, "503 html");
     chat([&](LoopbackServer& s) { s.reply("POST", "/api/chat", {200, {}, ""}); }, kNotJson, "empty 200");
-    chat([&](LoopbackServer& s) { s.reply("POST", "/api/chat", {200, {}, R"({"model":"mistral","done":true})"}); },
-         {"Ollama", -1, "Invalid response format"}, "no message");
+    chat(
+        [&](LoopbackServer& s) {
+            s.reply("POST", "/api/chat", {200, {}, R"({"model":"mistral","done":true})"});
+        },
+        {"Ollama", -1, "Invalid response format"}, "no message");
 }
 
 }  // namespace

@@ -75,8 +75,8 @@ TEST_F(ProviderDispatchTest, EachGroupReachesItsProvider) {
         << "a hidden model is dispatched like a visible one";
     EXPECT_EQ(s.sendMessage({"Llama 3.2", "llama3.2", true}, "Hi", selection, history), "Hello! How are you today?");
 
-    EXPECT_EQ(paths(), (std::vector<std::string>{"/v1/chat/completions", "/v1/messages", kGeminiPath,
-                                                 "/api/version", "/api/chat"}));
+    EXPECT_EQ(paths(), (std::vector<std::string>{"/v1/chat/completions", "/v1/messages", kGeminiPath, "/api/version",
+                                                 "/api/chat"}));
     const auto requests = server.requests();
     const auto openai = nlohmann::json::parse(requests[0].body);
     EXPECT_EQ(openai["model"], "gpt-4o");
@@ -84,8 +84,7 @@ TEST_F(ProviderDispatchTest, EachGroupReachesItsProvider) {
     EXPECT_EQ(nlohmann::json::parse(requests[1].body)["model"], "claude-3-5-sonnet-latest");
     EXPECT_EQ(requests[2].header("x-goog-api-key"), "gemini-key");
     const auto gemini = nlohmann::json::parse(requests[2].body);
-    EXPECT_EQ(gemini["contents"][0]["parts"][0]["text"],
-              GeminiService::promptText("Hi", selection, history));
+    EXPECT_EQ(gemini["contents"][0]["parts"][0]["text"], GeminiService::promptText("Hi", selection, history));
     EXPECT_EQ(gemini.dump().find("Be brief."), std::string::npos) << "no custom instructions for Gemini";
     const auto ollama = nlohmann::json::parse(requests[4].body);
     EXPECT_EQ(ollama["model"], "llama3.2");
