@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "core/JsonError.h"
-#include "core/ProviderWire.h"
 #include "core/ProviderError.h"
+#include "core/ProviderWire.h"
 #include "core/RequestBody.h"
 
 namespace core {

@@ -1,8 +1,8 @@
 #include "core/OllamaService.h"
 
 #include "core/JsonError.h"
-#include "core/ProviderWire.h"
 #include "core/ProviderError.h"
+#include "core/ProviderWire.h"
 #include "core/RequestBody.h"
 
 namespace core {
