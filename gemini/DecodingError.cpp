@@ -14,9 +14,9 @@ std::string userDescription(const CodingPath& path, const std::string& debug) {
 
 }  // namespace
 
-DecodingError::DecodingError(Kind kind, CodingPath path, std::string debugDescription)
+DecodingError::DecodingError(Kind kind, CodingPath path, std::string debugDescription, std::string summary)
     : platform::Error(std::string(kClientIdentifier) + ".DecodingError", static_cast<long>(kind),
-                      userDescription(path, debugDescription)),
+                      userDescription(path, summary.empty() ? debugDescription : summary)),
       kind_(kind),
       path_(std::move(path)),
       debugDescription_(std::move(debugDescription)) {}

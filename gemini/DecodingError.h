@@ -13,7 +13,9 @@ class DecodingError : public platform::Error {
 public:
     enum class Kind { typeMismatch, valueNotFound, keyNotFound, dataCorrupted };
 
-    DecodingError(Kind kind, CodingPath path, std::string debugDescription);
+    // `summary`, when given, stands for the debug description in what() (the
+    // parser's own wording stays in the debug description for the log).
+    DecodingError(Kind kind, CodingPath path, std::string debugDescription, std::string summary = {});
 
     Kind kind() const { return kind_; }
     const CodingPath& codingPath() const { return path_; }

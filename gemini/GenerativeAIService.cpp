@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "gemini/DecodingError.h"
 #include "gemini/JsonWriter.h"
 #include "gemini/Logging.h"
 #include "gemini/RPCError.h"
@@ -30,7 +31,9 @@ T parseResponse(std::string_view text) {
     } catch (const std::exception& e) {
         if (platform::unicode::isValidUtf8(text))
             Logging::network()->error(fmt::format("[GeminiClient] JSON response: {}", text));
-        Logging::default_()->error(fmt::format("[GeminiClient] Error decoding server JSON: {}", e.what()));
+        const auto* decoding = dynamic_cast<const DecodingError*>(&e);
+        Logging::default_()->error(fmt::format("[GeminiClient] Error decoding server JSON: {}",
+                                               decoding ? decoding->debugDescription() : std::string(e.what())));
         throw;
     }
 }

@@ -29,7 +29,8 @@ nlohmann::json JsonReader::parse(std::string_view text) {
         return nlohmann::json::parse(text.begin(), text.end());
     } catch (const nlohmann::json::exception& e) {
         throw DecodingError(DecodingError::Kind::dataCorrupted, {},
-                            fmt::format("The given data was not valid JSON. ({})", e.what()));
+                            fmt::format("The given data was not valid JSON. ({})", e.what()),
+                            "The given data was not valid JSON.");
     }
 }
 

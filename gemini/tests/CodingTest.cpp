@@ -185,6 +185,9 @@ TEST(JsonReader, RefusesTextThatIsNoJson) {
             FAIL() << text;
         } catch (const DecodingError& e) {
             EXPECT_EQ(e.kind(), DecodingError::Kind::dataCorrupted);
+            // The user reads a sentence; the parser's details go to the log.
+            EXPECT_STREQ(e.what(), "The reply from Gemini could not be read: The given data was not valid JSON.");
+            EXPECT_NE(e.debugDescription().find("json.exception"), std::string::npos);
         }
     }
 }
