@@ -11,6 +11,9 @@ struct Event {
     static constexpr int rightMouseUp = 4;
     static constexpr int keyDown = 10;
     static constexpr int keyUp = 11;
+    // A modifier key (Shift, Control, Option, Command, Caps Lock, Fn) went
+    // down or up: a change of the flags, not a key press of its own.
+    static constexpr int flagsChanged = 12;
 
     int type = keyDown;
     long long keyCode = 0;           // Apple virtual key code (a position)

@@ -53,6 +53,25 @@ Qt::KeyboardModifiers qtFromFlags(std::int64_t flags) {
     return modifiers;
 }
 
+bool isModifierKey(int qtKey, long long keyCode) {
+    switch (qtKey) {
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Meta:
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+        case Qt::Key_CapsLock:
+        case Qt::Key_Super_L:
+        case Qt::Key_Super_R:
+        case Qt::Key_Hyper_L:
+        case Qt::Key_Hyper_R:
+            return true;
+        default:
+            // The positions of the modifier keys: right Command (54) to Fn (63).
+            return keyCode >= 54 && keyCode <= 63;
+    }
+}
+
 }  // namespace
 
 void QtEventBridge::ensureInstalled() {
@@ -68,8 +87,12 @@ std::optional<Event> QtEventBridge::toEvent(const QKeyEvent& event) {
     const auto keyCode = platform::KeyPositions::carbonFromX11(static_cast<int>(event.nativeScanCode()));
     if (!keyCode)
         return std::nullopt;
-    return Event{event.type() == QEvent::KeyPress ? Event::keyDown : Event::keyUp, *keyCode,
-                 flagsFromQt(event.modifiers(), event.nativeModifiers()), event.isAutoRepeat()};
+    // X11 reports a modifier key like any other; watchers of key presses
+    // (a recorder) must not take Control alone for a shortcut.
+    int type = event.type() == QEvent::KeyPress ? Event::keyDown : Event::keyUp;
+    if (isModifierKey(event.key(), *keyCode))
+        type = Event::flagsChanged;
+    return Event{type, *keyCode, flagsFromQt(event.modifiers(), event.nativeModifiers()), event.isAutoRepeat()};
 }
 
 bool QtEventBridge::eventFilter(QObject* watched, QEvent* event) {
@@ -98,7 +121,10 @@ bool QtEventBridge::eventFilter(QObject* watched, QEvent* event) {
                 return false;
             // A monitor replaced the event: deliver the replacement instead.
             const auto scanCode = platform::KeyPositions::x11FromCarbon(result->keyCode);
-            QKeyEvent replacement(result->type == Event::keyUp ? QEvent::KeyRelease : QEvent::KeyPress,
+            const auto replacementType = result->type == Event::keyUp     ? QEvent::KeyRelease
+                                         : result->type == Event::keyDown ? QEvent::KeyPress
+                                                                          : keyEvent.type();
+            QKeyEvent replacement(replacementType,
                                   keyEvent.key(), qtFromFlags(result->modifierFlags),
                                   scanCode ? static_cast<quint32>(*scanCode) : keyEvent.nativeScanCode(),
                                   keyEvent.nativeVirtualKey(), keyEvent.nativeModifiers(), keyEvent.text(),

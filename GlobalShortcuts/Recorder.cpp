@@ -5,13 +5,15 @@
 
 namespace GlobalShortcuts {
 
-Recorder::Recorder(Name name, OnChange onChange, QWidget* parent) : Recorder(std::move(name), std::move(onChange), nullptr, parent) {}
+Recorder::Recorder(Name name, OnChange onChange, QWidget* parent)
+    : Recorder(std::move(name), std::move(onChange), std::unique_ptr<QWidget>(), parent) {}
 
 Recorder::Recorder(const QString& title, Name name, OnChange onChange, QWidget* parent)
-    : Recorder(std::move(name), std::move(onChange), new QLabel(title), parent) {}
+    : Recorder(std::move(name), std::move(onChange), std::make_unique<QLabel>(title), parent) {}
 
-Recorder::Recorder(Name name, OnChange onChange, QWidget* label, QWidget* parent)
-    : QWidget(parent), label_(label), field_(new RecorderCocoa(std::move(name), std::move(onChange))) {
+Recorder::Recorder(Name name, OnChange onChange, std::unique_ptr<QWidget> label, QWidget* parent)
+    : QWidget(parent), label_(label.release()), field_(new RecorderCocoa(std::move(name), std::move(onChange))) {
+    // Both go to the layout below, which makes them children of this row.
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     if (label_) {

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 #include "GlobalShortcuts/Name.h"
 #include "GlobalShortcuts/RecorderCocoa.h"
 
@@ -18,8 +20,8 @@ public:
     explicit Recorder(Name name, OnChange onChange = {}, QWidget* parent = nullptr);
     // A label showing `title` as it is (an empty title still makes a label).
     Recorder(const QString& title, Name name, OnChange onChange = {}, QWidget* parent = nullptr);
-    // Any label widget; the row takes it over.
-    Recorder(Name name, OnChange onChange, QWidget* label, QWidget* parent = nullptr);
+    // Any label widget.
+    Recorder(Name name, OnChange onChange, std::unique_ptr<QWidget> label, QWidget* parent = nullptr);
 
     const Name& name() const { return field_->shortcutName(); }
     // Points the field at another name; the callback given at creation stays.
