@@ -17,13 +17,8 @@ std::vector<ModelContent> withDefaultRoles(std::vector<ModelContent> contents) {
 
 // The failure of obtaining the new contents, as the caller sees it.
 GenerateContentError contentsError(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const ImageConversionError&) {
-        return GenerateContentError::promptImageContentError(error);
-    } catch (...) {
-        return GenerateContentError::internalError(error);
-    }
+    if (exceptionAs<ImageConversionError>(error)) return GenerateContentError::promptImageContentError(error);
+    return GenerateContentError::internalError(error);
 }
 
 std::vector<ModelContent> obtain(const std::function<std::vector<ModelContent>()>& contents) {

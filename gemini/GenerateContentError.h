@@ -9,6 +9,20 @@
 
 namespace gemini {
 
+// The error held by `error` as type E, or null when it is of another type (or
+// there is none). The pointer stays valid while `error` holds the object.
+template <class E>
+const E* exceptionAs(const std::exception_ptr& error) {
+    if (!error) return nullptr;
+    try {
+        std::rethrow_exception(error);
+    } catch (const E& e) {
+        return &e;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 // What generate-content and chat calls throw.
 class GenerateContentError : public platform::Error {
 public:
@@ -35,14 +49,7 @@ public:
     // The wrapped error as type E, or null when it is of another type.
     template <class E>
     const E* underlyingAs() const {
-        if (!underlying_) return nullptr;
-        try {
-            std::rethrow_exception(underlying_);
-        } catch (const E& e) {
-            return &e;  // the exception_ptr keeps the object alive
-        } catch (...) {
-            return nullptr;
-        }
+        return exceptionAs<E>(underlying_);
     }
     // The whole reply (promptBlocked, responseStoppedEarly).
     const std::optional<GenerateContentResponse>& response() const { return response_; }
@@ -67,14 +74,7 @@ public:
     const std::exception_ptr& underlying() const { return underlying_; }
     template <class E>
     const E* underlyingAs() const {
-        if (!underlying_) return nullptr;
-        try {
-            std::rethrow_exception(underlying_);
-        } catch (const E& e) {
-            return &e;
-        } catch (...) {
-            return nullptr;
-        }
+        return exceptionAs<E>(underlying_);
     }
 
 private:

@@ -17,16 +17,6 @@ std::string resourceName(std::string_view name) {
     return std::string(GenerativeModel::modelsPrefix) + std::string(name);
 }
 
-bool isImageConversionError(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const ImageConversionError&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 std::function<std::vector<ModelContent>()> fromParts(const std::vector<PartsValue>& parts) {
     return [&parts] { return std::vector<ModelContent>{ModelContent::fromValues(parts)}; };
 }
@@ -97,7 +87,7 @@ GenerateContentResponse GenerativeModel::generate(const std::function<std::vecto
         response = state_->service.loadRequest(makeRequest(contents(), false));
     } catch (...) {
         auto error = std::current_exception();
-        if (isImageConversionError(error)) throw GenerateContentError::promptImageContentError(error);
+        if (exceptionAs<ImageConversionError>(error)) throw GenerateContentError::promptImageContentError(error);
         throw generateContentError(error);
     }
     checkResponse(response);
@@ -120,7 +110,7 @@ GenerateContentStream GenerativeModel::stream(const std::function<std::vector<Mo
         list = contents();
     } catch (...) {
         auto error = std::current_exception();
-        if (isImageConversionError(error))
+        if (exceptionAs<ImageConversionError>(error))
             return GenerateContentStream::failed(
                 std::make_exception_ptr(GenerateContentError::promptImageContentError(error)));
         return GenerateContentStream::failed(std::make_exception_ptr(GenerateContentError::internalError(error)));

@@ -9,6 +9,7 @@
 #include "LogCapture.h"
 #include "TestData.h"
 #include "gemini/DecodingError.h"
+#include "gemini/GenerateContentRequest.h"
 #include "gemini/GenerateContentResponse.h"
 #include "gemini/InvalidCandidateError.h"
 #include "gemini/RPCError.h"
@@ -43,6 +44,7 @@ void decodeAll(const std::string& input, Outcome& outcome) {
         (void)response.functionCalls();
     });
     attempt([&] { (void)RPCError::decode(input); });
+    attempt([&] { (void)CountTokensResponse::decode(input); });
 }
 
 std::vector<std::string> seeds() {
