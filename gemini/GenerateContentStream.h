@@ -41,6 +41,12 @@ public:
         std::shared_ptr<Buffer> buffer_;
     };
 
+    // One reader per stream: it moves, it does not copy.
+    GenerateContentStream(GenerateContentStream&&) noexcept = default;
+    GenerateContentStream& operator=(GenerateContentStream&&) noexcept = default;
+    GenerateContentStream(const GenerateContentStream&) = delete;
+    GenerateContentStream& operator=(const GenerateContentStream&) = delete;
+
     // A stream and the end that feeds it.
     static std::pair<GenerateContentStream, Continuation> make();
     // A stream that yields nothing and fails with `error` on the first next().

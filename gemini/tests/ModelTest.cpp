@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "LogCapture.h"
 #include "TestData.h"
 #include "gemini/Chat.h"
 #include "gemini/DecodingError.h"
 #include "gemini/GenerativeModel.h"
 #include "gemini/ImageConversionError.h"
+#include "gemini/Logging.h"
 #include "gemini/RPCError.h"
 #include "platform/fake/FakeHttpClient.h"
 
@@ -253,6 +256,25 @@ TEST_F(ModelTest, StreamLineRules) {
         ASSERT_NE(e.underlyingAs<platform::URLError>(), nullptr);
         EXPECT_EQ(e.underlyingAs<platform::URLError>()->urlCode(), platform::URLError::NetworkConnectionLost);
     }
+}
+
+TEST_F(ModelTest, TheDebugArgumentLogsEveryStreamLineOnTheNetworkLogger) {
+    Logging::setLaunchArguments({"quillary", "-GeminiClientDebugLogEnabled"});
+    const test::LogCapture log;
+    platform::FakeHttpClient::StreamScript script;
+    script.head.status = 200;
+    script.chunks = {"data: {\"candidates\": []}\n\n"};
+    http->enqueueStream(script);
+    auto stream = model().generateContentStream({"x"});
+    while (stream.next()) {
+    }
+    Logging::setLaunchArguments({});
+    std::vector<std::string> network;
+    for (const auto& line : log.lines())
+        if (line.category == "NetworkResponse") network.push_back(line.message);
+    EXPECT_EQ(network, std::vector<std::string>{"[GeminiClient] Stream response: data: {\"candidates\": []}"});
+    const auto messages = log.messages();
+    EXPECT_NE(std::find(messages.begin(), messages.end(), "[GeminiClient] Verbose logging enabled."), messages.end());
 }
 
 class ChatTest : public ModelTest {};
