@@ -143,7 +143,13 @@ void RecorderCocoa::blur() {
         clearFocus();
 }
 
-void RecorderCocoa::focus() { setFocus(Qt::OtherFocusReason); }
+void RecorderCocoa::focus() {
+    // After an alert the window may not have the keyboard back: ask for it.
+    // Focus set meanwhile takes effect (and recording starts) once it has.
+    if (QWidget* owner = window(); owner->isVisible() && !owner->isActiveWindow())
+        owner->activateWindow();
+    setFocus(Qt::OtherFocusReason);
+}
 
 void RecorderCocoa::focusNext() {
     focusNextChild();

@@ -219,26 +219,38 @@ TEST_F(RecorderWindow, ScreenshotsOfEachState) {
     save(*window, "recorder-window.png");
 }
 
-TEST_F(WidgetFixture, MessageBoxesAnswerWithTheButtonChosen) {
-    // Clicks button `index` of the message box once it is up.
-    const auto answerWith = [](int index) {
+TEST_F(RecorderWindow, InARealMessageBoxTheButtonChosenDecidesAndRecordingResumes) {
+    AlertPresenter::setCurrent(std::make_shared<MessageBoxAlertPresenter>());
+    const Shortcut terminal(Key::t, Flags::control | Flags::option);
+    desktop->occupy(combo(terminal));
+    // Clicks button `index` of the message box once it is up, noting its texts.
+    QStringList shown;
+    const auto answerWith = [&](int index) {
         auto* timer = new QTimer;
-        QObject::connect(timer, &QTimer::timeout, timer, [timer, index] {
+        QObject::connect(timer, &QTimer::timeout, timer, [&shown, timer, index] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 timer->deleteLater();
+                shown = {box->text(), box->informativeText()};
+                for (auto* button : box->buttons())
+                    shown << button->text();
                 box->buttons().at(index)->click();
             }
         });
         timer->start(10);
     };
-    MessageBoxAlertPresenter presenter;
-    answerWith(1);
-    EXPECT_EQ(presenter.runModal(Alert("Taken", "Change it", AlertStyle::warning, {"OK", "Use Anyway"}), nullptr),
-              Alert::secondButtonReturn);
-    QWidget window;
-    showActive(window);
+
+    startRecording();
     answerWith(0);
-    EXPECT_EQ(presenter.runModal(Alert("Taken"), &window), Alert::firstButtonReturn);
+    typeKey(*window, Key::t, Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(shown, (QStringList{"This keyboard shortcut cannot be used as it's already a system-wide keyboard shortcut.",
+                                  "Most system-wide keyboard shortcuts can be changed in the keyboard settings of your desktop.",
+                                  "OK", "Use Anyway"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return recorder->isRecording(); }));  // the window has the keyboard back
+    EXPECT_EQ(getShortcut(*name), kCommandShiftSpace);
+
+    answerWith(1);
+    typeKey(*window, Key::t, Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(getShortcut(*name), terminal);
 }
 
 }  // namespace
