@@ -44,112 +44,123 @@ constexpr auto kEscapeGrowth = [] {
     return table;
 }();
 
-// Eight bytes at a time: a word has 0x80 in each byte that is zero, exactly.
-constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
-constexpr std::uint64_t zeroBytes(std::uint64_t w) { return ~(((w & kLow7) + kLow7) | w | kLow7); }
-// 0x80 in each byte that must be escaped: '"', '\\' or a control character.
-constexpr std::uint64_t escapedBytes(std::uint64_t w) {
-    return zeroBytes(w ^ (kEachByte * '"')) | zeroBytes(w ^ (kEachByte * '\\')) |
-           zeroBytes(w & (kEachByte * 0xE0));
-}
-// How many bytes of a zeroBytes/escapedBytes mask are marked.
-constexpr std::size_t markedCount(std::uint64_t mask) { return static_cast<std::size_t>(((mask >> 7) * kEachByte) >> 56); }
-std::uint64_t loadWord(const char* p) {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
+// Sixteen bytes at a time, in GCC's portable vector type (SSE2 or NEON).
+typedef unsigned char Block __attribute__((vector_size(16)));
+typedef signed char BlockMask __attribute__((vector_size(16)));  // 0 or -1 per byte
+constexpr std::size_t kBlock = sizeof(Block);
 
-// The escaped size of `text` beyond its own, or nothing when it is not UTF-8.
-std::optional<std::size_t> escapeGrowth(std::string_view text) {
-    const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
-    const std::size_t size = text.size();
-    std::size_t growth = 0;
-    std::size_t i = 0;
-    while (i < size) {
-        if (i + 8 <= size) {  // plain ASCII words: count the escapes without looking at each byte
-            const std::uint64_t w = loadWord(text.data() + i);
-            if ((w & kHighBits) == 0 && zeroBytes(w & (kEachByte * 0xE0)) == 0) {
-                growth += markedCount(escapedBytes(w));
-                i += 8;
-                continue;
-            }
-        }
-        const std::size_t end = std::min(size, i + 8);
-        while (i < end) {
-            const unsigned char c = bytes[i];
-            if (c < 0x80) {
-                growth += kEscapeGrowth[c];
-                ++i;
-                continue;
-            }
-            utf8proc_int32_t codePoint;
-            const auto length = utf8proc_iterate(bytes + i, static_cast<utf8proc_ssize_t>(size - i), &codePoint);
-            if (length <= 0) return std::nullopt;
-            i += static_cast<std::size_t>(length);
+Block loadBlock(const char* p) {
+    Block b;
+    std::memcpy(&b, p, sizeof b);
+    return b;
+}
+bool any(BlockMask m) {
+    std::uint64_t w[2];
+    std::memcpy(w, &m, sizeof w);
+    return (w[0] | w[1]) != 0;
+}
+// One bit per byte of a comparison result, the first byte lowest.
+unsigned bitsOf(BlockMask m) {
+    std::uint64_t w[2];
+    std::memcpy(w, &m, sizeof w);
+    constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
+    constexpr std::uint64_t kGather = 0x0102040810204080ULL;  // byte n's low bit lands on bit 56 + n
+    const auto low = static_cast<unsigned>(((w[0] & kEachByte) * kGather) >> 56);
+    const auto high = static_cast<unsigned>(((w[1] & kEachByte) * kGather) >> 56);
+    return low | (high << 8);
+}
+BlockMask needsEscape(Block b) { return (b == '"') | (b == '\\') | (b < 0x20); }
+
+char* writeEscaped(char* p, unsigned char c) {
+    if (kEscapeGrowth[c] == 0) {
+        *p++ = static_cast<char>(c);
+        return p;
+    }
+    *p++ = '\\';
+    switch (c) {
+        case '"': *p++ = '"'; break;
+        case '\\': *p++ = '\\'; break;
+        case '\n': *p++ = 'n'; break;
+        case '\r': *p++ = 'r'; break;
+        case '\t': *p++ = 't'; break;
+        case '\b': *p++ = 'b'; break;
+        case '\f': *p++ = 'f'; break;
+        default: {
+            static constexpr char kHex[] = "0123456789abcdef";
+            const char digits[] = {'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+            std::memcpy(p, digits, sizeof digits);
+            p += sizeof digits;
+            break;
         }
     }
-    return growth;
+    return p;
 }
 
 // Appends `text` as a JSON string. The history (megabytes of JSON text, full
 // of quotes) is rewritten on every change, and nlohmann's serialiser escapes
-// an order of magnitude slower than the disk writes; this measures the result
-// first, then copies the runs between escapes in bulk. utf8proc still checks
-// every multi-byte sequence. Returns false, leaving `out` as it was, when
-// `text` is not valid UTF-8.
+// byte by byte, several times slower than the disk write itself. This moves
+// sixteen bytes at a time: a block is stored whole and the output pointer
+// advanced only past the bytes that belong, so a run between two escapes
+// costs one store. utf8proc still checks every multi-byte sequence. Returns
+// false, leaving `out` as it was, when `text` is not valid UTF-8.
 bool appendJsonString(std::string& out, std::string_view text) {
-    const auto growth = escapeGrowth(text);
-    if (!growth) return false;
-    const std::size_t size = text.size();
+    // The most one step writes: a block of control characters (6 bytes each)
+    // and the overshoot of a whole-block store.
+    constexpr std::size_t kStepRoom = 6 * kBlock + kBlock;
     const std::size_t start = out.size();
-    out.resize(start + size + *growth + 2);
+    const std::size_t size = text.size();
+    out.resize(start + size + size / 16 + 2 + kStepRoom);  // a guess; grown when escapes outrun it
     char* p = out.data() + start;
     *p++ = '"';
     std::size_t i = 0;
-    std::size_t escapesLeft = *growth;
-    while (escapesLeft > 0) {
-        std::size_t next = i;
-        for (;;) {
-            if (next + 8 > size) {
-                while (kEscapeGrowth[static_cast<unsigned char>(text[next])] == 0) ++next;
-                break;
-            }
-            // Bytes are loaded little-endian: the lowest marked byte comes first.
-            if (const std::uint64_t mask = escapedBytes(loadWord(text.data() + next)); mask != 0) {
-                next += static_cast<std::size_t>(__builtin_ctzll(mask)) / 8;
-                break;
-            }
-            next += 8;
+    while (i < size) {
+        if (static_cast<std::size_t>(out.data() + out.size() - p) < kStepRoom) {
+            const auto written = static_cast<std::size_t>(p - out.data());
+            out.resize(out.size() + out.size() / 2 + kStepRoom);
+            p = out.data() + written;
         }
-        std::memcpy(p, text.data() + i, next - i);
-        p += next - i;
-        const auto c = static_cast<unsigned char>(text[next]);
-        escapesLeft -= kEscapeGrowth[c];
-        *p++ = '\\';
-        switch (c) {
-            case '"': *p++ = '"'; break;
-            case '\\': *p++ = '\\'; break;
-            case '\n': *p++ = 'n'; break;
-            case '\r': *p++ = 'r'; break;
-            case '\t': *p++ = 't'; break;
-            case '\b': *p++ = 'b'; break;
-            case '\f': *p++ = 'f'; break;
-            default: {
-                static constexpr char kHex[] = "0123456789abcdef";
-                const char digits[] = {'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
-                std::memcpy(p, digits, sizeof digits);
-                p += sizeof digits;
-                break;
+        // Each block step may read up to two blocks ahead of `i`.
+        if (i + 2 * kBlock <= size) {
+            const Block block = loadBlock(text.data() + i);
+            if (!any(block >= 0x80)) {
+                unsigned escapes = bitsOf(needsEscape(block));
+                std::size_t done = 0;  // bytes of this block already written
+                while (escapes != 0) {
+                    const auto at = static_cast<std::size_t>(__builtin_ctz(escapes));
+                    escapes &= escapes - 1;
+                    const Block run = loadBlock(text.data() + i + done);
+                    std::memcpy(p, &run, kBlock);
+                    p += at - done;
+                    p = writeEscaped(p, static_cast<unsigned char>(text[i + at]));
+                    done = at + 1;
+                }
+                const Block rest = loadBlock(text.data() + i + done);
+                std::memcpy(p, &rest, kBlock);
+                p += kBlock - done;
+                i += kBlock;
+                continue;
             }
         }
-        i = next + 1;
+        // One character: near the end, or where the block holds non-ASCII.
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            p = writeEscaped(p, c);
+            ++i;
+            continue;
+        }
+        utf8proc_int32_t codePoint;
+        const auto length = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + i),
+                                             static_cast<utf8proc_ssize_t>(size - i), &codePoint);
+        if (length <= 0) {
+            out.resize(start);
+            return false;
+        }
+        std::memcpy(p, text.data() + i, static_cast<std::size_t>(length));
+        p += length;
+        i += static_cast<std::size_t>(length);
     }
-    std::memcpy(p, text.data() + i, size - i);
-    p += size - i;
-    *p = '"';
+    *p++ = '"';
+    out.resize(static_cast<std::size_t>(p - out.data()));
     return true;
 }
 
@@ -158,8 +169,11 @@ void appendJsonText(std::string& out, std::string_view text) {
     if (!appendJsonString(out, text)) appendJsonString(out, unicode::sanitizeUtf8(text));
 }
 
-std::string toJson(const DefaultsValue& value) {
-    std::string out;
+// Replaces `out` with the value's JSON text. Reusing the previous text's
+// buffer spares a fresh multi-megabyte allocation (and its page faults) on
+// every change of the history.
+void writeJson(std::string& out, const DefaultsValue& value) {
+    out.clear();
     std::visit(
         [&out](const auto& v) {
             using T = std::decay_t<decltype(v)>;
@@ -179,7 +193,6 @@ std::string toJson(const DefaultsValue& value) {
             }
         },
         value);
-    return out;
 }
 
 std::optional<DefaultsValue> fromJson(const json& j) {
@@ -300,7 +313,7 @@ void JsonFileUserDefaults::load() {
         Entry entry;
         entry.value = fromJson(stored);
         if (entry.value) {
-            entry.json = toJson(*entry.value);
+            writeJson(entry.json, *entry.value);
         } else {
             entry.json = stored.dump(-1, ' ', false, json::error_handler_t::replace);
             log().error(fmt::format("The stored value of \"{}\" has an unknown shape; it is kept but not used", key));
@@ -364,10 +377,11 @@ std::optional<DefaultsValue> JsonFileUserDefaults::object(std::string_view key) 
 }
 
 void JsonFileUserDefaults::set(std::string_view key, DefaultsValue value) {
-    Entry entry{std::nullopt, toJson(value)};  // serialised before taking the lock
-    entry.value = std::move(value);
     std::lock_guard lock(mutex_);
-    entries_.insert_or_assign(std::string(key), std::move(entry));
+    auto it = entries_.find(key);
+    if (it == entries_.end()) it = entries_.emplace(std::string(key), Entry{}).first;
+    writeJson(it->second.json, value);
+    it->second.value = std::move(value);
     save();
 }
 

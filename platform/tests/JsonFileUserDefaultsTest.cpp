@@ -235,3 +235,42 @@ TEST_F(JsonFileUserDefaultsTest, ConcurrentWritersNeverLeaveAnUnreadableFile) {
     EXPECT_FALSE(reread.keys().empty());
     EXPECT_TRUE(filesStartingWith(file.parent_path(), "defaults.json.tmp").empty());
 }
+
+TEST_F(JsonFileUserDefaultsTest, StoresEveryByteSequenceExactlyWhereverEscapesFall) {
+    // Escapes, control characters and multi-byte characters at every offset
+    // around the store's sixteen-byte steps, and runs long enough to need
+    // more room than plain text does.
+    std::vector<std::string> values;
+    const std::vector<std::string> specials = {"\"", "\\", "\n", "\x01", "\x1f", "\xC3\xA9", "\xE2\x80\x94",
+                                               "\xF0\x9F\x98\x80", "\x7f", "/"};
+    for (const auto& special : specials)
+        for (std::size_t at = 0; at < 40; ++at) {
+            std::string v(40, 'x');
+            v.insert(at, special);
+            values.push_back(v);
+        }
+    values.push_back(std::string(300, '"'));
+    values.push_back(std::string(300, '\x02'));
+    std::string all;
+    for (int c = 1; c < 0x80; ++c) all.push_back(static_cast<char>(c));
+    values.push_back(all + all + all);
+    values.push_back("");
+    {
+        JsonFileUserDefaults d(file);
+        for (std::size_t n = 0; n < values.size(); ++n) {
+            d.setString("s" + std::to_string(n), values[n]);
+            d.setData("d" + std::to_string(n), values[n]);
+        }
+    }
+    const auto parsed = nlohmann::json::parse(readFile(file));  // strict: fails on any bad escape
+    JsonFileUserDefaults d(file);
+    for (std::size_t n = 0; n < values.size(); ++n) {
+        EXPECT_EQ(d.string("s" + std::to_string(n)), values[n]) << n;
+        EXPECT_EQ(d.data("d" + std::to_string(n)), Data{values[n]}) << n;
+        EXPECT_EQ(parsed["d" + std::to_string(n)]["data"], values[n]) << n;
+    }
+    // A data value that turns out not to be UTF-8 after a long valid stretch.
+    d.setData("late", std::string(100, 'a') + "\"\xff");
+    EXPECT_EQ(JsonFileUserDefaults(file).data("late"), Data{std::string(100, 'a') + "\"\xff"});
+    EXPECT_TRUE(nlohmann::json::parse(readFile(file))["late"].contains("base64"));
+}
