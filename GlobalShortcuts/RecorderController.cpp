@@ -154,35 +154,25 @@ std::optional<Event> RecorderController::handleEvent(const Event& event) {
     }
 
     if (const auto item = system_.mainMenuItemUsing(*candidate)) {
-        view_.blur();
-        showAlert(Alert(fmt::format(fmt::runtime(localizedString("keyboard_shortcut_used_by_menu_item")), item->title)));
-        if (!alive.expired())
-            view_.focus();
+        refuse(Alert(fmt::format(fmt::runtime(localizedString("keyboard_shortcut_used_by_menu_item")), item->title)));
         return std::nullopt;
     }
 
     const bool optionOnly = (candidate->modifiers() & kOptionOnlyTestFlags) == Flags::option;
     if (system_.macOSVersion && system_.macOSVersion->majorVersion == 15 && system_.macOSVersion->minorVersion <= 1 &&
         system_.isSandboxed && optionOnly) {
-        view_.blur();
-        showAlert(Alert(localizedString("keyboard_shortcut_disallowed")));
-        if (!alive.expired())
-            view_.focus();
+        refuse(Alert(localizedString("keyboard_shortcut_disallowed")));
         return std::nullopt;
     }
 
     if (*candidate != kF12) {
         const auto reserved = system_.systemReservedShortcuts();
         if (std::ranges::find(reserved, *candidate) != reserved.end()) {
-            view_.blur();
-            const auto answer = showAlert(Alert(localizedString("keyboard_shortcut_used_by_system"),
-                                                localizedString("keyboard_shortcuts_can_be_changed"),
-                                                AlertStyle::warning,
-                                                {localizedString("ok"), localizedString("force_use_shortcut")}));
-            if (alive.expired())
-                return std::nullopt;
-            view_.focus();
-            if (answer != Alert::secondButtonReturn)
+            const auto answer = refuse(Alert(localizedString("keyboard_shortcut_used_by_system"),
+                                             localizedString("keyboard_shortcuts_can_be_changed"),
+                                             AlertStyle::warning,
+                                             {localizedString("ok"), localizedString("force_use_shortcut")}));
+            if (!answer || *answer != Alert::secondButtonReturn)
                 return std::nullopt;
         }
     }
@@ -221,7 +211,15 @@ void RecorderController::textDidChange() {
 
 void RecorderController::changed() { view_.recorderStateChanged(); }
 
-int RecorderController::showAlert(const Alert& alert) { return view_.runAlert(alert); }
+std::optional<int> RecorderController::refuse(const Alert& alert) {
+    const std::weak_ptr<const bool> alive = lifetime_;
+    view_.blur();
+    const int answer = view_.runAlert(alert);
+    if (alive.expired())
+        return std::nullopt;
+    view_.focus();
+    return answer;
+}
 
 void RecorderController::postActiveStatus(bool isActive) {
     platform::NotificationCenter::defaultCenter().post(std::string(kRecorderActiveStatusDidChange),

@@ -96,7 +96,10 @@ private:
     void showStoredShortcut();
     void textDidChange();
     void changed();
-    int showAlert(const Alert& alert);
+    // Shows an alert with focus given up (which ends this recording), then
+    // takes focus back (a new recording). Returns the answer, or none when
+    // the recorder went away meanwhile.
+    std::optional<int> refuse(const Alert& alert);
     void postActiveStatus(bool isActive);
 
     RecorderView& view_;
