@@ -29,7 +29,6 @@ RecorderCocoa::RecorderCocoa(Name name, OnChange onChange, QWidget* parent)
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    setCursor(Qt::IBeamCursor);
     recorderStateChanged();
 }
 
