@@ -202,9 +202,9 @@ TEST_F(CurlHttpClientTest, AStalledServerTimesOutAfterTheIdleLimit) {
 TEST_F(CurlHttpClientTest, AnIdleLimitCountsSilenceNotTotalTime) {
     // Pieces keep coming, each well within the limit, for longer than it.
     auto body = server.replyInChunks("GET", "/slow");
-    auto stream = client.open(get(server.url("/slow"), 300ms));
+    auto stream = client.open(get(server.url("/slow"), 500ms));
     std::thread feeder([&] {
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 7; ++i) {
             std::this_thread::sleep_for(100ms);
             body->release("x");
         }
@@ -213,7 +213,7 @@ TEST_F(CurlHttpClientTest, AnIdleLimitCountsSilenceNotTotalTime) {
     std::string all;
     while (auto piece = stream->read()) all += *piece;
     feeder.join();
-    EXPECT_EQ(all, "xxxxxx");
+    EXPECT_EQ(all, "xxxxxxx");
 }
 
 TEST_F(CurlHttpClientTest, CancellationStopsARequestInFlight) {
