@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/HistoryEntry.h"
+#include "core/HistoryText.h"
 #include "core/ObserverList.h"
 #include "platform/Clock.h"
 #include "platform/UserDefaults.h"
@@ -66,15 +67,19 @@ private:
     // when `keepUnreadable` is set.
     StoredState takeUpStored(bool keepUnreadable);
     void assign(std::vector<HistoryEntry> entries);
+    // Whether the stored value is the text `entries_` came from or went to.
+    bool storedIsOurs(const platform::DefaultsValue& stored) const;
+    // Writes the text of `entries_`.
     void store();
 
     std::shared_ptr<platform::UserDefaults> defaults_;
     std::shared_ptr<platform::Clock> clock_;
     ObserverList<> observers_;
     std::vector<HistoryEntry> entries_;
-    // The stored bytes that `entries_` equals, if it still equals any: lets
-    // `addEntry` skip decoding a list it already holds.
-    std::optional<std::string> syncedBytes_;
+    // The text of `entries_` as this object last read or wrote it, unless
+    // `entries_` was replaced since. Stored bytes equal to it need no
+    // decoding, and an addition encodes only the new entry.
+    std::optional<HistoryText> text_;
 };
 
 }  // namespace core

@@ -110,6 +110,81 @@ TEST_F(HistoryServiceTest, ServicesOverOneKeyNeitherLoseEntriesNorBringBackAClea
     EXPECT_THAT(inputs(open()->entries()), ElementsAre("after clear"));
 }
 
+// An addition reuses the text of the list it last read or wrote; each of
+// these changes to the store in between must still be taken up.
+TEST_F(HistoryServiceTest, AdditionsTakeUpEveryChangeMadeBetweenThem) {
+    const auto app = open();
+    const auto panel = open();
+    add(*app, "a1");
+    add(*panel, "p1");
+    add(*app, "a2");
+    add(*panel, "p2");
+    EXPECT_THAT(inputs(panel->entries()), ElementsAre("p2", "a2", "p1", "a1"));
+    EXPECT_THAT(inputs(open()->entries()), ElementsAre("p2", "a2", "p1", "a1"));
+
+    // Edited elsewhere, without a change of length, since the panel wrote it.
+    std::string bytes = store->data("quillary_history")->bytes;
+    bytes.replace(bytes.find("\"a1\""), 4, "\"A1\"");
+    store->setData("quillary_history", bytes);
+    add(*panel, "p3");
+    EXPECT_THAT(inputs(panel->entries()), ElementsAre("p3", "p2", "a2", "p1", "A1"));
+    EXPECT_THAT(inputs(open()->entries()), ElementsAre("p3", "p2", "a2", "p1", "A1"));
+
+    // Rewritten in another layout, with a key this version does not know.
+    store->setData("quillary_history", R"( [ {"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "timestamp" : 3,
+        "modelName":"m","input":"kept","selectedText":null,"output":"o","applicationName":"a","x":{"y":[]}} ] )");
+    add(*panel, "p4");
+    add(*panel, "p5");
+    EXPECT_THAT(inputs(panel->entries()), ElementsAre("p5", "p4", "kept"));
+    EXPECT_EQ(storedJson()[2]["id"], "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
+
+    // Removed altogether, then cleared to an empty list.
+    store->remove("quillary_history");
+    add(*app, "after removal");
+    EXPECT_THAT(inputs(app->entries()), ElementsAre("after removal"));
+    store->setData("quillary_history", "[]");
+    add(*app, "after clear");
+    EXPECT_THAT(inputs(app->entries()), ElementsAre("after clear"));
+    EXPECT_THAT(inputs(open()->entries()), ElementsAre("after clear"));
+}
+
+TEST_F(HistoryServiceTest, StoredTextAlwaysReadsBackAsTheList) {
+    store->setData("quillary_history", storedList(999));
+    const auto service = open();
+    add(*service, "one", std::string("sel"));
+    add(*service, "two");
+    add(*service, "three");
+    EXPECT_EQ(service->entries().size(), 1000u);
+    EXPECT_EQ(service->entries().back().input, "prompt 996");
+
+    const auto reread = history::decode(store->data("quillary_history")->bytes);
+    ASSERT_TRUE(reread);
+    ASSERT_EQ(reread->size(), service->entries().size());
+    for (std::size_t i = 0; i < reread->size(); ++i) {
+        EXPECT_EQ((*reread)[i].id, service->entries()[i].id);
+        EXPECT_EQ((*reread)[i].input, service->entries()[i].input);
+        EXPECT_EQ((*reread)[i].selectedText, service->entries()[i].selectedText);
+    }
+    EXPECT_EQ(store->data("quillary_history")->bytes, history::encode(service->entries()));
+
+    // A list assigned and saved here is added to like one read.
+    auto kept = service->entries();
+    kept.resize(2);
+    service->setEntries(kept);
+    service->saveHistory();
+    add(*service, "after save");
+    EXPECT_THAT(inputs(open()->entries()), ElementsAre("after save", "three", "two"));
+
+    // An observer that replaces the list while told of an addition gets
+    // its list stored.
+    const auto token = service->subscribe([&] {
+        if (!service->entries().empty()) service->setEntries({});
+    });
+    add(*service, "four");
+    service->unsubscribe(token);
+    EXPECT_EQ(store->data("quillary_history"), Data{"[]"});
+}
+
 TEST_F(HistoryServiceTest, UnreadableStoredListIsKeptAsideBeforeItIsReplaced) {
     const platform::DefaultsValue bad[] = {
         Data{R"([{"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","timestamp":1,"modelName":"m","input":"i","output":"o"}])"},
