@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 
 #include <curl/curl.h>
@@ -108,6 +109,25 @@ HeaderList buildHeaderList(const HttpRequest& request, bool sendsBody) {
         throw;
     }
     return HeaderList(list);
+}
+
+// Hosts that never go through a proxy: this machine's own servers (a local
+// model server, the tests' servers) plus whatever the user's no_proxy lists.
+// Setting curl's list replaces the variable, so both are merged here.
+const std::string& noProxyHosts() {
+    static const std::string hosts = [] {
+        std::string list = "localhost,127.0.0.1,::1";
+        for (const char* name : {"no_proxy", "NO_PROXY"}) {
+            const char* value = std::getenv(name);
+            if (!value || !*value) continue;
+            if (std::string_view(value) == "*") return std::string("*");  // curl's "no proxy at all"
+            list += ',';
+            list += value;
+            break;
+        }
+        return list;
+    }();
+    return hosts;
 }
 
 URLError errorFor(CURLcode code, const char* detail) {
@@ -235,6 +255,7 @@ Transfer::Transfer(const HttpRequest& request)
     setOption(h, CURLOPT_SSL_VERIFYPEER, 1L);
     setOption(h, CURLOPT_SSL_VERIFYHOST, 2L);
     setOption(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    setOption(h, CURLOPT_NOPROXY, noProxyHosts().c_str());
     setOption(h, CURLOPT_ERRORBUFFER, errorText_);
     setOption(h, CURLOPT_HTTPHEADER, headerList_.get());
     if (timeout_.count() > 0) setOption(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout_.count()));

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <future>
 #include <thread>
 
@@ -173,6 +174,21 @@ TEST_F(CurlHttpClientTest, MapsTransportFailuresToUrlErrors) {
     EXPECT_EQ(urlErrorOf([&] { client.send(get("not a url")); }), URLError::BadURL);
     EXPECT_EQ(urlErrorOf([&] { client.send(get("ftp://127.0.0.1/file")); }), URLError::UnsupportedURL);
     EXPECT_EQ(urlErrorOf([&] { client.send(get("file:///etc/passwd")); }), URLError::UnsupportedURL);
+}
+
+TEST_F(CurlHttpClientTest, ReachesServersOnThisMachineDespiteAProxySetting) {
+    server.reply("GET", "/local", {200, {}, "direct"});
+    struct ProxySetting {
+        explicit ProxySetting(const std::string& proxy) {
+            ::setenv("http_proxy", proxy.c_str(), 1);
+            ::setenv("HTTPS_PROXY", proxy.c_str(), 1);
+        }
+        ~ProxySetting() {
+            ::unsetenv("http_proxy");
+            ::unsetenv("HTTPS_PROXY");
+        }
+    } deadProxy(server.refusedUrl());
+    EXPECT_EQ(client.send(get(server.url("/local"))).body, "direct");
 }
 
 TEST_F(CurlHttpClientTest, RefusesHeadersThatWouldSmuggleAnotherHeader) {
