@@ -18,6 +18,7 @@
 #include "GlobalShortcuts/RecorderCocoa.h"
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "platform/qt/QtMainLoop.h"
+#include "testsupport/QtEvents.h"
 #include "platform/x11/X11HotKeyBackend.h"
 
 using namespace GlobalShortcuts;
@@ -25,17 +26,7 @@ namespace Flags = GlobalShortcuts::ModifierFlags;
 
 namespace {
 
-// Runs the main loop until `done` or a generous limit.
-bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > limit.count())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testsupport::runEventsUntil;
 
 void xdotool(const std::string& arguments) {
     ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
@@ -73,18 +64,18 @@ TEST(RecorderOnX11, RecordsTypedKeysWhileTheProgramsHotKeysArePaused) {
 
         const QPoint centre = recorder->mapToGlobal(recorder->rect().center());
         xdotool("mousemove " + std::to_string(centre.x()) + " " + std::to_string(centre.y()) + " click 1");
-        ASSERT_TRUE(runUntil([&] { return recorder->isRecording(); }));
+        ASSERT_TRUE(runEventsUntil([&] { return recorder->isRecording(); }));
 
         xdotool("key super+shift+space");
         xdotool("key ctrl+alt+k");
-        ASSERT_TRUE(runUntil([&] { return getShortcut(recorded).has_value(); }));
+        ASSERT_TRUE(runEventsUntil([&] { return getShortcut(recorded).has_value(); }));
         EXPECT_EQ(getShortcut(recorded), Shortcut(Key::k, Flags::control | Flags::option));
         EXPECT_EQ(recorder->text(), QStringLiteral("⌃⌥K"));
         EXPECT_FALSE(recorder->isRecording());
         EXPECT_EQ(fired, 0);  // pressed while recording
 
         xdotool("key super+shift+space");
-        EXPECT_TRUE(runUntil([&] { return fired == 1; }));
+        EXPECT_TRUE(runEventsUntil([&] { return fired == 1; }));
     }
     GlobalShortcuts::resetForTesting();
     CarbonGlobalShortcuts::setBackend(nullptr);

@@ -18,6 +18,7 @@
 #include "GlobalShortcuts/ModifierFlags.h"
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "platform/qt/QtMainLoop.h"
+#include "testsupport/QtEvents.h"
 #include "platform/x11/X11HotKeyBackend.h"
 #include "platform/x11/XkbKeyboardLayout.h"
 
@@ -59,22 +60,8 @@ protected:
         ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
     }
 
-    // Runs the main loop until `done` or a generous limit.
-    static bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > limit.count())
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return true;
-    }
-
-    // Keeps the loop turning for a while (to see that nothing more arrives).
-    static void runFor(std::chrono::milliseconds duration) {
-        runUntil([] { return false; }, duration);
-    }
+    static bool runUntil(const std::function<bool()>& done) { return testsupport::runEventsUntil(done); }
+    static void runFor(std::chrono::milliseconds duration) { testsupport::runEventsFor(duration); }
 
     std::shared_ptr<platform::QtMainLoop> loop;
 };

@@ -63,7 +63,7 @@ TEST_F(EventQueueTest, AFullQueueDropsTheOldestAndSaysSo) {
     EXPECT_EQ(filesIn(folder_), 3u);
     EXPECT_EQ(names(queue.oldest(10)), (std::vector<std::string>{"3", "4", "5"}));
     EXPECT_TRUE(logs.contains("[Telemetry] queue full (3 events): dropped the oldest event " + oldest));
-    for (const auto& line : logs.lines()) EXPECT_EQ(line.rfind("[Telemetry] ", 0), 0u) << line;
+    for (const auto& line : logs.messages()) EXPECT_EQ(line.rfind("[Telemetry] ", 0), 0u) << line;
 }
 
 TEST_F(EventQueueTest, ARestartFindsTheEventsLeftOnDiskAndCleansUpAfterACrash) {

@@ -64,7 +64,7 @@ TEST_F(TelemetrySDKTest, NothingIsRecordedBeforeSetUpOrWithoutAProjectKey) {
 
     test::LogCapture logs;
     client->setup(TelemetryConfig("", "http://127.0.0.1:9"));
-    EXPECT_EQ(logs.lines(), std::vector<std::string>{"[Telemetry] no project key: analytics off"});
+    EXPECT_EQ(logs.messages(), std::vector<std::string>{"[Telemetry] no project key: analytics off"});
     EXPECT_FALSE(client->isSetUp());
     client->capture("still off");
     client->flush();

@@ -16,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/HttpClient.h"
 #include "platform/Logger.h"
+#include "testsupport/LogCapture.h"
 
 namespace telemetry::test {
 
@@ -107,40 +108,6 @@ private:
     std::atomic<double> seconds_;
 };
 
-// Collects log lines while it lives; restores the previous sink after.
-class LogCapture {
-public:
-    LogCapture() : sink_(std::make_shared<Sink>()), previous_(platform::Logger::setSink(sink_)) {}
-    ~LogCapture() { platform::Logger::setSink(previous_); }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    std::vector<std::string> lines() const { return sink_->lines(); }
-    bool contains(std::string_view fragment) const {
-        for (const auto& line : lines())
-            if (line.find(fragment) != std::string::npos) return true;
-        return false;
-    }
-
-private:
-    class Sink final : public platform::LogSink {
-    public:
-        void write(platform::LogLevel, std::string_view, std::string_view, std::string_view message) override {
-            std::lock_guard lock(mutex_);
-            lines_.emplace_back(message);
-        }
-        std::vector<std::string> lines() const {
-            std::lock_guard lock(mutex_);
-            return lines_;
-        }
-
-    private:
-        mutable std::mutex mutex_;
-        std::vector<std::string> lines_;
-    };
-
-    std::shared_ptr<Sink> sink_;
-    std::shared_ptr<platform::LogSink> previous_;
-};
+using testsupport::LogCapture;
 
 }  // namespace telemetry::test

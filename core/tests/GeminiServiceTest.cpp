@@ -6,8 +6,8 @@
 #include "core/ProviderError.h"
 #include "core/RequestBody.h"
 #include "gemini/GenerateContentError.h"
-#include "platform/Logger.h"
 #include "platform/fake/FakeHttpClient.h"
+#include "testsupport/LogCapture.h"
 
 namespace core {
 namespace {
@@ -15,17 +15,7 @@ namespace {
 using nlohmann::json;
 
 // Keeps the client's log lines out of the test output.
-class QuietLog {
-public:
-    QuietLog() { previous_ = platform::Logger::setSink(std::make_shared<Discard>()); }
-    ~QuietLog() { platform::Logger::setSink(previous_); }
-
-private:
-    struct Discard : platform::LogSink {
-        void write(platform::LogLevel, std::string_view, std::string_view, std::string_view) override {}
-    };
-    std::shared_ptr<platform::LogSink> previous_;
-};
+using QuietLog = testsupport::LogCapture;
 
 std::string answer(const std::string& text) {
     return json{{"candidates", {{{"content", {{"role", "model"}, {"parts", {{{"text", text}}}}}}, {"finishReason", "STOP"}}}}}

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "TestData.h"
 #include "gemini/DecodingError.h"
 #include "gemini/GenerateContentRequest.h"
@@ -79,7 +79,7 @@ void forEachNodeReplacement(const json& document, const std::function<void(const
 }
 
 TEST(DecoderFuzz, TruncatedBodies) {
-    const test::LogCapture quiet;
+    const testsupport::LogCapture quiet;
     Outcome outcome;
     for (const auto& seed : seeds())
         for (std::size_t length = 0; length < seed.size(); ++length) decodeAll(seed.substr(0, length), outcome);
@@ -87,7 +87,7 @@ TEST(DecoderFuzz, TruncatedBodies) {
 }
 
 TEST(DecoderFuzz, WrongTypesAtEveryLevel) {
-    const test::LogCapture quiet;
+    const testsupport::LogCapture quiet;
     Outcome outcome;
     for (const auto& seed : seeds())
         forEachNodeReplacement(json::parse(seed), [&](const json& mutated) { decodeAll(mutated.dump(), outcome); });
@@ -96,7 +96,7 @@ TEST(DecoderFuzz, WrongTypesAtEveryLevel) {
 }
 
 TEST(DecoderFuzz, RandomByteMutations) {
-    const test::LogCapture quiet;
+    const testsupport::LogCapture quiet;
     Outcome outcome;
     std::uint64_t state = 0x9E3779B97F4A7C15ull;
     auto next = [&] {
@@ -125,7 +125,7 @@ TEST(DecoderFuzz, RandomByteMutations) {
 }
 
 TEST(DecoderFuzz, ExtremeShapes) {
-    const test::LogCapture quiet;
+    const testsupport::LogCapture quiet;
     Outcome outcome;
     std::vector<std::string> inputs;
     // Huge arrays.

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "gemini/Logging.h"
 
 namespace gemini {
@@ -14,7 +14,7 @@ protected:
 
 TEST_F(LoggingTest, NetworkAndVerboseStaySilentWithoutTheArgument) {
     Logging::setLaunchArguments({"quillary", "-GeminiClientDebugLogEnabledX", "GeminiClientDebugLogEnabled"});
-    const test::LogCapture log;
+    const testsupport::LogCapture log;
     Logging::default_()->error("d");
     Logging::network()->error("n");
     Logging::verbose()->debug("v");
@@ -25,7 +25,7 @@ TEST_F(LoggingTest, NetworkAndVerboseStaySilentWithoutTheArgument) {
 TEST_F(LoggingTest, TheDebugArgumentSwitchesThemOn) {
     const char* argv[] = {"quillary", "-GeminiClientDebugLogEnabled"};
     Logging::setLaunchArguments(2, argv);
-    const test::LogCapture log;
+    const testsupport::LogCapture log;
     Logging::network()->debug("n");
     Logging::verbose()->debug("v");
     const auto lines = log.lines();

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "TestData.h"
 #include "gemini/Chat.h"
 #include "gemini/DecodingError.h"
@@ -31,12 +31,12 @@ protected:
     }
     json sentBody(std::size_t i = 0) const { return json::parse(http->requests().at(i).body); }
 
-    const test::LogCapture quiet;
+    const testsupport::LogCapture quiet;
     std::shared_ptr<platform::FakeHttpClient> http = std::make_shared<platform::FakeHttpClient>();
 };
 
 TEST_F(ModelTest, ResourceNamesAndTheCreationLog) {
-    const test::LogCapture log;
+    const testsupport::LogCapture log;
     EXPECT_EQ(model("gemini-1.5-flash").modelResourceName(), "models/gemini-1.5-flash");
     EXPECT_EQ(model("models/gemini-1.5-flash").modelResourceName(), "models/gemini-1.5-flash");
     EXPECT_EQ(model("tunedModels/my-model").modelResourceName(), "tunedModels/my-model");
@@ -260,7 +260,7 @@ TEST_F(ModelTest, StreamLineRules) {
 
 TEST_F(ModelTest, TheDebugArgumentLogsEveryStreamLineOnTheNetworkLogger) {
     Logging::setLaunchArguments({"quillary", "-GeminiClientDebugLogEnabled"});
-    const test::LogCapture log;
+    const testsupport::LogCapture log;
     platform::FakeHttpClient::StreamScript script;
     script.head.status = 200;
     script.chunks = {"data: {\"candidates\": []}\n\n"};

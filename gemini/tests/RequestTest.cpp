@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "TestData.h"
 #include "gemini/DecodingError.h"
 #include "gemini/EncodingError.h"
@@ -48,7 +48,7 @@ TEST(Requests, ModelNamesThatMakeNoURLAreRefused) {
         }
     }
     // Through the model nothing is sent, and the caller sees a clear error.
-    const test::LogCapture quiet;
+    const testsupport::LogCapture quiet;
     auto http = std::make_shared<platform::FakeHttpClient>();
     const GenerativeModel model("bad name", "key", {}, http, "http://127.0.0.1:1");
     try {

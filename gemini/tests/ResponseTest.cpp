@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "TestData.h"
 #include "gemini/DecodingError.h"
 #include "gemini/GenerateContentResponse.h"
@@ -9,7 +9,7 @@
 namespace gemini {
 namespace {
 
-using test::LogCapture;
+using testsupport::LogCapture;
 using Part = ModelContent::Part;
 
 GenerateContentResponse decode(const std::string& text) { return GenerateContentResponse::decode(text); }

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "gemini/DecodingError.h"
 #include "gemini/EncodingError.h"
 #include "gemini/ExecutableCode.h"
@@ -21,7 +21,7 @@ namespace {
 
 using nlohmann::json;
 using Part = ModelContent::Part;
-using test::LogCapture;
+using testsupport::LogCapture;
 
 template <class T>
 T decodeText(const std::string& text) {

@@ -12,6 +12,7 @@
 
 #include "platform/Logger.h"
 #include "platform/linux/JsonFileUserDefaults.h"
+#include "testsupport/LogCapture.h"
 #include "testsupport/TempHome.h"
 
 using platform::Data;
@@ -39,29 +40,7 @@ std::vector<fs::path> filesStartingWith(const fs::path& dir, const std::string& 
     return out;
 }
 
-class CapturedLog : public platform::LogSink {
-public:
-    CapturedLog() : previous_(platform::Logger::setSink(shared())) {}
-    ~CapturedLog() override { platform::Logger::setSink(previous_); }
-
-    void write(platform::LogLevel, std::string_view, std::string_view, std::string_view message) override {
-        std::lock_guard lock(mutex_);
-        lines_.emplace_back(message);
-    }
-    std::vector<std::string> lines() const {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-
-private:
-    // The process-wide sink is shared ownership; this one lives on the test's
-    // stack, so hand out a non-owning pointer.
-    std::shared_ptr<LogSink> shared() { return std::shared_ptr<LogSink>(this, [](LogSink*) {}); }
-
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-    std::shared_ptr<LogSink> previous_;
-};
+using CapturedLog = testsupport::LogCapture;
 
 class JsonFileUserDefaultsTest : public ::testing::Test {
 protected:
@@ -150,8 +129,8 @@ TEST_F(JsonFileUserDefaultsTest, ABrokenFileIsMovedAsideReportedAndNeverOverwrit
         const auto aside = filesStartingWith(file.parent_path(), "defaults.json.corrupt-");
         ASSERT_EQ(aside.size(), 1u) << bytes;
         EXPECT_EQ(readFile(aside[0]), bytes);
-        ASSERT_FALSE(log.lines().empty());
-        EXPECT_NE(log.lines()[0].find(aside[0].string()), std::string::npos) << log.lines()[0];
+        ASSERT_FALSE(log.messages().empty());
+        EXPECT_NE(log.messages()[0].find(aside[0].string()), std::string::npos) << log.messages()[0];
     }
 }
 
@@ -168,7 +147,7 @@ TEST_F(JsonFileUserDefaultsTest, KeepsEntriesOfUnknownShapeWhenRewriting) {
     EXPECT_EQ(parsed["model"], "claude");
     EXPECT_EQ(parsed["future"], nlohmann::json::parse(R"({"kind": [1, 2, {"x": null}]})"));
     EXPECT_TRUE(parsed.contains("nothing"));
-    EXPECT_FALSE(log.lines().empty());
+    EXPECT_FALSE(log.messages().empty());
 }
 
 TEST_F(JsonFileUserDefaultsTest, AnUnwritableFolderIsReportedAndValuesLiveInMemory) {
@@ -182,8 +161,8 @@ TEST_F(JsonFileUserDefaultsTest, AnUnwritableFolderIsReportedAndValuesLiveInMemo
     d.setBool("flag", true);
     EXPECT_EQ(d.string("apiKey"), "sk-123");
     EXPECT_TRUE(d.bool_("flag"));
-    ASSERT_FALSE(log.lines().empty());
-    EXPECT_NE(log.lines()[0].find("Could not save settings"), std::string::npos) << log.lines()[0];
+    ASSERT_FALSE(log.messages().empty());
+    EXPECT_NE(log.messages()[0].find("Could not save settings"), std::string::npos) << log.messages()[0];
     EXPECT_EQ(readFile(blocker), "not a folder");
 }
 
@@ -201,7 +180,7 @@ TEST_F(JsonFileUserDefaultsTest, ACrashBetweenWriteAndRenameLeavesTheStoreIntact
     JsonFileUserDefaults d(file);
     EXPECT_EQ(d.string("model"), "gpt-4o");
     EXPECT_EQ(d.double_("temperature"), 0.3);
-    EXPECT_TRUE(log.lines().empty());
+    EXPECT_TRUE(log.messages().empty());
     d.setString("model", "claude");
     EXPECT_EQ(JsonFileUserDefaults(file).string("model"), "claude");
     EXPECT_TRUE(filesStartingWith(file.parent_path(), "defaults.json.corrupt").empty());
@@ -231,7 +210,7 @@ TEST_F(JsonFileUserDefaultsTest, ConcurrentWritersNeverLeaveAnUnreadableFile) {
     for (auto& w : writers) w.join();
     CapturedLog log;
     JsonFileUserDefaults reread(file);
-    EXPECT_TRUE(log.lines().empty());
+    EXPECT_TRUE(log.messages().empty());
     EXPECT_FALSE(reread.keys().empty());
     EXPECT_TRUE(filesStartingWith(file.parent_path(), "defaults.json.tmp").empty());
 }

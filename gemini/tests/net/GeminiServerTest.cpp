@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "../LogCapture.h"
+#include "testsupport/LogCapture.h"
 #include "../TestData.h"
 #include "gemini/Chat.h"
 #include "gemini/DecodingError.h"
@@ -60,7 +60,7 @@ protected:
         return {texts, std::nullopt};
     }
 
-    const test::LogCapture quiet;
+    const testsupport::LogCapture quiet;
     LoopbackServer server;
 };
 
@@ -112,7 +112,7 @@ TEST_F(GeminiServerTest, ServerErrors) {
     EXPECT_EQ(quota.underlyingAs<RPCError>()->status(), RPCStatus::resourceExhausted);
     EXPECT_STREQ(quota.what(), "Resource has been exhausted (e.g. check quota).");
 
-    const test::LogCapture log;
+    const testsupport::LogCapture log;
     server.reply("POST", kGenerate, {503, {{"Content-Type", "text/html"}}, "<html><body>503 Service Unavailable</body></html>"});
     const auto html = generateError(model());
     EXPECT_EQ(html.kind(), Kind::internalError);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <thread>
 
 #include "platform/qt/QtMainLoop.h"
+#include "testsupport/QtEvents.h"
 
 namespace {
 
@@ -26,16 +26,7 @@ protected:
             new QCoreApplication(argc, argv);
     }
 
-    static bool runUntil(const std::function<bool()>& done) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > 5000)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return true;
-    }
+    static bool runUntil(const std::function<bool()>& done) { return testsupport::runEventsUntil(done); }
 
     platform::QtMainLoop loop;
 };

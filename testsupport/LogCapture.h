@@ -3,11 +3,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Logger.h"
 
-namespace gemini::test {
+namespace testsupport {
 
 struct LogLine {
     platform::LogLevel level;
@@ -16,6 +17,7 @@ struct LogLine {
 };
 
 // Captures every log line while alive and restores the previous sink after.
+// Safe against lines written from other threads.
 class LogCapture {
 public:
     LogCapture() : sink_(std::make_shared<Sink>()) { previous_ = platform::Logger::setSink(sink_); }
@@ -31,6 +33,11 @@ public:
         std::vector<std::string> out;
         for (const auto& l : lines()) out.push_back(l.message);
         return out;
+    }
+    bool contains(std::string_view fragment) const {
+        for (const auto& l : lines())
+            if (l.message.find(fragment) != std::string::npos) return true;
+        return false;
     }
     std::vector<std::string> errors() const {
         std::vector<std::string> out;
@@ -53,4 +60,4 @@ private:
     std::shared_ptr<platform::LogSink> previous_;
 };
 
-}  // namespace gemini::test
+}  // namespace testsupport
