@@ -38,17 +38,6 @@ void expectConsistent(const HistoryText& text, const std::vector<HistoryEntry>& 
     }
 }
 
-TEST(HistoryText, EncodingGivesTheStoredTextAndWhereEachEntryLies) {
-    const std::vector<HistoryEntry> entries{entry("plain"), entry("quotes \" and } {", std::string("{\"a\":[1]}")),
-                                            entry("line\nbreak", std::string())};
-    const HistoryText text(entries);
-    EXPECT_EQ(text.bytes(), history::encode(entries));
-    EXPECT_EQ(text.bytes().front(), '[');
-    expectConsistent(text, entries);
-    expectConsistent(HistoryText(std::vector<HistoryEntry>{}), {});
-    EXPECT_EQ(HistoryText(std::vector<HistoryEntry>{}).bytes(), "[]");
-}
-
 TEST(HistoryText, DecodingFindsEntriesInTextOfAnyLayout) {
     // Spaces, line ends, nested values under unknown keys, a null selection,
     // a lower-case id and a whole-number timestamp: all as another writer
@@ -83,9 +72,12 @@ TEST(HistoryText, DecodingFindsEntriesInTextOfAnyLayout) {
     EXPECT_TRUE(none.empty());
 }
 
-TEST(HistoryText, AddingKeepsTheNewestAndTheSpansRight) {
-    std::vector<HistoryEntry> expected;
+TEST(HistoryText, EncodingAndAddingKeepTheNewestAndTheSpansRight) {
+    EXPECT_EQ(HistoryText(std::vector<HistoryEntry>{}).bytes(), "[]");
+    std::vector<HistoryEntry> expected{entry("quotes \" and } {", std::string("{\"a\":[1]}")),
+                                       entry("line\nbreak", std::string())};
     HistoryText text(expected);
+    expectConsistent(text, expected);
     for (int i = 0; i < 6; ++i) {
         const auto added = entry("entry " + std::to_string(i), i % 2 ? std::optional<std::string>("sel") : std::nullopt);
         text = text.withNewest(added, 4);
