@@ -4,7 +4,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "Telemetry/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "Telemetry/TelemetryLog.h"
 
 namespace telemetry {
@@ -28,7 +28,7 @@ EventQueue::EventQueue(std::filesystem::path folder, std::size_t maxEvents)
     for (auto it = std::filesystem::directory_iterator(folder_, ec); !ec && it != std::filesystem::directory_iterator();
          it.increment(ec)) {
         const auto name = it->path().filename().string();
-        if (name.ends_with(atomic_file::kTemporarySuffix)) {
+        if (name.ends_with(platform::atomic_file::kTemporarySuffix)) {
             deleteFile(it->path());  // a write cut short by a crash
         } else if (name.ends_with(kExtension) && name.size() > kExtension.size()) {
             found.push_back(name.substr(0, name.size() - kExtension.size()));
@@ -53,7 +53,7 @@ void EventQueue::add(const std::string& id, const nlohmann::json& event) {
     const auto text = event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     // Each event's own file, written outside the lock: capture on one thread
     // never waits for another's disk write.
-    if (auto error = atomic_file::write(fileFor(id), text, atomic_file::Sync::None)) {
+    if (auto error = platform::atomic_file::write(fileFor(id), text, platform::atomic_file::Sync::None)) {
         log().error("[Telemetry] cannot store event " + id + ": " + *error);
         return;
     }
@@ -92,7 +92,7 @@ EventQueue::Batch EventQueue::oldest(std::size_t count) {
     }
     Batch batch;
     for (auto& id : candidates) {
-        const auto text = atomic_file::read(fileFor(id));
+        const auto text = platform::atomic_file::read(fileFor(id));
         if (!text) {
             // Dropped for room since the list was taken, or removed by hand.
             forget(id);

@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "Telemetry/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "Telemetry/TelemetryLog.h"
 
 namespace telemetry {
@@ -18,7 +18,7 @@ std::optional<nlohmann::json> StoredValues::get(std::string_view key) const {
     const auto file = pathFor(key);
     std::error_code ec;
     if (!std::filesystem::exists(file, ec)) return std::nullopt;
-    const auto text = atomic_file::read(file);
+    const auto text = platform::atomic_file::read(file);
     if (!text) {
         log().error("[Telemetry] cannot read " + file.string());
         return std::nullopt;
@@ -33,7 +33,7 @@ std::optional<nlohmann::json> StoredValues::get(std::string_view key) const {
 
 bool StoredValues::set(std::string_view key, const nlohmann::json& value) {
     const auto text = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    if (auto error = atomic_file::write(pathFor(key), text, atomic_file::Sync::ToDisk)) {
+    if (auto error = platform::atomic_file::write(pathFor(key), text, platform::atomic_file::Sync::ToDisk)) {
         log().error("[Telemetry] cannot store " + std::string(key) + ": " + *error);
         return false;
     }

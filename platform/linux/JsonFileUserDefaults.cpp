@@ -1,25 +1,18 @@
 #include "platform/linux/JsonFileUserDefaults.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 #include <utf8proc.h>
 
+#include "platform/AtomicFile.h"
 #include "platform/Base64.h"
 #include "platform/Clock.h"
 #include "platform/Logger.h"
@@ -217,46 +210,6 @@ std::optional<DefaultsValue> fromJson(const json& j) {
     }
 }
 
-// Writes the pieces in order, resuming after short writes.
-bool writeAll(int fd, std::vector<iovec> pieces) {
-    std::size_t first = 0;
-    while (first < pieces.size()) {
-        const int count = static_cast<int>(std::min<std::size_t>(pieces.size() - first, IOV_MAX));
-        const ssize_t written = ::writev(fd, pieces.data() + first, count);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        auto left = static_cast<std::size_t>(written);
-        while (first < pieces.size() && left >= pieces[first].iov_len) left -= pieces[first++].iov_len;
-        if (left > 0) {
-            pieces[first].iov_base = static_cast<char*>(pieces[first].iov_base) + left;
-            pieces[first].iov_len -= left;
-        }
-    }
-    return true;
-}
-
-// Closes a file descriptor when it goes out of scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now, reporting the error a delayed write may surface here.
-    bool close() {
-        const int result = ::close(std::exchange(fd_, -1));
-        return result == 0;
-    }
-
-private:
-    int fd_;
-};
-
 }  // namespace
 
 JsonFileUserDefaults::JsonFileUserDefaults(std::filesystem::path file) : file_(std::move(file)) { load(); }
@@ -293,14 +246,12 @@ void JsonFileUserDefaults::moveAside(const char* reason) {
 void JsonFileUserDefaults::load() {
     std::error_code ec;
     if (!std::filesystem::exists(file_, ec)) return;
-    std::ifstream in(file_, std::ios::binary);
-    std::string text;
-    if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in || in.bad()) {
+    const auto text = atomic_file::read(file_);
+    if (!text) {
         moveAside("cannot be read");
         return;
     }
-    const json parsed = json::parse(text, nullptr, /*allow_exceptions=*/false);
+    const json parsed = json::parse(*text, nullptr, /*allow_exceptions=*/false);
     if (parsed.is_discarded()) {
         moveAside("is not valid JSON");
         return;
@@ -328,45 +279,21 @@ void JsonFileUserDefaults::save() {
     // alone is megabytes, not worth one more copy.
     std::vector<std::string> keyTexts;
     keyTexts.reserve(entries_.size());
-    std::vector<iovec> pieces;
+    std::vector<std::string_view> pieces;
     pieces.reserve(2 * entries_.size() + 2);
-    auto piece = [&pieces](const std::string& text) {
-        pieces.push_back(iovec{const_cast<char*>(text.data()), text.size()});
-    };
-    static const std::string kEmpty = "{}\n", kEnd = "\n}\n";
-    if (entries_.empty()) piece(kEmpty);
+    static constexpr std::string_view kEmpty = "{}\n", kEnd = "\n}\n";
+    if (entries_.empty()) pieces.push_back(kEmpty);
     for (const auto& [key, entry] : entries_) {
         std::string& keyText = keyTexts.emplace_back(pieces.empty() ? "{\n\t" : ",\n\t");
         appendJsonText(keyText, key);
         keyText += ": ";
-        piece(keyText);
-        piece(entry.json);
+        pieces.push_back(keyText);
+        pieces.push_back(entry.json);
     }
-    if (!entries_.empty()) piece(kEnd);
+    if (!entries_.empty()) pieces.push_back(kEnd);
 
-    std::error_code ec;
-    std::filesystem::create_directories(file_.parent_path(), ec);
-    // Unique per write, so that two stores on one file in this process never
-    // share a temporary file.
-    static std::atomic<unsigned> serial{0};
-    auto tmp = file_;
-    tmp += fmt::format(".tmp-{}-{}", ::getpid(), serial++);
-    FileDescriptor fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (fd.get() < 0) {
-        log().error(fmt::format("Could not save settings to {}: {}", file_.string(), std::strerror(errno)));
-        return;
-    }
-    const bool written = writeAll(fd.get(), std::move(pieces)) && ::fsync(fd.get()) == 0 && fd.close();
-    const int writeErrno = errno;
-    if (!written || ::rename(tmp.c_str(), file_.c_str()) != 0) {
-        const int err = written ? errno : writeErrno;
-        ::unlink(tmp.c_str());
-        log().error(fmt::format("Could not save settings to {}: {}", file_.string(), std::strerror(err)));
-        return;
-    }
-    // Make the rename itself durable.
-    FileDescriptor dir(::open(file_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) ::fsync(dir.get());
+    if (auto error = atomic_file::write(file_, pieces, atomic_file::Sync::ToDisk))
+        log().error(fmt::format("Could not save settings to {}: {}", file_.string(), *error));
 }
 
 std::optional<DefaultsValue> JsonFileUserDefaults::object(std::string_view key) const {

@@ -174,8 +174,8 @@ TEST_F(JsonFileUserDefaultsTest, ACrashBetweenWriteAndRenameLeavesTheStoreIntact
     }
     // What a crash mid-save leaves behind: a half-written temporary file next
     // to the store, never renamed.
-    writeFile(file.parent_path() / ("defaults.json.tmp-" + std::to_string(::getpid()) + "-0"), "{\"model\": \"cla");
-    writeFile(file.parent_path() / "defaults.json.tmp-99999-7", "");
+    writeFile(file.parent_path() / ("defaults.json." + std::to_string(::getpid()) + "-0.tmp"), "{\"model\": \"cla");
+    writeFile(file.parent_path() / "defaults.json.99999-7.tmp", "");
     CapturedLog log;
     JsonFileUserDefaults d(file);
     EXPECT_EQ(d.string("model"), "gpt-4o");
@@ -212,7 +212,8 @@ TEST_F(JsonFileUserDefaultsTest, ConcurrentWritersNeverLeaveAnUnreadableFile) {
     JsonFileUserDefaults reread(file);
     EXPECT_TRUE(log.messages().empty());
     EXPECT_FALSE(reread.keys().empty());
-    EXPECT_TRUE(filesStartingWith(file.parent_path(), "defaults.json.tmp").empty());
+    for (const auto& e : fs::directory_iterator(file.parent_path()))
+        EXPECT_FALSE(e.path().filename().string().ends_with(".tmp")) << e.path();
 }
 
 TEST_F(JsonFileUserDefaultsTest, StoresEveryByteSequenceExactlyWhereverEscapesFall) {

@@ -1,16 +1,20 @@
-#include "Telemetry/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <utility>
+#include <vector>
 
-namespace telemetry::atomic_file {
+namespace platform::atomic_file {
 namespace {
 
 // Closes the descriptor on every path out.
@@ -35,14 +39,26 @@ private:
     int fd_;
 };
 
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
+// Writes the pieces in order, resuming after short writes.
+bool writeAll(int fd, std::span<const std::string_view> pieces) {
+    std::vector<iovec> vec;
+    vec.reserve(pieces.size());
+    for (const auto piece : pieces)
+        if (!piece.empty()) vec.push_back(iovec{const_cast<char*>(piece.data()), piece.size()});
+    std::size_t first = 0;
+    while (first < vec.size()) {
+        const int count = static_cast<int>(std::min<std::size_t>(vec.size() - first, IOV_MAX));
+        const ssize_t written = ::writev(fd, vec.data() + first, count);
+        if (written < 0) {
             if (errno == EINTR) continue;
             return false;
         }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+        auto left = static_cast<std::size_t>(written);
+        while (first < vec.size() && left >= vec[first].iov_len) left -= vec[first++].iov_len;
+        if (left > 0) {
+            vec[first].iov_base = static_cast<char*>(vec[first].iov_base) + left;
+            vec[first].iov_len -= left;
+        }
     }
     return true;
 }
@@ -54,6 +70,11 @@ std::string failure(const char* what, const std::filesystem::path& file, int err
 }  // namespace
 
 std::optional<std::string> write(const std::filesystem::path& file, std::string_view bytes, Sync sync) {
+    return write(file, std::span<const std::string_view>(&bytes, 1), sync);
+}
+
+std::optional<std::string> write(const std::filesystem::path& file, std::span<const std::string_view> pieces,
+                                 Sync sync) {
     // Unique per process and call, so concurrent writers never share one.
     static std::atomic<unsigned long> sequence{0};
     auto temporary = file;
@@ -68,7 +89,7 @@ std::optional<std::string> write(const std::filesystem::path& file, std::string_
         fd = FileDescriptor(create());
     }
     if (fd.get() < 0) return failure("cannot create", temporary, errno);
-    const bool written = writeAll(fd.get(), bytes) && (sync == Sync::None || ::fsync(fd.get()) == 0);
+    const bool written = writeAll(fd.get(), pieces) && (sync == Sync::None || ::fsync(fd.get()) == 0);
     const int writeErrno = errno;
     const bool closed = ::close(fd.release()) == 0;
     if (!written || !closed) {
@@ -98,4 +119,4 @@ std::optional<std::string> read(const std::filesystem::path& file) {
     return std::move(buffer).str();
 }
 
-}  // namespace telemetry::atomic_file
+}  // namespace platform::atomic_file
