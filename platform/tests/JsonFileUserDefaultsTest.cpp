@@ -14,6 +14,7 @@
 #include "platform/linux/JsonFileUserDefaults.h"
 #include "testsupport/LogCapture.h"
 #include "testsupport/TempHome.h"
+#include "testsupport/TestData.h"
 
 using platform::Data;
 using platform::JsonFileUserDefaults;
@@ -21,12 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testsupport::readFile;
 
 void writeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
