@@ -30,6 +30,31 @@ TEST(Unicode, SanitizesInvalidUtf8) {
     EXPECT_EQ(sanitizeUtf8("ok"), "ok");
 }
 
+// Long ASCII runs are checked a word at a time: faults and multi-byte
+// characters must be found wherever they fall relative to those words.
+TEST(Unicode, FindsFaultsAtEveryPositionOfLongAsciiRuns) {
+    const std::string ascii(40, 'x');
+    for (std::size_t at = 0; at <= ascii.size(); ++at) {
+        SCOPED_TRACE(at);
+        std::string bad = ascii;
+        bad.insert(at, "\xFF");
+        EXPECT_FALSE(isValidUtf8(bad));
+        std::string fixed = ascii;
+        fixed.insert(at, "\xEF\xBF\xBD");
+        EXPECT_EQ(sanitizeUtf8(bad), fixed);
+
+        std::string good = ascii;
+        good.insert(at, "\xE2\x9C\x93");  // a check mark
+        EXPECT_TRUE(isValidUtf8(good));
+        EXPECT_EQ(sanitizeUtf8(good), good);
+
+        const std::string truncated = ascii.substr(0, at) + "\xE2\x9C";
+        EXPECT_FALSE(isValidUtf8(truncated));
+        EXPECT_EQ(sanitizeUtf8(truncated), ascii.substr(0, at) + "\xEF\xBF\xBD\xEF\xBF\xBD");
+    }
+    EXPECT_TRUE(isValidUtf8(std::string(17, '\0')));
+}
+
 TEST(Unicode, SearchIgnoresCaseAndNormalisation) {
     EXPECT_TRUE(containsIgnoringCase("Hello World", "WORLD"));
     EXPECT_TRUE(containsIgnoringCase("Stra\xC3\x9F" "e", "STRASSE"));
