@@ -12,10 +12,22 @@ struct GenerateContentStream::Buffer {
     std::condition_variable changed;
     std::deque<GenerateContentResponse> chunks;
     bool finished = false;
+    bool readerAsleep = false;  // only then does the producer pay for a wake-up
     std::exception_ptr error;
     // Bumped on every change, so a reader can watch for one without the lock.
-    std::atomic<std::uint64_t> version{0};
+    // On a cache line of its own: the reader polling it must not slow the
+    // producer taking the lock next to it.
+    alignas(64) std::atomic<std::uint64_t> version{0};
 };
+
+namespace {
+
+// The events of a fast answer follow each other within microseconds: watching
+// for the next one a moment before sleeping spares the producer a wake-up per
+// event. Bounded, so a slow answer costs only this short spin per wait.
+constexpr std::chrono::microseconds kSpin{50};
+
+}  // namespace
 
 GenerateContentStream::Continuation::~Continuation() {
     if (buffer_)
@@ -24,26 +36,30 @@ GenerateContentStream::Continuation::~Continuation() {
 }
 
 void GenerateContentStream::Continuation::yield(GenerateContentResponse chunk) const {
+    bool wake = false;
     {
         std::lock_guard lock(buffer_->mutex);
         if (buffer_->finished) return;
         buffer_->chunks.push_back(std::move(chunk));
         buffer_->version.fetch_add(1, std::memory_order_release);
+        wake = buffer_->readerAsleep;
     }
-    buffer_->changed.notify_all();
+    if (wake) buffer_->changed.notify_all();
 }
 
 void GenerateContentStream::Continuation::finish() const { finish(nullptr); }
 
 void GenerateContentStream::Continuation::finish(std::exception_ptr error) const {
+    bool wake = false;
     {
         std::lock_guard lock(buffer_->mutex);
         if (buffer_->finished) return;
         buffer_->finished = true;
         buffer_->error = std::move(error);
         buffer_->version.fetch_add(1, std::memory_order_release);
+        wake = buffer_->readerAsleep;
     }
-    buffer_->changed.notify_all();
+    if (wake) buffer_->changed.notify_all();
 }
 
 std::pair<GenerateContentStream, GenerateContentStream::Continuation> GenerateContentStream::make() {
@@ -59,24 +75,18 @@ GenerateContentStream GenerateContentStream::failed(std::exception_ptr error) {
 
 std::optional<GenerateContentResponse> GenerateContentStream::next() {
     if (ended_ || !buffer_) return std::nullopt;
-    std::optional<GenerateContentResponse> chunk;
-    std::exception_ptr error;
-    waitBriefly();
-    {
-        std::unique_lock lock(buffer_->mutex);
-        buffer_->changed.wait(lock, [&] { return !buffer_->chunks.empty() || buffer_->finished; });
-        if (!buffer_->chunks.empty()) {
-            chunk = std::move(buffer_->chunks.front());
-            buffer_->chunks.pop_front();
-        } else {
-            error = buffer_->error;
+    if (taken_.empty()) {
+        if (auto error = takeBuffered()) {
+            ended_ = true;
+            std::rethrow_exception(mapError_ ? mapError_(error) : error);
+        }
+        if (taken_.empty()) {
+            ended_ = true;
+            return std::nullopt;
         }
     }
-    if (!chunk) {
-        ended_ = true;
-        if (error) std::rethrow_exception(mapError_ ? mapError_(error) : error);
-        return std::nullopt;
-    }
+    std::optional<GenerateContentResponse> chunk(std::move(taken_.front()));
+    taken_.pop_front();
     if (check_) {
         try {
             check_(*chunk);
@@ -88,18 +98,28 @@ std::optional<GenerateContentResponse> GenerateContentStream::next() {
     return chunk;
 }
 
-void GenerateContentStream::waitBriefly() const {
-    // The events of a fast answer follow each other within microseconds:
-    // watching for the next one a moment before sleeping saves a wake-up per
-    // event. Bounded, so a slow answer costs only this short spin.
-    const auto seen = buffer_->version.load(std::memory_order_acquire);
+std::exception_ptr GenerateContentStream::takeBuffered() {
+    auto& buffer = *buffer_;
+    std::uint64_t seen;
     {
-        std::lock_guard lock(buffer_->mutex);
-        if (!buffer_->chunks.empty() || buffer_->finished) return;
+        std::lock_guard lock(buffer.mutex);
+        if (!buffer.chunks.empty()) {
+            taken_.swap(buffer.chunks);
+            return nullptr;
+        }
+        if (buffer.finished) return buffer.error;
+        seen = buffer.version.load(std::memory_order_relaxed);
     }
-    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
-    while (buffer_->version.load(std::memory_order_acquire) == seen && std::chrono::steady_clock::now() < until) {
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    while (buffer.version.load(std::memory_order_acquire) == seen && std::chrono::steady_clock::now() < until) {
     }
+    std::unique_lock lock(buffer.mutex);
+    buffer.readerAsleep = true;
+    buffer.changed.wait(lock, [&] { return !buffer.chunks.empty() || buffer.finished; });
+    buffer.readerAsleep = false;
+    if (buffer.chunks.empty()) return buffer.error;
+    taken_.swap(buffer.chunks);
+    return nullptr;
 }
 
 GenerateContentStream GenerateContentStream::withChecks(

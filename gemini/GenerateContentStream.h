@@ -17,7 +17,9 @@ namespace gemini {
 // The answer of a streamed call, chunk by chunk. A background producer fills
 // an unbounded buffer; `next()` takes the chunks in order. The buffer is
 // shared, so the producer runs to the end of the answer whether or not
-// anybody still reads.
+// anybody still reads. The reader takes everything buffered at once and
+// hands it out from its own queue, so the two sides meet at the lock once
+// per batch rather than once per chunk.
 class GenerateContentStream {
     struct Buffer;
 
@@ -66,9 +68,13 @@ public:
 
 private:
     explicit GenerateContentStream(std::shared_ptr<Buffer> buffer) : buffer_(std::move(buffer)) {}
-    void waitBriefly() const;
+    // Moves what the producer buffered into `taken_`, waiting for something
+    // when there is nothing yet. Returns the producer's error when the answer
+    // ended with nothing left to take.
+    std::exception_ptr takeBuffered();
 
     std::shared_ptr<Buffer> buffer_;
+    std::deque<GenerateContentResponse> taken_;  // the reader's own; no lock
     std::function<void(const GenerateContentResponse&)> check_;
     std::function<std::exception_ptr(std::exception_ptr)> mapError_;
     bool ended_ = false;
