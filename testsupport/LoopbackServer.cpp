@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <limits>
 #include <stdexcept>
 
 #include <httplib.h>
@@ -96,7 +97,7 @@ std::pair<LoopbackServer::ChunkedBody::Next, std::string> LoopbackServer::Chunke
     return {dropped_ ? Next::Drop : Next::Finish, {}};
 }
 
-LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) {
+LoopbackServer::LoopbackServer(Connections connections) : server_(std::make_unique<httplib::Server>()) {
     auto handler = [this](const httplib::Request& in, httplib::Response& out) { handle(in, out); };
     server_->Get(".*", handler);
     server_->Post(".*", handler);
@@ -107,6 +108,8 @@ LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) 
     // Short idle limits so that stopping never waits long for a quiet
     // keep-alive connection.
     server_->set_keep_alive_timeout(1);
+    // A kept connection serves as many requests as a client sends on it.
+    server_->set_keep_alive_max_count(connections == Connections::KeepOpen ? std::numeric_limits<int>::max() : 1);
     server_->set_read_timeout(std::chrono::seconds(2));
     server_->set_tcp_nodelay(true);
 
@@ -225,7 +228,7 @@ std::string LoopbackServer::refusedUrl(std::string_view path) {
 }
 
 void LoopbackServer::handle(const httplib::Request& in, httplib::Response& out) {
-    Request request{in.method, in.path, in.target, {}, in.body};
+    Request request{in.method, in.path, in.target, {}, in.body, in.remote_port};
     for (const auto& [name, value] : in.headers) {
         // The library files the peer's addresses among the headers.
         if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT") continue;

@@ -47,6 +47,7 @@ public:
         // keeps no wire order); repeated names keep their arrival order.
         Headers headers;
         std::string body;
+        int clientPort = 0;  // the client's end of the connection it came on
 
         std::optional<std::string> header(std::string_view name) const;
     };
@@ -79,7 +80,13 @@ public:
         bool requested_ = false;
     };
 
-    LoopbackServer();
+    // Whether a connection stays open for the client's next request. A kept
+    // connection that the client leaves idle holds up the server's stop for
+    // up to a second, so only tests of connection reuse and benchmarks keep
+    // them.
+    enum class Connections { CloseAfterReply, KeepOpen };
+
+    explicit LoopbackServer(Connections connections = Connections::CloseAfterReply);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;

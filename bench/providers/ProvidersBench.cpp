@@ -12,6 +12,7 @@
 #include "core/JsonError.h"
 #include "core/ProviderWire.h"
 #include "core/RequestBody.h"
+#include "platform/linux/CurlHttpClient.h"
 #include "testsupport/LoopbackServer.h"
 
 namespace {
@@ -101,14 +102,17 @@ void BM_Reply_NlohmannParseOnly(benchmark::State& state) {
 BENCHMARK(BM_Reply_NlohmannParseOnly);
 
 // One whole OpenAI call to a server on 127.0.0.1: body, transport, reading.
+// The server keeps connections open, as the providers' servers do.
 void BM_OpenAICall_Loopback(benchmark::State& state) {
-    testsupport::LoopbackServer server;
+    testsupport::LoopbackServer server(testsupport::LoopbackServer::Connections::KeepOpen);
     server.reply("POST", "/v1/chat/completions", {200, {{"Content-Type", "application/json"}}, openAIReply(2048)});
     core::RequestSettings settings;
     settings.openaiKey = "sk-bench";
     core::AIService::Endpoints endpoints;
     endpoints.openai = server.url("/v1/chat/completions");
-    const core::AIService service(settings, platform::HttpClient::shared(), endpoints);
+    // A client of its own, gone before the server, so that no idle connection
+    // holds up the server's stop.
+    const core::AIService service(settings, std::make_shared<platform::CurlHttpClient>(), endpoints);
     const std::string prompt = text(1024, 'p');
     for (auto _ : state) {
         auto answer = service.sendOpenAIRequest("gpt-4o", prompt, std::nullopt);
@@ -145,7 +149,7 @@ BENCHMARK(BM_OpenAICall_ClientOnly);
 // The project's transport alone with the same bytes, to tell its share of the
 // whole call from the client's.
 void BM_OpenAICall_TransportOnly(benchmark::State& state) {
-    testsupport::LoopbackServer server;
+    testsupport::LoopbackServer server(testsupport::LoopbackServer::Connections::KeepOpen);
     server.reply("POST", "/v1/chat/completions", {200, {{"Content-Type", "application/json"}}, openAIReply(2048)});
     core::RequestSettings settings;
     platform::HttpRequest request;
@@ -154,7 +158,7 @@ void BM_OpenAICall_TransportOnly(benchmark::State& state) {
     request.headers = {{"Authorization", "Bearer sk-bench"}, {"Content-Type", "application/json"}};
     request.body = core::dumpRequestJson(
         core::AIService::openAIRequestBody("gpt-4o", text(1024, 'p'), std::nullopt, {}, settings));
-    const auto http = platform::HttpClient::shared();
+    const auto http = std::make_shared<platform::CurlHttpClient>();
     for (auto _ : state) {
         auto response = http->send(request);
         benchmark::DoNotOptimize(response);
@@ -167,10 +171,10 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* out) 
     return size * count;
 }
 
-// The same bytes with bare libcurl: a fresh handle (and so a fresh
-// connection) per request, as the client makes one per request.
+// The same bytes with bare libcurl: a fresh handle, and so a fresh
+// connection, per request.
 void BM_OpenAICall_BareCurl(benchmark::State& state) {
-    testsupport::LoopbackServer server;
+    testsupport::LoopbackServer server(testsupport::LoopbackServer::Connections::KeepOpen);
     server.reply("POST", "/v1/chat/completions", {200, {{"Content-Type", "application/json"}}, openAIReply(2048)});
     core::RequestSettings settings;
     const std::string body = core::dumpRequestJson(
@@ -195,6 +199,36 @@ void BM_OpenAICall_BareCurl(benchmark::State& state) {
     curl_slist_free_all(headers);
 }
 BENCHMARK(BM_OpenAICall_BareCurl)->UseRealTime();
+
+// The same bytes with bare libcurl keeping one handle, and so its open
+// connection, from request to request: the least a transport can do.
+void BM_OpenAICall_BareCurlReusingConnection(benchmark::State& state) {
+    testsupport::LoopbackServer server(testsupport::LoopbackServer::Connections::KeepOpen);
+    server.reply("POST", "/v1/chat/completions", {200, {{"Content-Type", "application/json"}}, openAIReply(2048)});
+    core::RequestSettings settings;
+    const std::string body = core::dumpRequestJson(
+        core::AIService::openAIRequestBody("gpt-4o", text(1024, 'p'), std::nullopt, {}, settings));
+    const std::string url = server.url("/v1/chat/completions");
+    curl_slist* headers = curl_slist_append(nullptr, "Authorization: Bearer sk-bench");
+    headers = curl_slist_append(headers, "Content-Type: application/json");
+    CURL* easy = curl_easy_init();
+    std::string reply;
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.data());
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &collect);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &reply);
+    for (auto _ : state) {
+        reply.clear();
+        if (curl_easy_perform(easy) != CURLE_OK) state.SkipWithError("request failed");
+        benchmark::DoNotOptimize(reply);
+    }
+    curl_easy_cleanup(easy);
+    curl_slist_free_all(headers);
+}
+BENCHMARK(BM_OpenAICall_BareCurlReusingConnection)->UseRealTime();
 
 }  // namespace
 

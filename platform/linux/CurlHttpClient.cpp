@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
+#include <vector>
 
 #include <curl/curl.h>
 #include <fmt/format.h>
@@ -173,11 +175,49 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
-// One request on its own easy handle, driven through its own multi handle on
-// whichever thread asks for progress.
+}  // namespace
+
+// Multi handles between transfers. Each keeps the connections (and DNS
+// answers) its last transfers left behind, so the next request to the same
+// server skips the connect and, for https, the handshake. A handle serves one
+// transfer at a time; handing it over under the lock makes it safe to pass
+// between threads.
+class CurlHttpClient::ConnectionPool {
+public:
+    MultiHandle take() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!idle_.empty()) {
+                MultiHandle multi = std::move(idle_.back());
+                idle_.pop_back();
+                return multi;
+            }
+        }
+        MultiHandle multi(curl_multi_init());
+        if (!multi) throw std::bad_alloc();
+        return multi;
+    }
+
+    // Kept when there is room; otherwise closed with its connections.
+    void give(MultiHandle multi) noexcept {
+        std::lock_guard lock(mutex_);
+        if (idle_.size() < kMaxIdle) idle_.push_back(std::move(multi));
+    }
+
+private:
+    // As many as requests that usually run at once.
+    static constexpr std::size_t kMaxIdle = 4;
+    std::mutex mutex_;
+    std::vector<MultiHandle> idle_;
+};
+
+namespace {
+
+// One request on its own easy handle, driven through a multi handle of the
+// client's pool on whichever thread asks for progress.
 class Transfer {
 public:
-    explicit Transfer(const HttpRequest& request);
+    Transfer(const HttpRequest& request, std::shared_ptr<CurlHttpClient::ConnectionPool> pool);
     ~Transfer();
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
@@ -206,6 +246,7 @@ private:
 
     std::string requestBody_;
     HeaderList headerList_;
+    std::shared_ptr<CurlHttpClient::ConnectionPool> pool_;
     MultiHandle multi_;
     EasyHandle easy_;
     bool attached_ = false;
@@ -232,8 +273,8 @@ void setOption(CURL* easy, CURLoption option, T value) {
                        fmt::format("The request could not be prepared: {}", curl_easy_strerror(rc)));
 }
 
-Transfer::Transfer(const HttpRequest& request)
-    : requestBody_(request.body), timeout_(request.timeout), token_(request.cancellation) {
+Transfer::Transfer(const HttpRequest& request, std::shared_ptr<CurlHttpClient::ConnectionPool> pool)
+    : requestBody_(request.body), pool_(std::move(pool)), timeout_(request.timeout), token_(request.cancellation) {
     initCurlOnce();
     checkUrl(request.url);
     if (!isToken(request.method))
@@ -243,7 +284,7 @@ Transfer::Transfer(const HttpRequest& request)
     const bool sendsBody = !isHead && (request.method == "POST" || !request.body.empty());
     headerList_ = buildHeaderList(request, sendsBody);
 
-    multi_.reset(curl_multi_init());
+    multi_ = pool_->take();
     easy_.reset(curl_easy_init());
     if (!multi_ || !easy_) throw std::bad_alloc();
     CURL* h = easy_.get();
@@ -283,10 +324,14 @@ Transfer::Transfer(const HttpRequest& request)
     touch();
 }
 
-Transfer::~Transfer() { detach(); }
+Transfer::~Transfer() {
+    detach();
+    pool_->give(std::move(multi_));
+}
 
 void Transfer::detach() {
-    // Removing the handle mid-transfer closes its connection.
+    // Removing the handle mid-transfer closes its connection; after a
+    // complete answer the connection stays in the multi handle for reuse.
     if (attached_) curl_multi_remove_handle(multi_.get(), easy_.get());
     attached_ = false;
 }
@@ -438,10 +483,12 @@ private:
 
 }  // namespace
 
-CurlHttpClient::CurlHttpClient() { initCurlOnce(); }
+CurlHttpClient::CurlHttpClient() : pool_(std::make_shared<ConnectionPool>()) { initCurlOnce(); }
+
+CurlHttpClient::~CurlHttpClient() = default;
 
 HttpResponse CurlHttpClient::send(const HttpRequest& request) {
-    Transfer transfer(request);
+    Transfer transfer(request, pool_);
     transfer.waitForHead();
     HttpResponse response = transfer.head();
     response.body = transfer.remainingBody();
@@ -449,7 +496,7 @@ HttpResponse CurlHttpClient::send(const HttpRequest& request) {
 }
 
 std::unique_ptr<HttpStream> CurlHttpClient::open(const HttpRequest& request) {
-    auto transfer = std::make_unique<Transfer>(request);
+    auto transfer = std::make_unique<Transfer>(request, pool_);
     transfer->waitForHead();
     return std::make_unique<CurlHttpStream>(std::move(transfer));
 }

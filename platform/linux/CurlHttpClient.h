@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "platform/HttpClient.h"
 
 namespace platform {
@@ -14,12 +16,21 @@ namespace platform {
 // verified, redirects are returned as responses, never followed, and no
 // signals are used. The request's time-out is an idle limit: the transfer
 // fails when no byte moves for that long, whether connecting or transferring.
+// Connections left open by complete answers are kept by the client and reused
+// by its later requests to the same server.
 class CurlHttpClient final : public HttpClient {
 public:
     CurlHttpClient();
+    ~CurlHttpClient() override;
 
     HttpResponse send(const HttpRequest& request) override;
     std::unique_ptr<HttpStream> open(const HttpRequest& request) override;
+
+    class ConnectionPool;
+
+private:
+    // Shared with the transfers, so a stream may outlive the client.
+    std::shared_ptr<ConnectionPool> pool_;
 };
 
 }  // namespace platform

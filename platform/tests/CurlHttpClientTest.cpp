@@ -319,6 +319,50 @@ TEST_F(CurlHttpClientTest, CarriesLargeBodiesBothWaysIntact) {
     EXPECT_TRUE(seen[2].body == big);
 }
 
+TEST(CurlHttpClientConnections, ReusesAConnectionOnlyAfterACompleteAnswer) {
+    LoopbackServer server(LoopbackServer::Connections::KeepOpen);
+    CurlHttpClient client;
+    server.reply("GET", "/a", {200, {}, "first"});
+    server.reply("POST", "/b", {200, {}, "second"});
+    auto body = server.replyInChunks("GET", "/stream");
+
+    EXPECT_EQ(client.send(get(server.url("/a"))).body, "first");
+    HttpRequest post = get(server.url("/b"));
+    post.method = "POST";
+    post.body = "payload";
+    EXPECT_EQ(client.send(post).body, "second");
+
+    // A stream given up halfway leaves unread bytes on its connection: the
+    // next request must not be sent on it.
+    auto stream = client.open(get(server.url("/stream")));
+    body->release("partial");
+    EXPECT_EQ(stream->read(), "partial");
+    stream.reset();
+    body->release(" and the rest nobody reads");
+    body->finish();
+    EXPECT_EQ(client.send(get(server.url("/a"))).body, "first");
+
+    const auto seen = server.requests();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[1].clientPort, seen[0].clientPort);
+    EXPECT_EQ(seen[1].body, "payload");
+    EXPECT_NE(seen[3].clientPort, seen[2].clientPort);
+}
+
+TEST(CurlHttpClientConnections, AStreamOutlivesItsClient) {
+    LoopbackServer server;
+    auto body = server.replyInChunks("GET", "/stream");
+    std::unique_ptr<platform::HttpStream> stream;
+    {
+        CurlHttpClient client;
+        stream = client.open(get(server.url("/stream")));
+    }
+    body->release("still here");
+    body->finish();
+    EXPECT_EQ(stream->read(), "still here");
+    EXPECT_EQ(stream->read(), std::nullopt);
+}
+
 TEST_F(CurlHttpClientTest, ServesConcurrentRequestsThroughTheSharedClient) {
     server.reply("GET", "/n", {200, {}, "ok"});
     std::vector<std::future<std::pair<std::shared_ptr<platform::HttpClient>, std::string>>> calls;
