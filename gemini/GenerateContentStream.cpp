@@ -18,6 +18,13 @@ struct GenerateContentStream::Buffer {
     // On a cache line of its own: the reader polling it must not slow the
     // producer taking the lock next to it.
     alignas(64) std::atomic<std::uint64_t> version{0};
+
+    // After a change, with the lock released: a spinning reader that sees the
+    // new version then finds the lock free instead of sleeping on it.
+    void announce(bool wake) {
+        version.fetch_add(1, std::memory_order_release);
+        if (wake) changed.notify_all();
+    }
 };
 
 namespace {
@@ -41,10 +48,9 @@ void GenerateContentStream::Continuation::yield(GenerateContentResponse chunk) c
         std::lock_guard lock(buffer_->mutex);
         if (buffer_->finished) return;
         buffer_->chunks.push_back(std::move(chunk));
-        buffer_->version.fetch_add(1, std::memory_order_release);
         wake = buffer_->readerAsleep;
     }
-    if (wake) buffer_->changed.notify_all();
+    buffer_->announce(wake);
 }
 
 void GenerateContentStream::Continuation::finish() const { finish(nullptr); }
@@ -56,10 +62,9 @@ void GenerateContentStream::Continuation::finish(std::exception_ptr error) const
         if (buffer_->finished) return;
         buffer_->finished = true;
         buffer_->error = std::move(error);
-        buffer_->version.fetch_add(1, std::memory_order_release);
         wake = buffer_->readerAsleep;
     }
-    if (wake) buffer_->changed.notify_all();
+    buffer_->announce(wake);
 }
 
 std::pair<GenerateContentStream, GenerateContentStream::Continuation> GenerateContentStream::make() {

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <cstring>
+
 #include "platform/Unicode.h"
 
 namespace platform {
@@ -39,29 +41,36 @@ std::optional<std::string> HttpLineReader::nextLine() {
         // handed out are skipped by offset, not erased, so a body that arrives
         // in one large piece is split in linear time.
         while (scanned_ < buffer_.size()) {
-            const char c = buffer_[scanned_];
             if (pendingCR_) {
                 pendingCR_ = false;
-                if (c == '\n') {  // the LF of a CRLF split across reads
+                if (buffer_[scanned_] == '\n') {  // the LF of a CRLF split across reads
                     start_ = ++scanned_;
                     continue;
                 }
             }
-            if (c == '\n' || c == '\r') {
-                const std::string_view line(buffer_.data() + start_, scanned_ - start_);
-                std::size_t next = scanned_ + 1;
-                if (c == '\r') {
-                    if (next < buffer_.size()) {
-                        if (buffer_[next] == '\n') ++next;
-                    } else {
-                        pendingCR_ = true;
-                    }
-                }
-                start_ = scanned_ = next;
-                if (line.empty()) continue;
-                return unicode::sanitizeUtf8(line);
+            // The first CR or LF, found with memchr rather than byte by byte.
+            const std::size_t rest = buffer_.size() - scanned_;
+            const char* const from = buffer_.data() + scanned_;
+            const auto* lf = static_cast<const char*>(std::memchr(from, '\n', rest));
+            const auto* cr = static_cast<const char*>(std::memchr(from, '\r', lf ? static_cast<std::size_t>(lf - from) : rest));
+            const char* terminator = cr ? cr : lf;
+            if (!terminator) {
+                scanned_ = buffer_.size();
+                break;
             }
-            ++scanned_;
+            scanned_ = static_cast<std::size_t>(terminator - buffer_.data());
+            const std::string_view line(buffer_.data() + start_, scanned_ - start_);
+            std::size_t next = scanned_ + 1;
+            if (*terminator == '\r') {
+                if (next < buffer_.size()) {
+                    if (buffer_[next] == '\n') ++next;
+                } else {
+                    pendingCR_ = true;
+                }
+            }
+            start_ = scanned_ = next;
+            if (line.empty()) continue;
+            return unicode::sanitizeUtf8(line);
         }
         if (ended_) {
             if (start_ >= buffer_.size()) return std::nullopt;

@@ -57,3 +57,32 @@ TEST(FakeHttpClient, StreamsHonourCancellation) {
     request.cancellation->cancel();
     EXPECT_THROW(stream->read(), URLError);
 }
+
+// The line reader over every way a terminator can fall across the pieces of a
+// body: CRLF split, bare CR and LF, CR as the last byte, runs of empty lines.
+TEST(HttpLineReader, SplitsLinesWhereverTheTerminatorsFall) {
+    const std::string body = "data: one\r\ndata: two\rthree\n\n\r\n\r\rfour\r\nlong " + std::string(300, 'x') +
+                             "\n\xff tail";
+    const std::vector<std::string> expected = {"data: one", "data: two", "three", "four",
+                                               "long " + std::string(300, 'x'), "\xEF\xBF\xBD tail"};
+    for (std::size_t size : {1u, 2u, 3u, 7u, 64u, 1000u}) {
+        SCOPED_TRACE(size);
+        std::vector<std::string> pieces;
+        for (std::size_t at = 0; at < body.size(); at += size) pieces.push_back(body.substr(at, size));
+        FakeHttpClient fake;
+        fake.enqueueStream({platform::HttpResponse{200, {}, {}}, pieces, std::nullopt});
+        auto stream = fake.open(to("http://x/"));
+        platform::HttpLineReader lines(*stream);
+        std::vector<std::string> seen;
+        while (auto line = lines.nextLine()) seen.push_back(*line);
+        EXPECT_EQ(seen, expected);
+    }
+
+    // A CR ending the body ends its line; nothing follows it.
+    FakeHttpClient fake;
+    fake.enqueueStream({platform::HttpResponse{200, {}, {}}, {"last\r"}, std::nullopt});
+    auto stream = fake.open(to("http://x/"));
+    platform::HttpLineReader lines(*stream);
+    EXPECT_EQ(lines.nextLine(), "last");
+    EXPECT_EQ(lines.nextLine(), std::nullopt);
+}
