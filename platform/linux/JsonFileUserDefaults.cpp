@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
-#include <utf8proc.h>
 
 #include "platform/AtomicFile.h"
 #include "platform/Base64.h"
@@ -28,14 +28,41 @@ const Logger& log() {
 
 using nlohmann::json;
 
-// Extra bytes each byte takes when escaped in a JSON string: 1 for the short
-// escapes (\" \\ \n ...), 5 for the other control characters (\u00XX).
-constexpr auto kEscapeGrowth = [] {
-    std::array<unsigned char, 256> table{};
-    for (int c = 0; c < 0x20; ++c) table[static_cast<std::size_t>(c)] = 5;
-    for (unsigned char c : {'"', '\\', '\n', '\r', '\t', '\b', '\f'}) table[c] = 1;
+// Each byte as it stands in a JSON string, padded to eight bytes so that
+// writing one is a single store: itself, a short escape (\" \\ \n ...) or,
+// for the other control characters, \u00XX as nlohmann writes it.
+struct EscapedByte {
+    char text[8];
+    std::size_t length;
+};
+constexpr auto kEscaped = [] {
+    std::array<EscapedByte, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        auto& e = table[static_cast<std::size_t>(c)];
+        e.text[0] = static_cast<char>(c);
+        e.length = 1;
+    }
+    constexpr char kHex[] = "0123456789abcdef";
+    for (int c = 0; c < 0x20; ++c) {
+        auto& e = table[static_cast<std::size_t>(c)];
+        const char text[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+        for (std::size_t k = 0; k < sizeof text; ++k) e.text[k] = text[k];
+        e.length = sizeof text;
+    }
+    for (const auto& [c, letter] : {std::pair{'"', '"'}, std::pair{'\\', '\\'}, std::pair{'\n', 'n'},
+                                   std::pair{'\r', 'r'}, std::pair{'\t', 't'}, std::pair{'\b', 'b'},
+                                   std::pair{'\f', 'f'}}) {
+        auto& e = table[static_cast<unsigned char>(c)];
+        e = EscapedByte{{'\\', letter}, 2};
+    }
     return table;
 }();
+
+// Writes `c` as it stands in a JSON string; needs eight bytes of room.
+char* writeEscaped(char* p, unsigned char c) {
+    std::memcpy(p, kEscaped[c].text, sizeof kEscaped[c].text);
+    return p + kEscaped[c].length;
+}
 
 // Sixteen bytes at a time, in GCC's portable vector type (SSE2 or NEON).
 typedef unsigned char Block __attribute__((vector_size(16)));
@@ -46,11 +73,6 @@ Block loadBlock(const char* p) {
     Block b;
     std::memcpy(&b, p, sizeof b);
     return b;
-}
-bool any(BlockMask m) {
-    std::uint64_t w[2];
-    std::memcpy(w, &m, sizeof w);
-    return (w[0] | w[1]) != 0;
 }
 // One bit per byte of a comparison result, the first byte lowest.
 unsigned bitsOf(BlockMask m) {
@@ -64,39 +86,16 @@ unsigned bitsOf(BlockMask m) {
 }
 BlockMask needsEscape(Block b) { return (b == '"') | (b == '\\') | (b < 0x20); }
 
-char* writeEscaped(char* p, unsigned char c) {
-    if (kEscapeGrowth[c] == 0) {
-        *p++ = static_cast<char>(c);
-        return p;
-    }
-    *p++ = '\\';
-    switch (c) {
-        case '"': *p++ = '"'; break;
-        case '\\': *p++ = '\\'; break;
-        case '\n': *p++ = 'n'; break;
-        case '\r': *p++ = 'r'; break;
-        case '\t': *p++ = 't'; break;
-        case '\b': *p++ = 'b'; break;
-        case '\f': *p++ = 'f'; break;
-        default: {
-            static constexpr char kHex[] = "0123456789abcdef";
-            const char digits[] = {'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
-            std::memcpy(p, digits, sizeof digits);
-            p += sizeof digits;
-            break;
-        }
-    }
-    return p;
-}
-
 // Appends `text` as a JSON string. The history (megabytes of JSON text, full
-// of quotes) is rewritten on every change, and nlohmann's serialiser escapes
-// byte by byte, several times slower than the disk write itself. This moves
-// sixteen bytes at a time: a block is stored whole and the output pointer
-// advanced only past the bytes that belong, so a run between two escapes
-// costs one store. utf8proc still checks every multi-byte sequence. Returns
-// false, leaving `out` as it was, when `text` is not valid UTF-8.
+// of quotes, accents and emoji) is rewritten on every change, and nlohmann's
+// serialiser escapes byte by byte, several times slower than the disk write
+// itself. The text is checked for UTF-8 first, so that multi-byte characters
+// need no care while copying, which moves sixteen bytes at a time: a block is
+// stored whole and the output pointer advanced only past the bytes that
+// belong, so a run between two escapes costs one store and an escape one
+// more. Returns false, leaving `out` as it was, when `text` is not valid UTF-8.
 bool appendJsonString(std::string& out, std::string_view text) {
+    if (!unicode::isValidUtf8(text)) return false;
     // The most one step writes: a block of control characters (6 bytes each)
     // and the overshoot of a whole-block store.
     constexpr std::size_t kStepRoom = 6 * kBlock + kBlock;
@@ -114,43 +113,26 @@ bool appendJsonString(std::string& out, std::string_view text) {
         }
         // Each block step may read up to two blocks ahead of `i`.
         if (i + 2 * kBlock <= size) {
-            const Block block = loadBlock(text.data() + i);
-            if (!any(block >= 0x80)) {
-                unsigned escapes = bitsOf(needsEscape(block));
-                std::size_t done = 0;  // bytes of this block already written
-                while (escapes != 0) {
-                    const auto at = static_cast<std::size_t>(__builtin_ctz(escapes));
-                    escapes &= escapes - 1;
-                    const Block run = loadBlock(text.data() + i + done);
-                    std::memcpy(p, &run, kBlock);
-                    p += at - done;
-                    p = writeEscaped(p, static_cast<unsigned char>(text[i + at]));
-                    done = at + 1;
-                }
-                const Block rest = loadBlock(text.data() + i + done);
-                std::memcpy(p, &rest, kBlock);
-                p += kBlock - done;
-                i += kBlock;
-                continue;
+            unsigned escapes = bitsOf(needsEscape(loadBlock(text.data() + i)));
+            std::size_t done = 0;  // bytes of this block already written
+            while (escapes != 0) {
+                const auto at = static_cast<std::size_t>(__builtin_ctz(escapes));
+                escapes &= escapes - 1;
+                const Block run = loadBlock(text.data() + i + done);
+                std::memcpy(p, &run, kBlock);
+                p += at - done;
+                p = writeEscaped(p, static_cast<unsigned char>(text[i + at]));
+                done = at + 1;
             }
-        }
-        // One character: near the end, or where the block holds non-ASCII.
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            p = writeEscaped(p, c);
-            ++i;
+            const Block rest = loadBlock(text.data() + i + done);
+            std::memcpy(p, &rest, kBlock);
+            p += kBlock - done;
+            i += kBlock;
             continue;
         }
-        utf8proc_int32_t codePoint;
-        const auto length = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + i),
-                                             static_cast<utf8proc_ssize_t>(size - i), &codePoint);
-        if (length <= 0) {
-            out.resize(start);
-            return false;
-        }
-        std::memcpy(p, text.data() + i, static_cast<std::size_t>(length));
-        p += length;
-        i += static_cast<std::size_t>(length);
+        // One byte at a time near the end (multi-byte characters go over as
+        // their bytes: they were checked above).
+        p = writeEscaped(p, static_cast<unsigned char>(text[i++]));
     }
     *p++ = '"';
     out.resize(static_cast<std::size_t>(p - out.data()));

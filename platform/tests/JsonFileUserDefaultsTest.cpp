@@ -250,3 +250,30 @@ TEST_F(JsonFileUserDefaultsTest, StoresEveryByteSequenceExactlyWhereverEscapesFa
     EXPECT_EQ(JsonFileUserDefaults(file).data("late"), Data{std::string(100, 'a') + "\"\xff"});
     EXPECT_TRUE(nlohmann::json::parse(readFile(file))["late"].contains("base64"));
 }
+
+TEST_F(JsonFileUserDefaultsTest, DenseTextIsStoredAsNlohmannEscapesItAndBrokenCharactersAnywhereAreCaught) {
+    // Accents, emoji and escapes packed into every block, a character across
+    // each block edge, and a broken sequence at every offset of a long value.
+    std::string dense;
+    for (int n = 0; dense.size() < 200; ++n) dense += n % 3 ? "\xC3\xA9\"\xF0\x9F\x98\x80\n" : "a\\\xE2\x80\x94\x01";
+    std::vector<std::string> broken;
+    for (std::size_t at = 0; at < 48; ++at) {
+        std::string v = dense.substr(0, 60);
+        v.insert(at, at % 2 ? "\xC3" : "\xE2\x80");  // cut short: the next byte is no continuation
+        broken.push_back(v);
+    }
+    {
+        JsonFileUserDefaults d(file);
+        d.setData("dense", dense);
+        for (std::size_t n = 0; n < broken.size(); ++n) d.setData("b" + std::to_string(n), broken[n]);
+    }
+    const std::string stored = readFile(file);
+    EXPECT_NE(stored.find("\"dense\": {\"data\": " + nlohmann::json(dense).dump() + "}"), std::string::npos);
+    const auto parsed = nlohmann::json::parse(stored);
+    JsonFileUserDefaults d(file);
+    EXPECT_EQ(d.data("dense"), Data{dense});
+    for (std::size_t n = 0; n < broken.size(); ++n) {
+        EXPECT_TRUE(parsed["b" + std::to_string(n)].contains("base64")) << n;
+        EXPECT_EQ(d.data("b" + std::to_string(n)), Data{broken[n]}) << n;
+    }
+}
