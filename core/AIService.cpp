@@ -5,6 +5,7 @@
 #include "core/JsonError.h"
 #include "core/ProviderError.h"
 #include "core/ProviderWire.h"
+#include "platform/Unicode.h"
 #include "core/RequestBody.h"
 
 namespace core {
@@ -57,7 +58,7 @@ std::string readAnswer(const platform::HttpResponse& response, const char* domai
     const auto json = parseReplyJson(response.body);
     const std::string* text = findText(json);
     if (!text) throw ProviderError(domain, -1, "Invalid response format");
-    return trimmedAnswer(*text);
+    return platform::unicode::trimWhitespaceAndNewlines(*text);
 }
 
 }  // namespace

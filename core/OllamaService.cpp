@@ -3,6 +3,7 @@
 #include "core/JsonError.h"
 #include "core/ProviderError.h"
 #include "core/ProviderWire.h"
+#include "platform/Unicode.h"
 #include "core/RequestBody.h"
 
 namespace core {
@@ -66,7 +67,7 @@ std::string OllamaService::parseReply(const std::string& model, const platform::
         if (message != json.end() && message->is_object()) {
             const auto content = message->find("content");
             if (content != message->end() && content->is_string())
-                return trimmedAnswer(content->get_ref<const std::string&>());
+                return platform::unicode::trimWhitespaceAndNewlines(content->get_ref<const std::string&>());
         }
     }
     throw ollamaError(-1, "Invalid response format");

@@ -24,21 +24,4 @@ nlohmann::json parseReplyJson(std::string_view body) {
     }
 }
 
-std::string trimmedAnswer(std::string_view answer) {
-    // Answers can be megabytes long. Strip ASCII white space from the ends
-    // first; when an ASCII character is then left at both ends there is
-    // nothing more to strip, and the full Unicode trim, which walks the whole
-    // text, is needed only when an end is not ASCII.
-    const auto isAsciiSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    std::size_t begin = 0;
-    std::size_t end = answer.size();
-    while (begin < end && isAsciiSpace(answer[begin])) ++begin;
-    while (end > begin && isAsciiSpace(answer[end - 1])) --end;
-    const auto inner = answer.substr(begin, end - begin);
-    if (inner.empty()) return {};
-    const auto isAscii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
-    if (isAscii(inner.front()) && isAscii(inner.back())) return std::string(inner);
-    return platform::unicode::trimWhitespaceAndNewlines(inner);
-}
-
 }  // namespace core

@@ -18,7 +18,4 @@ std::string dumpRequestJson(const nlohmann::json& body);
 // Throws JsonError when the body is not JSON.
 nlohmann::json parseReplyJson(std::string_view body);
 
-// The answer without white space and line ends at either end.
-std::string trimmedAnswer(std::string_view answer);
-
 }  // namespace core

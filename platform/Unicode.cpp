@@ -76,18 +76,16 @@ std::string trimWhitespaceAndNewlines(std::string_view text) {
         if (n <= 0 || !isWhiteSpace(cp)) break;
         start += static_cast<std::size_t>(n);
     }
-    std::size_t end = start;
-    std::size_t pos = start;
-    while (pos < text.size()) {
+    // Walk back from the end, so a megabyte answer costs only its ends.
+    std::size_t end = text.size();
+    while (end > start) {
+        std::size_t lead = end - 1;
+        while (lead > start && end - lead < 4 && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) --lead;
         utf8proc_int32_t cp;
-        const auto n = decodeAt(text, pos, cp);
-        if (n <= 0) {
-            ++pos;
-            end = pos;
-            continue;
-        }
-        pos += static_cast<std::size_t>(n);
-        if (!isWhiteSpace(cp)) end = pos;
+        const auto n = decodeAt(text.substr(0, end), lead, cp);
+        // Invalid bytes are text, not white space: they stay.
+        if (n <= 0 || lead + static_cast<std::size_t>(n) != end || !isWhiteSpace(cp)) break;
+        end = lead;
     }
     return std::string(text.substr(start, end - start));
 }

@@ -116,20 +116,3 @@ TEST(ReplyJson, ParsesWithReplacementAndReportsNonJson) {
 
 }  // namespace
 }  // namespace core
-
-namespace core {
-namespace {
-
-TEST(AnswerTrim, StripsEveryKindOfWhiteSpaceAtTheEndsOnly) {
-    EXPECT_EQ(trimmedAnswer("  \n\tHello\n  world \r\n"), "Hello\n  world");
-    EXPECT_EQ(trimmedAnswer(" \n \t "), "");
-    EXPECT_EQ(trimmedAnswer(""), "");
-    // Non-ASCII white space (no-break space, ideographic space, line separator).
-    EXPECT_EQ(trimmedAnswer("\xC2\xA0 caf\xC3\xA9\xE3\x80\x80\n"), "caf\xC3\xA9");
-    EXPECT_EQ(trimmedAnswer("\xE2\x80\xA8x\xE2\x80\xA8"), "x");
-    EXPECT_EQ(trimmedAnswer(" \xC3\xA9t\xC3\xA9 "), "\xC3\xA9t\xC3\xA9");
-    EXPECT_EQ(trimmedAnswer("\xE2\x9C\x93"), "\xE2\x9C\x93");
-}
-
-}  // namespace
-}  // namespace core

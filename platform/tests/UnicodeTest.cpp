@@ -19,7 +19,15 @@ TEST(Unicode, TrimsWhiteSpaceAndLineEndsOnlyAtTheEnds) {
     EXPECT_EQ(trimWhitespaceAndNewlines("  \n\thello\nworld \r\n"), "hello\nworld");
     EXPECT_EQ(trimWhitespaceAndNewlines("\xC2\xA0x\xE3\x80\x80"), "x");  // NBSP and ideographic space
     EXPECT_EQ(trimWhitespaceAndNewlines(" \n "), "");
-    EXPECT_EQ(trimWhitespaceAndNewlines("a\xFF "), "a\xFF");  // invalid bytes are kept, not a crash
+    EXPECT_EQ(trimWhitespaceAndNewlines("\xE2\x80\xA8x\xE2\x80\xA8"), "x");   // line separator
+    EXPECT_EQ(trimWhitespaceAndNewlines(" \xC3\xA9t\xC3\xA9 "), "\xC3\xA9t\xC3\xA9");  // multi-byte ends stay
+    EXPECT_EQ(trimWhitespaceAndNewlines("\xE2\x9C\x93"), "\xE2\x9C\x93");
+    EXPECT_EQ(trimWhitespaceAndNewlines(""), "");
+    // Invalid bytes are text: kept, also when white space or a cut-off
+    // character sits next to them.
+    EXPECT_EQ(trimWhitespaceAndNewlines("a\xFF "), "a\xFF");
+    EXPECT_EQ(trimWhitespaceAndNewlines(" \x80\x80\x80\x80 "), "\x80\x80\x80\x80");
+    EXPECT_EQ(trimWhitespaceAndNewlines("x \xE3\x80"), "x \xE3\x80");
 }
 
 TEST(Unicode, SanitizesInvalidUtf8) {
