@@ -70,9 +70,8 @@ const std::string& fullHistoryBytes() {
     return bytes;
 }
 
-void BM_HistoryAddEntry_JsonFileStore(benchmark::State& state) {
-    ScratchFolder folder;
-    auto store = std::make_shared<platform::JsonFileUserDefaults>(folder.path() / "defaults.json");
+// Adding one entry to a full history kept in `store`.
+void addEntryTo(benchmark::State& state, std::shared_ptr<platform::UserDefaults> store) {
     store->setData(core::HistoryService::kStorageKey, fullHistoryBytes());
     core::HistoryService service(store);
     const auto sample = realisticEntry(4242);
@@ -81,20 +80,18 @@ void BM_HistoryAddEntry_JsonFileStore(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fullHistoryBytes().size()));
 }
+
+void BM_HistoryAddEntry_JsonFileStore(benchmark::State& state) {
+    ScratchFolder folder;
+    addEntryTo(state, std::make_shared<platform::JsonFileUserDefaults>(folder.path() / "defaults.json"));
+}
 BENCHMARK(BM_HistoryAddEntry_JsonFileStore)->Unit(benchmark::kMillisecond);
 
 // The same addition with the store in memory: the history's own share
 // (checking the stored list is the one it wrote, encoding the new entry,
 // copying the text of the kept ones).
 void BM_HistoryAddEntry_InMemoryStore(benchmark::State& state) {
-    auto store = std::make_shared<platform::InMemoryUserDefaults>();
-    store->setData(core::HistoryService::kStorageKey, fullHistoryBytes());
-    core::HistoryService service(store);
-    const auto sample = realisticEntry(4242);
-    for (auto _ : state) {
-        service.addEntry(sample.modelName, sample.input, sample.selectedText, sample.output, sample.applicationName);
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fullHistoryBytes().size()));
+    addEntryTo(state, std::make_shared<platform::InMemoryUserDefaults>());
 }
 BENCHMARK(BM_HistoryAddEntry_InMemoryStore)->Unit(benchmark::kMillisecond);
 

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bench/common/BarePost.h"
 #include "gemini/GenerateContentResponse.h"
 #include "gemini/GenerativeModel.h"
 #include "platform/Logger.h"
@@ -129,23 +130,18 @@ std::size_t discardBody(char*, std::size_t size, std::size_t count, void* total)
     return size * count;
 }
 
+// A fresh handle per answer, as the client opens a fresh stream.
+bench::BarePost streamPost() {
+    return bench::BarePost(
+        streamServer().url(kStreamPath) + "?alt=sse",
+        R"({"model":"models/gemini-2.0-flash","contents":[{"role":"user","parts":[{"text":"Tell me a long story."}]}]})",
+        {"Content-Type: application/json"});
+}
+
 void BM_StreamEventsBaseline_BareCurl(benchmark::State& state) {
-    auto& server = streamServer();
-    const std::string url = server.url(kStreamPath) + "?alt=sse";
-    const std::string body = R"({"model":"models/gemini-2.0-flash","contents":[{"role":"user","parts":[{"text":"Tell me a long story."}]}]})";
     for (auto _ : state) {
-        CURL* curl = curl_easy_init();
         std::size_t total = 0;
-        curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
-        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &discardBody);
-        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &total);
-        if (curl_easy_perform(curl) != CURLE_OK) state.SkipWithError("transfer failed");
-        curl_slist_free_all(headers);
-        curl_easy_cleanup(curl);
+        if (!streamPost().perform(&discardBody, &total)) state.SkipWithError("transfer failed");
         benchmark::DoNotOptimize(total);
     }
     state.SetItemsProcessed(state.iterations() * kEvents);
@@ -176,22 +172,10 @@ std::size_t parseEvents(char* data, std::size_t size, std::size_t count, void* s
 }
 
 void BM_StreamEventsBaseline_BareCurlAndNlohmann(benchmark::State& state) {
-    auto& server = streamServer();
-    const std::string url = server.url(kStreamPath) + "?alt=sse";
-    const std::string body = R"({"model":"models/gemini-2.0-flash","contents":[{"role":"user","parts":[{"text":"Tell me a long story."}]}]})";
     for (auto _ : state) {
-        CURL* curl = curl_easy_init();
         EventParser parser;
-        curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
-        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &parseEvents);
-        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &parser);
-        if (curl_easy_perform(curl) != CURLE_OK || parser.events != kEvents) state.SkipWithError("transfer failed");
-        curl_slist_free_all(headers);
-        curl_easy_cleanup(curl);
+        if (!streamPost().perform(&parseEvents, &parser) || parser.events != kEvents)
+            state.SkipWithError("transfer failed");
     }
     state.SetItemsProcessed(state.iterations() * kEvents);
 }

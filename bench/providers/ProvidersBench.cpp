@@ -10,6 +10,7 @@
 
 #include "core/AIService.h"
 #include "core/JsonError.h"
+#include "bench/common/BarePost.h"
 #include "core/ProviderWire.h"
 #include "core/RequestBody.h"
 #include "platform/linux/CurlHttpClient.h"
@@ -172,62 +173,29 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* out) 
 }
 
 // The same bytes with bare libcurl: a fresh handle, and so a fresh
-// connection, per request.
-void BM_OpenAICall_BareCurl(benchmark::State& state) {
+// connection, per request (`reuse` false), or one handle kept from request to
+// request (`reuse` true), the least a transport can do.
+void bareCurlCalls(benchmark::State& state, bool reuse) {
     testsupport::LoopbackServer server(testsupport::LoopbackServer::Connections::KeepOpen);
     server.reply("POST", "/v1/chat/completions", {200, {{"Content-Type", "application/json"}}, openAIReply(2048)});
     core::RequestSettings settings;
     const std::string body = core::dumpRequestJson(
         core::AIService::openAIRequestBody("gpt-4o", text(1024, 'p'), std::nullopt, {}, settings));
-    const std::string url = server.url("/v1/chat/completions");
-    curl_slist* headers = curl_slist_append(nullptr, "Authorization: Bearer sk-bench");
-    headers = curl_slist_append(headers, "Content-Type: application/json");
+    bench::BarePost post(server.url("/v1/chat/completions"), body,
+                         {"Authorization: Bearer sk-bench", "Content-Type: application/json"});
+    std::string reply;
     for (auto _ : state) {
-        CURL* easy = curl_easy_init();
-        std::string reply;
-        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.data());
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &collect);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &reply);
-        if (curl_easy_perform(easy) != CURLE_OK) state.SkipWithError("request failed");
-        curl_easy_cleanup(easy);
+        if (!reuse) post.forgetConnection();
+        reply.clear();
+        if (!post.perform(&collect, &reply)) state.SkipWithError("request failed");
         benchmark::DoNotOptimize(reply);
     }
-    curl_slist_free_all(headers);
 }
+
+void BM_OpenAICall_BareCurl(benchmark::State& state) { bareCurlCalls(state, false); }
 BENCHMARK(BM_OpenAICall_BareCurl)->UseRealTime();
 
-// The same bytes with bare libcurl keeping one handle, and so its open
-// connection, from request to request: the least a transport can do.
-void BM_OpenAICall_BareCurlReusingConnection(benchmark::State& state) {
-    testsupport::LoopbackServer server(testsupport::LoopbackServer::Connections::KeepOpen);
-    server.reply("POST", "/v1/chat/completions", {200, {{"Content-Type", "application/json"}}, openAIReply(2048)});
-    core::RequestSettings settings;
-    const std::string body = core::dumpRequestJson(
-        core::AIService::openAIRequestBody("gpt-4o", text(1024, 'p'), std::nullopt, {}, settings));
-    const std::string url = server.url("/v1/chat/completions");
-    curl_slist* headers = curl_slist_append(nullptr, "Authorization: Bearer sk-bench");
-    headers = curl_slist_append(headers, "Content-Type: application/json");
-    CURL* easy = curl_easy_init();
-    std::string reply;
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.data());
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &collect);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &reply);
-    for (auto _ : state) {
-        reply.clear();
-        if (curl_easy_perform(easy) != CURLE_OK) state.SkipWithError("request failed");
-        benchmark::DoNotOptimize(reply);
-    }
-    curl_easy_cleanup(easy);
-    curl_slist_free_all(headers);
-}
+void BM_OpenAICall_BareCurlReusingConnection(benchmark::State& state) { bareCurlCalls(state, true); }
 BENCHMARK(BM_OpenAICall_BareCurlReusingConnection)->UseRealTime();
 
 }  // namespace
