@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include <fmt/format.h>
+
 namespace platform::atomic_file {
 namespace {
 
@@ -78,7 +80,7 @@ std::optional<std::string> write(const std::filesystem::path& file, std::span<co
     // Unique per process and call, so concurrent writers never share one.
     static std::atomic<unsigned long> sequence{0};
     auto temporary = file;
-    temporary += "." + std::to_string(::getpid()) + "-" + std::to_string(sequence++) + std::string(kTemporarySuffix);
+    temporary += fmt::format(".{}-{}{}", ::getpid(), sequence++, kTemporarySuffix);
 
     const auto create = [&] { return ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600); };
     FileDescriptor fd(create());
