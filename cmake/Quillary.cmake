@@ -42,3 +42,39 @@ function(quillary_test name)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x11_display)
   endif()
 endfunction()
+
+# quillary_module(NAME [DEPS targets...] [TEST_DEPS targets...])
+# One library from the folder's *.cpp (picked up by pattern, so that work on
+# different files of one folder never collides in this file), and one test
+# program per label from tests/<label>/*.cpp, for the labels unit, net, gui
+# and x11. gui tests run on Qt's offscreen platform; gui and x11 tests get
+# QUILLARY_SCREENSHOT_DIR, a folder under the build tree for the pictures
+# they take.
+function(quillary_module name)
+  cmake_parse_arguments(ARG "" "" "DEPS;TEST_DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    quillary_library(${name} SOURCES ${sources} DEPS ${ARG_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+  foreach(label unit net gui x11)
+    file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/${label}/*.cpp)
+    if(NOT test_sources)
+      continue()
+    endif()
+    set(test_name ${name}_${label}_tests)
+    string(REGEX REPLACE "^quillary_" "" test_name ${test_name})
+    quillary_test(${test_name} SOURCES ${test_sources} DEPS ${name} ${ARG_TEST_DEPS} LABELS ${label})
+    target_include_directories(${test_name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+    if(label STREQUAL "gui" OR label STREQUAL "x11")
+      target_compile_definitions(${test_name} PRIVATE
+        QUILLARY_SCREENSHOT_DIR="${CMAKE_CURRENT_BINARY_DIR}/screenshots")
+    endif()
+    if(label STREQUAL "gui")
+      set_tests_properties(${test_name} PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+    endif()
+  endforeach()
+endfunction()
