@@ -1,0 +1,80 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/AccessibilityClient.h"
+#include "platform/KeyboardEventPoster.h"
+#include "platform/Pasteboard.h"
+#include "platform/Sleeper.h"
+#include "platform/Workspace.h"
+
+namespace desktop {
+
+// The desktop services the capture and the paste-back work through.
+struct TextReplacerPlatform {
+    std::shared_ptr<platform::Workspace> workspace;
+    std::shared_ptr<platform::AccessibilityClient> accessibility;
+    std::shared_ptr<platform::KeyboardEventPoster> keyboard;
+    std::shared_ptr<platform::Pasteboard> pasteboard;
+    std::shared_ptr<platform::Sleeper> sleeper;
+};
+
+// Reads the text the user selected in another application before the panel
+// opens, and puts an answer in its place afterwards. The state is
+// process-wide: the application the selection came from and the clipboard
+// as it was before the capture. Main thread only; the waits block the
+// caller (the sleeper keeps the clipboard answering meanwhile).
+//
+// Until `install` is called (and after `resetForTesting`) every operation
+// does nothing and reads give none, so views can be built without a desktop.
+class TextReplacer {
+public:
+    TextReplacer() = delete;
+
+    // The program installs the real services at start-up; tests install fakes.
+    static void install(TextReplacerPlatform services);
+
+    // Tells windows of the panel apart from the program's other windows
+    // (settings, help). The panel's owner installs it.
+    static void setPanelWindowCheck(std::function<bool(platform::WindowId)> isPanelWindow);
+
+    // Remembers the frontmost application and the clipboard, and brings the
+    // application's selection onto the clipboard: the selection read first,
+    // else up to three simulated copies. Called before every opening or
+    // toggling of the panel. While the panel itself is frontmost it changes
+    // nothing; over another window of this program it remembers no
+    // application and types nothing.
+    static void captureSelection();
+
+    // The captured selection, when there is one.
+    static std::optional<std::string> getSelectedText();
+
+    // Pastes `text` over the selection in the remembered application, then
+    // puts the clipboard back as it was before the capture. Does nothing
+    // before a capture; when the application's window is gone the answer is
+    // left on the clipboard and nothing is typed.
+    static void replaceSelectedText(std::string_view text);
+
+    // The remembered application's selected text (or the whole value of its
+    // focused field), read without typing anything.
+    static std::optional<std::string> readSelectionViaAccessibility();
+
+    // The panel closed without pasting: the clipboard goes back to what it
+    // held before the capture, unless something other than the capture has
+    // changed it since (a copy the user made meanwhile wins).
+    static void panelClosedWithoutPasteBack();
+
+    // The application the last capture came from, and the plain text the
+    // clipboard held before it.
+    static std::optional<platform::RunningApplication> lastActiveApp();
+    static std::optional<std::string> savedClipboard();
+
+    // Forgets the services, the check and the state.
+    static void resetForTesting();
+};
+
+}  // namespace desktop

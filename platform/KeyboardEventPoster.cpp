@@ -1,0 +1,15 @@
+#include "platform/KeyboardEventPoster.h"
+
+namespace platform {
+
+std::string_view toString(SimulatedKey key) {
+    switch (key) {
+    case SimulatedKey::control: return "control";
+    case SimulatedKey::shift: return "shift";
+    case SimulatedKey::c: return "c";
+    case SimulatedKey::v: return "v";
+    }
+    return "?";
+}
+
+}  // namespace platform

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/KeyboardEventPoster.h"
+#include "platform/fake/EventJournal.h"
+
+namespace platform {
+
+// Records the keys typed ("control down", "c up") and lets the test play the
+// other application through `onPost`.
+class FakeKeyboardEventPoster final : public KeyboardEventPoster {
+public:
+    void releaseHeldKeys() override;
+    bool post(SimulatedKey key, bool down) override;
+
+    std::vector<std::string> events;
+    std::set<SimulatedKey> missingKeys;  // keys that cannot be made
+    int releases = 0;
+    std::function<void(SimulatedKey key, bool down)> onPost;
+    EventJournal journal;
+};
+
+}  // namespace platform

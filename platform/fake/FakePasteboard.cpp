@@ -1,0 +1,44 @@
+#include "platform/fake/FakePasteboard.h"
+
+#include "platform/Unicode.h"
+
+namespace platform {
+
+std::optional<std::string> FakePasteboard::data() {
+    for (const auto& [type, bytes] : contents.formats)
+        if (type == kTextType) return bytes;
+    return std::nullopt;
+}
+
+std::optional<std::string> FakePasteboard::string() {
+    auto bytes = data();
+    if (!bytes) return std::nullopt;
+    return unicode::sanitizeUtf8(*bytes);
+}
+
+bool FakePasteboard::setString(std::string_view text) {
+    ++writes;
+    note(journal, "set " + std::string(text));
+    contents = {{{kTextType, std::string(text)}}};
+    return true;
+}
+
+PasteboardSnapshot FakePasteboard::snapshot(std::size_t limit) {
+    PasteboardSnapshot copy;
+    std::size_t total = 0;
+    for (const auto& format : contents.formats) {
+        total += format.second.size();
+        if (total > limit) break;
+        copy.formats.push_back(format);
+    }
+    return copy;
+}
+
+bool FakePasteboard::restore(const PasteboardSnapshot& snapshot) {
+    ++writes;
+    note(journal, "restore");
+    contents = snapshot;
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include "platform/Pasteboard.h"
+#include "platform/fake/EventJournal.h"
+
+namespace platform {
+
+// A clipboard in memory. Text goes in as "text/plain" (UTF-8); `string()`
+// decodes it the way a toolkit does, with invalid bytes replaced, while
+// `data()` hands over the bytes as they are.
+class FakePasteboard final : public Pasteboard {
+public:
+    static constexpr const char* kTextType = "text/plain";
+
+    std::optional<std::string> string() override;
+    std::optional<std::string> data() override;
+    bool setString(std::string_view text) override;
+    PasteboardSnapshot snapshot(std::size_t limit = kSnapshotLimit) override;
+    bool restore(const PasteboardSnapshot& snapshot) override;
+
+    // What another program's copy does: replaces every format.
+    void copyFromOtherProgram(std::string_view text) { contents = {{{kTextType, std::string(text)}}}; }
+
+    PasteboardSnapshot contents;
+    int writes = 0;  // setString and restore calls
+    EventJournal journal;
+};
+
+}  // namespace platform

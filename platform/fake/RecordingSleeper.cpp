@@ -1,0 +1,14 @@
+#include "platform/fake/RecordingSleeper.h"
+
+#include <string>
+
+namespace platform {
+
+void RecordingSleeper::sleep(std::chrono::milliseconds duration) {
+    waits.push_back(duration);
+    elapsed += duration;
+    note(journal, "wait " + std::to_string(duration.count()) + "ms");
+    if (onSleep) onSleep(duration);
+}
+
+}  // namespace platform
