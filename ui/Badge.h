@@ -1,0 +1,43 @@
+#pragma once
+
+// A badge: its content in a row with 6 px of padding left and right and 2 px
+// top and bottom, on a rounded rectangle (radius 4) of the badge colour.
+//
+//   auto* badge = new ui::Badge(ui::Palette::color(ui::Colour::Purple, 0.2), parent);
+//   badge->addWidget(new ui::SymbolView("app.fill", grey, 10));
+//   badge->addWidget(new ui::PlainLabel(entry.applicationName, ui::TextStyle::Caption, white));
+//   badge->setSpacing(4);
+//
+// The background colour is also the dynamic property "background", for tests.
+
+#include <QColor>
+#include <QWidget>
+
+class QHBoxLayout;
+
+namespace ui {
+
+class Badge : public QWidget {
+public:
+    explicit Badge(const QColor& background, QWidget* parent = nullptr);
+
+    void addWidget(QWidget* widget);
+    void setSpacing(int pixels);
+    QHBoxLayout* row() const { return row_; }
+
+    QColor background() const { return background_; }
+    void setBackground(const QColor& colour);
+
+    static constexpr int horizontalPadding = 6;
+    static constexpr int verticalPadding = 2;
+    static constexpr qreal cornerRadius = 4.0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor background_;
+    QHBoxLayout* row_;
+};
+
+}  // namespace ui
