@@ -1,0 +1,22 @@
+#include "platform/ApplicationActivationEvents.h"
+
+namespace platform {
+
+ObserverToken ApplicationActivationEvents::addObserver(std::function<void()> onActivated) {
+    return center_.addObserver(notificationName,
+                               [onActivated = std::move(onActivated)](const Notification&) { onActivated(); });
+}
+
+void ApplicationActivationEvents::applicationActivated(std::uint64_t window) {
+    if (active_ == window)
+        return;
+    active_ = window;
+    center_.post(notificationName, {{windowKey, window}});
+}
+
+std::shared_ptr<ApplicationActivationEvents> ApplicationActivationEvents::shared() {
+    static const auto events = std::make_shared<ApplicationActivationEvents>();
+    return events;
+}
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "platform/NotificationCenter.h"
+
+namespace platform {
+
+// The desktop's "an application was activated" events, as the workspace's
+// own notification centre carries them. Backings (the X11 active-window
+// watcher, the program's own activation) report the window that became
+// active; observers hear each change of active window once, on the main
+// thread. Main thread only.
+class ApplicationActivationEvents {
+public:
+    static constexpr const char* notificationName = "NSWorkspaceDidActivateApplicationNotification";
+    // User-info key of the activated window's id (std::uint64_t).
+    static constexpr const char* windowKey = "window";
+
+    ApplicationActivationEvents() = default;
+    ApplicationActivationEvents(const ApplicationActivationEvents&) = delete;
+    ApplicationActivationEvents& operator=(const ApplicationActivationEvents&) = delete;
+
+    // Calls `onActivated` for every activation until the token goes.
+    [[nodiscard]] ObserverToken addObserver(std::function<void()> onActivated);
+
+    // Reports that `window` became the active window. Two backings may see
+    // the same activation (the window manager's property and the program's
+    // own focus), so a report of the window already active is dropped.
+    void applicationActivated(std::uint64_t window);
+
+    std::size_t observerCount() const { return center_.observerCount(); }
+
+    // The process-wide source, fed by the program's backings.
+    static std::shared_ptr<ApplicationActivationEvents> shared();
+
+private:
+    NotificationCenter center_;
+    std::optional<std::uint64_t> active_;
+};
+
+}  // namespace platform
