@@ -63,6 +63,11 @@ public:
     // where that cannot be known. Our own hot keys are not in it.
     virtual std::vector<HotKeyCombination> reservedCombinations() = 0;
 
+    // The window system's time stamp of the last hot-key press delivered, or
+    // 0 when there was none or the system has no such time. A window opened
+    // in answer to the press presents it to be given the keyboard.
+    virtual std::uint32_t lastPressTime() const { return 0; }
+
     // Whether a combination can be a hot key at all on this system, without
     // grabbing it: noErr or hotKeyInvalid (no key at that position, the Fn
     // modifier, a bit outside the four real modifiers).

@@ -251,7 +251,7 @@ void X11HotKeyBackend::processPendingEvents() {
     }
 }
 
-void X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, unsigned long) {
+void X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, unsigned long time) {
     if (!press) {
         // Matched by key code alone: the modifiers are often let go first.
         const auto it = pressed_.find(keyCode);
@@ -274,6 +274,7 @@ void X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, u
         return;
     const HotKeyId id = it->id;
     pressed_[keyCode] = id;
+    lastPressTime_ = static_cast<std::uint32_t>(time);
     if (handler_) {
         const Handler handler = handler_;
         handler(HotKeyEventKind::pressed, id);

@@ -35,6 +35,7 @@ public:
     // second connection and lists those another client holds; ours are left
     // out and stay grabbed.
     std::vector<HotKeyCombination> reservedCombinations() override;
+    std::uint32_t lastPressTime() const override { return lastPressTime_; }
 
     // Handles every event the connection has queued (the main loop calls it
     // when the descriptor is readable).
@@ -64,6 +65,7 @@ private:
     std::vector<Grab> grabs_;
     std::map<unsigned, HotKeyId> pressed_;  // key code held down -> its hot key
     Handler handler_;
+    std::uint32_t lastPressTime_ = 0;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QWidget>
+
+#include "desktop/PanelWindow.h"
+
+namespace platform {
+class PanelWindowSystem;
+}
+
+namespace desktop {
+
+// The prompt panel's window: frameless, above every other window, off the
+// task bar, transparent around the view's rounded background, moved by
+// dragging that background. It is only hidden when closed, never deleted:
+// its controller owns it.
+class FloatingPanel final : public QWidget, public PanelWindow {
+public:
+    static constexpr int kInitialWidth = 400;
+    static constexpr int kInitialHeight = 48;
+    // The view's background corners; without a compositor the window is cut
+    // to this shape, since its transparent corners would show black.
+    static constexpr int kCornerRadius = 24;
+
+    // Hosts `content` (none: an empty 400 x 48 area); the window takes the
+    // content's size and follows it when it changes. Without a window
+    // system (an offscreen test), Qt's own activation is used.
+    explicit FloatingPanel(std::unique_ptr<QWidget> content,
+                           std::shared_ptr<platform::PanelWindowSystem> windowSystem = {});
+    ~FloatingPanel() override;
+
+    // The window system the program runs on: X11 when Qt runs on it (with
+    // the time of the last hot-key press for activation), none otherwise.
+    static std::shared_ptr<platform::PanelWindowSystem> defaultWindowSystem();
+
+    QWidget* content() const { return content_; }
+
+    int panelHeight() const override;
+    void moveTo(QPoint topLeft) override;
+    void showPanel() override;
+    void closePanel() override;
+    bool isPanelVisible() const override { return isVisible(); }
+    void setOnDeactivate(std::function<void()> onDeactivate) override { onDeactivate_ = std::move(onDeactivate); }
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Whether the window that has the keyboard now is one of this panel's
+    // own popups (the model picker).
+    bool ownPopupActive() const;
+    void deactivated();
+
+    std::shared_ptr<platform::PanelWindowSystem> windowSystem_;
+    QWidget* content_ = nullptr;
+    std::function<void()> onDeactivate_;
+    bool useMask_ = false;
+    // Key loss counts only once the panel had the keyboard.
+    bool wasActive_ = false;
+    bool hiding_ = false;
+};
+
+}  // namespace desktop

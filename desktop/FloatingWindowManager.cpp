@@ -1,0 +1,124 @@
+#include "desktop/FloatingWindowManager.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include "desktop/FloatingPanel.h"
+#include "desktop/FloatingWindowController.h"
+#include "platform/MainLoop.h"
+#include "platform/PanelWindowSystem.h"
+
+namespace desktop {
+
+FloatingWindowManager::FloatingWindowManager(core::Settings& settings)
+    : FloatingWindowManager(settings, Environment{}) {}
+
+FloatingWindowManager::FloatingWindowManager(core::Settings& settings, Environment environment)
+    : settings_(settings), environment_(std::move(environment)), self_(std::make_shared<FloatingWindowManager*>(this)) {
+    if (!environment_.makeWindow)
+        environment_.makeWindow = [system = std::shared_ptr<platform::PanelWindowSystem>()](
+                                      std::unique_ptr<QWidget> view) mutable -> std::unique_ptr<PanelWindow> {
+            if (!system) system = FloatingPanel::defaultWindowSystem();
+            return std::make_unique<FloatingPanel>(std::move(view), system);
+        };
+    if (!environment_.pointerPosition) environment_.pointerPosition = [] { return QCursor::pos(); };
+    if (!environment_.visibleFrame)
+        environment_.visibleFrame = []() -> std::optional<QRect> {
+            if (QScreen* screen = QGuiApplication::primaryScreen()) return screen->availableGeometry();
+            return std::nullopt;
+        };
+}
+
+FloatingWindowManager::~FloatingWindowManager() {
+    // Callbacks still held by views and panels now do nothing.
+    self_.reset();
+    controller_.reset();
+}
+
+void FloatingWindowManager::showWindow(bool startWithVoiceInput, bool startWithChat) {
+    const std::uint64_t generation = ++lastGeneration_;
+    const std::weak_ptr<FloatingWindowManager*> weak = self_;
+
+    PanelViewContext context{
+        settings_,
+        std::make_shared<PanelHistory>(environment_.makeHistory),
+        startWithVoiceInput,
+        startWithChat,
+        generation,
+        [weak, generation](const std::string& text) {
+            if (auto self = weak.lock()) (*self)->onSubmit(generation, text);
+        },
+        [weak, generation] {
+            if (auto self = weak.lock()) (*self)->closePanel(generation);
+        },
+    };
+    std::unique_ptr<QWidget> view = viewFactory_ ? viewFactory_(std::move(context)) : nullptr;
+
+    // Built and placed while the old panel is still there, so that it is
+    // placed for the same pointer and screen.
+    auto controller = std::make_unique<FloatingWindowController>(
+        environment_.makeWindow(std::move(view)), environment_.pointerPosition(), environment_.visibleFrame());
+    controller->setOnClosed([weak, generation] {
+        if (auto self = weak.lock()) (*self)->panelClosed(generation);
+    });
+
+    if (controller_) {
+        controller_->close();
+        releaseCurrent();
+    }
+    controller_ = std::move(controller);
+    generation_ = generation;
+    pastedBack_ = false;
+    controller_->showWindow();
+}
+
+void FloatingWindowManager::toggleWindow() {
+    if (controller_ && controller_->window() && controller_->window()->isPanelVisible()) {
+        controller_->close();
+        releaseCurrent();
+        return;
+    }
+    showWindow(false, false);
+}
+
+void FloatingWindowManager::onSubmit(std::uint64_t generation, const std::string& /*text*/) {
+    // An answer of a panel that was replaced meanwhile must not close the
+    // panel the user now works in.
+    if (!controller_ || generation != generation_) return;
+    pastedBack_ = true;
+    controller_->close();
+    releaseCurrent();
+}
+
+FloatingWindowManager::State FloatingWindowManager::state() const {
+    if (!controller_) return State::noController;
+    return controller_->window() && controller_->window()->isPanelVisible() ? State::panelVisible
+                                                                            : State::panelClosedControllerKept;
+}
+
+void FloatingWindowManager::closePanel(std::uint64_t generation) {
+    if (controller_ && generation == generation_) controller_->close();
+}
+
+void FloatingWindowManager::releaseCurrent() {
+    // The release may be asked for from inside the panel (its view's submit),
+    // so the controller is destroyed once the current event is over, never
+    // under a call still running on it. It is already closed.
+    std::shared_ptr<FloatingWindowController> released(std::move(controller_));
+    controller_.reset();
+    loop().post([released = std::move(released)]() mutable { released.reset(); });
+}
+
+void FloatingWindowManager::panelClosed(std::uint64_t generation) {
+    if (generation != generation_ || pastedBack_) return;
+    if (environment_.panelClosedWithoutPasteBack) environment_.panelClosedWithoutPasteBack();
+}
+
+platform::MainLoop& FloatingWindowManager::loop() {
+    if (!environment_.loop) environment_.loop = platform::MainLoop::main();
+    return *environment_.loop;
+}
+
+}  // namespace desktop

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+
+#include <QPoint>
+
+namespace desktop {
+
+// What the panel's controller needs of the window it owns: the real one is a
+// FloatingPanel; tests give a recording fake. Qt coordinates (y down).
+class PanelWindow {
+public:
+    virtual ~PanelWindow() = default;
+
+    // The window's height once its content is set and laid out.
+    virtual int panelHeight() const = 0;
+    // Puts the window's top-left corner at `topLeft` (global coordinates).
+    virtual void moveTo(QPoint topLeft) = 0;
+
+    // Maps the window above the others, gives it the keyboard and raises it.
+    virtual void showPanel() = 0;
+    // Hides the window; it stays with its owner, ready to be released.
+    virtual void closePanel() = 0;
+    virtual bool isPanelVisible() const = 0;
+
+    // Called each time the window loses the keyboard after it had it (never
+    // for focus moving to one of its own popups).
+    virtual void setOnDeactivate(std::function<void()> onDeactivate) = 0;
+};
+
+}  // namespace desktop

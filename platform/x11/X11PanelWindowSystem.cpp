@@ -1,0 +1,81 @@
+#include "platform/x11/X11PanelWindowSystem.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// The window named by a WINDOW property of `owner`, or None.
+Window windowProperty(Display* display, Window owner, Atom property) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    Window result = None;
+    if (XGetWindowProperty(display, owner, property, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
+                           &data) == Success &&
+        data) {
+        if (type == XA_WINDOW && format == 32 && count == 1) result = *reinterpret_cast<Window*>(data);
+        XFree(data);
+    }
+    return result;
+}
+
+}  // namespace
+
+X11PanelWindowSystem::X11PanelWindowSystem(Display* display, std::function<std::uint32_t()> userTime)
+    : display_(display), userTime_(std::move(userTime)) {}
+
+unsigned long X11PanelWindowSystem::atom(const char* name) { return XInternAtom(display_, name, False); }
+
+bool X11PanelWindowSystem::compositorRunning() {
+    const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display_));
+    return XGetSelectionOwner(display_, atom(name.c_str())) != None;
+}
+
+bool X11PanelWindowSystem::windowManagerRunning() {
+    // An EWMH window manager names its check window on the root window and
+    // on that window itself; a stale property from one that exited does not.
+    const Atom check = atom("_NET_SUPPORTING_WM_CHECK");
+    const Window wm = windowProperty(display_, DefaultRootWindow(display_), check);
+    return wm != None && windowProperty(display_, wm, check) == wm;
+}
+
+void X11PanelWindowSystem::prepare(std::uint64_t window) {
+    // An unmapped window's states are its own property; the window manager
+    // reads it when the window is mapped.
+    const Atom states[] = {atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")};
+    XChangeProperty(display_, window, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeAppend,
+                    reinterpret_cast<const unsigned char*>(states), 2);
+    XFlush(display_);
+}
+
+void X11PanelWindowSystem::activate(std::uint64_t window) {
+    const Time time = userTime_ ? userTime_() : CurrentTime;
+    const Window root = DefaultRootWindow(display_);
+    if (windowManagerRunning()) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = atom("_NET_ACTIVE_WINDOW");
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 1;  // an application's request
+        event.xclient.data.l[1] = static_cast<long>(time);
+        event.xclient.data.l[2] = static_cast<long>(windowProperty(display_, root, atom("_NET_ACTIVE_WINDOW")));
+        XSendEvent(display_, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XRaiseWindow(display_, window);
+    } else {
+        // Without a window manager the map is not redirected, so the window
+        // is viewable by the time the server reaches this request.
+        XSetInputFocus(display_, window, RevertToParent, time);
+    }
+    XFlush(display_);
+}
+
+}  // namespace platform
