@@ -10,6 +10,31 @@ std::mutex mainMutex;
 std::shared_ptr<MainLoop> mainLoop;
 }  // namespace
 
+void MainLoop::post(const Context& context, Task task) {
+    post([context, task = std::move(task)] {
+        // Held for the task's run: a shared owner cannot go away under it.
+        if (const auto alive = context.lock())
+            task();
+    });
+}
+
+MainLoop::Hold MainLoop::hold() { return Hold(*this); }
+
+MainLoop::Hold::Hold(MainLoop& loop) : loop_(&loop) { loop.beginHold(); }
+
+MainLoop::Hold& MainLoop::Hold::operator=(Hold&& other) noexcept {
+    if (this != &other) {
+        release();
+        loop_ = std::exchange(other.loop_, nullptr);
+    }
+    return *this;
+}
+
+void MainLoop::Hold::release() {
+    if (auto* loop = std::exchange(loop_, nullptr))
+        loop->endHold();
+}
+
 std::shared_ptr<MainLoop> MainLoop::main() {
     std::lock_guard lock(mainMutex);
     if (!mainLoop)

@@ -16,53 +16,62 @@ MainLoop::Id ManualMainLoop::watchReadable(int fd, Task onReadable) {
     return id;
 }
 
+void ManualMainLoop::arm(Id id, Timer& timer, std::chrono::milliseconds due) {
+    timer.slot = {due, armed_++};
+    schedule_.emplace(timer.slot, id);
+}
+
 MainLoop::Id ManualMainLoop::addTimer(std::chrono::milliseconds interval, bool repeats, Task onFire) {
     const auto id = nextId_++;
-    timers_.emplace(id, Timer{now_ + interval, interval, repeats, std::move(onFire)});
+    auto& timer = timers_.emplace(id, Timer{interval, repeats, std::move(onFire), {}}).first->second;
+    arm(id, timer, now_ + interval);
     return id;
 }
 
 void ManualMainLoop::cancel(Id id) {
     watches_.erase(id);
-    timers_.erase(id);
+    if (const auto it = timers_.find(id); it != timers_.end()) {
+        schedule_.erase(it->second.slot);
+        timers_.erase(it);
+    }
 }
 
 int ManualMainLoop::runPending() {
     int count = 0;
-    for (;;) {
+    while (!isHeld()) {
         Task task;
         {
             std::lock_guard lock(mutex_);
             if (posted_.empty())
-                return count;
+                break;
             task = std::move(posted_.front());
             posted_.pop_front();
         }
         task();
         ++count;
     }
+    return count;
 }
 
 void ManualMainLoop::advance(std::chrono::milliseconds by) {
     const auto end = now_ + by;
-    for (;;) {
-        auto next = timers_.end();
-        for (auto it = timers_.begin(); it != timers_.end(); ++it)
-            if (it->second.due <= end && (next == timers_.end() || it->second.due < next->second.due))
-                next = it;
-        if (next == timers_.end())
-            break;
-        now_ = next->second.due;
+    while (!isHeld() && !schedule_.empty() && schedule_.begin()->first.first <= end) {
+        const auto [slot, id] = *schedule_.begin();
+        schedule_.erase(schedule_.begin());
+        // Time never runs backwards, also for a timer that fell due during a
+        // hold or inside a nested advance.
+        now_ = std::max(now_, slot.first);
+        auto& timer = timers_.at(id);
         // Copy the callback: it may cancel its own timer while running.
-        const Task onFire = next->second.onFire;
-        if (next->second.repeats)
-            next->second.due += std::max(next->second.interval, std::chrono::milliseconds(1));
+        const Task onFire = timer.onFire;
+        if (timer.repeats)
+            arm(id, timer, slot.first + std::max(timer.interval, std::chrono::milliseconds(1)));
         else
-            timers_.erase(next);
+            timers_.erase(id);
         onFire();
         runPending();
     }
-    now_ = end;
+    now_ = std::max(now_, end);
     runPending();
 }
 

@@ -4,7 +4,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
+#include <vector>
 
 #include "platform/Logger.h"
 
@@ -25,14 +27,54 @@ void runGuarded(const MainLoop::Task& task) {
 
 }  // namespace
 
-QtMainLoop::QtMainLoop() : context_(std::make_unique<QObject>()) {}
+QtMainLoop::QtMainLoop() : context_(std::make_unique<QObject>()), timer_(new QTimer(context_.get())) {
+    timer_->setSingleShot(true);
+    timer_->setTimerType(Qt::PreciseTimer);
+    QObject::connect(timer_, &QTimer::timeout, context_.get(), [this] { fireDueTimers(); });
+}
 
+// Destroying the context drops the queued drain call with it.
 QtMainLoop::~QtMainLoop() = default;
 
 void QtMainLoop::post(Task task) {
-    // Queued calls are delivered in the order they were posted, from any thread.
-    QMetaObject::invokeMethod(context_.get(), [task = std::move(task)] { runGuarded(task); },
-                              Qt::QueuedConnection);
+    std::lock_guard lock(mutex_);
+    posted_.push_back(std::move(task));
+    wake();
+}
+
+void QtMainLoop::wake() {
+    if (wakeQueued_)
+        return;
+    wakeQueued_ = true;
+    // Queued calls are delivered in order and from any thread.
+    QMetaObject::invokeMethod(context_.get(), [this] { drain(); }, Qt::QueuedConnection);
+}
+
+void QtMainLoop::drain() {
+    std::size_t count;
+    {
+        std::lock_guard lock(mutex_);
+        wakeQueued_ = false;
+        count = posted_.size();
+    }
+    // Only the work that was there when this turn began: work that keeps
+    // posting more must not starve the rest of the event loop.
+    for (; count > 0 && !isHeld(); --count) {
+        Task task;
+        {
+            std::lock_guard lock(mutex_);
+            if (posted_.empty())
+                break;
+            task = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        runGuarded(task);
+    }
+    if (isHeld())
+        return;  // the last hold to end wakes the loop again
+    std::lock_guard lock(mutex_);
+    if (!posted_.empty())
+        wake();
 }
 
 MainLoop::Id QtMainLoop::watchReadable(int fd, Task onReadable) {
@@ -40,39 +82,87 @@ MainLoop::Id QtMainLoop::watchReadable(int fd, Task onReadable) {
     auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, context_.get());
     QObject::connect(notifier, &QSocketNotifier::activated, context_.get(),
                      [onReadable = std::move(onReadable)] { runGuarded(onReadable); });
-    sources_.emplace(id, notifier);
+    watches_.emplace(id, notifier);
     return id;
+}
+
+void QtMainLoop::arm(Id id, Timer& timer, TimePoint due) {
+    timer.slot = {due, armed_++};
+    schedule_.emplace(timer.slot, id);
 }
 
 MainLoop::Id QtMainLoop::addTimer(std::chrono::milliseconds interval, bool repeats, Task onFire) {
     const auto id = nextId_++;
-    auto* timer = new QTimer(context_.get());
-    timer->setSingleShot(!repeats);
-    timer->setInterval(interval);
-    QObject::connect(timer, &QTimer::timeout, context_.get(), [this, id, repeats, onFire = std::move(onFire)] {
-        const Task fire = onFire;  // cancelling disconnects the slot holding onFire
-        if (!repeats)
-            cancel(id);
-        runGuarded(fire);
-    });
-    timer->start();
-    sources_.emplace(id, timer);
+    auto& timer = timers_.emplace(id, Timer{interval, repeats, std::move(onFire), {}}).first->second;
+    arm(id, timer, std::chrono::steady_clock::now() + interval);
+    rearm();
     return id;
 }
 
-void QtMainLoop::cancel(Id id) {
-    const auto it = sources_.find(id);
-    if (it == sources_.end())
+void QtMainLoop::rearm() {
+    if (isHeld() || schedule_.empty()) {
+        timer_->stop();
         return;
-    if (QObject* source = it->second) {
-        if (auto* notifier = qobject_cast<QSocketNotifier*>(source))
-            notifier->setEnabled(false);
-        if (auto* timer = qobject_cast<QTimer*>(source))
-            timer->stop();
-        source->disconnect();
-        source->deleteLater();  // the source may be the one whose signal is running
     }
-    sources_.erase(it);
+    const auto wait = schedule_.begin()->first.first - std::chrono::steady_clock::now();
+    // Rounded up: a precise QTimer never fires early, and a timer that came
+    // a fraction of a millisecond too soon would only be armed again.
+    timer_->start(std::max(std::chrono::ceil<std::chrono::milliseconds>(wait), std::chrono::milliseconds(0)));
+}
+
+void QtMainLoop::fireDueTimers() {
+    const auto now = std::chrono::steady_clock::now();
+    while (!isHeld() && !schedule_.empty() && schedule_.begin()->first.first <= now) {
+        const auto [slot, id] = *schedule_.begin();
+        schedule_.erase(schedule_.begin());
+        auto& timer = timers_.at(id);
+        // Copied: the callback may cancel its own timer.
+        const Task onFire = timer.onFire;
+        if (timer.repeats) {
+            // After a long hold, one late firing rather than a burst.
+            const auto step = std::max(timer.interval, std::chrono::milliseconds(1));
+            arm(id, timer, std::max(slot.first + step, now));
+        } else {
+            timers_.erase(id);
+        }
+        runGuarded(onFire);
+    }
+    rearm();
+}
+
+void QtMainLoop::cancel(Id id) {
+    if (const auto it = timers_.find(id); it != timers_.end()) {
+        schedule_.erase(it->second.slot);
+        timers_.erase(it);
+        rearm();
+        return;
+    }
+    const auto it = watches_.find(id);
+    if (it == watches_.end())
+        return;
+    if (QSocketNotifier* notifier = it->second) {
+        notifier->setEnabled(false);
+        notifier->disconnect();
+        notifier->deleteLater();  // its own signal may be the one running
+    }
+    watches_.erase(it);
+}
+
+void QtMainLoop::beginHold() {
+    ++holds_;
+    timer_->stop();
+}
+
+void QtMainLoop::endHold() {
+    if (--holds_ > 0)
+        return;
+    // Resume on later turns, never inside the code that ended the hold.
+    {
+        std::lock_guard lock(mutex_);
+        if (!posted_.empty())
+            wake();
+    }
+    rearm();
 }
 
 }  // namespace platform

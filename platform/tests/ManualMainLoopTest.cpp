@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -48,6 +49,91 @@ TEST(ManualMainLoop, WatchesCallUntilCancelled) {
     loop.cancel(id);  // twice is harmless
     EXPECT_FALSE(loop.signalReadable(7));
     EXPECT_EQ(reads, 1);
+}
+
+TEST(ManualMainLoop, EqualDelaysFireInTheOrderTheTimersWereArmed) {
+    platform::ManualMainLoop loop;
+    std::string fired;
+    // A repeating timer re-armed at 10 for 20 counts as armed after "b",
+    // which was made at 0 for 20.
+    loop.addTimer(10ms, true, [&] { fired += "r"; });
+    loop.addTimer(20ms, false, [&] { fired += "b"; });
+    loop.addTimer(20ms, false, [&] { fired += "c"; });
+    loop.addTimer(5ms, false, [&] { fired += "a"; });
+    loop.advance(20ms);
+    EXPECT_EQ(fired, "arbcr");
+}
+
+TEST(ManualMainLoop, ContextualWorkRunsOnlyWhileItsOwnerLivesAndKeepsItMeanwhile) {
+    platform::ManualMainLoop loop;
+    auto owner = std::make_shared<std::string>("panel");
+    std::weak_ptr<std::string> watch = owner;
+    std::string ran;
+    loop.post(owner, [&] {
+        owner.reset();  // the last outside owner lets go while the task runs
+        ran += watch.expired() ? "gone" : *watch.lock();
+    });
+    loop.post(watch, [&] { ran += "+late"; });  // owner gone by its turn
+    loop.post(std::weak_ptr<int>(), [&] { ran += "+never"; });
+    EXPECT_EQ(loop.runPending(), 3);
+    EXPECT_EQ(ran, "panel");
+    EXPECT_TRUE(watch.expired());
+
+    // A context of one's own making, from a worker thread.
+    bool alive = false;
+    std::thread([&] {
+        loop.post(platform::MainLoop::Context([&]() -> std::shared_ptr<const void> {
+                      return alive ? std::make_shared<int>(0) : nullptr;
+                  }),
+                  [&] { ran += "+custom"; });
+    }).join();
+    loop.runPending();
+    EXPECT_EQ(ran, "panel");
+}
+
+TEST(ManualMainLoop, AHoldKeepsPostedWorkAndTimersUntilItEnds) {
+    platform::ManualMainLoop loop;
+    std::string ran;
+    loop.addTimer(10ms, false, [&] { ran += "t"; });
+    loop.addTimer(30ms, false, [&] { ran += "u"; });
+    {
+        auto hold = loop.hold();
+        EXPECT_TRUE(loop.isHeld());
+        {
+            platform::MainLoop::Hold inner(loop);  // holds nest
+        }
+        EXPECT_TRUE(loop.isHeld());
+        loop.post([&] { ran += "p"; });
+        EXPECT_EQ(loop.runPending(), 0);
+        loop.advance(50ms);  // a capture's wait: time moves, nothing fires
+        EXPECT_EQ(loop.now(), 50ms);
+        EXPECT_EQ(ran, "");
+        auto moved = std::move(hold);
+        EXPECT_FALSE(hold.isActive());
+        EXPECT_TRUE(moved.isActive());
+    }
+    EXPECT_FALSE(loop.isHeld());
+    // Timers first, in their order, each followed by the posted work.
+    loop.advance(0ms);
+    EXPECT_EQ(ran, "tpu");
+    EXPECT_EQ(loop.now(), 50ms);  // late timers do not turn the clock back
+}
+
+TEST(ManualMainLoop, ATimerThatHoldsTheLoopKeepsTheOthersWaiting) {
+    platform::ManualMainLoop loop;
+    std::string ran;
+    loop.addTimer(10ms, false, [&] {
+        auto hold = loop.hold();
+        loop.post([&] { ran += "p"; });
+        loop.advance(20ms);  // a nested wait: the 15 ms timer must not run inside
+        ran += "t";
+    });
+    loop.addTimer(15ms, false, [&] { ran += "u"; });
+    loop.advance(10ms);
+    EXPECT_EQ(ran, "tp");
+    EXPECT_EQ(loop.now(), 30ms);
+    loop.advance(0ms);
+    EXPECT_EQ(ran, "tpu");
 }
 
 }  // namespace
