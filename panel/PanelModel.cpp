@@ -1,0 +1,505 @@
+#include "panel/PanelModel.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "GlobalShortcuts/Alert.h"
+#include "GlobalShortcuts/AlertPresenter.h"
+#include "Telemetry/TelemetrySDK.h"
+#include "panel/ModelIconName.h"
+#include "platform/LastActiveApplication.h"
+#include "platform/Logger.h"
+#include "platform/Unicode.h"
+
+namespace panel {
+
+using namespace std::chrono_literals;
+
+// Shared with every callback the panel schedules; `model` is null once the
+// panel is gone, so late callbacks find out instead of touching freed state.
+struct PanelModel::Guard {
+    PanelModel* model;
+};
+
+// What an answer needs when it arrives, also after its panel is gone.
+struct PanelModel::PendingRequest {
+    core::ModelInfo model;  // selected when the request started
+    std::string prompt;
+    std::optional<std::string> originalText;
+    std::shared_ptr<core::HistoryService> history;
+    core::Analytics* analytics;
+    std::shared_ptr<Guard> guard;
+};
+
+namespace {
+
+constexpr auto kAnimateInDelay = 100ms;
+constexpr auto kFocusDelay = 100ms;
+constexpr auto kVoiceStartDelay = 300ms;
+
+bool holdsModel(const core::ModelGroup& group, std::string_view displayName) {
+    return std::any_of(group.models.begin(), group.models.end(),
+                       [&](const core::ModelInfo& m) { return m.displayName == displayName; });
+}
+
+const core::ModelGroup* firstGroupHolding(const std::vector<core::ModelGroup>& groups, std::string_view displayName) {
+    for (const auto& group : groups)
+        if (holdsModel(group, displayName)) return &group;
+    return nullptr;
+}
+
+std::optional<std::string_view> view(const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    return std::string_view(*text);
+}
+
+}  // namespace
+
+PanelModel::PanelModel(core::Settings& settings, std::shared_ptr<core::HistoryService> history, Options options,
+                       Services services)
+    : settings_(settings),
+      history_(std::move(history)),
+      options_(std::move(options)),
+      services_(std::move(services)),
+      guard_(std::make_shared<Guard>(Guard{this})) {
+    if (!history_ || !services_.executor || !services_.selection || !services_.voiceAuthorization ||
+        !services_.makeSpeechInput)
+        throw std::invalid_argument("PanelModel needs a history, an executor, the selection, voice authorisation "
+                                    "and a speech input factory");
+    if (!services_.mainLoop) services_.mainLoop = platform::MainLoop::main();
+    if (!services_.defaults) services_.defaults = platform::UserDefaults::standard();
+    if (!services_.analytics) services_.analytics = &core::Analytics::shared();
+    if (!services_.telemetry) services_.telemetry = telemetry::TelemetrySDK::sharedPointer();
+    if (!services_.makeAIService)
+        services_.makeAIService = [](core::RequestSettings copy) {
+            return std::make_unique<core::AIService>(std::move(copy));
+        };
+    originalText_ = options_.originalText;
+    selectedModel_ = startModel(settings_, *services_.defaults);
+}
+
+PanelModel::~PanelModel() {
+    // The view may already be half gone: nobody hears the last changes.
+    observers_ = {};
+    handleDisappear();
+    guard_->model = nullptr;
+}
+
+core::ObserverToken PanelModel::subscribe(std::function<void(Change)> observer) {
+    return observers_.subscribe(std::move(observer));
+}
+
+void PanelModel::unsubscribe(core::ObserverToken token) { observers_.unsubscribe(token); }
+
+void PanelModel::notify(Change change) const { observers_.notify(change); }
+
+// --- state ---
+
+float PanelModel::audioLevel() const { return speechInput_ ? speechInput_->audioLevel() : 0.0f; }
+
+PanelModel::ModelButton PanelModel::modelButton() const {
+    if (!selectedModel_) return {};
+    return {selectedModel_->displayName, iconName(*selectedModel_)};
+}
+
+std::vector<ModelPickerList::Row> PanelModel::pickerRows() const {
+    return ModelPickerList::rows(settings_.availableModels(), selectedModel_);
+}
+
+void PanelModel::setText(std::string text) {
+    if (text == text_) return;
+    text_ = std::move(text);
+    notify(Change::text);
+}
+
+void PanelModel::setFocused(bool focused) {
+    if (focused == isFocused_) return;
+    isFocused_ = focused;
+    notify(Change::focused);
+}
+
+void PanelModel::setModelPickerVisible(bool visible) {
+    if (visible == isModelPickerVisible_) return;
+    isModelPickerVisible_ = visible;
+    notify(Change::modelPickerVisible);
+}
+
+void PanelModel::setLoading(bool loading) {
+    if (loading == isLoading_) return;
+    isLoading_ = loading;
+    notify(Change::loading);
+}
+
+void PanelModel::setErrorMessage(std::optional<std::string> message) {
+    if (message == errorMessage_) return;
+    errorMessage_ = std::move(message);
+    notify(Change::errorMessage);
+}
+
+void PanelModel::setRecording(bool recording) {
+    if (recording == isRecording_) return;
+    isRecording_ = recording;
+    notify(Change::recording);
+}
+
+void PanelModel::setMessages(std::vector<core::ChatMessage> messages) {
+    messages_ = std::move(messages);
+    notify(Change::messages);
+}
+
+void PanelModel::appendMessage(std::string content, core::MessageRole role) {
+    messages_.push_back(core::ChatMessage::make(std::move(content), role));
+    notify(Change::messages);
+}
+
+void PanelModel::setAppearance(Appearance appearance, AppearanceAnimation animation) {
+    appearance_ = appearance;
+    appearanceAnimation_ = animation;
+    notify(Change::appearance);
+}
+
+void PanelModel::requestHide() {
+    if (options_.setVisible) options_.setVisible(false);
+}
+
+SpeechInput& PanelModel::speech() {
+    if (!speechInput_) {
+        speechInput_ = services_.makeSpeechInput();
+        speechInput_->setAudioLevelHandler([this](float) { notify(Change::audioLevel); });
+    }
+    return *speechInput_;
+}
+
+// --- lifecycle ---
+
+void PanelModel::handleAppear() {
+    hidden_ = false;
+    services_.telemetry->capture("floating_window_shown", {});
+    speech();
+    // The answers only print; voice input asks again when it is used.
+    services_.voiceAuthorization->requestSpeechRecognitionAuthorization([](bool authorized) {
+        if (!authorized) platform::consoleLine("Speech recognition not authorized");
+    });
+    services_.voiceAuthorization->requestMicrophoneAccess([](bool granted) {
+        if (!granted) platform::consoleLine("Microphone access denied");
+    });
+    schedule(kAnimateInDelay, [this] { animateIn(); });
+
+    if (auto selected = services_.selection->getSelectedText()) {
+        originalText_ = std::move(selected);
+        notify(Change::originalText);
+    }
+    if (options_.startWithChat) {
+        isChatMode_ = true;
+        notify(Change::chatMode);
+        if (originalText_) appendMessage(*originalText_, core::MessageRole::system);
+        services_.analytics->trackChatModeUsed(options_.startWithVoiceInput, view(originalText_));
+    }
+    if (options_.startWithVoiceInput) schedule(kVoiceStartDelay, [this] { requestMicrophoneAndRecord(true); });
+
+    // Only this panel's recogniser: a silence heard by an earlier panel's
+    // recogniser is not this panel's transcript.
+    speechInput_->setSilenceHandler([this](const platform::Notification& n) { handleSilenceNotification(n); });
+    checkApiKeyAtAppear();
+    // Same delay as the animation and made after it: runs after it.
+    schedule(kFocusDelay, [this] { activateAndFocus(); });
+}
+
+void PanelModel::checkApiKeyAtAppear() {
+    if (!selectedModel_) {
+        setErrorMessage(std::string(kNoModelMessage));
+        return;
+    }
+    const std::string key = apiKeyRequirement(selectedModel_->displayName);
+    if (key == kNoKeyRequired || !key.empty()) return;
+    const auto* group = firstGroupHolding(settings_.modelGroups(), selectedModel_->displayName);
+    if (!group || group->name == "Ollama") return;
+    setErrorMessage("Please set your " + group->name + " API key in Settings");
+    services_.analytics->trackError("missing_api_keys", "No API key configured for " + group->name);
+}
+
+void PanelModel::animateIn() { setAppearance(kShown, AppearanceAnimation::in); }
+
+void PanelModel::activateAndFocus() {
+    if (options_.activateApplication) options_.activateApplication();
+    setFocused(true);
+}
+
+void PanelModel::handleVisibilityChange(bool visible) {
+    isVisible_ = visible;
+    notify(Change::visible);
+    if (visible) {
+        animateIn();
+        return;
+    }
+    services_.telemetry->capture("floating_window_dismissed", {{"reason", std::string("user_dismissed")}});
+    setAppearance(kHidden, AppearanceAnimation::out);
+}
+
+bool PanelModel::handleEscapeKey() {
+    if (isModelPickerVisible_)
+        setModelPickerVisible(false);
+    else
+        requestHide();
+    return true;
+}
+
+void PanelModel::handleDisappear() {
+    hidden_ = true;
+    for (const auto id : timers_) services_.mainLoop->cancel(id);
+    timers_.clear();
+    if (!speechInput_) return;
+    speechInput_->setSilenceHandler(nullptr);
+    // A hidden panel must not keep the microphone open.
+    if (isRecording_) {
+        speechInput_->stopRecording();
+        setRecording(false);
+    }
+}
+
+void PanelModel::schedule(std::chrono::milliseconds delay, std::function<void()> task) {
+    auto id = std::make_shared<platform::MainLoop::Id>(0);
+    *id = services_.mainLoop->addTimer(delay, false, [this, id, task = std::move(task)] {
+        std::erase(timers_, *id);
+        task();
+    });
+    timers_.push_back(*id);
+}
+
+void PanelModel::postWhileAlive(std::function<void()> task) {
+    services_.mainLoop->post([guard = guard_, task = std::move(task)] {
+        if (guard->model) task();
+    });
+}
+
+// --- model picker ---
+
+void PanelModel::toggleModelPicker() { setModelPickerVisible(!isModelPickerVisible_); }
+
+void PanelModel::selectModel(const core::ModelInfo& model) {
+    selectedModel_ = model;
+    notify(Change::selectedModel);
+    services_.defaults->setString(kLastSelectedModelKey, model.displayName);
+    setModelPickerVisible(false);
+    setFocused(true);
+}
+
+std::optional<core::ModelInfo> PanelModel::startModel(const core::Settings& settings,
+                                                      const platform::UserDefaults& defaults) {
+    if (const auto stored = defaults.string(kLastSelectedModelKey)) {
+        auto model = settings.findModel(*stored);
+        if (model && model->isVisible) return model;
+    }
+    const auto available = settings.availableModels();
+    if (!available.empty()) return available.front();
+    // Every model hidden: the first one anyway, so the panel can still send.
+    for (const auto& group : settings.modelGroups())
+        if (!group.models.empty()) return group.models.front();
+    return std::nullopt;
+}
+
+// --- submission ---
+
+std::string PanelModel::apiKeyRequirement(const core::Settings& settings, std::string_view displayName) {
+    const auto& groups = settings.modelGroups();
+    // Only the first group called "Ollama" is asked here.
+    const auto ollama =
+        std::find_if(groups.begin(), groups.end(), [](const core::ModelGroup& g) { return g.name == "Ollama"; });
+    if (ollama != groups.end() && holdsModel(*ollama, displayName)) return std::string(kNoKeyRequired);
+    const auto* group = firstGroupHolding(groups, displayName);
+    if (!group) return std::string(kNoKeyRequired);
+    if (group->name == "OpenAI") return settings.openaiKey();
+    if (group->name == "Anthropic") return settings.claudeKey();
+    if (group->name == "Gemini") return settings.geminiKey();
+    return std::string(kNoKeyRequired);
+}
+
+std::string PanelModel::apiKeyRequirement(std::string_view displayName) const {
+    return apiKeyRequirement(settings_, displayName);
+}
+
+void PanelModel::submit() {
+    // Only a prompt with no characters at all is ignored; spaces are sent.
+    if (text_.empty()) return;
+    if (isChatMode_) {
+        appendMessage(text_, core::MessageRole::user);
+        services_.analytics->trackChatMessageSent(isRecording_,
+                                                  static_cast<std::int64_t>(platform::unicode::characterCount(text_)));
+    }
+    if (!selectedModel_) {
+        setErrorMessage(std::string(kNoModelMessage));
+        return;
+    }
+    const std::string key = apiKeyRequirement(selectedModel_->displayName);
+    if (key == kNoKeyRequired || !key.empty()) {
+        sendRequest();
+        return;
+    }
+    // An empty key comes only from a group that names its provider.
+    const auto* group = firstGroupHolding(settings_.modelGroups(), selectedModel_->displayName);
+    const std::string provider = group ? group->name : std::string();
+    setErrorMessage("Please set your " + provider + " API key in Settings");
+    services_.analytics->trackError("missing_api_key", "Missing " + provider + " API key");
+}
+
+void PanelModel::sendRequest() {
+    setErrorMessage(std::nullopt);
+    std::string prompt = text_;
+    setLoading(true);
+
+    auto request = std::make_shared<PendingRequest>(
+        PendingRequest{*selectedModel_, prompt, originalText_, history_, services_.analytics, guard_});
+    ProviderRequest::Call call{*selectedModel_, std::move(prompt), originalText_,
+                               isChatMode_ ? messages_ : std::vector<core::ChatMessage>{}};
+    // The copy is taken here, on the main thread; the worker reads only it.
+    auto service = services_.makeAIService(settings_.requestSettings());
+    ProviderRequest::start(*services_.executor, services_.mainLoop, std::move(service), std::move(call),
+                           [request](ProviderRequest::Outcome outcome) {
+                               PanelModel* model = request->guard->model;
+                               if (auto* answer = std::get_if<std::string>(&outcome))
+                                   handleCompletion(*request, model, std::move(*answer));
+                               else
+                                   handleError(*request, model, std::get<ProviderRequest::Failure>(outcome).description);
+                           });
+}
+
+void PanelModel::handleCompletion(PendingRequest& request, PanelModel* model, std::string answer) {
+    // Recorded whatever became of the panel: the answer was given.
+    const core::ModelInfo used = model && model->selectedModel_ ? *model->selectedModel_ : request.model;
+    const std::optional<std::string>& originalText = model ? model->originalText_ : request.originalText;
+    request.analytics->trackModelUsed(used.displayName, used.apiName, request.prompt, view(originalText));
+    const auto app = platform::LastActiveApplication::get();
+    std::string applicationName = app && app->localizedName ? *app->localizedName : "unknown";
+    request.history->addEntry(used.displayName, request.prompt, originalText, answer, std::move(applicationName));
+    if (!model) return;
+
+    if (model->isChatMode_) {
+        model->appendMessage(std::move(answer), core::MessageRole::assistant);
+        model->setText("");
+    } else if (!model->deliveredAnswer_ && (!model->options_.isCurrent || model->options_.isCurrent())) {
+        // One answer per panel goes into the application, and only while the
+        // panel is still the one shown: a newer capture remembers another
+        // application, and onSubmit would close the newer panel.
+        model->deliveredAnswer_ = true;
+        const auto& guard = request.guard;
+        model->services_.selection->replaceSelectedText(answer);
+        // The paste waits in a nested event loop: check the panel after each
+        // call that can run other work.
+        if (!guard->model) return;
+        if (model->options_.onSubmit) model->options_.onSubmit(used.displayName + ": " + request.prompt + " -> " + answer);
+        if (!guard->model) return;
+        model->setText("");
+        model->requestHide();
+        if (!guard->model) return;
+    }
+    model->setLoading(false);
+}
+
+void PanelModel::handleError(PendingRequest& request, PanelModel* model, std::string description) {
+    request.analytics->trackError("completion_error", description);
+    if (!model) return;
+    model->postWhileAlive([model, description = std::move(description)] {
+        model->setLoading(false);
+        model->setErrorMessage(description);
+    });
+}
+
+// --- chat ---
+
+void PanelModel::toggleChatMode() {
+    isChatMode_ = !isChatMode_;
+    notify(Change::chatMode);
+    if (isChatMode_ && originalText_) appendMessage(*originalText_, core::MessageRole::system);
+    if (!isChatMode_) setMessages({});
+}
+
+// --- voice ---
+
+void PanelModel::toggleVoiceInput() {
+    if (isRecording_) {
+        platform::consoleLine("Stopping recording");
+        speech().stopRecording();
+        setText(speech().transcript());
+        // Still recording here, so a chat message counts as voice input.
+        submit();
+        setRecording(false);
+        return;
+    }
+    platform::consoleLine("Starting microphone request flow");
+    requestMicrophoneAndRecord(false);
+}
+
+void PanelModel::requestMicrophoneAndRecord(bool autoSubmit) {
+    switch (services_.voiceAuthorization->microphoneStatus()) {
+        case MicrophoneStatus::authorized:
+            platform::consoleLine("✅ Microphone already authorized");
+            startRecording(autoSubmit);
+            return;
+        case MicrophoneStatus::notDetermined:
+            platform::consoleLine("Requesting microphone access for the first time");
+            // The answer may come on any thread; only the main loop and the
+            // guard travel with it.
+            services_.voiceAuthorization->requestMicrophoneAccess(
+                [loop = services_.mainLoop, guard = guard_, autoSubmit](bool granted) {
+                    loop->post([guard, granted, autoSubmit] {
+                        if (guard->model) guard->model->handleMicrophoneAccess(granted, autoSubmit);
+                    });
+                });
+            return;
+        case MicrophoneStatus::restricted:
+        case MicrophoneStatus::denied:
+            platform::consoleLine("Microphone access previously denied, showing alert");
+            postWhileAlive([this] { showMicrophoneDeniedAlert(); });
+            return;
+    }
+}
+
+void PanelModel::startRecording(bool autoSubmit) {
+    if (auto failure = speech().startRecording(autoSubmit)) {
+        setRecording(false);
+        setErrorMessage(std::string(kVoiceStartFailedPrefix) + *failure);
+        return;
+    }
+    setRecording(true);
+}
+
+void PanelModel::handleMicrophoneAccess(bool granted, bool autoSubmit) {
+    if (granted) {
+        platform::consoleLine("✅ Microphone access granted");
+        // A grant that arrives after the panel hid opens no microphone.
+        if (!hidden_) startRecording(autoSubmit);
+        return;
+    }
+    platform::consoleLine("❌ Microphone access denied");
+    postWhileAlive([this] { showMicrophoneDeniedAlert(); });
+}
+
+void PanelModel::showMicrophoneDeniedAlert() {
+    const auto presenter = services_.alerts ? services_.alerts : GlobalShortcuts::AlertPresenter::current();
+    // The alert runs its own event loop, in which this panel may go away.
+    const auto authorization = services_.voiceAuthorization;
+    const GlobalShortcuts::Alert alert(std::string(kMicrophoneAlertTitle), std::string(kMicrophoneAlertText),
+                                       GlobalShortcuts::AlertStyle::warning, {"Open Settings", "Cancel"});
+    if (presenter->runModal(alert, nullptr) == GlobalShortcuts::Alert::firstButtonReturn)
+        authorization->openMicrophoneSettings();
+}
+
+void PanelModel::handleSilenceNotification(const platform::Notification& notification) {
+    if (!isRecording_) return;
+    if (const auto* transcript = notification.value<std::string>("transcript")) {
+        platform::consoleLine("📝 Received transcript: \"" + *transcript + "\"");
+        submitTranscript(*transcript);
+    }
+    setRecording(false);
+}
+
+void PanelModel::submitTranscript(const std::string& transcript) {
+    setText(transcript);
+    // In chat mode a dictation is only placed in the field, unless the panel
+    // was opened to talk.
+    if (!isChatMode_ || options_.startWithVoiceInput) submit();
+    setRecording(false);
+}
+
+}  // namespace panel

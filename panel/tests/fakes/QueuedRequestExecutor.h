@@ -1,0 +1,46 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <mutex>
+
+#include "panel/RequestExecutor.h"
+
+namespace panel::testing {
+
+// Keeps every job until the test runs it, standing in for the worker: a
+// job not yet run is a request still on its way.
+class QueuedRequestExecutor final : public RequestExecutor {
+public:
+    void execute(std::function<void()> job) override {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+    }
+    // Runs the oldest job; false when there is none.
+    bool runNext() {
+        std::function<void()> job;
+        {
+            std::lock_guard lock(mutex_);
+            if (jobs_.empty()) return false;
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+        }
+        job();
+        return true;
+    }
+    int runAll() {
+        int count = 0;
+        while (runNext()) ++count;
+        return count;
+    }
+    std::size_t pending() const {
+        std::lock_guard lock(mutex_);
+        return jobs_.size();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::deque<std::function<void()>> jobs_;
+};
+
+}  // namespace panel::testing

@@ -1,0 +1,111 @@
+// The hand-off of a provider call to a worker thread and back, and the
+// descriptions the panel shows for real provider failures.
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "core/ProviderError.h"
+#include "fakes/PanelHarness.h"
+#include "panel/ProviderRequest.h"
+#include "platform/fake/FakeHttpClient.h"
+
+namespace panel {
+namespace {
+
+// A worker thread per job, joined when asked.
+class ThreadPerJobExecutor final : public RequestExecutor {
+public:
+    ~ThreadPerJobExecutor() override { join(); }
+    void execute(std::function<void()> job) override { threads_.emplace_back(std::move(job)); }
+    void join() {
+        for (auto& t : threads_) t.join();
+        threads_.clear();
+    }
+
+private:
+    std::vector<std::thread> threads_;
+};
+
+// Notes the thread it answers and is destroyed on.
+class ThreadNotingService final : public core::AIService {
+public:
+    ThreadNotingService(std::thread::id* calledOn, std::thread::id* destroyedOn)
+        : AIService({}), calledOn_(calledOn), destroyedOn_(destroyedOn) {}
+    ~ThreadNotingService() override { *destroyedOn_ = std::this_thread::get_id(); }
+    std::string sendMessage(const core::ModelInfo& model, std::string_view prompt, const std::optional<std::string>&,
+                            const std::vector<core::ChatMessage>& history) const override {
+        *calledOn_ = std::this_thread::get_id();
+        return model.apiName + ":" + std::string(prompt) + ":" + std::to_string(history.size());
+    }
+
+private:
+    std::thread::id* calledOn_;
+    std::thread::id* destroyedOn_;
+};
+
+TEST(ProviderRequest, CallsOnTheWorkerAndAnswersOnTheMainLoop) {
+    auto loop = std::make_shared<platform::ManualMainLoop>();
+    ThreadPerJobExecutor executor;
+    std::thread::id calledOn, destroyedOn, answeredOn;
+    std::optional<ProviderRequest::Outcome> outcome;
+    ProviderRequest::Call call{{"M", "m", true}, "p", "sel", {core::ChatMessage::make("x", core::MessageRole::user)}};
+    ProviderRequest::start(executor, loop, std::make_unique<ThreadNotingService>(&calledOn, &destroyedOn), call,
+                           [&](ProviderRequest::Outcome o) {
+                               answeredOn = std::this_thread::get_id();
+                               outcome = std::move(o);
+                           });
+    executor.join();
+    EXPECT_FALSE(outcome);
+    EXPECT_EQ(loop->runPending(), 1);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(std::get<std::string>(*outcome), "m:p:1");
+    EXPECT_NE(calledOn, std::this_thread::get_id());
+    EXPECT_EQ(destroyedOn, calledOn);
+    EXPECT_EQ(answeredOn, std::this_thread::get_id());
+}
+
+TEST(ProviderRequest, EveryFailureBecomesItsUserFacingText) {
+    auto script = std::make_shared<testing::AIScript>();
+    const testing::ScriptedAIService service({}, script);
+    const ProviderRequest::Call call{{"M", "m", true}, "p", std::nullopt, {}};
+    script->fail(core::ProviderError("Claude", 401, "Invalid API key"));
+    script->fail(std::runtime_error("plain"));
+    script->fail(42);
+    for (const char* expected : {"Invalid API key", "plain", "An unknown error occurred."}) {
+        const auto outcome = ProviderRequest::run(service, call);
+        ASSERT_TRUE(std::holds_alternative<ProviderRequest::Failure>(outcome));
+        EXPECT_EQ(std::get<ProviderRequest::Failure>(outcome).description, expected);
+    }
+}
+
+TEST(ProviderRequest, APanelOnARealThreadShowsAGeminiKeyRefusalInTheServicesOwnWords) {
+    testing::PanelHarness h;
+    auto http = std::make_shared<platform::FakeHttpClient>();
+    http->enqueue(400, R"({"error":{"code":400,"message":"API key not valid. Please pass a valid API key.",)"
+                       R"("status":"INVALID_ARGUMENT","details":[{"@type":"type.googleapis.com/google.rpc.ErrorInfo",)"
+                       R"("reason":"API_KEY_INVALID","domain":"googleapis.com"}]}})",
+                  {{"Content-Type", "application/json"}});
+    auto executor = std::make_shared<ThreadPerJobExecutor>();
+    auto services = h.services();
+    services.executor = executor;
+    services.makeAIService = [http](core::RequestSettings copy) {
+        return std::make_unique<core::AIService>(std::move(copy), http);
+    };
+    h.settings().setGeminiKey("not-a-key");
+    h.defaults->setString("last_selected_model", "Gemini 1.5 Flash");
+    PanelModel panel(h.settings(), h.history, {}, services);
+    panel.handleAppear();
+    panel.setText("hello");
+    panel.submit();
+    executor->join();
+    h.loop->runPending();
+
+    ASSERT_EQ(http->requests().size(), 1u);
+    EXPECT_NE(http->requests()[0].url.find("gemini-1.5-flash"), std::string::npos);
+    EXPECT_EQ(panel.errorMessage(), "API key not valid. Please pass a valid API key.");
+    EXPECT_FALSE(panel.isLoading());
+}
+
+}  // namespace
+}  // namespace panel
