@@ -1,6 +1,7 @@
 #include "platform/AtomicFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -69,6 +70,36 @@ std::string failure(const char* what, const std::filesystem::path& file, int err
     return std::string(what) + " " + file.string() + ": " + std::strerror(err);
 }
 
+// Opens a file for writing with `flags` added; makes the folder on first use
+// (or again, if someone removed it).
+FileDescriptor create(const std::filesystem::path& path, int flags) {
+    const auto open = [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0600); };
+    FileDescriptor fd(open());
+    if (fd.get() < 0 && errno == ENOENT) {
+        std::error_code ignored;
+        std::filesystem::create_directories(path.parent_path(), ignored);
+        fd = FileDescriptor(open());
+    }
+    return fd;
+}
+
+// Writes, syncs and closes; removes the file when any of it failed.
+std::optional<std::string> fill(FileDescriptor fd, const std::filesystem::path& path,
+                                std::span<const std::string_view> pieces, Sync sync) {
+    const bool written = writeAll(fd.get(), pieces) && (sync == Sync::None || ::fsync(fd.get()) == 0);
+    const int writeErrno = errno;
+    const bool closed = ::close(fd.release()) == 0;
+    if (written && closed) return std::nullopt;
+    const int err = written ? errno : writeErrno;
+    ::unlink(path.c_str());
+    return failure("cannot write", path, err);
+}
+
+// Unique per process and call, so concurrent writers never share a name.
+std::atomic<unsigned long> sequence{0};
+
+std::string processTag() { return std::to_string(::getpid()); }
+
 }  // namespace
 
 std::optional<std::string> write(const std::filesystem::path& file, std::string_view bytes, Sync sync) {
@@ -77,28 +108,11 @@ std::optional<std::string> write(const std::filesystem::path& file, std::string_
 
 std::optional<std::string> write(const std::filesystem::path& file, std::span<const std::string_view> pieces,
                                  Sync sync) {
-    // Unique per process and call, so concurrent writers never share one.
-    static std::atomic<unsigned long> sequence{0};
     auto temporary = file;
-    temporary += fmt::format(".{}-{}{}", ::getpid(), sequence++, kTemporarySuffix);
-
-    const auto create = [&] { return ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600); };
-    FileDescriptor fd(create());
-    if (fd.get() < 0 && errno == ENOENT) {
-        // The folder is made on first use (or again, if someone removed it).
-        std::error_code ignored;
-        std::filesystem::create_directories(file.parent_path(), ignored);
-        fd = FileDescriptor(create());
-    }
+    temporary += fmt::format(".{}-{}{}", processTag(), sequence++, kTemporarySuffix);
+    FileDescriptor fd = create(temporary, O_TRUNC);
     if (fd.get() < 0) return failure("cannot create", temporary, errno);
-    const bool written = writeAll(fd.get(), pieces) && (sync == Sync::None || ::fsync(fd.get()) == 0);
-    const int writeErrno = errno;
-    const bool closed = ::close(fd.release()) == 0;
-    if (!written || !closed) {
-        const int err = written ? errno : writeErrno;
-        ::unlink(temporary.c_str());
-        return failure("cannot write", temporary, err);
-    }
+    if (auto error = fill(std::move(fd), temporary, pieces, sync)) return error;
     if (::rename(temporary.c_str(), file.c_str()) != 0) {
         const int err = errno;
         ::unlink(temporary.c_str());
@@ -110,6 +124,56 @@ std::optional<std::string> write(const std::filesystem::path& file, std::span<co
         if (dir.get() >= 0) ::fsync(dir.get());
     }
     return std::nullopt;
+}
+
+NewFile writeNew(const std::filesystem::path& file, std::string_view tag, std::string_view suffix,
+                 std::string_view bytes, Sync sync) {
+    for (;;) {
+        auto path = file;
+        path += fmt::format(".{}.{}-{}{}", tag, processTag(), sequence++, suffix);
+        FileDescriptor fd = create(path, O_EXCL);
+        // Taken by an earlier process that had the same id: try the next number.
+        if (fd.get() < 0 && errno == EEXIST) continue;
+        if (fd.get() < 0) return {{}, failure("cannot create", path, errno)};
+        if (auto error = fill(std::move(fd), path, std::span<const std::string_view>(&bytes, 1), sync))
+            return {{}, std::move(error)};
+        return {std::move(path), std::nullopt};
+    }
+}
+
+bool isLeftByEndedProcess(const std::filesystem::path& file, std::string_view name, std::string_view suffix) {
+    const std::string prefix = file.filename().string() + ".";
+    if (!name.starts_with(prefix)) return false;
+    if (name.ends_with(kTemporarySuffix)) {
+        name.remove_suffix(kTemporarySuffix.size());
+    } else if (!suffix.empty() && name.ends_with(suffix)) {
+        name.remove_suffix(suffix.size());
+    } else {
+        return false;
+    }
+    name.remove_prefix(prefix.size());
+    // What is left is "PID-N" or "TAG.PID-N".
+    if (const auto dot = name.rfind('.'); dot != std::string_view::npos) name.remove_prefix(dot + 1);
+    const auto dash = name.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash + 1 == name.size()) return false;
+    const auto digits = [](std::string_view text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const auto pid = name.substr(0, dash);
+    if (!digits(pid) || !digits(name.substr(dash + 1)) || pid.size() > 9) return false;
+    const pid_t writer = static_cast<pid_t>(std::stol(std::string(pid)));
+    if (writer <= 0 || writer == ::getpid()) return false;
+    // A process that runs, or runs as another user, is left alone.
+    return ::kill(writer, 0) != 0 && errno == ESRCH;
+}
+
+void removeStaleTemporaries(const std::filesystem::path& file) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), ec)) {
+        const auto name = entry.path().filename().string();
+        if (name.ends_with(kTemporarySuffix) && isLeftByEndedProcess(file, name, {}))
+            std::filesystem::remove(entry.path(), ec);
+    }
 }
 
 std::optional<std::string> read(const std::filesystem::path& file) {

@@ -31,5 +31,28 @@ std::optional<std::string> write(const std::filesystem::path& file, std::span<co
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> read(const std::filesystem::path& file);
 
+// A file made by writeNew: its path, or why it could not be written.
+struct NewFile {
+    std::filesystem::path path;
+    std::optional<std::string> error;
+};
+
+// Writes `bytes` to a file beside `file` that did not exist before, named
+// "FILE.TAG.PID-N" followed by `suffix`, with N not used yet. Nothing is ever
+// replaced, so a file under a name it returned never changes; a file that
+// could not be written whole is removed. Mode 0600, missing folders made.
+NewFile writeNew(const std::filesystem::path& file, std::string_view tag, std::string_view suffix,
+                 std::string_view bytes, Sync sync);
+
+// Whether `name`, the name of a file beside `file`, is one that write()
+// (ending in kTemporarySuffix) or writeNew() (ending in `suffix`) made for
+// `file` in a process that no longer runs: left by a crash or a kill.
+bool isLeftByEndedProcess(const std::filesystem::path& file, std::string_view name, std::string_view suffix);
+
+// Removes the temporary files beside `file` that processes which no longer
+// run left between writing and renaming (each a full copy of what they
+// wrote). Those of running processes, this one included, stay.
+void removeStaleTemporaries(const std::filesystem::path& file);
+
 }  // namespace atomic_file
 }  // namespace platform

@@ -20,6 +20,16 @@ std::optional<Data> UserDefaults::data(std::string_view key) const {
     return std::nullopt;
 }
 
+std::shared_ptr<const std::string> UserDefaults::sharedData(std::string_view key) const {
+    auto d = data(key);
+    if (!d) return nullptr;
+    return std::make_shared<const std::string>(std::move(d->bytes));
+}
+
+void UserDefaults::setSharedData(std::string_view key, std::shared_ptr<const std::string> bytes) {
+    setData(key, bytes ? *bytes : std::string());
+}
+
 double UserDefaults::double_(std::string_view key) const {
     auto v = object(key);
     if (!v) return 0.0;

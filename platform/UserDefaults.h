@@ -23,7 +23,8 @@ using DefaultsValue = std::variant<std::string, double, std::int64_t, bool, Data
 // The user's key-value settings store. Getters follow the platform's rules:
 // a missing double reads 0.0, a missing integer 0, a missing Boolean false;
 // numbers and Booleans convert into one another, nothing else does.
-// Implementations are safe to call from any thread.
+// Implementations are safe to call from any thread, and reading or changing
+// a value never waits for the disk.
 class UserDefaults {
 public:
     virtual ~UserDefaults() = default;
@@ -34,6 +35,20 @@ public:
     virtual std::vector<std::string> keys(std::string_view prefix = {}) const = 0;
 
     bool contains(std::string_view key) const { return object(key).has_value(); }
+
+    // The bytes of a data value without a copy of them, for values of
+    // megabytes (the history). Nothing when no data value is stored. The
+    // bytes never change; a later change of the key stores new ones.
+    virtual std::shared_ptr<const std::string> sharedData(std::string_view key) const;
+    // Stores a data value whose bytes the caller keeps reading; neither side
+    // changes them afterwards.
+    virtual void setSharedData(std::string_view key, std::shared_ptr<const std::string> bytes);
+
+    // Waits until every change made so far is on disk, or until a try to
+    // write it failed. Returns whether everything is on disk. The program
+    // calls it at quit; a store that writes inside each change has nothing
+    // to wait for.
+    virtual bool flush() { return true; }
 
     std::optional<std::string> string(std::string_view key) const;  // string values only
     std::optional<Data> data(std::string_view key) const;            // data values only

@@ -1,12 +1,8 @@
 #include "platform/linux/JsonFileUserDefaults.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
 #include <climits>
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <utility>
 
 #include <fmt/format.h>
@@ -27,152 +23,38 @@ const Logger& log() {
 }
 
 using nlohmann::json;
+using namespace std::chrono_literals;
 
-// Each byte as it stands in a JSON string, padded to eight bytes so that
-// writing one is a single store: itself, a short escape (\" \\ \n ...) or,
-// for the other control characters, \u00XX as nlohmann writes it.
-struct EscapedByte {
-    char text[8];
-    std::size_t length;
-};
-constexpr auto kEscaped = [] {
-    std::array<EscapedByte, 256> table{};
-    for (int c = 0; c < 256; ++c) {
-        auto& e = table[static_cast<std::size_t>(c)];
-        e.text[0] = static_cast<char>(c);
-        e.length = 1;
+constexpr const char* kDataFileMember = "dataFile";
+constexpr const char* kStringFileMember = "stringFile";
+constexpr auto kFirstRetryDelay = 1s;
+constexpr auto kLongestRetryDelay = 60s;
+
+struct TooDeep {};
+
+// Parses the settings file, refusing nesting deeper than kMaxDepth: the
+// parser itself does not recurse, but writing such a value back would, and a
+// value nested 100,000 levels deep overflows the stack. Sets `tooDeep` then.
+json parseLimited(std::string_view text, bool& tooDeep) {
+    const json::parser_callback_t limit = [](int depth, json::parse_event_t event, json&) {
+        const bool opens = event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
+        if (opens && depth >= JsonFileUserDefaults::kMaxDepth) throw TooDeep{};
+        return true;
+    };
+    try {
+        return json::parse(text, limit, /*allow_exceptions=*/false);
+    } catch (const TooDeep&) {
+        tooDeep = true;
+        return json(json::value_t::discarded);
     }
-    constexpr char kHex[] = "0123456789abcdef";
-    for (int c = 0; c < 0x20; ++c) {
-        auto& e = table[static_cast<std::size_t>(c)];
-        const char text[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
-        for (std::size_t k = 0; k < sizeof text; ++k) e.text[k] = text[k];
-        e.length = sizeof text;
-    }
-    for (const auto& [c, letter] : {std::pair{'"', '"'}, std::pair{'\\', '\\'}, std::pair{'\n', 'n'},
-                                   std::pair{'\r', 'r'}, std::pair{'\t', 't'}, std::pair{'\b', 'b'},
-                                   std::pair{'\f', 'f'}}) {
-        auto& e = table[static_cast<unsigned char>(c)];
-        e = EscapedByte{{'\\', letter}, 2};
-    }
-    return table;
-}();
-
-// Writes `c` as it stands in a JSON string; needs eight bytes of room.
-char* writeEscaped(char* p, unsigned char c) {
-    std::memcpy(p, kEscaped[c].text, sizeof kEscaped[c].text);
-    return p + kEscaped[c].length;
-}
-
-// Sixteen bytes at a time, in GCC's portable vector type (SSE2 or NEON).
-typedef unsigned char Block __attribute__((vector_size(16)));
-typedef signed char BlockMask __attribute__((vector_size(16)));  // 0 or -1 per byte
-constexpr std::size_t kBlock = sizeof(Block);
-
-Block loadBlock(const char* p) {
-    Block b;
-    std::memcpy(&b, p, sizeof b);
-    return b;
-}
-// One bit per byte of a comparison result, the first byte lowest.
-unsigned bitsOf(BlockMask m) {
-    std::uint64_t w[2];
-    std::memcpy(w, &m, sizeof w);
-    constexpr std::uint64_t kEachByte = 0x0101010101010101ULL;
-    constexpr std::uint64_t kGather = 0x0102040810204080ULL;  // byte n's low bit lands on bit 56 + n
-    const auto low = static_cast<unsigned>(((w[0] & kEachByte) * kGather) >> 56);
-    const auto high = static_cast<unsigned>(((w[1] & kEachByte) * kGather) >> 56);
-    return low | (high << 8);
-}
-BlockMask needsEscape(Block b) { return (b == '"') | (b == '\\') | (b < 0x20); }
-
-// Appends `text` as a JSON string. The history (megabytes of JSON text, full
-// of quotes, accents and emoji) is rewritten on every change, and nlohmann's
-// serialiser escapes byte by byte, several times slower than the disk write
-// itself. The text is checked for UTF-8 first, so that multi-byte characters
-// need no care while copying, which moves sixteen bytes at a time: a block is
-// stored whole and the output pointer advanced only past the bytes that
-// belong, so a run between two escapes costs one store and an escape one
-// more. Returns false, leaving `out` as it was, when `text` is not valid UTF-8.
-bool appendJsonString(std::string& out, std::string_view text) {
-    if (!unicode::isValidUtf8(text)) return false;
-    // The most one step writes: a block of control characters (6 bytes each)
-    // and the overshoot of a whole-block store.
-    constexpr std::size_t kStepRoom = 6 * kBlock + kBlock;
-    const std::size_t start = out.size();
-    const std::size_t size = text.size();
-    out.resize(start + size + size / 16 + 2 + kStepRoom);  // a guess; grown when escapes outrun it
-    char* p = out.data() + start;
-    *p++ = '"';
-    std::size_t i = 0;
-    while (i < size) {
-        if (static_cast<std::size_t>(out.data() + out.size() - p) < kStepRoom) {
-            const auto written = static_cast<std::size_t>(p - out.data());
-            out.resize(out.size() + out.size() / 2 + kStepRoom);
-            p = out.data() + written;
-        }
-        // Each block step may read up to two blocks ahead of `i`.
-        if (i + 2 * kBlock <= size) {
-            unsigned escapes = bitsOf(needsEscape(loadBlock(text.data() + i)));
-            std::size_t done = 0;  // bytes of this block already written
-            while (escapes != 0) {
-                const auto at = static_cast<std::size_t>(__builtin_ctz(escapes));
-                escapes &= escapes - 1;
-                const Block run = loadBlock(text.data() + i + done);
-                std::memcpy(p, &run, kBlock);
-                p += at - done;
-                p = writeEscaped(p, static_cast<unsigned char>(text[i + at]));
-                done = at + 1;
-            }
-            const Block rest = loadBlock(text.data() + i + done);
-            std::memcpy(p, &rest, kBlock);
-            p += kBlock - done;
-            i += kBlock;
-            continue;
-        }
-        // One byte at a time near the end (multi-byte characters go over as
-        // their bytes: they were checked above).
-        p = writeEscaped(p, static_cast<unsigned char>(text[i++]));
-    }
-    *p++ = '"';
-    out.resize(static_cast<std::size_t>(p - out.data()));
-    return true;
 }
 
 // Text from other applications may hold invalid UTF-8: replace it, never throw.
-void appendJsonText(std::string& out, std::string_view text) {
-    if (!appendJsonString(out, text)) appendJsonString(out, unicode::sanitizeUtf8(text));
-}
+std::string dump(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
 
-// Replaces `out` with the value's JSON text. Reusing the previous text's
-// buffer spares a fresh multi-megabyte allocation (and its page faults) on
-// every change of the history.
-void writeJson(std::string& out, const DefaultsValue& value) {
-    out.clear();
-    std::visit(
-        [&out](const auto& v) {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, Data>) {
-                out = "{\"data\": ";
-                if (!appendJsonString(out, v.bytes)) {
-                    out = "{\"base64\": ";
-                    appendJsonString(out, base64::encode(v.bytes));
-                }
-                out += '}';
-            } else if constexpr (std::is_same_v<T, std::string>) {
-                appendJsonText(out, v);
-            } else {
-                // Numbers as nlohmann writes them: doubles round-trip and keep
-                // a fraction ("1.0"), so they read back as doubles.
-                out = json(v).dump();
-            }
-        },
-        value);
-}
-
-std::optional<DefaultsValue> fromJson(const json& j) {
+std::optional<DefaultsValue> fromJson(json& j) {
     switch (j.type()) {
-        case json::value_t::string: return DefaultsValue(j.get<std::string>());
+        case json::value_t::string: return DefaultsValue(std::move(j.get_ref<std::string&>()));
         case json::value_t::boolean: return DefaultsValue(j.get<bool>());
         case json::value_t::number_integer: return DefaultsValue(j.get<std::int64_t>());
         case json::value_t::number_unsigned: {
@@ -183,18 +65,78 @@ std::optional<DefaultsValue> fromJson(const json& j) {
         case json::value_t::number_float: return DefaultsValue(j.get<double>());
         case json::value_t::object:
             if (j.size() == 1 && j.contains("data") && j["data"].is_string())
-                return DefaultsValue(Data{j["data"].get<std::string>()});
+                return DefaultsValue(Data{std::move(j["data"].get_ref<std::string&>())});
             if (j.size() == 1 && j.contains("base64") && j["base64"].is_string()) {
-                if (auto bytes = base64::decode(j["base64"].get<std::string>())) return DefaultsValue(Data{*bytes});
+                if (auto bytes = base64::decode(j["base64"].get_ref<const std::string&>()))
+                    return DefaultsValue(Data{std::move(*bytes)});
             }
             return std::nullopt;
         default: return std::nullopt;
     }
 }
 
+// The JSON text of a value small enough to stay in the settings file.
+std::string inlineJson(const DefaultsValue& value) {
+    return std::visit(
+        [](const auto& v) {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, Data>) {
+                if (unicode::isValidUtf8(v.bytes)) return dump(json{{"data", v.bytes}});
+                return dump(json{{"base64", base64::encode(v.bytes)}});
+            } else {
+                // Doubles keep a fraction ("1.0"), so they read back as doubles.
+                return dump(json(v));
+            }
+        },
+        value);
+}
+
+// A value kept in a file of its own: the file's name and whether it holds a
+// string (else data).
+struct ValueFileReference {
+    std::string name;
+    bool isString = false;
+};
+
+std::optional<ValueFileReference> valueFileReference(const json& j, const std::filesystem::path& file) {
+    if (!j.is_object() || j.size() != 1) return std::nullopt;
+    const bool isString = j.contains(kStringFileMember);
+    const auto member = j.find(isString ? kStringFileMember : kDataFileMember);
+    if (member == j.end() || !member->is_string()) return std::nullopt;
+    const auto& name = member->get_ref<const std::string&>();
+    // Only a file of ours beside the settings file, whatever a hand edit says.
+    if (name.find('/') != std::string::npos || !name.starts_with(file.filename().string() + ".") ||
+        !name.ends_with(JsonFileUserDefaults::kValueFileSuffix))
+        return std::nullopt;
+    return ValueFileReference{name, isString};
+}
+
+// The key as it appears in the name of its value file, so that a person
+// looking into the folder sees which value a file holds.
+std::string fileTag(std::string_view key) {
+    std::string tag;
+    for (const char c : key.substr(0, 48)) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+        tag += plain ? c : '_';
+    }
+    return tag.empty() ? "value" : tag;
+}
+
 }  // namespace
 
-JsonFileUserDefaults::JsonFileUserDefaults(std::filesystem::path file) : file_(std::move(file)) { load(); }
+JsonFileUserDefaults::JsonFileUserDefaults(std::filesystem::path file) : file_(std::move(file)) {
+    load();
+    if (persistent_) writer_ = std::thread([this] { run(); });
+}
+
+JsonFileUserDefaults::~JsonFileUserDefaults() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    if (writer_.joinable()) writer_.join();
+}
 
 std::filesystem::path JsonFileUserDefaults::defaultPath() {
     std::filesystem::path base;
@@ -226,88 +168,288 @@ void JsonFileUserDefaults::moveAside(const char* reason) {
 }
 
 void JsonFileUserDefaults::load() {
+    atomic_file::removeStaleTemporaries(file_);
     std::error_code ec;
-    if (!std::filesystem::exists(file_, ec)) return;
+    if (!std::filesystem::exists(file_, ec)) return removeLeftovers({});
     const auto text = atomic_file::read(file_);
     if (!text) {
         moveAside("cannot be read");
-        return;
+        return removeLeftovers({});
     }
-    const json parsed = json::parse(*text, nullptr, /*allow_exceptions=*/false);
-    if (parsed.is_discarded()) {
-        moveAside("is not valid JSON");
-        return;
+    bool tooDeep = false;
+    json parsed = parseLimited(*text, tooDeep);
+    const char* unreadable = tooDeep                ? "is nested too deeply"
+                             : parsed.is_discarded() ? "is not valid JSON"
+                             : !parsed.is_object()   ? "does not hold a JSON object"
+                                                     : nullptr;
+    if (unreadable) {
+        moveAside(unreadable);
+        return removeLeftovers({});
     }
-    if (!parsed.is_object()) {
-        moveAside("does not hold a JSON object");
-        return;
-    }
-    for (const auto& [key, stored] : parsed.items()) {
-        Entry entry;
-        entry.value = fromJson(stored);
-        if (entry.value) {
-            writeJson(entry.json, *entry.value);
+    std::vector<std::string> named;
+    for (auto& [key, stored] : parsed.items()) {
+        Slot slot;
+        if (const auto reference = valueFileReference(stored, file_)) {
+            named.push_back(reference->name);
+            if (auto bytes = atomic_file::read(file_.parent_path() / reference->name)) {
+                std::shared_ptr<const std::string> held;
+                if (reference->isString) {
+                    slot.value = std::make_shared<const DefaultsValue>(std::move(*bytes));
+                    held = std::shared_ptr<const std::string>(slot.value, &std::get<std::string>(*slot.value));
+                } else {
+                    held = slot.data = std::make_shared<const std::string>(std::move(*bytes));
+                }
+                valueFiles_.emplace(key, ValueFile{reference->name, std::move(held)});
+            } else {
+                log().error(fmt::format("The stored value of \"{}\" is kept in {}, which cannot be read; it is kept "
+                                        "but not used",
+                                        key, reference->name));
+            }
+        } else if (auto value = fromJson(stored)) {
+            if (auto* data = std::get_if<Data>(&*value))
+                slot.data = std::make_shared<const std::string>(std::move(data->bytes));
+            else
+                slot.value = std::make_shared<const DefaultsValue>(std::move(*value));
         } else {
-            entry.json = stored.dump(-1, ' ', false, json::error_handler_t::replace);
             log().error(fmt::format("The stored value of \"{}\" has an unknown shape; it is kept but not used", key));
         }
-        entries_.emplace(key, std::move(entry));
+        if (!slot.value && !slot.data) slot.unknown = std::make_shared<const json>(std::move(stored));
+        slots_.emplace(key, std::move(slot));
     }
+    removeLeftovers(named);
 }
 
-void JsonFileUserDefaults::save() {
+void JsonFileUserDefaults::removeLeftovers(const std::vector<std::string>& named) const {
+    // With the settings file lost, its value files are all that is left of
+    // what it held: keep everything.
     if (!persistent_) return;
-    // The file is written straight from each entry's JSON text: the history
-    // alone is megabytes, not worth one more copy.
-    std::vector<std::string> keyTexts;
-    keyTexts.reserve(entries_.size());
-    std::vector<std::string_view> pieces;
-    pieces.reserve(2 * entries_.size() + 2);
-    static constexpr std::string_view kEmpty = "{}\n", kEnd = "\n}\n";
-    if (entries_.empty()) pieces.push_back(kEmpty);
-    for (const auto& [key, entry] : entries_) {
-        std::string& keyText = keyTexts.emplace_back(pieces.empty() ? "{\n\t" : ",\n\t");
-        appendJsonText(keyText, key);
-        keyText += ": ";
-        pieces.push_back(keyText);
-        pieces.push_back(entry.json);
+    const auto folder = file_.parent_path();
+    const std::string asidePrefix = file_.filename().string() + ".corrupt-";
+    std::vector<std::string> asideTexts;  // files set aside may still name value files
+    std::vector<std::filesystem::path> candidates;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const auto name = entry.path().filename().string();
+        if (name.starts_with(asidePrefix)) {
+            auto text = atomic_file::read(entry.path());
+            if (!text) return;  // cannot tell what it names
+            asideTexts.push_back(std::move(*text));
+        } else if (atomic_file::isLeftByEndedProcess(file_, name, kValueFileSuffix) &&
+                   name.ends_with(kValueFileSuffix) && std::find(named.begin(), named.end(), name) == named.end()) {
+            candidates.push_back(entry.path());
+        }
     }
-    if (!entries_.empty()) pieces.push_back(kEnd);
-
-    if (auto error = atomic_file::write(file_, pieces, atomic_file::Sync::ToDisk))
-        log().error(fmt::format("Could not save settings to {}: {}", file_.string(), *error));
+    for (const auto& path : candidates) {
+        const auto name = path.filename().string();
+        const bool mentioned = std::any_of(asideTexts.begin(), asideTexts.end(),
+                                           [&](const std::string& text) { return text.find(name) != std::string::npos; });
+        if (!mentioned) std::filesystem::remove(path, ec);
+    }
 }
 
 std::optional<DefaultsValue> JsonFileUserDefaults::object(std::string_view key) const {
+    Slot slot;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = slots_.find(key);
+        if (it == slots_.end()) return std::nullopt;
+        slot = it->second;
+    }
+    // Copied outside the lock: the history is megabytes.
+    if (slot.data) return DefaultsValue(Data{*slot.data});
+    if (slot.value) return *slot.value;
+    return std::nullopt;
+}
+
+std::shared_ptr<const std::string> JsonFileUserDefaults::sharedData(std::string_view key) const {
     std::lock_guard lock(mutex_);
-    auto it = entries_.find(key);
-    if (it == entries_.end()) return std::nullopt;
-    return it->second.value;
+    auto it = slots_.find(key);
+    return it == slots_.end() ? nullptr : it->second.data;
 }
 
 void JsonFileUserDefaults::set(std::string_view key, DefaultsValue value) {
+    Slot slot;
+    if (auto* data = std::get_if<Data>(&value))
+        slot.data = std::make_shared<const std::string>(std::move(data->bytes));
+    else
+        slot.value = std::make_shared<const DefaultsValue>(std::move(value));
+    store(key, std::move(slot));
+}
+
+void JsonFileUserDefaults::setSharedData(std::string_view key, std::shared_ptr<const std::string> bytes) {
+    Slot slot;
+    slot.data = bytes ? std::move(bytes) : std::make_shared<const std::string>();
+    store(key, std::move(slot));
+}
+
+void JsonFileUserDefaults::store(std::string_view key, Slot slot) {
+    Slot previous;  // released after the lock: it may be the last hold on megabytes
     std::lock_guard lock(mutex_);
-    auto it = entries_.find(key);
-    if (it == entries_.end()) it = entries_.emplace(std::string(key), Entry{}).first;
-    writeJson(it->second.json, value);
-    it->second.value = std::move(value);
-    save();
+    auto it = slots_.find(key);
+    if (it == slots_.end()) {
+        it = slots_.emplace(std::string(key), Slot{}).first;
+    } else if (it->second.unknown) {
+        keepUnknownAside(it);
+    }
+    previous = std::exchange(it->second, std::move(slot));
+    changed();
 }
 
 void JsonFileUserDefaults::remove(std::string_view key) {
+    Slot previous;
     std::lock_guard lock(mutex_);
-    auto it = entries_.find(key);
-    if (it == entries_.end()) return;
-    entries_.erase(it);
-    save();
+    auto it = slots_.find(key);
+    if (it == slots_.end()) return;
+    if (it->second.unknown) keepUnknownAside(it);
+    previous = std::move(it->second);
+    slots_.erase(it);
+    changed();
+}
+
+void JsonFileUserDefaults::keepUnknownAside(Slots::iterator it) {
+    // Only a newer version or a hand edit writes a shape we do not read; what
+    // it holds may be the only copy of something the user wants back.
+    std::string sideKey = it->first + ".corrupt";
+    for (int n = 2; slots_.contains(sideKey); ++n) sideKey = fmt::format("{}.corrupt.{}", it->first, n);
+    Slot kept;
+    kept.unknown = std::move(it->second.unknown);
+    slots_.emplace(sideKey, std::move(kept));
+    log().error(fmt::format("The stored value of \"{}\" has an unknown shape; it was kept under \"{}\" before being "
+                            "replaced",
+                            it->first, sideKey));
+}
+
+void JsonFileUserDefaults::changed() {
+    ++version_;
+    wake_.notify_one();
 }
 
 std::vector<std::string> JsonFileUserDefaults::keys(std::string_view prefix) const {
     std::lock_guard lock(mutex_);
     std::vector<std::string> out;
-    for (const auto& [k, entry] : entries_)
-        if (entry.value && k.compare(0, prefix.size(), prefix) == 0) out.push_back(k);
+    for (const auto& [k, slot] : slots_)
+        if (!slot.unknown && k.compare(0, prefix.size(), prefix) == 0) out.push_back(k);
     return out;
+}
+
+bool JsonFileUserDefaults::flush() {
+    std::unique_lock lock(mutex_);
+    const auto target = version_;
+    if (!persistent_ || writtenVersion_ >= target) return writtenVersion_ >= target;
+    // An attempt that starts after this point writes at least `target`.
+    const auto before = attemptsStarted_;
+    retryNow_ = true;
+    wake_.notify_one();
+    written_.wait(lock, [&] { return writtenVersion_ >= target || attemptsFinished_ > before; });
+    return writtenVersion_ >= target;
+}
+
+void JsonFileUserDefaults::run() {
+    auto retryDelay = std::chrono::steady_clock::duration(kFirstRetryDelay);
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        const auto due = [&] {
+            return !retryAt_ || retryNow_ || stopping_ || std::chrono::steady_clock::now() >= *retryAt_;
+        };
+        while (!stopping_ && !(version_ != writtenVersion_ && due())) {
+            if (retryAt_ && version_ != writtenVersion_)
+                wake_.wait_until(lock, *retryAt_);
+            else
+                wake_.wait(lock);
+        }
+        if (version_ == writtenVersion_) return;  // stopping, and nothing left to write
+
+        const auto version = version_;
+        const auto attempt = ++attemptsStarted_;
+        retryNow_ = false;
+        std::optional<std::string> error;
+        {
+            Slots snapshot = slots_;
+            lock.unlock();
+            error = write(snapshot);
+        }
+        lock.lock();
+        attemptsFinished_ = attempt;
+        if (!error) {
+            if (retryAt_) log().info(fmt::format("Settings saved to {} again", file_.string()));
+            writtenVersion_ = version;
+            retryAt_.reset();
+            retryDelay = kFirstRetryDelay;
+        } else if (stopping_) {
+            log().error(fmt::format("Could not save settings to {}: {}; the changes since the last save are lost",
+                                    file_.string(), *error));
+            written_.notify_all();
+            return;
+        } else {
+            if (!retryAt_)
+                log().error(fmt::format("Could not save settings to {}: {}; they are kept in memory and saving is "
+                                        "tried again",
+                                        file_.string(), *error));
+            retryAt_ = std::chrono::steady_clock::now() + retryDelay;
+            retryDelay = std::min<std::chrono::steady_clock::duration>(2 * retryDelay, kLongestRetryDelay);
+        }
+        written_.notify_all();
+    }
+}
+
+std::optional<std::string> JsonFileUserDefaults::write(const Slots& slots) {
+    const auto folder = file_.parent_path();
+    std::map<std::string, ValueFile, std::less<>> files;  // what the new settings file names
+    std::vector<std::filesystem::path> made;               // value files made for it
+    const auto fail = [&](std::string error) {
+        std::error_code ignored;
+        for (const auto& path : made) std::filesystem::remove(path, ignored);
+        return error;
+    };
+
+    std::string text;
+    for (const auto& [key, slot] : slots) {
+        text += text.empty() ? "{\n\t" : ",\n\t";
+        text += dump(json(key));
+        text += ": ";
+        if (slot.unknown) {
+            text += dump(*slot.unknown);
+            continue;
+        }
+        const auto* string = slot.value ? std::get_if<std::string>(slot.value.get()) : nullptr;
+        const bool large = slot.data ? slot.data->size() > kLargeValueBytes
+                                     : string && string->size() > kLargeValueBytes;
+        if (!large) {
+            text += slot.data ? inlineJson(Data{*slot.data}) : inlineJson(*slot.value);
+            continue;
+        }
+        // A value file keeps its name while its bytes stay the same; new
+        // bytes always go to a new file, written before the settings file
+        // that names it, so the two never disagree.
+        const std::shared_ptr<const std::string> bytes =
+            slot.data ? slot.data : std::shared_ptr<const std::string>(slot.value, string);
+        std::string name;
+        if (const auto known = valueFiles_.find(key);
+            known != valueFiles_.end() && known->second.bytes == bytes) {
+            std::error_code ec;
+            if (std::filesystem::exists(folder / known->second.name, ec)) name = known->second.name;
+        }
+        if (name.empty()) {
+            auto created = atomic_file::writeNew(file_, fileTag(key), kValueFileSuffix, *bytes,
+                                                 atomic_file::Sync::ToDisk);
+            if (created.error) return fail(std::move(*created.error));
+            name = created.path.filename().string();
+            made.push_back(std::move(created.path));
+        }
+        text += dump(json{{slot.data ? kDataFileMember : kStringFileMember, name}});
+        files.emplace(key, ValueFile{std::move(name), bytes});
+    }
+    text += text.empty() ? "{}\n" : "\n}\n";
+
+    if (auto error = atomic_file::write(file_, text, atomic_file::Sync::ToDisk)) return fail(std::move(*error));
+    // Files the settings file no longer names.
+    std::error_code ignored;
+    for (const auto& [key, old] : valueFiles_) {
+        const bool named = std::any_of(files.begin(), files.end(), [&](const auto& now) { return now.second.name == old.name; });
+        if (!named) std::filesystem::remove(folder / old.name, ignored);
+    }
+    valueFiles_ = std::move(files);
+    return std::nullopt;
 }
 
 }  // namespace platform
