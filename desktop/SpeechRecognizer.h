@@ -65,7 +65,8 @@ public:
     // one is made), the main loop, the default notification centre and the
     // standard user defaults.
     SpeechRecognizer();
-    // Null members of `services` take the defaults above.
+    // A null audio input is the microphone through PulseAudio; a null
+    // recogniser means none. Other null members take the defaults above.
     explicit SpeechRecognizer(Services services);
 
     // Stops the microphone (joining its audio thread) and cancels the
@@ -124,8 +125,6 @@ private:
     void setAudioLevel(float value);
     void setShouldAutoSubmit(bool value);
     void tearDownCapture();
-    // Runs `task` on the main loop unless this recogniser is gone by then.
-    void postToMain(std::function<void(SpeechRecognizer&)> task);
 
     std::string transcript_;
     float audioLevel_ = 0.0F;
@@ -134,6 +133,9 @@ private:
     std::unique_ptr<platform::AudioInput> audioEngine_;
     std::shared_ptr<platform::AudioBufferRecognitionRequest> recognitionRequest_;
     std::shared_ptr<platform::RecognitionTask> recognitionTask_;
+    // The task of the recording stopped last, still finishing its audio.
+    std::shared_ptr<platform::RecognitionTask> finishingTask_;
+    bool capturing_ = false;
     std::optional<platform::MainLoop::Id> silenceTimer_;
     std::optional<double> lastSignificantAudioTime_;
 

@@ -1,0 +1,283 @@
+#include "desktop/SpeechRecognizer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "platform/Clock.h"
+#include "platform/Logger.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "platform/speech/PocketSphinxEngine.h"
+#include "platform/speech/PulseAudioInput.h"
+
+namespace desktop {
+
+namespace {
+
+const platform::Logger& logger() {
+    static const platform::Logger log("quillary", "speech");
+    return log;
+}
+
+// "0.25", "1.0": the shortest text that reads back as the same float, with a
+// fractional part even for whole numbers.
+std::string levelText(float level) {
+    std::string text = fmt::format("{}", level);
+    if (text.find_first_of(".eEn") == std::string::npos) text += ".0";
+    return text;
+}
+
+}  // namespace
+
+// What the audio and recogniser threads share with the recogniser. `owner` is
+// read and cleared on the main thread only, so a task posted there can tell
+// whether the recogniser still exists.
+struct SpeechRecognizer::Recording {
+    std::shared_ptr<platform::MainLoop> mainLoop;
+    SpeechRecognizer* owner = nullptr;
+
+    // Runs `task` on the main thread unless the recogniser is gone by then.
+    // Callable from any thread.
+    static void post(const std::shared_ptr<Recording>& recording, std::function<void(SpeechRecognizer&)> task) {
+        recording->mainLoop->post([recording, task = std::move(task)] {
+            if (recording->owner) task(*recording->owner);
+        });
+    }
+};
+
+SpeechRecognizer::SpeechRecognizer()
+    : SpeechRecognizer(Services{std::make_unique<platform::PulseAudioInput>(), platform::PocketSphinxEngine::shared(),
+                                nullptr, nullptr, nullptr, nullptr}) {}
+
+SpeechRecognizer::SpeechRecognizer(Services services)
+    : speechRecognizer_(std::move(services.speechRecognizer)),
+      audioEngine_(std::move(services.audioInput)),
+      mainLoop_(services.mainLoop ? std::move(services.mainLoop) : platform::MainLoop::main()),
+      notificationCenter_(services.notificationCenter ? services.notificationCenter
+                                                      : &platform::NotificationCenter::defaultCenter()),
+      defaults_(services.defaults ? std::move(services.defaults) : platform::UserDefaults::standard()),
+      clock_(services.clock ? std::move(services.clock) : platform::Clock::system()),
+      recording_(std::make_shared<Recording>()) {
+    if (!audioEngine_) audioEngine_ = std::make_unique<platform::PulseAudioInput>();
+    recording_->mainLoop = mainLoop_;
+    recording_->owner = this;
+}
+
+SpeechRecognizer::~SpeechRecognizer() {
+    recording_->owner = nullptr;
+    cancelSilenceTimer();
+    if (recognitionTask_) recognitionTask_->cancel();
+    if (finishingTask_) finishingTask_->cancel();
+    tearDownCapture();
+    // The input's own destructor joins its audio thread.
+    audioEngine_.reset();
+}
+
+bool SpeechRecognizer::isRecording() const { return capturing_; }
+
+bool SpeechRecognizer::startRecording(bool autoSubmit) {
+    // Never two captures: a running recording ends first, and its task is
+    // cancelled since its transcript is about to be replaced.
+    if (capturing_) {
+        if (recognitionTask_) recognitionTask_->cancel();
+        recognitionTask_.reset();
+        stopRecording();
+    }
+    const std::uint64_t generation = ++generation_;
+    startError_.reset();
+
+    setTranscript("");
+    setShouldAutoSubmit(autoSubmit);
+
+    if (recognitionTask_) recognitionTask_->cancel();
+    recognitionTask_.reset();
+    // The previous recording's decoder may still be finishing; its words
+    // would only be dropped now.
+    if (finishingTask_) finishingTask_->cancel();
+    finishingTask_.reset();
+
+    cancelSilenceTimer();
+    lastSignificantAudioTime_.reset();
+
+    recognitionRequest_ = std::make_shared<platform::AudioBufferRecognitionRequest>();
+    recognitionRequest_->setShouldReportPartialResults(true);
+
+    if (speechRecognizer_) {
+        recognitionTask_ = speechRecognizer_->recognitionTask(
+            recognitionRequest_,
+            [recording = recording_, generation](const std::optional<platform::RecognitionResult>& result,
+                                                 const std::optional<platform::Error>& error) {
+                Recording::post(recording, [generation, result, failed = error.has_value()](SpeechRecognizer& self) {
+                    self.handleResult(generation, result, failed);
+                });
+            });
+    }
+
+    // Without a recogniser nothing reads the request, so the tap does not
+    // fill it.
+    auto request = recognitionTask_ ? recognitionRequest_ : nullptr;
+    audioEngine_->installTap(kTapBufferSize, [recording = recording_, request,
+                                                generation](const platform::AudioBuffer& buffer) {
+        if (request) request->append(buffer);
+        if (!buffer.hasFloatData()) return;
+        const float level = levelOf(buffer);
+        Recording::post(recording,
+                        [generation, level](SpeechRecognizer& self) { self.updateAudioLevel(generation, level); });
+    });
+    audioEngine_->setFailureHandler([recording = recording_, generation](const platform::Error& error) {
+        Recording::post(recording, [generation, description = error.description()](SpeechRecognizer& self) {
+            self.handleAudioFailure(generation, description);
+        });
+    });
+
+    try {
+        audioEngine_->start();
+    } catch (const platform::Error& error) {
+        platform::consoleLine("❌ Audio engine failed to start: " + error.description());
+        startError_ = error;
+        if (recognitionTask_) recognitionTask_->cancel();
+        recognitionTask_.reset();
+        recognitionRequest_.reset();
+        tearDownCapture();
+        return false;
+    }
+    capturing_ = true;
+    lastSignificantAudioTime_ = clock_->now();
+    platform::consoleLine(std::string("🎙️ Started recording with autoSubmit: ") + (autoSubmit ? "true" : "false"));
+    return true;
+}
+
+void SpeechRecognizer::stopRecording() {
+    platform::consoleLine("🛑 Stopping recording");
+    cancelSilenceTimer();
+    lastSignificantAudioTime_.reset();
+
+    if (capturing_ || audioEngine_->isRunning()) {
+        tearDownCapture();
+        if (recognitionRequest_) recognitionRequest_->endAudio();
+    }
+    capturing_ = false;
+
+    if (recognitionTask_) {
+        // The panel reads the transcript right after this call: give the
+        // decoder a moment to finish the words already captured.
+        if (recognitionRequest_ && recognitionRequest_->audioEnded()) {
+            if (auto final = recognitionTask_->waitForFinalResult(kFinalResultWait))
+                setTranscript(formatTranscript(final->bestTranscription));
+        }
+        // Not cancelled: a final result may still come and update the
+        // transcript.
+        finishingTask_ = std::move(recognitionTask_);
+        recognitionTask_.reset();
+    }
+    setAudioLevel(0.0F);
+}
+
+void SpeechRecognizer::tearDownCapture() {
+    if (!audioEngine_) return;
+    audioEngine_->stop();
+    audioEngine_->removeTap();
+    audioEngine_->setFailureHandler(nullptr);
+}
+
+void SpeechRecognizer::handleResult(std::uint64_t generation, const std::optional<platform::RecognitionResult>& result,
+                                    bool failed) {
+    if (generation != generation_) return;  // an earlier recording's
+    if (result) {
+        if (result->isFinal) stopRecording();
+        setTranscript(formatTranscript(result->bestTranscription));
+    }
+    if (failed) stopRecording();
+}
+
+void SpeechRecognizer::handleAudioFailure(std::uint64_t generation, const std::string& description) {
+    if (generation != generation_ || !capturing_) return;
+    logger().error("Audio input stopped: " + description);
+    stopRecording();
+}
+
+void SpeechRecognizer::updateAudioLevel(std::uint64_t generation, float level) {
+    // Levels still queued when their recording stopped are dropped too: they
+    // would light the waveform and re-arm the countdown of a stopped recording.
+    if (generation != generation_ || !capturing_) return;
+    setAudioLevel(level);
+    if (!shouldAutoSubmit_) return;
+
+    if (level > kSilenceThreshold) {
+        platform::consoleLine("🎤 Detected audio above threshold: " + levelText(level));
+        lastSignificantAudioTime_ = clock_->now();
+        cancelSilenceTimer();
+        return;
+    }
+    if (!lastSignificantAudioTime_ || silenceTimer_) return;
+
+    platform::consoleLine("🤫 Starting silence timer...");
+    const auto delay = std::chrono::milliseconds(std::llround(silenceDuration() * 1000.0));
+    silenceTimer_ = mainLoop_->addTimer(delay, false, [recording = recording_] {
+        if (recording->owner) recording->owner->silenceTimerFired();
+    });
+}
+
+void SpeechRecognizer::silenceTimerFired() {
+    platform::consoleLine("⏰ Silence timer triggered");
+    // The spent timer stays in `silenceTimer_`: no new countdown until speech.
+    if (transcript_.empty()) return;
+    platform::consoleLine("📝 Transcript ready: \"" + transcript_ + "\"");
+    const std::uint64_t generation = generation_;
+    Recording::post(recording_, [generation](SpeechRecognizer& self) {
+        if (generation != self.generation_) return;
+        self.stopRecording();
+        self.notificationCenter_->post(
+            kSpeechSilenceNotification,
+            {{"transcript", self.transcript_}, {"recognizer", static_cast<const SpeechRecognizer*>(&self)}});
+    });
+}
+
+void SpeechRecognizer::cancelSilenceTimer() {
+    if (silenceTimer_) mainLoop_->cancel(*silenceTimer_);
+    silenceTimer_.reset();
+}
+
+double SpeechRecognizer::silenceDuration() const {
+    const double value = defaults_->double_("silenceDuration");
+    return value > 0.0 && std::isfinite(value) ? value : kDefaultSilenceDuration;
+}
+
+float SpeechRecognizer::levelOf(const platform::AudioBuffer& buffer) {
+    if (!buffer.hasFloatData() || buffer.frameLength == 0) return 0.0F;
+    // Summed in double: a float sum of a long buffer drifts.
+    double sum = 0.0;
+    for (std::size_t frame = 0; frame < buffer.frameLength; ++frame) sum += std::fabs(buffer.sample(0, frame));
+    const auto level = static_cast<float>(sum / static_cast<double>(buffer.frameLength) * 5.0);
+    // NaN samples fail every comparison; they count as silence.
+    if (!(level > 0.0F)) return 0.0F;
+    return std::min(level, 1.0F);
+}
+
+std::string SpeechRecognizer::formatTranscript(std::string_view words) {
+    std::string text(words);
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text;
+}
+
+void SpeechRecognizer::setTranscript(std::string value) {
+    if (value == transcript_) return;
+    transcript_ = std::move(value);
+    observers_.notify(Property::Transcript);
+}
+
+void SpeechRecognizer::setAudioLevel(float value) {
+    if (value == audioLevel_) return;
+    audioLevel_ = value;
+    observers_.notify(Property::AudioLevel);
+}
+
+void SpeechRecognizer::setShouldAutoSubmit(bool value) {
+    if (value == shouldAutoSubmit_) return;
+    shouldAutoSubmit_ = value;
+    observers_.notify(Property::ShouldAutoSubmit);
+}
+
+}  // namespace desktop
