@@ -11,6 +11,10 @@
 //   }
 //
 // Open the PNGs after a run and compare them with the layout by eye.
+//
+// This file also holds the leak checker's suppressions for Qt's fontconfig and
+// libdbus caches: a test program that uses it must not define its own
+// __lsan_default_suppressions.
 
 #include <QImage>
 #include <QString>

@@ -1,0 +1,82 @@
+#include "app/ProgramParts.h"
+
+#include <cstdlib>
+#include <utility>
+
+#include "Telemetry/TelemetryConfig.h"
+#include "Telemetry/TelemetrySDK.h"
+#include "core/Analytics.h"
+#include "platform/Logger.h"
+
+namespace {
+
+const platform::Logger& log() {
+    static const platform::Logger logger("Quillary", "app");
+    return logger;
+}
+
+// Stand-ins for the windows this build does not have yet: each says in the
+// log what the user asked for, so a menu row never silently does nothing.
+class MissingPermissionWindow final : public desktop::QuillaryApp::PermissionWindow {
+public:
+    void showPermissionWindow() override { log().info("The accessibility permission window is not part of this build"); }
+};
+
+class MissingHelpWindow final : public desktop::QuillaryApp::HelpWindow {
+public:
+    void showHelp() override { log().info("The help window is not part of this build"); }
+};
+
+class MissingSettingsWindow final : public desktop::QuillaryApp::SettingsWindow {
+public:
+    void showSettings() override { log().info("The settings window is not part of this build"); }
+};
+
+}  // namespace
+
+ProgramParts::ProgramParts(std::shared_ptr<platform::UserDefaults> defaults) : defaults_(std::move(defaults)) {}
+
+std::unique_ptr<core::Settings> ProgramParts::makeSettings() {
+    return std::make_unique<core::Settings>(defaults_, core::Analytics::shared());
+}
+
+void ProgramParts::setUpAnalytics() {
+    core::Analytics::shared().setSink(telemetry::TelemetrySDK::sharedPointer());
+    telemetry::TelemetrySDK::shared().setup(desktop::QuillaryApp::analyticsConfig(
+        std::getenv("QUILLARY_TELEMETRY_URL"), std::getenv("QUILLARY_TELEMETRY_KEY")));
+}
+
+std::unique_ptr<desktop::QuillaryApp::PermissionWindow> ProgramParts::makeAccessibilityManager() {
+    return std::make_unique<MissingPermissionWindow>();
+}
+
+// The desktop platform this design comes from hides the Dock icon here. An
+// X11 program without a main window shows no taskbar entry to begin with.
+void ProgramParts::setAccessoryPolicy() { log().debug("activation policy: accessory (no main window, no taskbar entry)"); }
+
+std::shared_ptr<void> ProgramParts::makeHotkeyManager(core::Settings&, desktop::QuillaryApp::PermissionWindow&) {
+    log().info("The shortcut actions are not part of this build");
+    return {};
+}
+
+std::unique_ptr<core::HistoryService> ProgramParts::makeHistoryService() {
+    // The constructor loads the stored list once.
+    return std::make_unique<core::HistoryService>(defaults_);
+}
+
+std::unique_ptr<desktop::QuillaryApp::HelpWindow> ProgramParts::makeHelpManager() {
+    return std::make_unique<MissingHelpWindow>();
+}
+
+std::unique_ptr<desktop::QuillaryApp::SettingsWindow> ProgramParts::makeSettingsWindow(core::Settings&) {
+    return std::make_unique<MissingSettingsWindow>();
+}
+
+// Provider calls do not run on worker threads in this build yet, so no
+// transfer can be running at quit.
+void ProgramParts::cancelTransfers() {}
+
+void ProgramParts::joinWorkers() {}
+
+// The settings store writes every change before the setter returns.
+void ProgramParts::flushSettings() {}

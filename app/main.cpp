@@ -1,0 +1,87 @@
+#include <QApplication>
+
+#include <X11/Xlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+
+#include "GlobalShortcuts/CarbonGlobalShortcuts.h"
+#include "GlobalShortcuts/QtEventBridge.h"
+#include "app/ProgramParts.h"
+#include "desktop/QuillaryApp.h"
+#include "desktop/QuitSignals.h"
+#include "desktop/SingleInstanceLock.h"
+#include "desktop/TrayMenu.h"
+#include "gemini/Logging.h"
+#include "platform/Logger.h"
+#include "platform/qt/QtMainLoop.h"
+#include "platform/x11/X11HotKeyBackend.h"
+#include "ui/Style.h"
+
+namespace {
+
+// Qt ends the process with an abort when its X11 platform finds no display;
+// asking first gives the user a sentence and exit code 1 instead.
+bool canOpenDisplay() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    XCloseDisplay(display);
+    return true;
+}
+
+int run(int argc, char** argv) {
+    gemini::Logging::setLaunchArguments(argc, argv);
+
+    const desktop::SingleInstanceLock lock(desktop::SingleInstanceLock::defaultPath());
+    if (lock.state() == desktop::SingleInstanceLock::State::HeldByOther) {
+        std::puts(desktop::SingleInstanceLock::kAlreadyRunning);
+        return 0;
+    }
+    if (lock.state() == desktop::SingleInstanceLock::State::Unavailable)
+        platform::Logger("Quillary", "app").error("running without the single-instance lock: " + lock.problem());
+
+    // Windows and key grabs are X11 ones, also inside a Wayland session.
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    if (!canOpenDisplay()) {
+        const char* name = std::getenv("DISPLAY");
+        std::fprintf(stderr, "Quillary needs an X11 display and cannot open %s%s%s\n", name ? "display \"" : "",
+                     name ? name : "one: DISPLAY is not set", name ? "\"" : "");
+        return 1;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillary"));
+    QApplication::setDesktopFileName(QStringLiteral("quillary"));
+    // The program lives in the tray: closing a window never ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    ui::Style::apply(application);
+
+    const auto loop = std::make_shared<platform::QtMainLoop>();
+    platform::MainLoop::setMain(loop);
+    CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
+    GlobalShortcuts::QtEventBridge::ensureInstalled();
+
+    ProgramParts parts(platform::UserDefaults::standard());
+    desktop::QuillaryApp quillary(parts, [] { QCoreApplication::quit(); });
+    quillary.installState();
+    desktop::TrayMenu tray(quillary.menu());
+    tray.show();
+    const desktop::QuitSignals quitSignals(loop, [](int) { QCoreApplication::quit(); });
+
+    const int status = QApplication::exec();
+    quillary.shutDown();
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "Quillary could not start: %s\n", error.what());
+        return 1;
+    }
+}

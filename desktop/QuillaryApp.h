@@ -1,0 +1,119 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "core/HistoryService.h"
+#include "core/Settings.h"
+#include "desktop/MenuModel.h"
+
+namespace telemetry {
+struct TelemetryConfig;
+}
+
+namespace desktop {
+
+// The application object: makes the program's long-lived objects in a fixed
+// order, holds them for the life of the process and answers the tray menu.
+//
+// Start-up (the constructor), in this order: the settings; the analytics
+// client, set up with application-lifecycle events on, so that whatever the
+// accessibility manager records on a first launch is delivered; the
+// accessibility manager; the accessory activation policy. Then, once, when
+// the program installs its state (`installState`, before the tray shows):
+// the shortcut manager, given these very settings and accessibility objects,
+// the history store, loaded once, and the help manager.
+//
+// The objects themselves come from `Parts`, which the program's main fills
+// with the real classes and tests with recorders. Main thread only.
+class QuillaryApp {
+public:
+    // What the application and its menu call on the accessibility manager.
+    class PermissionWindow {
+    public:
+        virtual ~PermissionWindow() = default;
+        virtual void showPermissionWindow() = 0;
+    };
+    // What the menu calls on the help manager.
+    class HelpWindow {
+    public:
+        virtual ~HelpWindow() = default;
+        virtual void showHelp() = 0;
+    };
+    // Opens the settings window, or raises it when it is open.
+    class SettingsWindow {
+    public:
+        virtual ~SettingsWindow() = default;
+        virtual void showSettings() = 0;
+    };
+
+    // Builds the program's objects and ends what runs at quit.
+    class Parts {
+    public:
+        virtual ~Parts() = default;
+        virtual std::unique_ptr<core::Settings> makeSettings() = 0;
+        virtual void setUpAnalytics() = 0;
+        virtual std::unique_ptr<PermissionWindow> makeAccessibilityManager() = 0;
+        virtual void setAccessoryPolicy() = 0;
+        // The shortcut manager: registers the shortcut actions and lives as
+        // long as the application. Its type is the program's business.
+        virtual std::shared_ptr<void> makeHotkeyManager(core::Settings& settings, PermissionWindow& accessibility) = 0;
+        virtual std::unique_ptr<core::HistoryService> makeHistoryService() = 0;
+        virtual std::unique_ptr<HelpWindow> makeHelpManager() = 0;
+        virtual std::unique_ptr<SettingsWindow> makeSettingsWindow(core::Settings& settings) = 0;
+
+        // Quit, in this order: stop the transfers still running, wait for
+        // every worker thread, write what the settings store still holds.
+        virtual void cancelTransfers() = 0;
+        virtual void joinWorkers() = 0;
+        virtual void flushSettings() = 0;
+    };
+
+    // Runs the start-up steps. `quit` ends the program's main loop.
+    QuillaryApp(Parts& parts, std::function<void()> quit);
+    ~QuillaryApp();
+    QuillaryApp(const QuillaryApp&) = delete;
+    QuillaryApp& operator=(const QuillaryApp&) = delete;
+
+    // Makes the lazy objects; later calls do nothing.
+    void installState();
+
+    // The tray menu's rows, wired to this application's objects.
+    MenuModel menu();
+
+    // The quit steps of `Parts`, once; later calls do nothing.
+    void shutDown();
+
+    core::Settings& settings() { return *settings_; }
+    PermissionWindow& accessibilityManager() { return *accessibilityManager_; }
+    // Null before installState.
+    const std::shared_ptr<void>& hotkeyManager() const { return hotkeyManager_; }
+    core::HistoryService* historyService() const { return historyService_.get(); }
+    HelpWindow* helpManager() const { return helpManager_.get(); }
+
+    // The analytics client's configuration: the built-in project key, which
+    // is empty (analytics off), and its default host. For tests only, an
+    // http address on this machine in `testHost` (QUILLARY_TELEMETRY_URL)
+    // with a key in `testKey` (QUILLARY_TELEMETRY_KEY) replaces both; any
+    // other host is ignored with a log line, so no environment can send
+    // events off the machine.
+    static telemetry::TelemetryConfig analyticsConfig(const char* testHost, const char* testKey);
+
+private:
+    void openPreferences();
+
+    Parts& parts_;
+    std::function<void()> quit_;
+    // Field order is destruction order in reverse: the shortcut manager goes
+    // before the accessibility manager and the settings it was given.
+    std::unique_ptr<core::Settings> settings_;
+    std::unique_ptr<PermissionWindow> accessibilityManager_;
+    std::shared_ptr<void> hotkeyManager_;
+    std::unique_ptr<core::HistoryService> historyService_;
+    std::unique_ptr<HelpWindow> helpManager_;
+    std::unique_ptr<SettingsWindow> settingsWindow_;
+    bool installed_ = false;
+    bool shutDown_ = false;
+};
+
+}  // namespace desktop

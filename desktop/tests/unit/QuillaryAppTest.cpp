@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "Telemetry/TelemetryConfig.h"
+#include "Telemetry/TelemetrySDK.h"
+#include "desktop/MenuModel.h"
+#include "desktop/QuillaryApp.h"
+#include "desktop/SingleInstanceLock.h"
+#include "platform/fake/FakeHttpClient.h"
+#include "platform/fake/InMemoryUserDefaults.h"
+#include "testsupport/LogCapture.h"
+#include "testsupport/TempHome.h"
+
+namespace {
+
+using desktop::QuillaryApp;
+
+// Records every call in one journal, and builds objects that record theirs.
+class RecordingParts final : public QuillaryApp::Parts {
+public:
+    struct Accessibility final : QuillaryApp::PermissionWindow {
+        explicit Accessibility(std::vector<std::string>& journal) : journal(journal) {}
+        void showPermissionWindow() override { journal.push_back("showPermissionWindow"); }
+        std::vector<std::string>& journal;
+    };
+    struct Help final : QuillaryApp::HelpWindow {
+        explicit Help(std::vector<std::string>& journal) : journal(journal) {}
+        void showHelp() override { journal.push_back("showHelp"); }
+        std::vector<std::string>& journal;
+    };
+    struct SettingsWindow final : QuillaryApp::SettingsWindow {
+        explicit SettingsWindow(std::vector<std::string>& journal) : journal(journal) {}
+        void showSettings() override { journal.push_back("showSettings"); }
+        std::vector<std::string>& journal;
+    };
+
+    std::unique_ptr<core::Settings> makeSettings() override {
+        journal.push_back("settings");
+        auto settings = std::make_unique<core::Settings>(defaults, analytics);
+        madeSettings = settings.get();
+        return settings;
+    }
+    void setUpAnalytics() override {
+        journal.push_back("analytics");
+        telemetry::TelemetryConfig config("project-key", "http://127.0.0.1:9");
+        config.captureApplicationLifecycleEvents = true;
+        telemetry->setup(config);
+        eventsAfterSetUp = telemetry->queuedEventCount();
+    }
+    std::unique_ptr<QuillaryApp::PermissionWindow> makeAccessibilityManager() override {
+        journal.push_back("accessibility");
+        // What the accessibility manager does on a first launch.
+        telemetry->capture("first_launch");
+        auto made = std::make_unique<Accessibility>(journal);
+        madeAccessibility = made.get();
+        return made;
+    }
+    void setAccessoryPolicy() override { journal.push_back("accessory"); }
+    std::shared_ptr<void> makeHotkeyManager(core::Settings& settings, QuillaryApp::PermissionWindow& accessibility) override {
+        journal.push_back("hotkeys");
+        hotkeySettings = &settings;
+        hotkeyAccessibility = &accessibility;
+        return std::make_shared<int>(0);
+    }
+    std::unique_ptr<core::HistoryService> makeHistoryService() override {
+        journal.push_back("history");
+        return std::make_unique<core::HistoryService>(defaults);
+    }
+    std::unique_ptr<QuillaryApp::HelpWindow> makeHelpManager() override {
+        journal.push_back("help");
+        return std::make_unique<Help>(journal);
+    }
+    std::unique_ptr<QuillaryApp::SettingsWindow> makeSettingsWindow(core::Settings& settings) override {
+        journal.push_back("settingsWindow");
+        settingsWindowSettings = &settings;
+        return std::make_unique<SettingsWindow>(journal);
+    }
+    void cancelTransfers() override { journal.push_back("cancelTransfers"); }
+    void joinWorkers() override { journal.push_back("joinWorkers"); }
+    void flushSettings() override { journal.push_back("flushSettings"); }
+
+    std::vector<std::string> journal;
+    std::shared_ptr<platform::InMemoryUserDefaults> defaults = std::make_shared<platform::InMemoryUserDefaults>();
+    core::Analytics analytics;
+    std::shared_ptr<platform::FakeHttpClient> http = std::make_shared<platform::FakeHttpClient>();
+    std::unique_ptr<telemetry::TelemetrySDK> telemetry = std::make_unique<telemetry::TelemetrySDK>(
+        telemetry::TelemetrySDK::Dependencies{http, nullptr, testsupport::freshDirectory("telemetry")});
+    std::size_t eventsAfterSetUp = 0;
+    core::Settings* madeSettings = nullptr;
+    QuillaryApp::PermissionWindow* madeAccessibility = nullptr;
+    core::Settings* hotkeySettings = nullptr;
+    QuillaryApp::PermissionWindow* hotkeyAccessibility = nullptr;
+    core::Settings* settingsWindowSettings = nullptr;
+};
+
+TEST(QuillaryApp, StartsUpInOrderWithAnalyticsReadyForTheFirstLaunchEvent) {
+    RecordingParts parts;
+    QuillaryApp app(parts, [] {});
+    EXPECT_EQ(parts.journal, (std::vector<std::string>{"settings", "analytics", "accessibility", "accessory"}));
+    // "first_launch", captured while the accessibility manager was made, is queued.
+    EXPECT_EQ(parts.telemetry->queuedEventCount(), parts.eventsAfterSetUp + 1);
+    EXPECT_EQ(&app.settings(), parts.madeSettings);
+    EXPECT_EQ(app.hotkeyManager(), nullptr);  // lazy: not before the state is installed
+}
+
+TEST(QuillaryApp, LazyObjectsAreMadeOnceAndShareTheApplicationsObjects) {
+    RecordingParts parts;
+    parts.defaults->setData("quillary_history",
+                            R"([{"id":"5E0A7C1F-0D6B-4E8A-9F3C-2B1D4A6E8C01","timestamp":757382400,"modelName":"GPT-4o",)"
+                            R"("input":"hi","output":"hello","applicationName":"Editor"}])");
+    QuillaryApp app(parts, [] {});
+    app.installState();
+    app.installState();
+    const auto made = std::vector<std::string>(parts.journal.begin() + 4, parts.journal.end());
+    EXPECT_EQ(made, (std::vector<std::string>{"hotkeys", "history", "help"}));
+    EXPECT_EQ(parts.hotkeySettings, &app.settings());
+    EXPECT_EQ(parts.hotkeyAccessibility, &app.accessibilityManager());
+    ASSERT_NE(app.historyService(), nullptr);
+    ASSERT_EQ(app.historyService()->entries().size(), 1u);  // loaded once, at creation
+    EXPECT_EQ(app.historyService()->entries()[0].output, "hello");
+}
+
+TEST(QuillaryApp, MenuRowsCallTheirObjects) {
+    RecordingParts parts;
+    int quits = 0;
+    QuillaryApp app(parts, [&] { ++quits; });
+    app.installState();
+    const desktop::MenuModel menu = app.menu();
+    parts.journal.clear();
+
+    for (std::size_t row = 0; row < menu.rows().size(); ++row) menu.activate(row);
+    menu.activate(0);  // a second Preferences raises the same window
+    EXPECT_EQ(parts.journal, (std::vector<std::string>{"settingsWindow", "showSettings", "showPermissionWindow", "showHelp",
+                                                       "showSettings"}));
+    EXPECT_EQ(parts.settingsWindowSettings, &app.settings());
+    EXPECT_EQ(quits, 1);
+}
+
+TEST(QuillaryApp, QuitCancelsTransfersThenJoinsWorkersThenWritesSettingsOnce) {
+    RecordingParts parts;
+    QuillaryApp app(parts, [] {});
+    parts.journal.clear();
+    app.shutDown();
+    app.shutDown();
+    EXPECT_EQ(parts.journal, (std::vector<std::string>{"cancelTransfers", "joinWorkers", "flushSettings"}));
+}
+
+TEST(QuillaryApp, AnalyticsStayOffUnlessATestPointsThemAtThisMachine) {
+    const auto builtIn = QuillaryApp::analyticsConfig(nullptr, nullptr);
+    EXPECT_EQ(builtIn.apiKey, "");
+    EXPECT_EQ(builtIn.host, telemetry::TelemetryConfig::kDefaultHost);
+    EXPECT_TRUE(builtIn.captureApplicationLifecycleEvents);
+
+    for (const char* host : {"http://127.0.0.1:8080", "http://localhost:1/ingest", "http://[::1]:99", "http://127.3.2.1"}) {
+        const auto config = QuillaryApp::analyticsConfig(host, "key");
+        EXPECT_EQ(config.apiKey, "key") << host;
+        EXPECT_TRUE(config.captureApplicationLifecycleEvents) << host;
+    }
+    testsupport::LogCapture log;
+    for (const char* host : {"https://telemetry.example.com", "http://127.0.0.1.example.com", "http://localhost@evil.example",
+                             "http://128.0.0.1", "http://[::2]", "not a url"}) {
+        const auto config = QuillaryApp::analyticsConfig(host, "key");
+        EXPECT_EQ(config.apiKey, "") << host;
+        EXPECT_EQ(config.host, telemetry::TelemetryConfig::kDefaultHost) << host;
+    }
+    EXPECT_EQ(log.errors().size(), 6u);
+}
+
+TEST(MenuModel, RowsTextsAndShortcuts) {
+    const desktop::MenuModel menu({});
+    const auto& rows = menu.rows();
+    ASSERT_EQ(rows.size(), 6u);
+    using Kind = desktop::MenuRow::Kind;
+    const std::vector<std::tuple<Kind, std::string, std::string, std::string>> expected{
+        {Kind::Item, "Preferences...", "Preferences...", "Ctrl+,"},
+        {Kind::Divider, "", "", ""},
+        {Kind::Item, "Check Accessibility Permissions", "Check Accessibility Permissions", ""},
+        {Kind::Item, "Help & FAQs", "Help && FAQs", "Ctrl+?"},
+        {Kind::Divider, "", "", ""},
+        {Kind::Item, "Quit Quillary", "Quit Quillary", "Ctrl+Q"},
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].kind, std::get<0>(expected[i])) << i;
+        EXPECT_EQ(rows[i].title, std::get<1>(expected[i])) << i;
+        EXPECT_EQ(rows[i].menuText(), std::get<2>(expected[i])) << i;
+        EXPECT_EQ(rows[i].shortcut, std::get<3>(expected[i])) << i;
+    }
+    // Rows without an action, dividers and indexes past the end do nothing.
+    for (std::size_t i = 0; i < rows.size() + 2; ++i) menu.activate(i);
+}
+
+TEST(SingleInstanceLock, ASecondHolderIsRefusedUntilTheFirstEndsHoweverItEnds) {
+    const auto file = testsupport::freshDirectory("lock") / "sub" / "quillary.lock";
+    auto first = std::make_unique<desktop::SingleInstanceLock>(file);
+    ASSERT_EQ(first->state(), desktop::SingleInstanceLock::State::Acquired) << first->problem();
+
+    // flock belongs to the open file, so a second open in this process is
+    // refused like another process would be.
+    EXPECT_EQ(desktop::SingleInstanceLock(file).state(), desktop::SingleInstanceLock::State::HeldByOther);
+    first.reset();
+    EXPECT_EQ(desktop::SingleInstanceLock(file).state(), desktop::SingleInstanceLock::State::Acquired);
+
+    // A holder killed outright leaves no lock behind.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        desktop::SingleInstanceLock held(file);
+        const char byte = held.state() == desktop::SingleInstanceLock::State::Acquired ? 'y' : 'n';
+        [[maybe_unused]] auto written = write(ready[1], &byte, 1);
+        pause();
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 'y');
+    EXPECT_EQ(desktop::SingleInstanceLock(file).state(), desktop::SingleInstanceLock::State::HeldByOther);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_EQ(desktop::SingleInstanceLock(file).state(), desktop::SingleInstanceLock::State::Acquired);
+}
+
+TEST(SingleInstanceLock, AFolderThatCannotHoldTheLockIsReportedNotFatal) {
+    const auto blocker = testsupport::freshDirectory("blocked") / "file";
+    { std::ofstream(blocker) << "x"; }
+    const desktop::SingleInstanceLock lock(blocker / "quillary.lock");  // parent is a plain file
+    EXPECT_EQ(lock.state(), desktop::SingleInstanceLock::State::Unavailable);
+    EXPECT_NE(lock.problem().find("cannot open"), std::string::npos) << lock.problem();
+}
+
+}  // namespace
