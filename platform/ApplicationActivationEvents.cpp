@@ -11,7 +11,8 @@ void ApplicationActivationEvents::applicationActivated(std::uint64_t window) {
     if (active_ == window)
         return;
     active_ = window;
-    center_.post(notificationName, {{windowKey, window}});
+    if (window != 0)
+        center_.post(notificationName, {{windowKey, window}});
 }
 
 std::shared_ptr<ApplicationActivationEvents> ApplicationActivationEvents::shared() {

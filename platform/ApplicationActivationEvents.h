@@ -27,9 +27,11 @@ public:
     // Calls `onActivated` for every activation until the token goes.
     [[nodiscard]] ObserverToken addObserver(std::function<void()> onActivated);
 
-    // Reports that `window` became the active window. Two backings may see
-    // the same activation (the window manager's property and the program's
-    // own focus), so a report of the window already active is dropped.
+    // Reports that `window` became the active window; 0 reports that none
+    // is (the desktop itself has the focus), which activates nothing. Two
+    // backings may see the same activation (the window manager's property
+    // and the program's own focus), so a report of the window already active
+    // is dropped.
     void applicationActivated(std::uint64_t window);
 
     std::size_t observerCount() const { return center_.observerCount(); }
