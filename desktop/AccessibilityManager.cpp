@@ -78,7 +78,7 @@ void AccessibilityManager::scheduleLaunchShow() {
 void AccessibilityManager::setupObserver() {
     platform::consoleLine("Setting up accessibility observer");
     observer_.reset();
-    observer_ = activations_->addObserver([this, alive = std::weak_ptr<bool>(alive_)] {
+    observer_ = activations_->addObserver([this, alive = std::weak_ptr<bool>(alive_)](std::uint64_t) {
         if (!alive.expired())
             checkAccessibilityStatus();
     });

@@ -2,9 +2,11 @@
 
 namespace platform {
 
-ObserverToken ApplicationActivationEvents::addObserver(std::function<void()> onActivated) {
-    return center_.addObserver(notificationName,
-                               [onActivated = std::move(onActivated)](const Notification&) { onActivated(); });
+ObserverToken ApplicationActivationEvents::addObserver(std::function<void(std::uint64_t)> onActivated) {
+    return center_.addObserver(notificationName, [onActivated = std::move(onActivated)](const Notification& note) {
+        const auto* window = note.value<std::uint64_t>(windowKey);
+        onActivated(window ? *window : 0);
+    });
 }
 
 void ApplicationActivationEvents::applicationActivated(std::uint64_t window) {

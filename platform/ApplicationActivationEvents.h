@@ -24,8 +24,9 @@ public:
     ApplicationActivationEvents(const ApplicationActivationEvents&) = delete;
     ApplicationActivationEvents& operator=(const ApplicationActivationEvents&) = delete;
 
-    // Calls `onActivated` for every activation until the token goes.
-    [[nodiscard]] ObserverToken addObserver(std::function<void()> onActivated);
+    // Calls `onActivated` with the activated window's id for every
+    // activation until the token goes.
+    [[nodiscard]] ObserverToken addObserver(std::function<void(std::uint64_t window)> onActivated);
 
     // Reports that `window` became the active window; 0 reports that none
     // is (the desktop itself has the focus), which activates nothing. Two

@@ -179,16 +179,17 @@ TEST_F(AccessibilityManagerTest, AGoneManagerHearsNothingAndItsScheduledShowsDoN
 
 TEST(ApplicationActivationEventsTest, EachChangeOfActiveWindowIsHeardOnce) {
     platform::ApplicationActivationEvents events;
-    int heard = 0;
-    auto token = events.addObserver([&] { ++heard; });
+    std::vector<std::uint64_t> heard;
+    auto token = events.addObserver([&](std::uint64_t window) { heard.push_back(window); });
     events.applicationActivated(10);
     events.applicationActivated(10);  // the same activation seen by a second backing
     events.applicationActivated(11);
-    events.applicationActivated(10);
-    EXPECT_EQ(heard, 3);
+    events.applicationActivated(0);   // the desktop took the focus: nothing activated
+    events.applicationActivated(11);  // back to the same window: a new activation
+    EXPECT_EQ(heard, (std::vector<std::uint64_t>{10, 11, 11}));
     token.reset();
     events.applicationActivated(12);
-    EXPECT_EQ(heard, 3);
+    EXPECT_EQ(heard.size(), 3u);
 }
 
 TEST(SettingsLinkTest, KnownDesktopsOpenTheirOwnSettingsAndOthersNothing) {
