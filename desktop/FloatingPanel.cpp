@@ -51,6 +51,16 @@ std::shared_ptr<platform::PanelWindowSystem> FloatingPanel::defaultWindowSystem(
         x11->display(), [] { return CarbonGlobalShortcuts::backend()->lastPressTime(); });
 }
 
+bool FloatingPanel::isPanelWindow(std::uint64_t window) {
+    if (!qApp || window == 0) return false;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->internalWinId() != static_cast<WId>(window)) continue;
+        for (QWidget* w = top; w; w = w->parentWidget())
+            if (dynamic_cast<FloatingPanel*>(w)) return true;
+    }
+    return false;
+}
+
 int FloatingPanel::panelHeight() const { return height(); }
 
 void FloatingPanel::moveTo(QPoint topLeft) { move(topLeft); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -35,6 +36,8 @@ public:
     // The window system the program runs on: X11 when Qt runs on it (with
     // the time of the last hot-key press for activation), none otherwise.
     static std::shared_ptr<platform::PanelWindowSystem> defaultWindowSystem();
+    // Whether the native window `window` is a panel or one of its popups.
+    static bool isPanelWindow(std::uint64_t window);
 
     QWidget* content() const { return content_; }
 

@@ -7,6 +7,7 @@
 
 #include "desktop/FloatingPanel.h"
 #include "desktop/FloatingWindowController.h"
+#include "desktop/TextReplacer.h"
 #include "platform/MainLoop.h"
 #include "platform/PanelWindowSystem.h"
 
@@ -18,17 +19,14 @@ FloatingWindowManager::FloatingWindowManager(core::Settings& settings)
 FloatingWindowManager::FloatingWindowManager(core::Settings& settings, Environment environment)
     : settings_(settings), environment_(std::move(environment)), self_(std::make_shared<FloatingWindowManager*>(this)) {
     if (!environment_.makeWindow)
-        environment_.makeWindow = [system = std::shared_ptr<platform::PanelWindowSystem>()](
-                                      std::unique_ptr<QWidget> view) mutable -> std::unique_ptr<PanelWindow> {
-            if (!system) system = FloatingPanel::defaultWindowSystem();
-            return std::make_unique<FloatingPanel>(std::move(view), system);
+        environment_.makeWindow = [this](std::unique_ptr<QWidget> view) -> std::unique_ptr<PanelWindow> {
+            return std::make_unique<FloatingPanel>(std::move(view), windowSystem());
         };
     if (!environment_.pointerPosition) environment_.pointerPosition = [] { return QCursor::pos(); };
-    if (!environment_.visibleFrame)
-        environment_.visibleFrame = []() -> std::optional<QRect> {
-            if (QScreen* screen = QGuiApplication::primaryScreen()) return screen->availableGeometry();
-            return std::nullopt;
-        };
+    if (!environment_.visibleFrame) environment_.visibleFrame = [this] { return frontmostScreenFrame(); };
+    if (!environment_.panelClosedWithoutPasteBack)
+        environment_.panelClosedWithoutPasteBack = &TextReplacer::panelClosedWithoutPasteBack;
+    TextReplacer::setPanelWindowCheck(&FloatingPanel::isPanelWindow);
 }
 
 FloatingWindowManager::~FloatingWindowManager() {
@@ -114,6 +112,27 @@ void FloatingWindowManager::releaseCurrent() {
 void FloatingWindowManager::panelClosed(std::uint64_t generation) {
     if (generation != generation_ || pastedBack_) return;
     if (environment_.panelClosedWithoutPasteBack) environment_.panelClosedWithoutPasteBack();
+}
+
+std::optional<QRect> FloatingWindowManager::frontmostScreenFrame() {
+    QScreen* screen = nullptr;
+    const auto app = TextReplacer::lastActiveApp();
+    if (app && app->window && windowSystem()) {
+        if (const auto frame = windowSystem()->windowGeometry(app->window))
+            screen = QGuiApplication::screenAt(QRect(frame->x, frame->y, frame->width, frame->height).center());
+    }
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return std::nullopt;
+    return screen->availableGeometry();
+}
+
+std::shared_ptr<platform::PanelWindowSystem> FloatingWindowManager::windowSystem() {
+    // Made on first use: the manager may be built before the application.
+    if (!environment_.windowSystem && !windowSystemLookedUp_) {
+        windowSystemLookedUp_ = true;
+        environment_.windowSystem = FloatingPanel::defaultWindowSystem();
+    }
+    return environment_.windowSystem;
 }
 
 platform::MainLoop& FloatingWindowManager::loop() {

@@ -8,17 +8,18 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QWidget>
 
 #include "desktop/PanelHistory.h"
 #include "desktop/PanelWindow.h"
 
-class QWidget;
 
 namespace core {
 class Settings;
 }
 namespace platform {
 class MainLoop;
+class PanelWindowSystem;
 }
 
 namespace desktop {
@@ -55,22 +56,27 @@ public:
     // The platform services the manager uses; each member left empty takes
     // the program's real one.
     struct Environment {
+        // The window system of the real panels (default: the one Qt runs on).
+        std::shared_ptr<platform::PanelWindowSystem> windowSystem;
         // The window around a view (real: a FloatingPanel).
         std::function<std::unique_ptr<PanelWindow>(std::unique_ptr<QWidget> view)> makeWindow;
         // Where the mouse pointer is, in global coordinates.
         std::function<QPoint()> pointerPosition;
-        // The usable area of the screen that holds the frontmost window, or
-        // none when there is no screen.
+        // The usable area of the screen that holds the frontmost window (the
+        // one the capture remembered; the primary screen when it is not
+        // known), or none when there is no screen.
         std::function<std::optional<QRect>()> visibleFrame;
         // The history store of each showing.
         PanelHistory::Factory makeHistory;
         // Where released controllers are dropped (after the current event).
         std::shared_ptr<platform::MainLoop> loop;
         // Called once for every panel that closes without having pasted an
-        // answer back, so the clipboard the capture used can be restored.
+        // answer back, so the clipboard the capture used can be restored
+        // (default: the text replacer's).
         std::function<void()> panelClosedWithoutPasteBack;
     };
 
+    // Also tells the text replacer which windows are panels.
     explicit FloatingWindowManager(core::Settings& settings);
     FloatingWindowManager(core::Settings& settings, Environment environment);
     ~FloatingWindowManager();
@@ -106,6 +112,8 @@ private:
     void releaseCurrent();
     void panelClosed(std::uint64_t generation);
     platform::MainLoop& loop();
+    std::optional<QRect> frontmostScreenFrame();
+    std::shared_ptr<platform::PanelWindowSystem> windowSystem();
 
     core::Settings& settings_;
     Environment environment_;
@@ -113,6 +121,7 @@ private:
     std::unique_ptr<FloatingWindowController> controller_;
     std::uint64_t generation_ = 0;
     std::uint64_t lastGeneration_ = 0;
+    bool windowSystemLookedUp_ = false;
     // Whether the current panel's answer was pasted back.
     bool pastedBack_ = false;
     // Lets the callbacks handed out know whether this manager still exists.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "platform/PanelWindowSystem.h"
@@ -14,10 +15,15 @@ public:
     bool compositor = true;
     std::vector<std::uint64_t> prepared;
     std::vector<std::uint64_t> activated;
+    std::map<std::uint64_t, WindowRect> geometries;
 
     bool compositorRunning() override { return compositor; }
     void prepare(std::uint64_t window) override { prepared.push_back(window); }
     void activate(std::uint64_t window) override { activated.push_back(window); }
+    std::optional<WindowRect> windowGeometry(std::uint64_t window) override {
+        const auto it = geometries.find(window);
+        return it == geometries.end() ? std::nullopt : std::optional<WindowRect>(it->second);
+    }
 };
 
 }  // namespace platform

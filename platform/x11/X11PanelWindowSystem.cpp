@@ -56,6 +56,18 @@ void X11PanelWindowSystem::prepare(std::uint64_t window) {
     XFlush(display_);
 }
 
+std::optional<WindowRect> X11PanelWindowSystem::windowGeometry(std::uint64_t window) {
+    // A window that is gone answers with an error, which the toolkit's
+    // handler of this connection ignores; the calls then report failure.
+    XWindowAttributes attributes;
+    if (window == 0 || !XGetWindowAttributes(display_, window, &attributes)) return std::nullopt;
+    int x = 0;
+    int y = 0;
+    Window child = None;
+    if (!XTranslateCoordinates(display_, window, attributes.root, 0, 0, &x, &y, &child)) return std::nullopt;
+    return WindowRect{x, y, attributes.width, attributes.height};
+}
+
 void X11PanelWindowSystem::activate(std::uint64_t window) {
     const Time time = userTime_ ? userTime_() : CurrentTime;
     const Window root = DefaultRootWindow(display_);

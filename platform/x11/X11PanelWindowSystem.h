@@ -12,7 +12,9 @@ namespace platform {
 // The panel's window-system services on X11, sent on the connection of the
 // toolkit that made the window (so they reach the server after its own
 // requests, the window's map among them). The connection stays the
-// toolkit's: this object neither reads its events nor closes it.
+// toolkit's: this object neither reads its events nor closes it, and relies
+// on the toolkit's handler to ignore the errors of requests about windows
+// that have gone.
 class X11PanelWindowSystem final : public PanelWindowSystem {
 public:
     // `userTime` gives the time stamp of the user's last hot-key press (0:
@@ -23,6 +25,7 @@ public:
     bool compositorRunning() override;
     // Adds the skip-task-bar and skip-pager states.
     void prepare(std::uint64_t window) override;
+    std::optional<WindowRect> windowGeometry(std::uint64_t window) override;
     // Asks the window manager through _NET_ACTIVE_WINDOW, as an application
     // answering the press (source 1, the press's time stamp); without a
     // window manager, sets the input focus itself.
