@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <memory>
+
+#include "core/Analytics.h"
+#include "core/Settings.h"
+#include "desktop/FloatingPanel.h"
+#include "desktop/FloatingWindowController.h"
+#include "desktop/FloatingWindowManager.h"
+#include "platform/fake/FakePanelWindowSystem.h"
+#include "platform/fake/InMemoryUserDefaults.h"
+#include "platform/fake/ManualMainLoop.h"
+#include "testsupport/QtEvents.h"
+#include "ui/Screenshot.h"
+
+namespace desktop {
+namespace {
+
+// A line edit that counts the Escape presses that reach it.
+class EscapeCounter final : public QLineEdit {
+public:
+    int escapes = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape) ++escapes;
+        QLineEdit::keyPressEvent(event);
+    }
+};
+
+// Stands in for the panel's view: the rounded dark background the real view
+// draws, around a prompt field.
+class RoundedView final : public QWidget {
+public:
+    RoundedView() {
+        setFixedSize(500, 120);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(24, 24, 24, 24);
+        field = new EscapeCounter;
+        layout->addWidget(field);
+    }
+    EscapeCounter* field;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(31, 31, 31));
+        painter.drawRoundedRect(QRectF(rect()), FloatingPanel::kCornerRadius, FloatingPanel::kCornerRadius);
+    }
+};
+
+class FloatingPanelTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ui::Screenshot::ensureApplication(); }
+
+    // A normal window of the program (the settings window, say) with a field.
+    void SetUp() override {
+        other = std::make_unique<QWidget>();
+        auto* layout = new QVBoxLayout(other.get());
+        otherField = new EscapeCounter;
+        layout->addWidget(otherField);
+        other->resize(300, 100);
+    }
+
+    static bool activate(QWidget& window) {
+        window.show();
+        window.activateWindow();
+        return testsupport::runEventsUntil([&] { return window.isActiveWindow(); });
+    }
+
+    std::unique_ptr<QWidget> other;
+    EscapeCounter* otherField = nullptr;
+};
+
+TEST_F(FloatingPanelTest, IsAFramelessToolWindowAboveOthersThatFollowsItsViewsSize) {
+    auto system = std::make_shared<platform::FakePanelWindowSystem>();
+    auto view = std::make_unique<RoundedView>();
+    QWidget* viewPointer = view.get();
+    FloatingPanel panel(std::move(view), system);
+
+    EXPECT_TRUE(panel.windowFlags().testFlag(Qt::Tool));
+    EXPECT_TRUE(panel.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(panel.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(panel.testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_FALSE(panel.testAttribute(Qt::WA_DeleteOnClose));
+    // Sized before it is shown, so that placement reads the real height.
+    EXPECT_EQ(panel.panelHeight(), 120);
+    EXPECT_EQ(panel.width(), 500);
+    ASSERT_EQ(system->prepared.size(), 1u);
+    EXPECT_EQ(system->prepared[0], static_cast<std::uint64_t>(panel.winId()));
+    EXPECT_TRUE(panel.mask().isEmpty());  // a compositor blends the corners
+
+    panel.showPanel();
+    EXPECT_EQ(system->activated, system->prepared);
+    viewPointer->setFixedSize(500, 200);
+    EXPECT_TRUE(testsupport::runEventsUntil([&] { return panel.height() == 200; }));
+
+    panel.closePanel();
+    EXPECT_FALSE(panel.isPanelVisible());
+    EXPECT_EQ(panel.content(), viewPointer);  // hidden, not released
+}
+
+TEST_F(FloatingPanelTest, WithoutACompositorTheWindowIsCutToTheRoundedShape) {
+    auto system = std::make_shared<platform::FakePanelWindowSystem>();
+    system->compositor = false;
+    FloatingPanel panel(std::make_unique<RoundedView>(), system);
+    panel.showPanel();
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return !panel.mask().isEmpty(); }));
+
+    const QRegion mask = panel.mask();
+    EXPECT_FALSE(mask.contains(QPoint(1, 1)));
+    EXPECT_FALSE(mask.contains(QPoint(498, 118)));
+    EXPECT_TRUE(mask.contains(QPoint(250, 60)));
+    EXPECT_TRUE(mask.contains(QPoint(24, 1)));
+    EXPECT_TRUE(mask.contains(QPoint(1, 60)));
+    ui::Screenshot::save(panel, QUILLARY_SCREENSHOT_DIR, "floating-panel-masked");
+}
+
+TEST_F(FloatingPanelTest, EscapeClosesTheVisiblePanelAndGoesNoFurther) {
+    auto view = std::make_unique<RoundedView>();
+    EscapeCounter* panelField = view->field;
+    FloatingWindowController controller(std::make_unique<FloatingPanel>(std::move(view)), QPoint(700, 450),
+                                        QRect(0, 0, 1440, 900));
+    int closed = 0;
+    controller.setOnClosed([&] { ++closed; });
+    controller.showWindow();
+    auto* panel = dynamic_cast<FloatingPanel*>(controller.window());
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return panel->isActiveWindow(); }));
+    EXPECT_EQ(panel->pos(), QPoint(575, 500));
+
+    // Other keys reach the panel's field.
+    panelField->setFocus();
+    QTest::keyClicks(panelField, "hi");
+    EXPECT_EQ(panelField->text(), "hi");
+
+    QTest::keyClick(panelField, Qt::Key_Escape);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(panelField->escapes, 0);
+    EXPECT_EQ(closed, 1);
+}
+
+TEST_F(FloatingPanelTest, WithThePanelClosedEscapeReachesTheProgramsOtherWindows) {
+    FloatingWindowController controller(std::make_unique<FloatingPanel>(std::make_unique<RoundedView>()),
+                                        QPoint(700, 450), QRect(0, 0, 1440, 900));
+    controller.showWindow();
+    controller.close();  // closed, and the controller kept
+
+    ASSERT_TRUE(activate(*other));
+    otherField->setFocus();
+    QTest::keyClick(otherField, Qt::Key_Escape);
+    EXPECT_EQ(otherField->escapes, 1);
+    QTest::keyClicks(otherField, "ok");
+    EXPECT_EQ(otherField->text(), "ok");
+}
+
+TEST_F(FloatingPanelTest, LosingTheKeyboardClosesButItsOwnPopupDoesNot) {
+    FloatingWindowController controller(std::make_unique<FloatingPanel>(std::make_unique<RoundedView>()),
+                                        QPoint(700, 450), QRect(0, 0, 1440, 900));
+    controller.showWindow();
+    auto* panel = dynamic_cast<FloatingPanel*>(controller.window());
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return panel->isActiveWindow(); }));
+
+    // The model picker is a popup child of the panel.
+    QMenu picker(panel);
+    picker.addAction("GPT-4o");
+    picker.popup(panel->mapToGlobal(QPoint(20, 20)));
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return picker.isVisible(); }));
+    testsupport::runEventsFor(std::chrono::milliseconds(100));
+    EXPECT_TRUE(panel->isVisible());
+    picker.close();
+    testsupport::runEventsFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(panel->isVisible());
+
+    ASSERT_TRUE(activate(*other));
+    EXPECT_TRUE(testsupport::runEventsUntil([&] { return !panel->isVisible(); }));
+}
+
+TEST_F(FloatingPanelTest, ManagerHostsTheFactorysViewAndTogglesTheRealPanel) {
+    auto defaults = std::make_shared<platform::InMemoryUserDefaults>();
+    core::Analytics analytics;
+    core::Settings settings(defaults, analytics);
+    auto loop = std::make_shared<platform::ManualMainLoop>();
+    FloatingWindowManager::Environment environment;
+    environment.loop = loop;
+    environment.pointerPosition = [] { return QPoint(100, 100); };
+    environment.visibleFrame = [] { return std::optional<QRect>(QRect(0, 0, 1440, 900)); };
+    environment.panelClosedWithoutPasteBack = [] {};
+    FloatingWindowManager manager(settings, std::move(environment));
+    EscapeCounter* hosted = nullptr;
+    manager.setViewFactory([&](PanelViewContext) -> std::unique_ptr<QWidget> {
+        auto view = std::make_unique<RoundedView>();
+        hosted = view->field;
+        return view;
+    });
+
+    manager.toggleWindow();
+    ASSERT_NE(hosted, nullptr);
+    QWidget* panel = hosted->window();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->pos(), QPoint(20, 150));
+    EXPECT_TRUE(FloatingPanel::isPanelWindow(panel->winId()));
+    EXPECT_FALSE(FloatingPanel::isPanelWindow(other->winId()));
+
+    // Escape closes it; the controller stays, and Escape passes on from now.
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return panel->isActiveWindow(); }));
+    QTest::keyClick(hosted, Qt::Key_Escape);
+    EXPECT_EQ(manager.state(), FloatingWindowManager::State::panelClosedControllerKept);
+    ASSERT_TRUE(activate(*other));
+    QTest::keyClick(otherField, Qt::Key_Escape);
+    EXPECT_EQ(otherField->escapes, 1);
+
+    manager.toggleWindow();
+    EXPECT_EQ(manager.state(), FloatingWindowManager::State::panelVisible);
+    loop->runPending();
+}
+
+}  // namespace
+}  // namespace desktop
