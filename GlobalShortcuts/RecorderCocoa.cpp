@@ -68,6 +68,15 @@ bool RecorderCocoa::event(QEvent* event) {
             if (window()->focusWidget() == this)
                 clearFocus();
             break;
+        case QEvent::ShortcutOverride:
+            // Qt offers a key to the window's shortcuts and mnemonics before
+            // anything sees it as a key press; while recording, every
+            // combination is for the recorder's rules.
+            if (isRecording()) {
+                event->accept();
+                return true;
+            }
+            break;
         case QEvent::ParentChange:
             controller_.endRecording();
             preventBecomingKey();

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <chrono>
@@ -34,53 +36,99 @@ void xdotool(const std::string& arguments) {
 
 // Real clicks and key presses, typed with xdotool on the test's X server,
 // reach a recorder field through the X11 hot keys and Qt's own events.
-TEST(RecorderOnX11, RecordsTypedKeysWhileTheProgramsHotKeysArePaused) {
-    if (!std::getenv("DISPLAY"))
-        GTEST_SKIP() << "no DISPLAY";
-    if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "no xdotool";
-    static int argc = 1;
-    static char programName[] = "recorder_x11_tests";
-    static char* argv[] = {programName, nullptr};
-    static auto* application = new QApplication(argc, argv);  // lives as long as the process
-    (void)application;
-    platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
-    const auto loop = std::make_shared<platform::QtMainLoop>();
-    platform::MainLoop::setMain(loop);
-    setKeyboardLayout(nullptr);  // the server's own layout
-    CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
+class RecorderOnX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no DISPLAY";
+        if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "no xdotool";
+        static int argc = 1;
+        static char programName[] = "recorder_x11_tests";
+        static char* argv[] = {programName, nullptr};
+        static auto* application = new QApplication(argc, argv);  // lives as long as the process
+        (void)application;
+        platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
+        loop = std::make_shared<platform::QtMainLoop>();
+        platform::MainLoop::setMain(loop);
+        setKeyboardLayout(nullptr);  // the server's own layout
+        CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
+    }
 
+    void TearDown() override {
+        GlobalShortcuts::resetForTesting();
+        CarbonGlobalShortcuts::setBackend(nullptr);
+        platform::MainLoop::setMain(nullptr);
+        platform::UserDefaults::setStandard(nullptr);
+    }
+
+    static void clickAndRecord(RecorderCocoa* recorder) {
+        const QPoint centre = recorder->mapToGlobal(recorder->rect().center());
+        xdotool("mousemove " + std::to_string(centre.x()) + " " + std::to_string(centre.y()) + " click 1");
+        ASSERT_TRUE(runEventsUntil([&] { return recorder->isRecording(); }));
+    }
+
+    std::shared_ptr<platform::QtMainLoop> loop;
+};
+
+TEST_F(RecorderOnX11, RecordsTypedKeysWhileTheProgramsHotKeysArePaused) {
     const Shortcut superShiftSpace(Key::space, Flags::command | Flags::shift);
     const Name toggle("x11_toggle", superShiftSpace);
     int fired = 0;
     onKeyDown(toggle, [&] { ++fired; });
     const Name recorded = Name::fromRawValue("x11_recorded");
-    {
-        QWidget window;
-        auto* recorder = new RecorderCocoa(recorded, {}, &window);
-        (new QVBoxLayout(&window))->addWidget(recorder);
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QWidget window;
+    auto* recorder = new RecorderCocoa(recorded, {}, &window);
+    (new QVBoxLayout(&window))->addWidget(recorder);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
-        const QPoint centre = recorder->mapToGlobal(recorder->rect().center());
-        xdotool("mousemove " + std::to_string(centre.x()) + " " + std::to_string(centre.y()) + " click 1");
-        ASSERT_TRUE(runEventsUntil([&] { return recorder->isRecording(); }));
+    clickAndRecord(recorder);
+    xdotool("key super+shift+space");
+    xdotool("key ctrl+alt+k");
+    ASSERT_TRUE(runEventsUntil([&] { return getShortcut(recorded).has_value(); }));
+    EXPECT_EQ(getShortcut(recorded), Shortcut(Key::k, Flags::control | Flags::option));
+    EXPECT_EQ(recorder->text(), QStringLiteral("⌃⌥K"));
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_EQ(fired, 0);  // pressed while recording
 
-        xdotool("key super+shift+space");
-        xdotool("key ctrl+alt+k");
-        ASSERT_TRUE(runEventsUntil([&] { return getShortcut(recorded).has_value(); }));
-        EXPECT_EQ(getShortcut(recorded), Shortcut(Key::k, Flags::control | Flags::option));
-        EXPECT_EQ(recorder->text(), QStringLiteral("⌃⌥K"));
-        EXPECT_FALSE(recorder->isRecording());
-        EXPECT_EQ(fired, 0);  // pressed while recording
+    xdotool("key super+shift+space");
+    EXPECT_TRUE(runEventsUntil([&] { return fired == 1; }));
+}
 
-        xdotool("key super+shift+space");
-        EXPECT_TRUE(runEventsUntil([&] { return fired == 1; }));
-    }
-    GlobalShortcuts::resetForTesting();
-    CarbonGlobalShortcuts::setBackend(nullptr);
-    platform::MainLoop::setMain(nullptr);
-    platform::UserDefaults::setStandard(nullptr);
+// A settings window is full of mnemonics and shortcuts; while the field
+// records, their combinations are recorded instead of firing.
+TEST_F(RecorderOnX11, TakesCombinationsThatTheWindowsOwnControlsUse) {
+    const Name recorded = Name::fromRawValue("x11_recorded_override");
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* reset = new QPushButton(QStringLiteral("&Reset"), &window);
+    int resets = 0, locks = 0;
+    QObject::connect(reset, &QPushButton::clicked, [&] { ++resets; });
+    auto* lock = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+L")), &window);
+    QObject::connect(lock, &QShortcut::activated, [&] { ++locks; });
+    auto* recorder = new RecorderCocoa(recorded, {}, &window);
+    layout->addWidget(reset);
+    layout->addWidget(recorder);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    clickAndRecord(recorder);
+    xdotool("key alt+r");
+    ASSERT_TRUE(runEventsUntil([&] { return getShortcut(recorded).has_value(); }));
+    EXPECT_EQ(getShortcut(recorded), Shortcut(Key::r, Flags::option));
+
+    clickAndRecord(recorder);
+    xdotool("key ctrl+alt+l");
+    ASSERT_TRUE(runEventsUntil([&] { return getShortcut(recorded) == Shortcut(Key::l, Flags::control | Flags::option); }));
+    EXPECT_EQ(resets, 0);
+    EXPECT_EQ(locks, 0);
+
+    // Not recording: the button has its mnemonic back (Ctrl+Alt+L is now the
+    // recorded global shortcut, taken from every window).
+    xdotool("key alt+r");
+    EXPECT_TRUE(runEventsUntil([&] { return resets == 1; }));
+    EXPECT_TRUE(CarbonGlobalShortcuts::isRegistered(Shortcut(Key::l, Flags::control | Flags::option)));
 }
 
 }  // namespace
