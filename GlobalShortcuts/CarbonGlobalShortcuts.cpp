@@ -5,7 +5,7 @@
 #include <map>
 
 #include "GlobalShortcuts/GlobalShortcuts.h"
-#include "GlobalShortcuts/LocalEventMonitor.h"
+#include "GlobalShortcuts/RunLoopLocalEventMonitor.h"
 #include "GlobalShortcuts/ModifierFlags.h"
 #include "platform/fake/InMemoryHotKeyBackend.h"
 
@@ -21,9 +21,9 @@ struct State {
     std::map<long long, HotKey> hotKeys;  // by id, so "first met" is the oldest
     long long hotKeyIdCounter = 0;
     bool eventHandlerInstalled = false;
-    // Exists (and so watches the application's key events) only while a menu
-    // of the program is open.
-    std::unique_ptr<GlobalShortcuts::LocalEventMonitor> keyEventMonitor;
+    // Made on first use and kept; it takes the application's key events only
+    // between start and stop, while a menu of the program is open.
+    std::unique_ptr<GlobalShortcuts::RunLoopLocalEventMonitor> keyEventMonitor;
     std::shared_ptr<platform::HotKeyBackend> backend;
 };
 
@@ -57,21 +57,24 @@ void subscribeToHotKeyEvents(bool subscribe) {
         backend()->setHandler({});
 }
 
-void startKeyEventMonitor() {
+GlobalShortcuts::RunLoopLocalEventMonitor& keyEventMonitor() {
     auto& monitor = state().keyEventMonitor;
-    if (monitor)
-        return;
-    monitor = std::make_unique<GlobalShortcuts::LocalEventMonitor>(
-        GlobalShortcuts::eventMask(Event::keyDown) | GlobalShortcuts::eventMask(Event::keyUp),
-        [](const Event& event) -> std::optional<Event> {
-            if (handleRawKeyEvent(event) == status::noErr)
-                return std::nullopt;
-            return event;
-        });
-    monitor->start();
+    if (!monitor) {
+        monitor = std::make_unique<GlobalShortcuts::RunLoopLocalEventMonitor>(
+            GlobalShortcuts::eventMask(Event::keyDown) | GlobalShortcuts::eventMask(Event::keyUp),
+            GlobalShortcuts::RunLoopMode::eventTracking, [](const Event& event) -> std::optional<Event> {
+                if (handleRawKeyEvent(event) == status::noErr)
+                    return std::nullopt;
+                return event;
+            });
+    }
+    return *monitor;
 }
 
-void stopKeyEventMonitor() { state().keyEventMonitor.reset(); }
+void stopKeyEventMonitor() {
+    if (state().keyEventMonitor)
+        state().keyEventMonitor->stop();
+}
 
 }  // namespace
 
@@ -156,7 +159,7 @@ void updateEventHandler() {
         // listen to the application's own key events instead.
         unregisterAll();
         subscribeToHotKeyEvents(false);
-        startKeyEventMonitor();
+        keyEventMonitor().start();
     } else {
         reregisterAll();
         stopKeyEventMonitor();
@@ -169,6 +172,13 @@ std::vector<Shortcut> systemReservedShortcuts() {
     for (const auto& combination : backend()->reservedCombinations())
         result.emplace_back(combination.keyCode, combination.modifiers);
     return result;
+}
+
+bool isSystemReserved(const Shortcut& shortcut) {
+    if (!fitsIn32Bits(shortcut.carbonKeyCode()) || !fitsIn32Bits(shortcut.carbonModifiers()))
+        return false;
+    return backend()->isReserved({static_cast<std::uint32_t>(shortcut.carbonKeyCode()),
+                                  static_cast<std::uint32_t>(shortcut.carbonModifiers())});
 }
 
 bool isRegistered(const Shortcut& shortcut) {

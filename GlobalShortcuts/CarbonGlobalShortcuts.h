@@ -42,6 +42,10 @@ void updateEventHandler();
 
 // Combinations other clients already hold on this desktop (see the backend).
 std::vector<Shortcut> systemReservedShortcuts();
+// Whether another program holds this one shortcut (the recorder asks for the
+// combination being recorded only: probing every combination would take each
+// of them from the desktop for a moment).
+bool isSystemReserved(const Shortcut& shortcut);
 
 // Whether an entry exists for the shortcut (live or suspended).
 bool isRegistered(const Shortcut& shortcut);

@@ -4,6 +4,7 @@
 
 #include "GlobalShortcuts/SpecialKey.h"
 #include "platform/KeyPositions.h"
+#include "platform/NotificationCenter.h"
 #include "platform/x11/XkbKeyboardLayout.h"
 
 namespace GlobalShortcuts {
@@ -18,6 +19,16 @@ struct InstalledLayout {
 InstalledLayout& installed() {
     static InstalledLayout instance;
     return instance;
+}
+
+// The system layout is read again after the server's keyboard changed; a
+// layout installed by hand stays.
+void followKeyboardChanges() {
+    static platform::ObserverToken observer = platform::NotificationCenter::defaultCenter().addObserver(
+        std::string(platform::kKeyboardMappingDidChange), [](const platform::Notification&) {
+            if (installed().looked)
+                installed() = InstalledLayout{};
+        });
 }
 
 // Exactly one user-perceived character.
@@ -66,6 +77,7 @@ std::optional<std::string> keyToCharacter(long long keyCode) {
 std::shared_ptr<const platform::KeyboardLayout> keyboardLayout() {
     auto& current = installed();
     if (!current.layout && !current.looked) {
+        followKeyboardChanges();
         current.looked = true;
         current.layout = platform::XkbKeyboardLayout::current();
     }

@@ -8,10 +8,13 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "GlobalShortcuts/ApplicationEvents.h"
 #include "GlobalShortcuts/GlobalShortcuts.h"
 #include "GlobalShortcuts/ModifierFlags.h"
+#include "GlobalShortcuts/Shortcut.h"
 #include "platform/KeyPositions.h"
 #include "platform/NotificationCenter.h"
 
@@ -72,6 +75,20 @@ bool isModifierKey(int qtKey, long long keyCode) {
     }
 }
 
+// What Qt calls the key of another position, and what it types there on the
+// current layout, so a widget sees the replacement key and not the original.
+std::pair<int, QString> qtKeyAndText(const Event& event) {
+    const Shortcut shortcut(event.keyCode, ModifierFlags::toCarbon(event.modifierFlags));
+    const auto sequence = shortcut.keySequence();
+    const int key = sequence && !sequence->isEmpty() ? (*sequence)[0].key() : Qt::Key_unknown;
+    QString text;
+    if (const auto equivalent = shortcut.keyEquivalent())
+        text = QString::fromStdString(*equivalent);
+    if (event.modifierFlags & ModifierFlags::shift)
+        text = text.toUpper();
+    return {key, text};
+}
+
 }  // namespace
 
 void QtEventBridge::ensureInstalled() {
@@ -81,6 +98,22 @@ void QtEventBridge::ensureInstalled() {
         return;
     bridge = new QtEventBridge(application);  // goes with the application
     application->installEventFilter(bridge);
+}
+
+std::unique_ptr<QKeyEvent> QtEventBridge::toQtEvent(const QKeyEvent& original, const Event& replacement) {
+    const auto scanCode = platform::KeyPositions::x11FromCarbon(replacement.keyCode);
+    const auto type = replacement.type == Event::keyUp     ? QEvent::KeyRelease
+                      : replacement.type == Event::keyDown ? QEvent::KeyPress
+                                                           : original.type();
+    int key = original.key();
+    QString text = original.text();
+    const auto before = toEvent(original);
+    if (!before || before->keyCode != replacement.keyCode)
+        std::tie(key, text) = qtKeyAndText(replacement);
+    return std::make_unique<QKeyEvent>(type, key, qtFromFlags(replacement.modifierFlags),
+                                       scanCode ? static_cast<quint32>(*scanCode) : original.nativeScanCode(),
+                                       original.nativeVirtualKey(), original.nativeModifiers(), text,
+                                       replacement.isARepeat);
 }
 
 std::optional<Event> QtEventBridge::toEvent(const QKeyEvent& event) {
@@ -120,17 +153,9 @@ bool QtEventBridge::eventFilter(QObject* watched, QEvent* event) {
             if (*result == *ours)
                 return false;
             // A monitor replaced the event: deliver the replacement instead.
-            const auto scanCode = platform::KeyPositions::x11FromCarbon(result->keyCode);
-            const auto replacementType = result->type == Event::keyUp     ? QEvent::KeyRelease
-                                         : result->type == Event::keyDown ? QEvent::KeyPress
-                                                                          : keyEvent.type();
-            QKeyEvent replacement(replacementType,
-                                  keyEvent.key(), qtFromFlags(result->modifierFlags),
-                                  scanCode ? static_cast<quint32>(*scanCode) : keyEvent.nativeScanCode(),
-                                  keyEvent.nativeVirtualKey(), keyEvent.nativeModifiers(), keyEvent.text(),
-                                  result->isARepeat);
+            const auto replacement = toQtEvent(keyEvent, *result);
             forwarding_ = true;
-            QCoreApplication::sendEvent(watched, &replacement);
+            QCoreApplication::sendEvent(watched, replacement.get());
             forwarding_ = false;
             return true;
         }

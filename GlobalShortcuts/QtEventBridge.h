@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -28,6 +29,9 @@ public:
     // The event a Qt key event stands for; none for keys without a position
     // in the shortcut key codes.
     static std::optional<Event> toEvent(const QKeyEvent& event);
+    // The Qt key event that delivers `replacement` in place of `original`:
+    // another key position brings its own Qt key and text.
+    static std::unique_ptr<QKeyEvent> toQtEvent(const QKeyEvent& original, const Event& replacement);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -166,8 +166,7 @@ std::optional<Event> RecorderController::handleEvent(const Event& event) {
     }
 
     if (*candidate != kF12) {
-        const auto reserved = system_.systemReservedShortcuts();
-        if (std::ranges::find(reserved, *candidate) != reserved.end()) {
+        if (system_.isSystemReserved(*candidate)) {
             const auto answer = refuse(Alert(localizedString("keyboard_shortcut_used_by_system"),
                                              localizedString("keyboard_shortcuts_can_be_changed"),
                                              AlertStyle::warning,

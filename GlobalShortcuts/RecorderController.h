@@ -38,8 +38,8 @@ struct RecorderSystem {
     std::function<std::optional<MenuItem>(const Shortcut&)> mainMenuItemUsing = [](const Shortcut& shortcut) {
         return shortcut.takenByMainMenu();
     };
-    // Combinations that other programs of the desktop hold.
-    std::function<std::vector<Shortcut>()> systemReservedShortcuts = &CarbonGlobalShortcuts::systemReservedShortcuts;
+    // Whether another program of the desktop holds the combination.
+    std::function<bool(const Shortcut&)> isSystemReserved = &CarbonGlobalShortcuts::isSystemReserved;
 };
 
 // The state and rules of a shortcut recorder, without any drawing: which

@@ -1,8 +1,15 @@
 #include "platform/HotKeyBackend.h"
 
+#include <algorithm>
+
 #include "platform/KeyPositions.h"
 
 namespace platform {
+
+bool HotKeyBackend::isReserved(HotKeyCombination combination) {
+    const auto reserved = reservedCombinations();
+    return std::find(reserved.begin(), reserved.end(), combination) != reserved.end();
+}
 
 int HotKeyBackend::validate(HotKeyCombination combination) {
     constexpr std::uint32_t supported =

@@ -68,6 +68,11 @@ public:
     // in answer to the press presents it to be given the keyboard.
     virtual std::uint32_t lastPressTime() const { return 0; }
 
+    // Whether some other client of the desktop holds this one combination.
+    // Cheaper than the whole list, and it takes no other key from the
+    // desktop even for a moment.
+    virtual bool isReserved(HotKeyCombination combination);
+
     // Whether a combination can be a hot key at all on this system, without
     // grabbing it: noErr or hotKeyInvalid (no key at that position, the Fn
     // modifier, a bit outside the four real modifiers).

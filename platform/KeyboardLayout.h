@@ -3,8 +3,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
+
+// Posted on the default notification centre (main thread) when the X
+// server's keyboard mapping changed (setxkbmap, another keyboard plugged
+// in): a layout read before may be out of date.
+inline constexpr std::string_view kKeyboardMappingDidChange = "KeyboardMappingDidChange";
 
 // The user's current keyboard layout, asked what a key types.
 class KeyboardLayout {

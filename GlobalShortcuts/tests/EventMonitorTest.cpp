@@ -2,15 +2,23 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QWindow>
 
 #include <string>
+#include <vector>
 
 #include "GlobalShortcuts/GlobalShortcuts.h"
+#include "GlobalShortcuts/KeyCharacters.h"
 #include "GlobalShortcuts/LocalEventMonitor.h"
 #include "GlobalShortcuts/ModifierFlags.h"
 #include "GlobalShortcuts/ObjectAssociation.h"
 #include "GlobalShortcuts/QtEventBridge.h"
+#include "GlobalShortcuts/RunLoopLocalEventMonitor.h"
+#include "GlobalShortcuts/CarbonGlobalShortcuts.h"
+#include "platform/fake/InMemoryHotKeyBackend.h"
+#include "platform/fake/InMemoryUserDefaults.h"
+#include "platform/fake/FakeKeyboardLayout.h"
 
 using namespace GlobalShortcuts;
 namespace Flags = GlobalShortcuts::ModifierFlags;
@@ -92,6 +100,7 @@ protected:
         keys += "p" + std::to_string(event->nativeScanCode());
         if (event->modifiers() & Qt::ShiftModifier)
             keys += "S";
+        keys += "(" + QKeySequence(event->key()).toString().toStdString() + "," + event->text().toStdString() + ")";
     }
 };
 
@@ -112,15 +121,104 @@ TEST_F(QtBridge, KeyEventsReachMonitorsWhichMaySwallowOrReplaceThem) {
     });
     monitor.start();
     // X11 key codes: A 38, B 56, space 65.
-    QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, 38, 0, 0);
-    QKeyEvent b(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, 56, 0, 0);
-    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::MetaModifier | Qt::ShiftModifier, 65, 0, 0x2 /*Lock*/);
+    GlobalShortcuts::setKeyboardLayout(platform::FakeKeyboardLayout::usQwerty());
+    QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, 38, 0, 0, QStringLiteral("a"));
+    QKeyEvent b(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, 56, 0, 0, QStringLiteral("b"));
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::MetaModifier | Qt::ShiftModifier, 65, 0, 0x2 /*Lock*/,
+                    QStringLiteral(" "));
     QCoreApplication::sendEvent(&window, &a);
     QCoreApplication::sendEvent(&window, &b);
     QCoreApplication::sendEvent(&window, &space);
-    EXPECT_EQ(window.keys, "p54Sp65S");  // C is X11 key code 54
+    GlobalShortcuts::setKeyboardLayout(nullptr);
+    // The B key arrives as Shift+C, typing "C" (X11 key code 54); the space
+    // key, passed on unchanged, keeps its own key and text.
+    EXPECT_EQ(window.keys, "p54S(C,C)p65S(Space, )");
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[2], (Event{Event::keyDown, 49, Flags::command | Flags::shift | Flags::capsLock, false}));
+}
+
+// The run-loop monitor takes key events out of delivery and drains them when
+// the loop wakes: swallowed ones are gone, the others come back in order.
+TEST_F(QtBridge, RunLoopMonitorDrainsTakenKeysInOrderWhenTheLoopWakes) {
+    GlobalShortcuts::setKeyboardLayout(platform::FakeKeyboardLayout::usQwerty());
+    KeyRecorder window;
+    std::vector<long long> seen;
+    RunLoopLocalEventMonitor monitor(eventMask(Event::keyDown), RunLoopMode::default_,
+                                     [&](const Event& event) -> std::optional<Event> {
+                                         seen.push_back(event.keyCode);
+                                         if (event.keyCode == 0)  // A: swallowed
+                                             return std::nullopt;
+                                         if (event.keyCode == 11) {  // B: turned into C
+                                             Event replaced = event;
+                                             replaced.keyCode = 8;
+                                             return replaced;
+                                         }
+                                         return event;
+                                     });
+    QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, 38, 0, 0, QStringLiteral("a"));
+    QKeyEvent b(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, 56, 0, 0, QStringLiteral("b"));
+    QKeyEvent d(QEvent::KeyPress, Qt::Key_D, Qt::NoModifier, 40, 0, 0, QStringLiteral("d"));
+    QKeyEvent bUp(QEvent::KeyRelease, Qt::Key_B, Qt::NoModifier, 56, 0, 0, QStringLiteral("b"));
+
+    QCoreApplication::sendEvent(&window, &d);  // not started: delivered at once
+    EXPECT_EQ(window.keys, "p40(D,d)");
+    window.keys.clear();
+
+    monitor.start();
+    for (QKeyEvent* event : {&a, &b, &d, &bUp})
+        QCoreApplication::sendEvent(&window, event);
+    EXPECT_TRUE(window.keys.empty());  // taken, not drained yet (the release is not in the mask)
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seen, (std::vector<long long>{0, 11, 2}));
+    EXPECT_EQ(window.keys, "p54(C,c)p40(D,d)");
+
+    // Stopping gives back what was taken and not drained, unchanged.
+    window.keys.clear();
+    QCoreApplication::sendEvent(&window, &a);
+    monitor.stop();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.keys, "p38(A,a)");
+    EXPECT_EQ(seen.size(), 3u);
+    GlobalShortcuts::setKeyboardLayout(nullptr);
+}
+
+// While a menu is open the hot keys are let go, and the keys the menu gets
+// reach the shortcut's handlers through the hot-key layer's run-loop monitor.
+TEST_F(QtBridge, AnOpenMenuDeliversTheShortcutsKeysToTheirHandlers) {
+    GlobalShortcuts::resetForTesting();
+    platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
+    auto desktop = std::make_shared<platform::InMemoryHotKeyBackend>();
+    CarbonGlobalShortcuts::setBackend(desktop);
+    GlobalShortcuts::setKeyboardLayout(platform::FakeKeyboardLayout::usQwerty());
+    const Name name("menu_space", Shortcut(Key::space, Flags::command | Flags::shift));
+    std::string fired;
+    onKeyDown(name, [&] { fired += "d"; });
+    onKeyUp(name, [&] { fired += "u"; });
+
+    KeyRecorder menu;
+    menu.setFlags(Qt::Popup);
+    menu.show();
+    ASSERT_TRUE(isMenuOpen());
+    EXPECT_EQ(desktop->grabCount(), 0u);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Space, Qt::MetaModifier | Qt::ShiftModifier, 65, 0, 0x2 /*Lock*/);
+    QKeyEvent up(QEvent::KeyRelease, Qt::Key_Space, Qt::MetaModifier | Qt::ShiftModifier, 65, 0, 0);
+    QKeyEvent plain(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, 53, 0, 0, QStringLiteral("x"));
+    for (QKeyEvent* event : {&down, &plain, &up})
+        QCoreApplication::sendEvent(&menu, event);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fired, "du");
+    EXPECT_EQ(menu.keys, "p53(X,x)");  // only the menu's own key reached it
+
+    menu.hide();
+    EXPECT_FALSE(isMenuOpen());
+    EXPECT_EQ(desktop->grabCount(), 1u);
+    QCoreApplication::sendEvent(&menu, &down);  // no menu: not taken
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fired, "du");
+    GlobalShortcuts::resetForTesting();
+    CarbonGlobalShortcuts::setBackend(nullptr);
+    GlobalShortcuts::setKeyboardLayout(nullptr);
+    platform::UserDefaults::setStandard(nullptr);
 }
 
 TEST_F(QtBridge, KeysWithoutAPositionPassUntouched) {
@@ -134,7 +232,7 @@ TEST_F(QtBridge, KeysWithoutAPositionPassUntouched) {
     QKeyEvent print(QEvent::KeyPress, Qt::Key_Print, Qt::NoModifier, 107, 0, 0);
     QCoreApplication::sendEvent(&window, &print);
     EXPECT_EQ(calls, 0);
-    EXPECT_EQ(window.keys, "p107");
+    EXPECT_EQ(window.keys, "p107(Print,)");
 }
 
 TEST_F(QtBridge, PopupWindowsAreMenusWhileShown) {

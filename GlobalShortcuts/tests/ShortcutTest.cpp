@@ -7,6 +7,7 @@
 #include "GlobalShortcuts/ModifierFlags.h"
 #include "GlobalShortcuts/SpecialKey.h"
 #include "platform/KeyPositions.h"
+#include "platform/x11/XkbKeyboardLayout.h"
 
 using namespace GlobalShortcuts;
 namespace Flags = GlobalShortcuts::ModifierFlags;
@@ -116,6 +117,16 @@ TEST_F(ShortcutTest, KeysWithoutOneCharacterShowTheReplacementCharacter) {
     // A combining sequence is one character.
     layout->set(30, "e\u0301");
     EXPECT_EQ(Shortcut(Key::a, 0).description(), "E\u0301");
+}
+
+TEST_F(ShortcutTest, DeadKeysShowTheAccentPrintedOnThem) {
+    // German: ^ left of 1 and the acute accent left of Backspace are dead keys.
+    const auto german = platform::XkbKeyboardLayout::fromNames({"", "", "de", "", ""});
+    ASSERT_TRUE(german);
+    setKeyboardLayout(german);
+    EXPECT_EQ(Shortcut(Key::backtick, Flags::command).description(), "\u2318^");
+    EXPECT_EQ(Shortcut(Key::equal, Flags::command).description(), "\u2318\u00B4");
+    EXPECT_EQ(Shortcut(Key::z, Flags::command).description(), "\u2318Y");  // the layout is really German
 }
 
 TEST_F(ShortcutTest, KeyEquivalentsAndKeySequences) {

@@ -149,6 +149,20 @@ TEST_F(X11HotKeys, ACombinationAnotherClientHoldsIsReportedAndNeverFires) {
     const auto reserved = CarbonGlobalShortcuts::systemReservedShortcuts();
     EXPECT_NE(std::ranges::find(reserved, Shortcut(Key::b, Flags::command | Flags::shift)), reserved.end());
     EXPECT_EQ(std::ranges::find(reserved, kSuperShiftSpace), reserved.end());
+    // The recorder's check probes the one combination it is asked about.
+    EXPECT_TRUE(CarbonGlobalShortcuts::isSystemReserved(Shortcut(Key::b, Flags::command | Flags::shift)));
+    EXPECT_FALSE(CarbonGlobalShortcuts::isSystemReserved(kSuperShiftSpace));
+    EXPECT_FALSE(CarbonGlobalShortcuts::isSystemReserved(Shortcut(Key::k, Flags::command | Flags::option)));
+}
+
+TEST_F(X11HotKeys, TextsFollowALayoutChangeWhileRunning) {
+    const Shortcut z(Key::z, Flags::command);
+    ASSERT_EQ(z.description(), "\u2318Z");
+    struct RestoreLayout {
+        ~RestoreLayout() { EXPECT_EQ(std::system("setxkbmap us"), 0); }
+    } restore;
+    ASSERT_EQ(std::system("setxkbmap de"), 0);
+    EXPECT_TRUE(runUntil([&] { return z.description() == "\u2318Y"; }));
 }
 
 TEST_F(X11HotKeys, TextsUseTheServersLayout) {

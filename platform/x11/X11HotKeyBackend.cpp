@@ -8,6 +8,8 @@
 
 #include "platform/Error.h"
 #include "platform/KeyPositions.h"
+#include "platform/KeyboardLayout.h"
+#include "platform/NotificationCenter.h"
 
 namespace platform {
 
@@ -66,6 +68,14 @@ X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<MainLoop> loop, const char* d
     // One press gives one KeyPress however long the key is held.
     Bool supported = False;
     XkbSetDetectableAutoRepeat(display_, True, &supported);
+    // A new keymap (setxkbmap, another keyboard) reaches an XKB client as
+    // XKB events only when it asks for them.
+    int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (XkbQueryExtension(display_, &opcode, &xkbEventBase_, &error, &major, &minor))
+        XkbSelectEvents(display_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
+                        XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+    else
+        xkbEventBase_ = -1;
     readModifierMapping();
     watch_ = loop_->watchReadable(ConnectionNumber(display_), [this] { processPendingEvents(); });
 }
@@ -226,6 +236,26 @@ std::vector<HotKeyCombination> X11HotKeyBackend::reservedCombinations() {
     return result;
 }
 
+bool X11HotKeyBackend::isReserved(HotKeyCombination combination) {
+    if (std::ranges::find(grabs_, combination, &Grab::combination) != grabs_.end())
+        return false;  // ours
+    const auto linuxKey = KeyPositions::linuxFromCarbon(combination.keyCode);
+    if (!linuxKey)
+        return false;
+    Display* probe = XOpenDisplay(DisplayString(display_));
+    if (!probe)
+        return false;
+    bool taken = false;
+    {
+        ErrorTrap trap(probe);
+        XGrabKey(probe, *linuxKey + 8, x11Modifiers(combination.modifiers), DefaultRootWindow(probe), False,
+                 GrabModeAsync, GrabModeAsync);
+        taken = statusFor(trap.sync()) == hotkey_status::hotKeyExists;
+    }
+    XCloseDisplay(probe);  // drops the probe's grab, if it got one
+    return taken;
+}
+
 void X11HotKeyBackend::processPendingEvents() {
     const auto alive = alive_;  // a handler may destroy this backend
     while (XPending(display_) > 0) {
@@ -247,6 +277,18 @@ void X11HotKeyBackend::processPendingEvents() {
         } else if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
             readModifierMapping();
+            if (event.xmapping.request == MappingKeyboard)
+                keyboardMappingChanged();
+            if (!*alive)
+                return;
+        } else if (xkbEventBase_ >= 0 && event.type == xkbEventBase_) {
+            const int kind = reinterpret_cast<const XkbEvent&>(event).any.xkb_type;
+            if (kind == XkbNewKeyboardNotify || kind == XkbMapNotify) {
+                readModifierMapping();
+                keyboardMappingChanged();
+                if (!*alive)
+                    return;
+            }
         }
     }
 }
@@ -279,6 +321,20 @@ void X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, u
         const Handler handler = handler_;
         handler(HotKeyEventKind::pressed, id);
     }
+}
+
+void X11HotKeyBackend::keyboardMappingChanged() {
+    // One change arrives as several events (one per part of the keymap):
+    // tell the program once, after the burst.
+    if (mappingChangePosted_)
+        return;
+    mappingChangePosted_ = true;
+    loop_->post([this, alive = std::weak_ptr<bool>(alive_)] {
+        if (const auto flag = alive.lock(); !flag || !*flag)
+            return;
+        mappingChangePosted_ = false;
+        NotificationCenter::defaultCenter().post(std::string(kKeyboardMappingDidChange));
+    });
 }
 
 void X11HotKeyBackend::drainLater() {

@@ -36,6 +36,8 @@ public:
     // out and stay grabbed.
     std::vector<HotKeyCombination> reservedCombinations() override;
     std::uint32_t lastPressTime() const override { return lastPressTime_; }
+    // Tries the one combination on a second connection.
+    bool isReserved(HotKeyCombination combination) override;
 
     // Handles every event the connection has queued (the main loop calls it
     // when the descriptor is readable).
@@ -54,6 +56,7 @@ private:
     unsigned x11Modifiers(std::uint32_t carbonModifiers) const;
     void handleKey(bool press, unsigned keyCode, unsigned state, unsigned long time);
     void drainLater();
+    void keyboardMappingChanged();
 
     std::shared_ptr<MainLoop> loop_;
     _XDisplay* display_ = nullptr;
@@ -62,6 +65,8 @@ private:
     unsigned altMask_ = 0;
     unsigned superMask_ = 0;
     MainLoop::Id watch_ = 0;
+    int xkbEventBase_ = -1;
+    bool mappingChangePosted_ = false;
     std::vector<Grab> grabs_;
     std::map<unsigned, HotKeyId> pressed_;  // key code held down -> its hot key
     Handler handler_;

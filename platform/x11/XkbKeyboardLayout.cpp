@@ -1,13 +1,13 @@
 #include "platform/x11/XkbKeyboardLayout.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
+#include <xcb/xcb.h>
+#include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
-#include <vector>
 
 namespace platform {
 
@@ -16,46 +16,44 @@ namespace {
 constexpr int kX11KeyCodeOffset = 8;
 constexpr int kLinuxKeyA = 30;
 
-struct DisplayCloser {
-    void operator()(Display* display) const { XCloseDisplay(display); }
-};
-
-// The rule names the X server compiled its keymap from: five strings, each
-// ended by a NUL, in the root window's _XKB_RULES_NAMES property.
-std::optional<XkbKeyboardLayout::Names> serverNames() {
+// The keymap the X server uses for its core keyboard, as the server holds
+// it: rule names, setxkbmap options and per-device maps included.
+xkb_keymap* serverKeymap(xkb_context* context) {
     if (!std::getenv("DISPLAY"))
-        return std::nullopt;
-    const std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(nullptr));
-    if (!display)
-        return std::nullopt;
-    const Atom property = XInternAtom(display.get(), "_XKB_RULES_NAMES", True);
-    if (property == None)
-        return std::nullopt;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    const int status = XGetWindowProperty(display.get(), DefaultRootWindow(display.get()), property, 0, 1024,
-                                          False, XA_STRING, &type, &format, &count, &remaining, &data);
-    if (status != Success || !data)
-        return std::nullopt;
-    const std::unique_ptr<unsigned char, decltype(&XFree)> owned(data, &XFree);
-    if (type != XA_STRING || format != 8)
-        return std::nullopt;
-    std::vector<std::string> fields;
-    std::string current;
-    for (unsigned long i = 0; i < count; ++i) {
-        if (data[i] == '\0') {
-            fields.push_back(std::move(current));
-            current.clear();
-        } else {
-            current += static_cast<char>(data[i]);
-        }
+        return nullptr;
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    xkb_keymap* keymap = nullptr;
+    if (!xcb_connection_has_error(connection) &&
+        xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                                    XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr)) {
+        const std::int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
+        if (device != -1)
+            keymap = xkb_x11_keymap_new_from_device(context, connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
     }
-    if (!current.empty())
-        fields.push_back(std::move(current));
-    fields.resize(5);
-    return XkbKeyboardLayout::Names{fields[0], fields[1], fields[2], fields[3], fields[4]};
+    xcb_disconnect(connection);
+    return keymap;
+}
+
+// The spacing form of the accent a dead key puts on the next letter, which
+// is what people see printed on the key.
+const char* spacingAccent(xkb_keysym_t symbol) {
+    switch (symbol) {
+        case XKB_KEY_dead_grave: return "`";
+        case XKB_KEY_dead_acute: return "\u00B4";
+        case XKB_KEY_dead_circumflex: return "^";
+        case XKB_KEY_dead_tilde: return "~";
+        case XKB_KEY_dead_macron: return "\u00AF";
+        case XKB_KEY_dead_breve: return "\u02D8";
+        case XKB_KEY_dead_abovedot: return "\u02D9";
+        case XKB_KEY_dead_diaeresis: return "\u00A8";
+        case XKB_KEY_dead_abovering: return "\u02DA";
+        case XKB_KEY_dead_doubleacute: return "\u02DD";
+        case XKB_KEY_dead_caron: return "\u02C7";
+        case XKB_KEY_dead_cedilla: return "\u00B8";
+        case XKB_KEY_dead_ogonek: return "\u02DB";
+        case XKB_KEY_dead_iota: return "\u037A";
+        default: return nullptr;
+    }
 }
 
 const char* orNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
@@ -97,9 +95,11 @@ std::shared_ptr<XkbKeyboardLayout> XkbKeyboardLayout::fromNames(const Names& nam
 }
 
 std::shared_ptr<XkbKeyboardLayout> XkbKeyboardLayout::current() {
-    if (const auto names = serverNames())
-        if (auto layout = fromNames(*names))
-            return layout;
+    if (xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS)) {
+        if (xkb_keymap* keymap = serverKeymap(context))
+            return std::shared_ptr<XkbKeyboardLayout>(new XkbKeyboardLayout(context, keymap));
+        xkb_context_unref(context);
+    }
     return fromNames({});
 }
 
@@ -112,6 +112,8 @@ std::optional<std::string> XkbKeyboardLayout::character(int linuxKeyCode) const 
     if (count != 1)
         return std::nullopt;
     std::array<char, 64> buffer{};
+    if (const auto accent = spacingAccent(symbols[0]))
+        return std::string(accent);
     const int size = xkb_keysym_to_utf8(symbols[0], buffer.data(), buffer.size());
     if (size <= 1)
         return std::nullopt;  // no character (modifiers, dead keys, media keys)

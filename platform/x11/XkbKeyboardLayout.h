@@ -10,10 +10,11 @@ struct xkb_keymap;
 
 namespace platform {
 
-// A keyboard layout compiled by xkbcommon from rule names (rules, model,
-// layout, variant, options). Of a multi-layout setting it uses the first
-// layout that types Latin letters, as shortcut texts are shown with the
-// ASCII-capable layout.
+// A keyboard layout through xkbcommon: the keymap the X server holds for its
+// core keyboard, or one compiled from rule names (rules, model, layout,
+// variant, options). Of a multi-layout setting it uses the first layout that
+// types Latin letters, as shortcut texts are shown with the ASCII-capable
+// layout. A dead key shows the spacing form of its accent.
 class XkbKeyboardLayout final : public KeyboardLayout {
 public:
     struct Names {
@@ -23,8 +24,9 @@ public:
     // Null when xkbcommon cannot compile the names.
     static std::shared_ptr<XkbKeyboardLayout> fromNames(const Names& names);
 
-    // The layout the X server uses (its _XKB_RULES_NAMES), or the default
-    // layout when there is no display; null when neither compiles.
+    // The keymap the X server uses for the core keyboard (read from the
+    // server, so setxkbmap options and per-device maps count), or the
+    // default layout when there is no display; null when neither compiles.
     static std::shared_ptr<XkbKeyboardLayout> current();
 
     ~XkbKeyboardLayout() override;
