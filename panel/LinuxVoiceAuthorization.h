@@ -1,12 +1,10 @@
 #pragma once
 
 #include <functional>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <memory>
 
 #include "panel/VoiceAuthorization.h"
+#include "platform/SettingsLink.h"
 
 namespace panel {
 
@@ -16,6 +14,9 @@ namespace panel {
 // Settings" opens the desktop's sound settings where it knows them.
 class LinuxVoiceAuthorization final : public VoiceAuthorization {
 public:
+    // Null: the desktop's settings program, started through Qt.
+    explicit LinuxVoiceAuthorization(std::shared_ptr<platform::SettingsLink> settingsLink = nullptr);
+
     MicrophoneStatus microphoneStatus() const override { return MicrophoneStatus::authorized; }
     void requestMicrophoneAccess(std::function<void(bool granted)> completion) override { completion(true); }
     void requestSpeechRecognitionAuthorization(std::function<void(bool authorized)> completion) override {
@@ -23,11 +24,8 @@ public:
     }
     void openMicrophoneSettings() override;
 
-    // The program and arguments that open the sound settings of the desktop
-    // named by `currentDesktop` (XDG_CURRENT_DESKTOP, a colon-separated
-    // list), when it is one we know and `isInstalled` finds its program.
-    static std::optional<std::vector<std::string>> soundSettingsCommand(
-        std::string_view currentDesktop, const std::function<bool(std::string_view program)>& isInstalled);
+private:
+    std::shared_ptr<platform::SettingsLink> settingsLink_;
 };
 
 }  // namespace panel

@@ -16,8 +16,8 @@ namespace panel {
 
 using namespace std::chrono_literals;
 
-// Shared with every callback the panel schedules; `model` is null once the
-// panel is gone, so late callbacks find out instead of touching freed state.
+// Owned by the panel; the callbacks it schedules hold it weakly. `model` is
+// cleared when the panel goes, also while a callback holds the guard.
 struct PanelModel::Guard {
     PanelModel* model;
 };
@@ -27,9 +27,9 @@ struct PanelModel::PendingRequest {
     core::ModelInfo model;  // selected when the request started
     std::string prompt;
     std::optional<std::string> originalText;
-    std::shared_ptr<core::HistoryService> history;
+    std::shared_ptr<desktop::PanelHistory> history;
     core::Analytics* analytics;
-    std::shared_ptr<Guard> guard;
+    std::weak_ptr<Guard> guard;
 };
 
 namespace {
@@ -56,7 +56,7 @@ std::optional<std::string_view> view(const std::optional<std::string>& text) {
 
 }  // namespace
 
-PanelModel::PanelModel(core::Settings& settings, std::shared_ptr<core::HistoryService> history, Options options,
+PanelModel::PanelModel(core::Settings& settings, std::shared_ptr<desktop::PanelHistory> history, Options options,
                        Services services)
     : settings_(settings),
       history_(std::move(history)),
@@ -72,8 +72,8 @@ PanelModel::PanelModel(core::Settings& settings, std::shared_ptr<core::HistorySe
     if (!services_.analytics) services_.analytics = &core::Analytics::shared();
     if (!services_.telemetry) services_.telemetry = telemetry::TelemetrySDK::sharedPointer();
     if (!services_.makeAIService)
-        services_.makeAIService = [](core::RequestSettings copy) {
-            return std::make_unique<core::AIService>(std::move(copy));
+        services_.makeAIService = [transport = services_.executor->transport()](core::RequestSettings copy) {
+            return std::make_unique<core::AIService>(std::move(copy), transport);
         };
     originalText_ = options_.originalText;
     selectedModel_ = startModel(settings_, *services_.defaults);
@@ -268,9 +268,12 @@ void PanelModel::schedule(std::chrono::milliseconds delay, std::function<void()>
 }
 
 void PanelModel::postWhileAlive(std::function<void()> task) {
-    services_.mainLoop->post([guard = guard_, task = std::move(task)] {
-        if (guard->model) task();
-    });
+    services_.mainLoop->post(std::weak_ptr<Guard>(guard_), std::move(task));
+}
+
+PanelModel* PanelModel::alive(const std::weak_ptr<Guard>& guard) {
+    const auto locked = guard.lock();
+    return locked ? locked->model : nullptr;
 }
 
 // --- model picker ---
@@ -356,22 +359,22 @@ void PanelModel::sendRequest() {
     auto service = services_.makeAIService(settings_.requestSettings());
     ProviderRequest::start(*services_.executor, services_.mainLoop, std::move(service), std::move(call),
                            [request](ProviderRequest::Outcome outcome) {
-                               PanelModel* model = request->guard->model;
                                if (auto* answer = std::get_if<std::string>(&outcome))
-                                   handleCompletion(*request, model, std::move(*answer));
+                                   handleCompletion(*request, std::move(*answer));
                                else
-                                   handleError(*request, model, std::get<ProviderRequest::Failure>(outcome).description);
+                                   handleError(*request, std::get<ProviderRequest::Failure>(outcome).description);
                            });
 }
 
-void PanelModel::handleCompletion(PendingRequest& request, PanelModel* model, std::string answer) {
+void PanelModel::handleCompletion(PendingRequest& request, std::string answer) {
+    PanelModel* model = alive(request.guard);
     // Recorded whatever became of the panel: the answer was given.
     const core::ModelInfo used = model && model->selectedModel_ ? *model->selectedModel_ : request.model;
     const std::optional<std::string>& originalText = model ? model->originalText_ : request.originalText;
     request.analytics->trackModelUsed(used.displayName, used.apiName, request.prompt, view(originalText));
     const auto app = platform::LastActiveApplication::get();
     std::string applicationName = app && app->localizedName ? *app->localizedName : "unknown";
-    request.history->addEntry(used.displayName, request.prompt, originalText, answer, std::move(applicationName));
+    request.history->get().addEntry(used.displayName, request.prompt, originalText, answer, std::move(applicationName));
     if (!model) return;
 
     if (model->isChatMode_) {
@@ -382,22 +385,22 @@ void PanelModel::handleCompletion(PendingRequest& request, PanelModel* model, st
         // panel is still the one shown: a newer capture remembers another
         // application, and onSubmit would close the newer panel.
         model->deliveredAnswer_ = true;
-        const auto& guard = request.guard;
         model->services_.selection->replaceSelectedText(answer);
-        // The paste waits in a nested event loop: check the panel after each
-        // call that can run other work.
-        if (!guard->model) return;
+        // The paste waits in a nested event loop, and the owner may close
+        // the panel: check it is still there after each such call.
+        if (!alive(request.guard)) return;
         if (model->options_.onSubmit) model->options_.onSubmit(used.displayName + ": " + request.prompt + " -> " + answer);
-        if (!guard->model) return;
+        if (!alive(request.guard)) return;
         model->setText("");
         model->requestHide();
-        if (!guard->model) return;
+        if (!alive(request.guard)) return;
     }
     model->setLoading(false);
 }
 
-void PanelModel::handleError(PendingRequest& request, PanelModel* model, std::string description) {
+void PanelModel::handleError(PendingRequest& request, std::string description) {
     request.analytics->trackError("completion_error", description);
+    PanelModel* model = alive(request.guard);
     if (!model) return;
     model->postWhileAlive([model, description = std::move(description)] {
         model->setLoading(false);
@@ -441,9 +444,9 @@ void PanelModel::requestMicrophoneAndRecord(bool autoSubmit) {
             // The answer may come on any thread; only the main loop and the
             // guard travel with it.
             services_.voiceAuthorization->requestMicrophoneAccess(
-                [loop = services_.mainLoop, guard = guard_, autoSubmit](bool granted) {
+                [loop = services_.mainLoop, guard = std::weak_ptr<Guard>(guard_), autoSubmit](bool granted) {
                     loop->post([guard, granted, autoSubmit] {
-                        if (guard->model) guard->model->handleMicrophoneAccess(granted, autoSubmit);
+                        if (PanelModel* model = alive(guard)) model->handleMicrophoneAccess(granted, autoSubmit);
                     });
                 });
             return;

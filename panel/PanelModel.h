@@ -4,7 +4,7 @@
 // lives for one opening of the panel; the panel's widgets draw it and drive
 // it. Usage from a view:
 //
-//   panel::PanelModel model(settings, history, options, services);
+//   panel::PanelModel model(settings, context.history, options, services);
 //   auto token = model.subscribe([&](panel::PanelModel::Change c) { redraw(c); });
 //   model.handleAppear();                        // when the panel is shown
 //   model.setText(field.text());                 // on every edit of the prompt
@@ -38,10 +38,10 @@
 #include "core/AIService.h"
 #include "core/Analytics.h"
 #include "core/ChatMessage.h"
-#include "core/HistoryService.h"
 #include "core/ModelInfo.h"
 #include "core/ObserverList.h"
 #include "core/Settings.h"
+#include "desktop/PanelHistory.h"
 #include "panel/ModelPickerList.h"
 #include "panel/ProviderRequest.h"
 #include "panel/RequestExecutor.h"
@@ -113,6 +113,8 @@ public:
         std::function<void(const std::string&)> onSubmit;
         // Whether this panel is still the one its owner shows. Null: always.
         // A panel that was replaced delivers no answer into the application.
+        // Under the panel window manager: its currentGeneration() equals the
+        // generation of the context this panel was made for.
         std::function<bool()> isCurrent;
         // The owner's visibility flag. Null: a constant "visible" that
         // ignores writes (the panel window manager closes the panel itself).
@@ -130,7 +132,7 @@ public:
         // Makes the panel's recogniser, once, when the panel first appears.
         std::function<std::unique_ptr<SpeechInput>()> makeSpeechInput;  // required
         // Makes the provider dispatcher of one submission from a settings
-        // copy. Null: core::AIService with the default transport.
+        // copy. Null: core::AIService over the executor's transport.
         std::function<std::unique_ptr<core::AIService>(core::RequestSettings)> makeAIService;
         std::shared_ptr<platform::UserDefaults> defaults;         // UserDefaults::standard()
         core::Analytics* analytics = nullptr;                     // Analytics::shared()
@@ -147,7 +149,9 @@ public:
     static constexpr std::string_view kMicrophoneAlertText =
         "Please check your microphone in your desktop's Sound settings to use voice features.";
 
-    PanelModel(core::Settings& settings, std::shared_ptr<core::HistoryService> history, Options options,
+    // `history` is this showing's store; it is loaded when the first answer
+    // is recorded, not when the panel opens.
+    PanelModel(core::Settings& settings, std::shared_ptr<desktop::PanelHistory> history, Options options,
                Services services);
     // Does what hiding does (stops recording, cancels pending work); an
     // answer still on its way is recorded in the history, nothing more.
@@ -238,16 +242,18 @@ private:
     void showMicrophoneDeniedAlert();
     // Runs `task` after `delay` on the main loop unless the panel hides first.
     void schedule(std::chrono::milliseconds delay, std::function<void()> task);
-    // Runs `task` on a later turn of the main loop while this model lives.
+    // Runs `task` on a later turn of the main loop if this model still lives.
     void postWhileAlive(std::function<void()> task);
     // The panel's recogniser, made on first use.
     SpeechInput& speech();
 
-    static void handleCompletion(PendingRequest& request, PanelModel* model, std::string answer);
-    static void handleError(PendingRequest& request, PanelModel* model, std::string description);
+    static void handleCompletion(PendingRequest& request, std::string answer);
+    static void handleError(PendingRequest& request, std::string description);
+    // The model behind a guard, or null once it is gone.
+    static PanelModel* alive(const std::weak_ptr<Guard>& guard);
 
     core::Settings& settings_;
-    std::shared_ptr<core::HistoryService> history_;
+    std::shared_ptr<desktop::PanelHistory> history_;
     Options options_;
     Services services_;
     std::shared_ptr<Guard> guard_;

@@ -7,6 +7,7 @@
 #include "core/Analytics.h"
 #include "core/HistoryService.h"
 #include "core/Settings.h"
+#include "desktop/PanelHistory.h"
 #include "core/tests/RecordingSinks.h"
 #include "fakes/FakeSelectionAccess.h"
 #include "fakes/FakeSpeechInput.h"
@@ -73,6 +74,8 @@ struct PanelHarness {
         loop->runPending();
     }
 
+    const std::vector<core::HistoryEntry>& entries() { return history->get().entries(); }
+
     std::vector<std::string> eventNames() const {
         std::vector<std::string> names;
         for (const auto& e : events->events) names.push_back(e.name);
@@ -89,7 +92,10 @@ struct PanelHarness {
     std::shared_ptr<RecordingSink> events = std::make_shared<RecordingSink>();
     core::Analytics analytics;
     std::shared_ptr<RecordingSink> telemetry = std::make_shared<RecordingSink>();
-    std::shared_ptr<core::HistoryService> history = std::make_shared<core::HistoryService>(defaults);
+    // Every showing of one harness shares one history store (made when an
+    // answer is first recorded, as in the program).
+    std::shared_ptr<desktop::PanelHistory> history = std::make_shared<desktop::PanelHistory>(
+        [defaults = defaults] { return std::make_unique<core::HistoryService>(defaults); });
     std::shared_ptr<QueuedRequestExecutor> executor = std::make_shared<QueuedRequestExecutor>();
     std::shared_ptr<FakeSelectionAccess> selection = std::make_shared<FakeSelectionAccess>();
     std::shared_ptr<FakeVoiceAuthorization> voice = std::make_shared<FakeVoiceAuthorization>();

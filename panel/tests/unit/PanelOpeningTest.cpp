@@ -85,6 +85,8 @@ TEST_F(PanelOpening, AppearRecordsReadsTheSelectionThenAnimatesAndFocusesAfterAT
     EXPECT_TRUE(log.contains("Microphone access denied"));
     EXPECT_EQ(panel->originalText(), "picked");
     EXPECT_FALSE(panel->errorMessage());
+    // Opening does not read a possibly long stored history.
+    EXPECT_FALSE(h.history->isLoaded());
     EXPECT_FALSE(panel->isChatMode());
     EXPECT_TRUE(panel->messages().empty());
 

@@ -144,8 +144,8 @@ TEST_F(PanelSubmission, OneShotAnswerIsRecordedPastedSummarisedAndClosesThePanel
     EXPECT_EQ(std::get<std::int64_t>(used->properties.at("prompt_length")), 8);
     EXPECT_EQ(str(*used, "source_app_name"), "Text Editor");
 
-    ASSERT_EQ(h.history->entries().size(), 1u);
-    const auto& entry = h.history->entries()[0];
+    ASSERT_EQ(h.entries().size(), 1u);
+    const auto& entry = h.entries()[0];
     EXPECT_EQ(entry.modelName, "GPT-4o");
     EXPECT_EQ(entry.input, "fix this");
     EXPECT_EQ(entry.selectedText, "selected words");
@@ -167,10 +167,10 @@ TEST_F(PanelSubmission, HistoryNamesAnUnknownApplicationAndTheModelSelectedWhenT
     panel->selectModel(*h.settings().findModel("Llama 3.2"));
     h.finishRequests();
     EXPECT_EQ(h.script->calls()[0].model.displayName, "GPT-4o");
-    ASSERT_EQ(h.history->entries().size(), 1u);
-    EXPECT_EQ(h.history->entries()[0].applicationName, "unknown");
-    EXPECT_EQ(h.history->entries()[0].modelName, "Llama 3.2");
-    EXPECT_FALSE(h.history->entries()[0].selectedText);
+    ASSERT_EQ(h.entries().size(), 1u);
+    EXPECT_EQ(h.entries()[0].applicationName, "unknown");
+    EXPECT_EQ(h.entries()[0].modelName, "Llama 3.2");
+    EXPECT_FALSE(h.entries()[0].selectedText);
     EXPECT_EQ(str(*h.lastEvent("model_used"), "model_api"), "llama3.2");
     EXPECT_EQ(h.submitted, std::vector<std::string>{"Llama 3.2: q -> answer"});
 }
@@ -192,7 +192,7 @@ TEST_F(PanelSubmission, AFailureIsRecordedAtOnceAndShownOnTheNextTurn) {
     EXPECT_EQ(panel->text(), "question");
     ASSERT_EQ(panel->messages().size(), 1u);
     EXPECT_EQ(panel->messages()[0].role, MessageRole::user);
-    EXPECT_TRUE(h.history->entries().empty());
+    EXPECT_TRUE(h.entries().empty());
     EXPECT_FALSE(h.lastEvent("model_used"));
     EXPECT_TRUE(h.selection->pasted.empty());
 
@@ -240,8 +240,8 @@ TEST_F(PanelSubmission, ChatTurnsCarryTheConversationAndStayInThePanel) {
     EXPECT_EQ(panel->text(), "");
     EXPECT_TRUE(h.selection->pasted.empty());
     EXPECT_TRUE(h.submitted.empty());
-    ASSERT_EQ(h.history->entries().size(), 2u);
-    EXPECT_EQ(h.history->entries()[0].selectedText, "context");
+    ASSERT_EQ(h.entries().size(), 2u);
+    EXPECT_EQ(h.entries()[0].selectedText, "context");
 }
 
 TEST_F(PanelSubmission, TheModeWhenTheAnswerArrivesDecidesWhereItGoes) {
@@ -285,7 +285,7 @@ TEST_F(PanelSubmission, AReplacedPanelRecordsItsAnswerButNeitherPastesNorCloses)
     panel->submit();
     h.current = false;  // a newer panel took its place
     h.finishRequests();
-    EXPECT_EQ(h.history->entries().size(), 1u);
+    EXPECT_EQ(h.entries().size(), 1u);
     EXPECT_TRUE(h.lastEvent("model_used"));
     EXPECT_TRUE(h.selection->pasted.empty());
     EXPECT_TRUE(h.submitted.empty());
@@ -299,9 +299,9 @@ TEST_F(PanelSubmission, AnAnswerForAPanelThatIsGoneIsOnlyRecorded) {
     panel.reset();
     h.script->answer("late");
     h.finishRequests();
-    ASSERT_EQ(h.history->entries().size(), 1u);
-    EXPECT_EQ(h.history->entries()[0].output, "late");
-    EXPECT_EQ(h.history->entries()[0].modelName, "GPT-4o");
+    ASSERT_EQ(h.entries().size(), 1u);
+    EXPECT_EQ(h.entries()[0].output, "late");
+    EXPECT_EQ(h.entries()[0].modelName, "GPT-4o");
     EXPECT_TRUE(h.selection->pasted.empty());
     EXPECT_TRUE(h.submitted.empty());
 
@@ -323,7 +323,7 @@ TEST_F(PanelSubmission, ASecondReturnInOneShotModeDeliversOnlyOneAnswer) {
     h.script->answer("first");
     h.script->answer("second");
     h.finishRequests();
-    EXPECT_EQ(h.history->entries().size(), 2u);
+    EXPECT_EQ(h.entries().size(), 2u);
     EXPECT_EQ(h.selection->pasted, std::vector<std::string>{"first"});
     EXPECT_EQ(h.submitted.size(), 1u);
 }

@@ -2,13 +2,16 @@
 // descriptions the panel shows for real provider failures.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <thread>
 #include <vector>
 
 #include "core/ProviderError.h"
 #include "fakes/PanelHarness.h"
+#include "panel/PlatformRequestExecutor.h"
 #include "panel/ProviderRequest.h"
 #include "platform/fake/FakeHttpClient.h"
+#include "testsupport/LogCapture.h"
 
 namespace panel {
 namespace {
@@ -16,14 +19,18 @@ namespace {
 // A worker thread per job, joined when asked.
 class ThreadPerJobExecutor final : public RequestExecutor {
 public:
+    explicit ThreadPerJobExecutor(std::shared_ptr<platform::HttpClient> transport = nullptr)
+        : transport_(std::move(transport)) {}
     ~ThreadPerJobExecutor() override { join(); }
     void execute(std::function<void()> job) override { threads_.emplace_back(std::move(job)); }
+    std::shared_ptr<platform::HttpClient> transport() const override { return transport_; }
     void join() {
         for (auto& t : threads_) t.join();
         threads_.clear();
     }
 
 private:
+    std::shared_ptr<platform::HttpClient> transport_;
     std::vector<std::thread> threads_;
 };
 
@@ -79,6 +86,22 @@ TEST(ProviderRequest, EveryFailureBecomesItsUserFacingText) {
     }
 }
 
+TEST(ProviderRequest, TheProgramsExecutorRunsCallsOnItsWorkersUntilItShutsDown) {
+    auto executor = std::make_shared<platform::Executor>(std::make_shared<platform::FakeHttpClient>());
+    PlatformRequestExecutor requests(executor);
+    EXPECT_EQ(requests.transport(), executor->http());
+    std::promise<std::thread::id> ranOn;
+    requests.execute([&] { ranOn.set_value(std::this_thread::get_id()); });
+    EXPECT_NE(ranOn.get_future().get(), std::this_thread::get_id());
+
+    executor->shutdown();
+    testsupport::LogCapture log;
+    bool ran = false;
+    requests.execute([&] { ran = true; });
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(log.contains("Provider call not started: the program is quitting"));
+}
+
 TEST(ProviderRequest, APanelOnARealThreadShowsAGeminiKeyRefusalInTheServicesOwnWords) {
     testing::PanelHarness h;
     auto http = std::make_shared<platform::FakeHttpClient>();
@@ -86,12 +109,11 @@ TEST(ProviderRequest, APanelOnARealThreadShowsAGeminiKeyRefusalInTheServicesOwnW
                        R"("status":"INVALID_ARGUMENT","details":[{"@type":"type.googleapis.com/google.rpc.ErrorInfo",)"
                        R"("reason":"API_KEY_INVALID","domain":"googleapis.com"}]}})",
                   {{"Content-Type", "application/json"}});
-    auto executor = std::make_shared<ThreadPerJobExecutor>();
+    // The program's own service, over the executor's transport.
+    auto executor = std::make_shared<ThreadPerJobExecutor>(http);
     auto services = h.services();
     services.executor = executor;
-    services.makeAIService = [http](core::RequestSettings copy) {
-        return std::make_unique<core::AIService>(std::move(copy), http);
-    };
+    services.makeAIService = nullptr;
     h.settings().setGeminiKey("not-a-key");
     h.defaults->setString("last_selected_model", "Gemini 1.5 Flash");
     PanelModel panel(h.settings(), h.history, {}, services);

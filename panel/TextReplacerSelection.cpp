@@ -1,0 +1,13 @@
+#include "panel/TextReplacerSelection.h"
+
+#include "desktop/TextReplacer.h"
+
+namespace panel {
+
+std::optional<std::string> TextReplacerSelection::getSelectedText() { return desktop::TextReplacer::getSelectedText(); }
+
+void TextReplacerSelection::replaceSelectedText(const std::string& answer) {
+    desktop::TextReplacer::replaceSelectedText(answer);
+}
+
+}  // namespace panel
