@@ -34,11 +34,14 @@ std::string errorMessage(std::string_view body) {
     return "Unknown error";
 }
 
-// First element of the array at `key`, which must be an object.
+// First element of the array at `key`, which must be a non-empty array of
+// objects only.
 const nlohmann::json* firstObject(const nlohmann::json& json, const char* key) {
     if (!json.is_object()) return nullptr;
     const auto array = json.find(key);
-    if (array == json.end() || !array->is_array() || array->empty() || !array->front().is_object()) return nullptr;
+    if (array == json.end() || !array->is_array() || array->empty()) return nullptr;
+    const auto isObject = [](const nlohmann::json& element) { return element.is_object(); };
+    if (!std::all_of(array->begin(), array->end(), isObject)) return nullptr;
     return &array->front();
 }
 

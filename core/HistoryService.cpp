@@ -32,18 +32,19 @@ void HistoryService::assign(std::vector<HistoryEntry> entries) {
 }
 
 HistoryService::StoredState HistoryService::takeUpStored(bool keepUnreadable) {
-    auto stored = defaults_->object(kStorageKey);
-    if (!stored) return StoredState::Absent;
-    if (storedIsOurs(*stored)) return StoredState::Loaded;
+    // Shared, not copied: the stored list is megabytes, and when it is the
+    // very text this object stored last, nothing needs to be read at all.
+    auto bytes = defaults_->sharedData(kStorageKey);
+    if (!bytes && !defaults_->contains(kStorageKey)) return StoredState::Absent;
+    if (bytes && storedIsOurs(bytes)) return StoredState::Loaded;
 
-    auto* data = std::get_if<platform::Data>(&*stored);
     std::string error = "not a data value";
     std::optional<std::vector<HistoryEntry>> decoded;
     std::vector<history::EntrySpan> spans;
-    if (data) decoded = history::decode(data->bytes, &error, &spans);
+    if (bytes) decoded = history::decode(*bytes, &error, &spans);
     if (!decoded) {
         if (keepUnreadable) {
-            keepUndecodableValue(*defaults_, kStorageKey, *stored, error);
+            keepStoredAside(bytes, error);
         } else {
             log().error(fmt::format("The stored history could not be read ({}); starting without it", error));
         }
@@ -52,17 +53,25 @@ HistoryService::StoredState HistoryService::takeUpStored(bool keepUnreadable) {
     // Without the spans the text is of no use for adding: the next
     // addition encodes the whole list instead.
     if (spans.size() == decoded->size())
-        text_.emplace(std::move(data->bytes), std::move(spans));
+        text_.emplace(std::move(bytes), std::move(spans));
     else
         text_.reset();
     assign(std::move(*decoded));
     return StoredState::Loaded;
 }
 
-bool HistoryService::storedIsOurs(const platform::DefaultsValue& stored) const {
-    const auto* data = std::get_if<platform::Data>(&stored);
-    // Sizes first: a list another object changed almost always differs in length.
-    return data && text_ && text_->bytes().size() == data->bytes.size() && text_->bytes() == data->bytes;
+bool HistoryService::storedIsOurs(const std::shared_ptr<const std::string>& stored) const {
+    if (!text_) return false;
+    if (stored == text_->sharedBytes()) return true;
+    // A store that copies: sizes first, since a list another object changed
+    // almost always differs in length.
+    return stored->size() == text_->bytes().size() && *stored == text_->bytes();
+}
+
+void HistoryService::keepStoredAside(const std::shared_ptr<const std::string>& bytes, std::string_view reason) {
+    const auto stored = bytes ? std::optional(platform::DefaultsValue(platform::Data{*bytes}))
+                              : defaults_->object(kStorageKey);
+    if (stored) keepUndecodableValue(*defaults_, kStorageKey, *stored, reason);
 }
 
 void HistoryService::loadHistory() { takeUpStored(/*keepUnreadable=*/false); }
@@ -93,13 +102,10 @@ void HistoryService::addEntry(std::string modelName, std::string input, std::opt
 void HistoryService::saveHistory() {
     // Only the stored value's readability matters here: this object's own
     // list is what gets written.
-    const auto stored = defaults_->object(kStorageKey);
-    if (stored && !storedIsOurs(*stored)) {
-        const auto* data = std::get_if<platform::Data>(&*stored);
-        std::string error = "not a data value";
-        if (!(data && history::decode(data->bytes, &error)))
-            keepUndecodableValue(*defaults_, kStorageKey, *stored, error);
-    }
+    const auto bytes = defaults_->sharedData(kStorageKey);
+    std::string error = "not a data value";
+    if (bytes ? !storedIsOurs(bytes) && !history::decode(*bytes, &error) : defaults_->contains(kStorageKey))
+        keepStoredAside(bytes, error);
     store();
 }
 
@@ -107,7 +113,7 @@ void HistoryService::store() {
     // `text_` is unset after `setEntries`, also when an observer called it
     // while being told of an addition.
     if (!text_) text_.emplace(entries_);
-    defaults_->setData(kStorageKey, text_->bytes());
+    defaults_->setSharedData(kStorageKey, text_->sharedBytes());
 }
 
 }  // namespace core

@@ -67,8 +67,11 @@ private:
     // when `keepUnreadable` is set.
     StoredState takeUpStored(bool keepUnreadable);
     void assign(std::vector<HistoryEntry> entries);
-    // Whether the stored value is the text `entries_` came from or went to.
-    bool storedIsOurs(const platform::DefaultsValue& stored) const;
+    // Whether the stored bytes are the text `entries_` came from or went to.
+    bool storedIsOurs(const std::shared_ptr<const std::string>& stored) const;
+    // Keeps the stored value (these bytes, or a value that is not data)
+    // under a side key before it is replaced.
+    void keepStoredAside(const std::shared_ptr<const std::string>& bytes, std::string_view reason);
     // Writes the text of `entries_`.
     void store();
 

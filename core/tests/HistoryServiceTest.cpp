@@ -3,12 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <nlohmann/json.hpp>
 
 #include "core/tests/RecordingSinks.h"
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "platform/linux/JsonFileUserDefaults.h"
 #include "testsupport/TempHome.h"
+#include "testsupport/TestData.h"
 
 namespace core {
 namespace {
@@ -189,6 +192,7 @@ TEST_F(HistoryServiceTest, UnreadableStoredListIsKeptAsideBeforeItIsReplaced) {
     const platform::DefaultsValue bad[] = {
         Data{R"([{"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","timestamp":1,"modelName":"m","input":"i","output":"o"}])"},
         Data{R"([{"id":"E621E1F8-C36C-4)"},
+        Data{std::string(100000, '[') + std::string(100000, ']')},
         std::string("[]"),
     };
     for (const auto& value : bad) {
@@ -239,6 +243,59 @@ TEST(HistoryServiceFileStore, HistorySurvivesARestartInOrder) {
         EXPECT_EQ(restarted.entries()[i].id, before[i].id);
         EXPECT_EQ(restarted.entries()[i].timestamp, before[i].timestamp);
     }
+}
+
+TEST(HistoryServiceFileStore, AListInAShapeTheFileStoreCannotReadIsKeptAsItWasInTheFile) {
+    const std::string list = storedList(2);
+    const std::string shapes[] = {
+        list,  // plain JSON from a hand edit
+        nlohmann::json{{"data", list}, {"note", "edited"}}.dump(),
+        R"({"base64": "not base64!"})",
+    };
+    for (const auto& shape : shapes) {
+        const auto file = testsupport::freshDirectory("history") / "defaults.json";
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file) << R"({"quillary_history": )" << shape << "}";
+        {
+            testing::CapturedLog log;
+            HistoryService service(std::make_shared<platform::JsonFileUserDefaults>(file));
+            EXPECT_THAT(service.entries(), IsEmpty());
+            service.addEntry("m", "new", std::nullopt, "o", "a");
+            EXPECT_TRUE(log.contains("quillary_history.corrupt")) << shape;
+        }
+        const auto stored = nlohmann::json::parse(testsupport::readFile(file));
+        EXPECT_EQ(stored["quillary_history.corrupt"], nlohmann::json::parse(shape));
+        HistoryService restarted(std::make_shared<platform::JsonFileUserDefaults>(file));
+        EXPECT_THAT(inputs(restarted.entries()), ElementsAre("new"));
+    }
+}
+
+TEST(HistoryServiceFileStore, AFullHistoryInsideTheSettingsFileMovesToAFileOfItsOwnAtTheFirstAddition) {
+    const auto file = testsupport::freshDirectory("history") / "defaults.json";
+    std::filesystem::create_directories(file.parent_path());
+    std::vector<HistoryEntry> entries;
+    for (int i = 0; i < 1000; ++i)
+        entries.push_back({platform::Uuid::random(), 7e8 + i, "m", "prompt " + std::to_string(i),
+                           std::string(200, 's'), "answer \"quoted\"\n", "a"});
+    // The settings file as earlier versions wrote it: the list inside it.
+    std::ofstream(file) << nlohmann::json{{"quillary_history", {{"data", history::encode(entries)}}},
+                                          {"openai_api_key", "sk-open"}}.dump();
+    {
+        HistoryService service(std::make_shared<platform::JsonFileUserDefaults>(file));
+        ASSERT_EQ(service.entries().size(), 1000u);
+        EXPECT_EQ(service.entries()[999].input, "prompt 999");
+        service.addEntry("m", "new", std::nullopt, "o", "a");
+    }
+    const auto stored = nlohmann::json::parse(testsupport::readFile(file));
+    const std::string name = stored["quillary_history"]["dataFile"];
+    EXPECT_EQ(stored["openai_api_key"], "sk-open");
+    EXPECT_LT(std::filesystem::file_size(file), 1000u);
+    HistoryService restarted(std::make_shared<platform::JsonFileUserDefaults>(file));
+    ASSERT_EQ(restarted.entries().size(), 1000u);
+    EXPECT_EQ(restarted.entries()[0].input, "new");
+    EXPECT_EQ(restarted.entries()[999].input, "prompt 998");
+    EXPECT_EQ(restarted.entries()[1].id, entries[0].id);
+    EXPECT_EQ(testsupport::readFile(file.parent_path() / name), history::encode(restarted.entries()));
 }
 
 }  // namespace

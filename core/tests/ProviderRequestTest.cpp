@@ -139,11 +139,14 @@ TEST_F(ProviderRequestTest, StatusAndShapeOfTheReply) {
     expectError(claude(429, R"({"error":{"message":"slow down"}})"), "Claude", 429, "slow down");
 
     for (const char* shape : {R"({"choices":[]})", R"({"choices":{}})", R"({"choices":["x"]})",
+                              R"({"choices":[{"message":{"content":"ok"}},"x"]})",
+                              R"({"choices":[{"message":{"content":"ok"}},null]})",
                               R"({"choices":[{"message":"x"}]})", R"({"choices":[{"message":{"content":1}}]})",
                               R"({"choices":[{"message":{"content":null}}]})", "[]", "\"text\""})
         expectError(openai(200, shape), "OpenAI", -1, "Invalid response format");
     for (const char* shape :
-         {R"({"content":[]})", R"({"content":[{"type":"text"}]})", R"({"content":"text"})", R"({"completion":"old"})"})
+         {R"({"content":[]})", R"({"content":[{"type":"text"}]})", R"({"content":"text"})", R"({"completion":"old"})",
+          R"({"content":[{"text":"ok"},1]})", R"({"content":[{"text":"ok"},[{"text":"ok"}]]})"})
         expectError(claude(200, shape), "Claude", -1, "Invalid response format");
 
     expectError(openai(200, "not json"), JsonError::kDomain, JsonError::kCode,

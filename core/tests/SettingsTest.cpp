@@ -3,11 +3,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
 #include "core/ModelCatalog.h"
 #include "core/tests/RecordingSinks.h"
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "platform/linux/JsonFileUserDefaults.h"
 #include "testsupport/TempHome.h"
+#include "testsupport/TestData.h"
 
 namespace core {
 namespace {
@@ -109,6 +114,7 @@ TEST_F(SettingsTest, UnreadableCatalogueFallsBackToDefaultsAndIsKeptAside) {
         Data{R"([{"name":"OpenAI","models":[{"displayName":"a","apiName":"a"}]}])"},  // no isVisible
         Data{R"([{"name":"OpenAI","models":[)"},
         Data{"[{\"name\":\"Open\xC3\x28\",\"models\":[]}]"},
+        Data{std::string(100000, '[') + std::string(100000, ']')},
         std::string("[]"),
     };
     for (const auto& value : bad) {
@@ -126,6 +132,30 @@ TEST_F(SettingsTest, UnreadableCatalogueFallsBackToDefaultsAndIsKeptAside) {
     EXPECT_EQ(store->data("model_groups.corrupt"), Data{"old"});
     EXPECT_EQ(store->data("model_groups.corrupt.2"), Data{"{broken"});
     EXPECT_THAT(store->keys("model_groups."), ::testing::SizeIs(2));
+}
+
+TEST_F(SettingsTest, ACatalogueInAShapeTheFileStoreCannotReadIsKeptAsItWasInTheFile) {
+    // A hand edit that left plain JSON, a data object with a member too
+    // many, data that is not base64.
+    const char* shapes[] = {
+        R"([{"name":"OpenAI","models":[]}])",
+        R"({"data": "[{\"name\":\"Mine\",\"models\":[]}]", "note": "edited"})",
+        R"({"base64": "not base64!"})",
+    };
+    for (const char* shape : shapes) {
+        const auto file = testsupport::freshDirectory("settings") / "defaults.json";
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file) << R"({"model_groups": )" << shape << "}";
+        {
+            testing::CapturedLog log;
+            Settings settings(std::make_shared<platform::JsonFileUserDefaults>(file), analytics);
+            EXPECT_EQ(settings.modelGroups(), Settings::defaultModelGroups());
+            EXPECT_TRUE(log.contains("model_groups.corrupt")) << shape;
+        }
+        const auto stored = nlohmann::json::parse(testsupport::readFile(file));
+        EXPECT_EQ(stored["model_groups.corrupt"], nlohmann::json::parse(shape));
+        EXPECT_EQ(catalog::decode(stored["model_groups"]["data"].get<std::string>()), Settings::defaultModelGroups());
+    }
 }
 
 TEST_F(SettingsTest, EveryAssignmentStoresThenReportsWithoutSecrets) {
