@@ -17,11 +17,6 @@ const platform::Logger& log() {
 
 // Stand-ins for the windows this build does not have yet: each says in the
 // log what the user asked for, so a menu row never silently does nothing.
-class MissingPermissionWindow final : public desktop::QuillaryApp::PermissionWindow {
-public:
-    void showPermissionWindow() override { log().info("The accessibility permission window is not part of this build"); }
-};
-
 class MissingHelpWindow final : public desktop::QuillaryApp::HelpWindow {
 public:
     void showHelp() override { log().info("The help window is not part of this build"); }
@@ -34,7 +29,8 @@ public:
 
 }  // namespace
 
-ProgramParts::ProgramParts(std::shared_ptr<platform::UserDefaults> defaults) : defaults_(std::move(defaults)) {}
+ProgramParts::ProgramParts(std::shared_ptr<platform::UserDefaults> defaults)
+    : defaults_(std::move(defaults)), executor_(std::make_shared<platform::Executor>()) {}
 
 std::unique_ptr<core::Settings> ProgramParts::makeSettings() {
     return std::make_unique<core::Settings>(defaults_, core::Analytics::shared());
@@ -46,15 +42,17 @@ void ProgramParts::setUpAnalytics() {
         std::getenv("QUILLARY_TELEMETRY_URL"), std::getenv("QUILLARY_TELEMETRY_KEY")));
 }
 
-std::unique_ptr<desktop::QuillaryApp::PermissionWindow> ProgramParts::makeAccessibilityManager() {
-    return std::make_unique<MissingPermissionWindow>();
+std::unique_ptr<desktop::AccessibilityManager> ProgramParts::makeAccessibilityManager() {
+    desktop::AccessibilityManager::Dependencies dependencies;
+    dependencies.defaults = defaults_;
+    return std::make_unique<desktop::AccessibilityManager>(std::move(dependencies));
 }
 
 // The desktop platform this design comes from hides the Dock icon here. An
 // X11 program without a main window shows no taskbar entry to begin with.
 void ProgramParts::setAccessoryPolicy() { log().debug("activation policy: accessory (no main window, no taskbar entry)"); }
 
-std::shared_ptr<void> ProgramParts::makeHotkeyManager(core::Settings&, desktop::QuillaryApp::PermissionWindow&) {
+std::shared_ptr<void> ProgramParts::makeHotkeyManager(core::Settings&, desktop::AccessibilityManager&) {
     log().info("The shortcut actions are not part of this build");
     return {};
 }
@@ -72,11 +70,10 @@ std::unique_ptr<desktop::QuillaryApp::SettingsWindow> ProgramParts::makeSettings
     return std::make_unique<MissingSettingsWindow>();
 }
 
-// Provider calls do not run on worker threads in this build yet, so no
-// transfer can be running at quit.
-void ProgramParts::cancelTransfers() {}
+void ProgramParts::stopWorkers() { executor_->shutdown(); }
 
-void ProgramParts::joinWorkers() {}
-
-// The settings store writes every change before the setter returns.
-void ProgramParts::flushSettings() {}
+// A store that cannot write keeps the file it had: nothing stored is lost,
+// only the changes of this session, and the log says so.
+void ProgramParts::flushSettings() {
+    if (!defaults_->flush()) log().error("Quillary could not write its settings; the last saved ones are kept");
+}

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "desktop/QuillaryApp.h"
+#include "platform/Executor.h"
 #include "platform/UserDefaults.h"
 
 // The real objects of the program, made for the application object in its
@@ -13,18 +14,19 @@ public:
 
     std::unique_ptr<core::Settings> makeSettings() override;
     void setUpAnalytics() override;
-    std::unique_ptr<desktop::QuillaryApp::PermissionWindow> makeAccessibilityManager() override;
+    std::unique_ptr<desktop::AccessibilityManager> makeAccessibilityManager() override;
     void setAccessoryPolicy() override;
     std::shared_ptr<void> makeHotkeyManager(core::Settings& settings,
-                                            desktop::QuillaryApp::PermissionWindow& accessibility) override;
+                                            desktop::AccessibilityManager& accessibility) override;
     std::unique_ptr<core::HistoryService> makeHistoryService() override;
     std::unique_ptr<desktop::QuillaryApp::HelpWindow> makeHelpManager() override;
     std::unique_ptr<desktop::QuillaryApp::SettingsWindow> makeSettingsWindow(core::Settings& settings) override;
 
-    void cancelTransfers() override;
-    void joinWorkers() override;
+    void stopWorkers() override;
     void flushSettings() override;
 
 private:
     std::shared_ptr<platform::UserDefaults> defaults_;
+    // The one owner of the program's worker threads (provider calls).
+    std::shared_ptr<platform::Executor> executor_;
 };

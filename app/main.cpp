@@ -46,6 +46,7 @@ int run(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     if (!canOpenDisplay()) {
         const char* name = std::getenv("DISPLAY");
+        if (name && !*name) name = nullptr;
         std::fprintf(stderr, "Quillary needs an X11 display and cannot open %s%s%s\n", name ? "display \"" : "",
                      name ? name : "one: DISPLAY is not set", name ? "\"" : "");
         return 1;

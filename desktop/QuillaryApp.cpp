@@ -82,8 +82,7 @@ void QuillaryApp::openPreferences() {
 void QuillaryApp::shutDown() {
     if (shutDown_) return;
     shutDown_ = true;
-    parts_.cancelTransfers();
-    parts_.joinWorkers();
+    parts_.stopWorkers();
     parts_.flushSettings();
 }
 

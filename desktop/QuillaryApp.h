@@ -5,6 +5,7 @@
 
 #include "core/HistoryService.h"
 #include "core/Settings.h"
+#include "desktop/AccessibilityManager.h"
 #include "desktop/MenuModel.h"
 
 namespace telemetry {
@@ -28,12 +29,6 @@ namespace desktop {
 // with the real classes and tests with recorders. Main thread only.
 class QuillaryApp {
 public:
-    // What the application and its menu call on the accessibility manager.
-    class PermissionWindow {
-    public:
-        virtual ~PermissionWindow() = default;
-        virtual void showPermissionWindow() = 0;
-    };
     // What the menu calls on the help manager.
     class HelpWindow {
     public:
@@ -53,19 +48,18 @@ public:
         virtual ~Parts() = default;
         virtual std::unique_ptr<core::Settings> makeSettings() = 0;
         virtual void setUpAnalytics() = 0;
-        virtual std::unique_ptr<PermissionWindow> makeAccessibilityManager() = 0;
+        virtual std::unique_ptr<AccessibilityManager> makeAccessibilityManager() = 0;
         virtual void setAccessoryPolicy() = 0;
         // The shortcut manager: registers the shortcut actions and lives as
         // long as the application. Its type is the program's business.
-        virtual std::shared_ptr<void> makeHotkeyManager(core::Settings& settings, PermissionWindow& accessibility) = 0;
+        virtual std::shared_ptr<void> makeHotkeyManager(core::Settings& settings, AccessibilityManager& accessibility) = 0;
         virtual std::unique_ptr<core::HistoryService> makeHistoryService() = 0;
         virtual std::unique_ptr<HelpWindow> makeHelpManager() = 0;
         virtual std::unique_ptr<SettingsWindow> makeSettingsWindow(core::Settings& settings) = 0;
 
-        // Quit, in this order: stop the transfers still running, wait for
-        // every worker thread, write what the settings store still holds.
-        virtual void cancelTransfers() = 0;
-        virtual void joinWorkers() = 0;
+        // Quit, in this order: cancel the transfers still running and join
+        // every worker thread, then write what the settings store still holds.
+        virtual void stopWorkers() = 0;
         virtual void flushSettings() = 0;
     };
 
@@ -85,7 +79,7 @@ public:
     void shutDown();
 
     core::Settings& settings() { return *settings_; }
-    PermissionWindow& accessibilityManager() { return *accessibilityManager_; }
+    AccessibilityManager& accessibilityManager() { return *accessibilityManager_; }
     // Null before installState.
     const std::shared_ptr<void>& hotkeyManager() const { return hotkeyManager_; }
     core::HistoryService* historyService() const { return historyService_.get(); }
@@ -107,7 +101,7 @@ private:
     // Field order is destruction order in reverse: the shortcut manager goes
     // before the accessibility manager and the settings it was given.
     std::unique_ptr<core::Settings> settings_;
-    std::unique_ptr<PermissionWindow> accessibilityManager_;
+    std::unique_ptr<AccessibilityManager> accessibilityManager_;
     std::shared_ptr<void> hotkeyManager_;
     std::unique_ptr<core::HistoryService> historyService_;
     std::unique_ptr<HelpWindow> helpManager_;

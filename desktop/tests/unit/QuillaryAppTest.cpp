@@ -19,6 +19,7 @@
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "testsupport/LogCapture.h"
 #include "testsupport/TempHome.h"
+#include "unit/PermissionFakes.h"
 
 namespace {
 
@@ -27,11 +28,6 @@ using desktop::QuillaryApp;
 // Records every call in one journal, and builds objects that record theirs.
 class RecordingParts final : public QuillaryApp::Parts {
 public:
-    struct Accessibility final : QuillaryApp::PermissionWindow {
-        explicit Accessibility(std::vector<std::string>& journal) : journal(journal) {}
-        void showPermissionWindow() override { journal.push_back("showPermissionWindow"); }
-        std::vector<std::string>& journal;
-    };
     struct Help final : QuillaryApp::HelpWindow {
         explicit Help(std::vector<std::string>& journal) : journal(journal) {}
         void showHelp() override { journal.push_back("showHelp"); }
@@ -56,16 +52,17 @@ public:
         telemetry->setup(config);
         eventsAfterSetUp = telemetry->queuedEventCount();
     }
-    std::unique_ptr<QuillaryApp::PermissionWindow> makeAccessibilityManager() override {
+    std::unique_ptr<desktop::AccessibilityManager> makeAccessibilityManager() override {
         journal.push_back("accessibility");
-        // What the accessibility manager does on a first launch.
-        telemetry->capture("first_launch");
-        auto made = std::make_unique<Accessibility>(journal);
+        // The real manager over fakes, reporting to the telemetry client.
+        auto dependencies = permissions.dependencies();
+        dependencies.analytics = telemetry;
+        auto made = std::make_unique<desktop::AccessibilityManager>(std::move(dependencies));
         madeAccessibility = made.get();
         return made;
     }
     void setAccessoryPolicy() override { journal.push_back("accessory"); }
-    std::shared_ptr<void> makeHotkeyManager(core::Settings& settings, QuillaryApp::PermissionWindow& accessibility) override {
+    std::shared_ptr<void> makeHotkeyManager(core::Settings& settings, desktop::AccessibilityManager& accessibility) override {
         journal.push_back("hotkeys");
         hotkeySettings = &settings;
         hotkeyAccessibility = &accessibility;
@@ -84,21 +81,21 @@ public:
         settingsWindowSettings = &settings;
         return std::make_unique<SettingsWindow>(journal);
     }
-    void cancelTransfers() override { journal.push_back("cancelTransfers"); }
-    void joinWorkers() override { journal.push_back("joinWorkers"); }
+    void stopWorkers() override { journal.push_back("stopWorkers"); }
     void flushSettings() override { journal.push_back("flushSettings"); }
 
     std::vector<std::string> journal;
     std::shared_ptr<platform::InMemoryUserDefaults> defaults = std::make_shared<platform::InMemoryUserDefaults>();
     core::Analytics analytics;
     std::shared_ptr<platform::FakeHttpClient> http = std::make_shared<platform::FakeHttpClient>();
-    std::unique_ptr<telemetry::TelemetrySDK> telemetry = std::make_unique<telemetry::TelemetrySDK>(
+    desktop::testing::PermissionFixture permissions;
+    std::shared_ptr<telemetry::TelemetrySDK> telemetry = std::make_shared<telemetry::TelemetrySDK>(
         telemetry::TelemetrySDK::Dependencies{http, nullptr, testsupport::freshDirectory("telemetry")});
     std::size_t eventsAfterSetUp = 0;
     core::Settings* madeSettings = nullptr;
-    QuillaryApp::PermissionWindow* madeAccessibility = nullptr;
+    desktop::AccessibilityManager* madeAccessibility = nullptr;
     core::Settings* hotkeySettings = nullptr;
-    QuillaryApp::PermissionWindow* hotkeyAccessibility = nullptr;
+    desktop::AccessibilityManager* hotkeyAccessibility = nullptr;
     core::Settings* settingsWindowSettings = nullptr;
 };
 
@@ -106,7 +103,9 @@ TEST(QuillaryApp, StartsUpInOrderWithAnalyticsReadyForTheFirstLaunchEvent) {
     RecordingParts parts;
     QuillaryApp app(parts, [] {});
     EXPECT_EQ(parts.journal, (std::vector<std::string>{"settings", "analytics", "accessibility", "accessory"}));
-    // "first_launch", captured while the accessibility manager was made, is queued.
+    // On this first launch the accessibility manager recorded "first_launch";
+    // the client was set up by then, so the event is queued for upload.
+    EXPECT_TRUE(parts.permissions.defaults->bool_("has_launched_before"));
     EXPECT_EQ(parts.telemetry->queuedEventCount(), parts.eventsAfterSetUp + 1);
     EXPECT_EQ(&app.settings(), parts.madeSettings);
     EXPECT_EQ(app.hotkeyManager(), nullptr);  // lazy: not before the state is installed
@@ -136,11 +135,14 @@ TEST(QuillaryApp, MenuRowsCallTheirObjects) {
     app.installState();
     const desktop::MenuModel menu = app.menu();
     parts.journal.clear();
+    parts.permissions.loop->advance(std::chrono::seconds(1));  // the first-launch window
+    ASSERT_EQ(parts.permissions.windows->created, 1);
 
     for (std::size_t row = 0; row < menu.rows().size(); ++row) menu.activate(row);
     menu.activate(0);  // a second Preferences raises the same window
-    EXPECT_EQ(parts.journal, (std::vector<std::string>{"settingsWindow", "showSettings", "showPermissionWindow", "showHelp",
-                                                       "showSettings"}));
+    EXPECT_EQ(parts.journal, (std::vector<std::string>{"settingsWindow", "showSettings", "showHelp", "showSettings"}));
+    parts.permissions.loop->runPending();
+    EXPECT_EQ(parts.permissions.windows->calls, (std::vector<std::string>{"show 1", "show 1"}));
     EXPECT_EQ(parts.settingsWindowSettings, &app.settings());
     EXPECT_EQ(quits, 1);
 }
@@ -151,7 +153,7 @@ TEST(QuillaryApp, QuitCancelsTransfersThenJoinsWorkersThenWritesSettingsOnce) {
     parts.journal.clear();
     app.shutDown();
     app.shutDown();
-    EXPECT_EQ(parts.journal, (std::vector<std::string>{"cancelTransfers", "joinWorkers", "flushSettings"}));
+    EXPECT_EQ(parts.journal, (std::vector<std::string>{"stopWorkers", "flushSettings"}));
 }
 
 TEST(QuillaryApp, AnalyticsStayOffUnlessATestPointsThemAtThisMachine) {
