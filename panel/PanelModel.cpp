@@ -7,7 +7,10 @@
 #include "GlobalShortcuts/Alert.h"
 #include "GlobalShortcuts/AlertPresenter.h"
 #include "Telemetry/TelemetrySDK.h"
+#include "panel/LinuxVoiceAuthorization.h"
 #include "panel/ModelIconName.h"
+#include "panel/RecognizerSpeechInput.h"
+#include "panel/TextReplacerSelection.h"
 #include "platform/LastActiveApplication.h"
 #include "platform/Logger.h"
 #include "platform/Unicode.h"
@@ -63,10 +66,11 @@ PanelModel::PanelModel(core::Settings& settings, std::shared_ptr<desktop::PanelH
       options_(std::move(options)),
       services_(std::move(services)),
       guard_(std::make_shared<Guard>(Guard{this})) {
-    if (!history_ || !services_.executor || !services_.selection || !services_.voiceAuthorization ||
-        !services_.makeSpeechInput)
-        throw std::invalid_argument("PanelModel needs a history, an executor, the selection, voice authorisation "
-                                    "and a speech input factory");
+    if (!history_ || !services_.executor) throw std::invalid_argument("PanelModel needs a history and an executor");
+    if (!services_.selection) services_.selection = std::make_shared<TextReplacerSelection>();
+    if (!services_.voiceAuthorization) services_.voiceAuthorization = std::make_shared<LinuxVoiceAuthorization>();
+    if (!services_.makeSpeechInput)
+        services_.makeSpeechInput = [] { return std::make_unique<RecognizerSpeechInput>(); };
     if (!services_.mainLoop) services_.mainLoop = platform::MainLoop::main();
     if (!services_.defaults) services_.defaults = platform::UserDefaults::standard();
     if (!services_.analytics) services_.analytics = &core::Analytics::shared();

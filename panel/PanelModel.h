@@ -123,14 +123,16 @@ public:
         std::function<void()> activateApplication;
     };
 
-    // What the panel works with. Null members take the program's defaults.
+    // What the panel works with. Null members take the program's own.
     struct Services {
         std::shared_ptr<platform::MainLoop> mainLoop;             // MainLoop::main()
-        std::shared_ptr<RequestExecutor> executor;                // required
-        std::shared_ptr<SelectionAccess> selection;               // required
-        std::shared_ptr<VoiceAuthorization> voiceAuthorization;   // required
+        // Required: the program's is a PlatformRequestExecutor.
+        std::shared_ptr<RequestExecutor> executor;
+        std::shared_ptr<SelectionAccess> selection;               // TextReplacerSelection
+        std::shared_ptr<VoiceAuthorization> voiceAuthorization;   // LinuxVoiceAuthorization
         // Makes the panel's recogniser, once, when the panel first appears.
-        std::function<std::unique_ptr<SpeechInput>()> makeSpeechInput;  // required
+        // Null: a RecognizerSpeechInput over a new SpeechRecognizer.
+        std::function<std::unique_ptr<SpeechInput>()> makeSpeechInput;
         // Makes the provider dispatcher of one submission from a settings
         // copy. Null: core::AIService over the executor's transport.
         std::function<std::unique_ptr<core::AIService>(core::RequestSettings)> makeAIService;
