@@ -31,18 +31,23 @@ std::string levelText(float level) {
 
 }  // namespace
 
-// What the audio and recogniser threads share with the recogniser. `owner` is
-// read and cleared on the main thread only, so a task posted there can tell
-// whether the recogniser still exists.
+// Owned by the recogniser alone and gone with it: work that the audio and
+// recogniser threads post belongs to it, so the main loop drops what arrives
+// after the recogniser was destroyed.
 struct SpeechRecognizer::Recording {
-    std::shared_ptr<platform::MainLoop> mainLoop;
     SpeechRecognizer* owner = nullptr;
+};
 
-    // Runs `task` on the main thread unless the recogniser is gone by then.
-    // Callable from any thread.
-    static void post(const std::shared_ptr<Recording>& recording, std::function<void(SpeechRecognizer&)> task) {
-        recording->mainLoop->post([recording, task = std::move(task)] {
-            if (recording->owner) task(*recording->owner);
+// How the other threads reach the recogniser: a copy lives in every callback.
+struct SpeechRecognizer::MainThread {
+    std::shared_ptr<platform::MainLoop> loop;
+    std::weak_ptr<Recording> recording;
+
+    // Runs `task` on the main thread if the recogniser still exists then.
+    void post(std::function<void(SpeechRecognizer&)> task) const {
+        loop->post(recording, [recording = recording, task = std::move(task)] {
+            // The loop keeps the recording alive while this runs.
+            if (const auto alive = recording.lock()) task(*alive->owner);
         });
     }
 };
@@ -61,12 +66,10 @@ SpeechRecognizer::SpeechRecognizer(Services services)
       clock_(services.clock ? std::move(services.clock) : platform::Clock::system()),
       recording_(std::make_shared<Recording>()) {
     if (!audioEngine_) audioEngine_ = std::make_unique<platform::PulseAudioInput>();
-    recording_->mainLoop = mainLoop_;
     recording_->owner = this;
 }
 
 SpeechRecognizer::~SpeechRecognizer() {
-    recording_->owner = nullptr;
     cancelSilenceTimer();
     if (recognitionTask_) recognitionTask_->cancel();
     if (finishingTask_) finishingTask_->cancel();
@@ -76,6 +79,8 @@ SpeechRecognizer::~SpeechRecognizer() {
 }
 
 bool SpeechRecognizer::isRecording() const { return capturing_; }
+
+SpeechRecognizer::MainThread SpeechRecognizer::mainThread() const { return MainThread{mainLoop_, recording_}; }
 
 bool SpeechRecognizer::startRecording(bool autoSubmit) {
     // Never two captures: a running recording ends first, and its task is
@@ -107,9 +112,9 @@ bool SpeechRecognizer::startRecording(bool autoSubmit) {
     if (speechRecognizer_) {
         recognitionTask_ = speechRecognizer_->recognitionTask(
             recognitionRequest_,
-            [recording = recording_, generation](const std::optional<platform::RecognitionResult>& result,
-                                                 const std::optional<platform::Error>& error) {
-                Recording::post(recording, [generation, result, failed = error.has_value()](SpeechRecognizer& self) {
+            [main = mainThread(), generation](const std::optional<platform::RecognitionResult>& result,
+                                              const std::optional<platform::Error>& error) {
+                main.post([generation, result, failed = error.has_value()](SpeechRecognizer& self) {
                     self.handleResult(generation, result, failed);
                 });
             });
@@ -118,16 +123,15 @@ bool SpeechRecognizer::startRecording(bool autoSubmit) {
     // Without a recogniser nothing reads the request, so the tap does not
     // fill it.
     auto request = recognitionTask_ ? recognitionRequest_ : nullptr;
-    audioEngine_->installTap(kTapBufferSize, [recording = recording_, request,
+    audioEngine_->installTap(kTapBufferSize, [main = mainThread(), request,
                                                 generation](const platform::AudioBuffer& buffer) {
         if (request) request->append(buffer);
         if (!buffer.hasFloatData()) return;
         const float level = levelOf(buffer);
-        Recording::post(recording,
-                        [generation, level](SpeechRecognizer& self) { self.updateAudioLevel(generation, level); });
+        main.post([generation, level](SpeechRecognizer& self) { self.updateAudioLevel(generation, level); });
     });
-    audioEngine_->setFailureHandler([recording = recording_, generation](const platform::Error& error) {
-        Recording::post(recording, [generation, description = error.description()](SpeechRecognizer& self) {
+    audioEngine_->setFailureHandler([main = mainThread(), generation](const platform::Error& error) {
+        main.post([generation, description = error.description()](SpeechRecognizer& self) {
             self.handleAudioFailure(generation, description);
         });
     });
@@ -215,9 +219,8 @@ void SpeechRecognizer::updateAudioLevel(std::uint64_t generation, float level) {
 
     platform::consoleLine("🤫 Starting silence timer...");
     const auto delay = std::chrono::milliseconds(std::llround(silenceDuration() * 1000.0));
-    silenceTimer_ = mainLoop_->addTimer(delay, false, [recording = recording_] {
-        if (recording->owner) recording->owner->silenceTimerFired();
-    });
+    // Cancelled by the destructor, so `this` is alive when it fires.
+    silenceTimer_ = mainLoop_->addTimer(delay, false, [this] { silenceTimerFired(); });
 }
 
 void SpeechRecognizer::silenceTimerFired() {
@@ -226,7 +229,7 @@ void SpeechRecognizer::silenceTimerFired() {
     if (transcript_.empty()) return;
     platform::consoleLine("📝 Transcript ready: \"" + transcript_ + "\"");
     const std::uint64_t generation = generation_;
-    Recording::post(recording_, [generation](SpeechRecognizer& self) {
+    mainThread().post([generation](SpeechRecognizer& self) {
         if (generation != self.generation_) return;
         self.stopRecording();
         self.notificationCenter_->post(

@@ -114,6 +114,8 @@ public:
 
 private:
     struct Recording;
+    struct MainThread;
+    MainThread mainThread() const;
 
     void handleResult(std::uint64_t generation, const std::optional<platform::RecognitionResult>& result,
                       bool failed);
@@ -145,8 +147,7 @@ private:
     std::shared_ptr<platform::Clock> clock_;
     std::optional<platform::Error> startError_;
     std::uint64_t generation_ = 0;
-    // Shared with the audio and recogniser threads; says which recording is
-    // current and whether this object still exists.
+    // The context of everything posted to the main thread for this object.
     std::shared_ptr<Recording> recording_;
     core::ObserverList<Property> observers_;
 };
