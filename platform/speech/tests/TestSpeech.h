@@ -7,7 +7,8 @@ namespace speechtest {
 
 // `text` spoken by flite's kal16 voice, as mono float samples at 16 kHz,
 // with `silenceBefore` and `silenceAfter` seconds of silence around it
-// (sox), padded with silence to whole 1024-frame buffers. Made at test time; fails the test when flite or sox is missing.
+// (sox), padded with silence to whole 1024-frame buffers. Made at run time;
+// empty, with a message, when flite or sox is missing.
 std::vector<float> spokenSamples(const std::string& text, double silenceBefore, double silenceAfter);
 
 // Silence, or white noise of the given amplitude, `seconds` long.
