@@ -20,7 +20,7 @@ void BasicRecognitionTask::cancel() {
 
 std::optional<RecognitionResult> BasicRecognitionTask::waitForFinalResult(std::chrono::milliseconds limit) {
     std::unique_lock lock(mutex_);
-    done_.wait_for(lock, limit, [this] { return cancelled_ || finished_; });
+    done_.wait_for(lock, limit, [this] { return cancelled_ || ended_; });
     return cancelled_ ? std::nullopt : final_;
 }
 
@@ -30,13 +30,18 @@ bool BasicRecognitionTask::report(const std::optional<RecognitionResult>& result
     {
         const std::lock_guard lock(mutex_);
         if (cancelled_ || finished_) return false;
-        if (ends) {
-            finished_ = true;
+        finished_ = ends;
+    }
+    if (onResult_) onResult_(result, error);
+    if (ends) {
+        // Waiters wake once the handler has had the final word.
+        {
+            const std::lock_guard lock(mutex_);
+            ended_ = true;
             if (!error && result) final_ = result;
         }
+        done_.notify_all();
     }
-    if (ends) done_.notify_all();
-    if (onResult_) onResult_(result, error);
     return true;
 }
 
@@ -44,6 +49,7 @@ void BasicRecognitionTask::finishSilently() {
     {
         const std::lock_guard lock(mutex_);
         finished_ = true;
+        ended_ = true;
     }
     done_.notify_all();
 }

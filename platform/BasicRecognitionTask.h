@@ -41,7 +41,8 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable done_;
     bool cancelled_ = false;
-    bool finished_ = false;
+    bool finished_ = false;  // no report goes out any more
+    bool ended_ = false;     // ...and the last one has been handled
     std::optional<RecognitionResult> final_;
 };
 
