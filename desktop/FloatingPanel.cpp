@@ -1,5 +1,6 @@
 #include "desktop/FloatingPanel.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QCloseEvent>
@@ -11,9 +12,35 @@
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
 #include "platform/PanelWindowSystem.h"
+#include "platform/x11/X11FocusEvents.h"
 #include "platform/x11/X11PanelWindowSystem.h"
 
 namespace desktop {
+
+namespace {
+
+// A hot key held down, or a popup menu open, grabs the keyboard: the focused
+// window hears that it lost the focus and gets it back when the grab ends,
+// though the focus never moved. Qt takes a loss that lasts longer than a
+// moment for a real one, which would close the panel under a hot key held
+// a little long; so a panel never hears of such changes.
+class GrabFocusFilter final : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        if (eventType != "xcb_generic_event_t") return false;
+        const std::uint64_t window = platform::x11::grabFocusChangeWindow(message);
+        return window != 0 && FloatingPanel::isPanelWindow(window);
+    }
+};
+
+void installGrabFocusFilter() {
+    static GrabFocusFilter* filter = nullptr;  // one for the life of the application
+    if (filter || !qApp) return;
+    filter = new GrabFocusFilter;
+    qApp->installNativeEventFilter(filter);
+}
+
+}  // namespace
 
 FloatingPanel::FloatingPanel(std::unique_ptr<QWidget> content,
                              std::shared_ptr<platform::PanelWindowSystem> windowSystem)
@@ -38,6 +65,7 @@ FloatingPanel::FloatingPanel(std::unique_ptr<QWidget> content,
     resize(kInitialWidth, kInitialHeight);
     layout->activate();
 
+    installGrabFocusFilter();
     useMask_ = windowSystem_ && !windowSystem_->compositorRunning();
     if (windowSystem_) windowSystem_->prepare(static_cast<std::uint64_t>(winId()));
 }
