@@ -105,13 +105,13 @@ bool differsFromSaved(const std::optional<std::string>& text) {
 }
 
 // Puts back what the clipboard held before the capture: every format when
-// they were read, else the plain text; nothing when it held nothing.
+// they could be read, else the plain text (an empty clipboard stays empty).
 void restoreSavedClipboard() {
     auto& s = state();
-    if (!s.savedSnapshot.empty())
-        s.services.pasteboard->restore(s.savedSnapshot);
-    else if (s.savedClipboard)
+    if (s.savedSnapshot.empty() && s.savedClipboard)
         s.services.pasteboard->setString(*s.savedClipboard);
+    else
+        s.services.pasteboard->restore(s.savedSnapshot);
     s.restorePending = false;
 }
 

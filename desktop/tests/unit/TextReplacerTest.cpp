@@ -1,0 +1,371 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "testsupport/LogCapture.h"
+#include "desktop/TextReplacer.h"
+#include "platform/LastActiveApplication.h"
+#include "platform/fake/FakeAccessibilityClient.h"
+#include "platform/fake/FakeKeyboardEventPoster.h"
+#include "platform/fake/FakePasteboard.h"
+#include "platform/fake/FakeWorkspace.h"
+#include "platform/fake/RecordingSleeper.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using desktop::TextReplacer;
+using platform::SimulatedKey;
+using Status = platform::AccessibilityClient::FocusedElement::Status;
+using Journal = std::vector<std::string>;
+
+const platform::RunningApplication kEditor{1001, "Gedit", "gedit", 0x400001};
+const platform::RunningApplication kTerminal{1002, "XTerm", "xterm", 0x500001};
+const platform::RunningApplication kOurPanel{platform::FakeWorkspace::kOwnProcess, "Quillary", "quillary", 0x900001};
+const platform::RunningApplication kOurSettings{platform::FakeWorkspace::kOwnProcess, "Quillary", "quillary", 0x900002};
+
+// One simulated copy: the keys and waits of a single attempt.
+const Journal kCopyAttempt = {"control down", "wait 50ms", "c down", "wait 50ms", "c up",
+                              "wait 50ms",    "control up", "wait 300ms"};
+
+class TextReplacerTest : public testing::Test {
+protected:
+    void SetUp() override {
+        TextReplacer::resetForTesting();
+        for (auto* fake : std::initializer_list<platform::EventJournal*>{&workspace->journal, &keyboard->journal,
+                                                                         &pasteboard->journal, &sleeper->journal})
+            *fake = journal;
+        // The frontmost program copies its selection when Control+C (or
+        // Control+Shift+C in a terminal) goes down.
+        keyboard->onPost = [this](SimulatedKey key, bool down) {
+            if (key == SimulatedKey::control) controlHeld = down;
+            if (key == SimulatedKey::c && down && controlHeld && otherSelection)
+                pasteboard->copyFromOtherProgram(*otherSelection);
+        };
+        workspace->frontmost = kEditor;
+        TextReplacer::install({workspace, accessibility, keyboard, pasteboard, sleeper});
+        TextReplacer::setPanelWindowCheck([](platform::WindowId window) { return window == kOurPanel.window; });
+    }
+    void TearDown() override { TextReplacer::resetForTesting(); }
+
+    // The journal from now on.
+    Journal take() {
+        Journal out = *journal;
+        journal->clear();
+        return out;
+    }
+
+    void selectViaAccessibility(std::string text) {
+        accessibility->focus = {Status::found, 7};
+        accessibility->selectedText = std::move(text);
+    }
+
+    static Journal repeat(const Journal& part, int times) {
+        Journal out;
+        for (int i = 0; i < times; ++i) out.insert(out.end(), part.begin(), part.end());
+        return out;
+    }
+
+    platform::EventJournal journal = platform::makeEventJournal();
+    std::shared_ptr<platform::FakeWorkspace> workspace = std::make_shared<platform::FakeWorkspace>();
+    std::shared_ptr<platform::FakeAccessibilityClient> accessibility =
+        std::make_shared<platform::FakeAccessibilityClient>();
+    std::shared_ptr<platform::FakeKeyboardEventPoster> keyboard = std::make_shared<platform::FakeKeyboardEventPoster>();
+    std::shared_ptr<platform::FakePasteboard> pasteboard = std::make_shared<platform::FakePasteboard>();
+    std::shared_ptr<platform::RecordingSleeper> sleeper = std::make_shared<platform::RecordingSleeper>();
+    std::optional<std::string> otherSelection;
+    bool controlHeld = false;
+};
+
+const platform::PasteboardSnapshot kImageAndText{{{"image/png", std::string("\x89PNG\r\n\x1a\n\0\x01", 10)},
+                                                  {"text/plain", "user's text"}}};
+
+TEST_F(TextReplacerTest, TheSelectionReadTakesTheFocusedElementsTextAndTypesNothing) {
+    pasteboard->copyFromOtherProgram("before");
+    selectViaAccessibility("selected words");
+    TextReplacer::captureSelection();
+    EXPECT_EQ(take(), Journal{"set selected words"});
+    EXPECT_EQ(TextReplacer::savedClipboard(), "before");
+    EXPECT_EQ(TextReplacer::lastActiveApp(), kEditor);
+    EXPECT_EQ(TextReplacer::getSelectedText(), "selected words");
+    const auto remembered = platform::LastActiveApplication::get();
+    ASSERT_TRUE(remembered);
+    EXPECT_EQ(remembered->localizedName, "Gedit");
+    EXPECT_EQ(remembered->bundleIdentifier, "gedit");
+
+    // An empty selection is a result: it goes on the clipboard, no copy
+    // (after the first capture's clipboard is given back).
+    selectViaAccessibility("");
+    TextReplacer::captureSelection();
+    EXPECT_EQ(take(), (Journal{"restore", "set "}));
+    EXPECT_EQ(sleeper->elapsed, 0ms);
+}
+
+TEST_F(TextReplacerTest, TheSelectionReadFallsBackInTheOrderOfTheAttributes) {
+    TextReplacer::captureSelection();  // remembers the editor
+    // No selected text: the focused element's whole value.
+    accessibility->focus = {Status::found, 7};
+    accessibility->value = "whole field";
+    EXPECT_EQ(TextReplacer::readSelectionViaAccessibility(), "whole field");
+    // The focus cannot be asked for: the application's own selected text.
+    accessibility->focus = {Status::failed, 0};
+    accessibility->appSelectedText = "app level";
+    EXPECT_EQ(TextReplacer::readSelectionViaAccessibility(), "app level");
+    accessibility->appSelectedText.reset();
+    EXPECT_EQ(TextReplacer::readSelectionViaAccessibility(), std::nullopt);
+    // Asked, but nothing is focused: none, even with text elsewhere.
+    accessibility->focus = {Status::noElement, 0};
+    accessibility->appSelectedText = "app level";
+    EXPECT_EQ(TextReplacer::readSelectionViaAccessibility(), std::nullopt);
+
+    // Before any capture there is no application to ask.
+    TextReplacer::resetForTesting();
+    TextReplacer::install({workspace, accessibility, keyboard, pasteboard, sleeper});
+    EXPECT_EQ(TextReplacer::readSelectionViaAccessibility(), std::nullopt);
+}
+
+TEST_F(TextReplacerTest, ACopyThatBringsNewTextTakesOneAttemptOf450Milliseconds) {
+    pasteboard->copyFromOtherProgram("before");
+    otherSelection = "from the editor";
+    TextReplacer::captureSelection();
+    Journal expected{"release held keys"};
+    expected.insert(expected.end(), kCopyAttempt.begin(), kCopyAttempt.end());
+    EXPECT_EQ(take(), expected);
+    EXPECT_EQ(sleeper->elapsed, 450ms);
+    EXPECT_EQ(TextReplacer::getSelectedText(), "from the editor");
+    EXPECT_EQ(TextReplacer::savedClipboard(), "before");
+}
+
+TEST_F(TextReplacerTest, ACopyThatChangesNothingIsTriedThreeTimesIn1350Milliseconds) {
+    // The clipboard already holds exactly the selection.
+    pasteboard->copyFromOtherProgram("same");
+    otherSelection = "same";
+    TextReplacer::captureSelection();
+    Journal expected{"release held keys"};
+    const auto attempts = repeat(kCopyAttempt, 3);
+    expected.insert(expected.end(), attempts.begin(), attempts.end());
+    EXPECT_EQ(take(), expected);
+    EXPECT_EQ(sleeper->elapsed, 1350ms);
+    EXPECT_EQ(TextReplacer::getSelectedText(), std::nullopt);
+
+    // Nothing selected and nothing on the clipboard: three attempts, no text.
+    pasteboard->contents = {};
+    otherSelection.reset();
+    TextReplacer::captureSelection();
+    EXPECT_EQ(sleeper->elapsed, 2700ms);
+    EXPECT_EQ(TextReplacer::savedClipboard(), std::nullopt);
+    EXPECT_EQ(TextReplacer::getSelectedText(), std::nullopt);
+}
+
+TEST_F(TextReplacerTest, WithAnEmptyClipboardTheFirstCopyThatLeavesTextEndsTheCapture) {
+    int copies = 0;
+    keyboard->onPost = [&](SimulatedKey key, bool down) {
+        // The program is slow: only its second copy arrives.
+        if (key == SimulatedKey::c && down && ++copies == 2) pasteboard->copyFromOtherProgram("late");
+    };
+    TextReplacer::captureSelection();
+    EXPECT_EQ(copies, 2);
+    EXPECT_EQ(sleeper->elapsed, 900ms);
+    EXPECT_EQ(TextReplacer::getSelectedText(), "late");
+}
+
+TEST_F(TextReplacerTest, TerminalsCopyAndPasteWithControlShiftSoNoJobIsInterrupted) {
+    workspace->frontmost = kTerminal;
+    pasteboard->copyFromOtherProgram("before");
+    keyboard->onPost = [&](SimulatedKey key, bool down) {
+        if (key == SimulatedKey::c && down) pasteboard->copyFromOtherProgram("ls -l");
+    };
+    TextReplacer::captureSelection();
+    EXPECT_EQ(keyboard->events, (Journal{"control down", "shift down", "c down", "c up", "shift up", "control up"}));
+    EXPECT_EQ(sleeper->elapsed, 450ms);
+
+    keyboard->events.clear();
+    TextReplacer::replaceSelectedText("answer");
+    EXPECT_EQ(keyboard->events, (Journal{"control down", "shift down", "v down", "v up", "shift up", "control up"}));
+
+    // Any capitalisation of the class or instance counts.
+    for (const char* name : {"URxvt", "Alacritty", "kitty", "gnome-terminal-server", "konsole"}) {
+        workspace->frontmost = platform::RunningApplication{77, std::nullopt, name, 0x600001};
+        keyboard->events.clear();
+        TextReplacer::captureSelection();
+        ASSERT_GE(keyboard->events.size(), 2u) << name;
+        EXPECT_EQ(keyboard->events[1], "shift down") << name;
+    }
+}
+
+TEST_F(TextReplacerTest, AKeyThatCannotBeMadeIsLeftOutAndItsWaitsStillRun) {
+    // A layout without a "c" key anywhere.
+    keyboard->missingKeys = {SimulatedKey::c};
+    testsupport::LogCapture log;
+    TextReplacer::captureSelection();
+    EXPECT_EQ(keyboard->events, repeat({"control down", "control up"}, 3));
+    EXPECT_EQ(sleeper->elapsed, 1350ms);
+    EXPECT_TRUE(log.contains("Cannot type the key c"));
+}
+
+TEST_F(TextReplacerTest, GetSelectedTextComparesWithTheClipboardSavedBeforeTheCapture) {
+    // Invalid UTF-8 from the other program: the decoded text, never the bytes.
+    pasteboard->copyFromOtherProgram("before");
+    keyboard->onPost = [&](SimulatedKey key, bool down) {
+        if (key == SimulatedKey::c && down) pasteboard->copyFromOtherProgram("caf\xC3 bar");
+    };
+    TextReplacer::captureSelection();
+    EXPECT_EQ(TextReplacer::getSelectedText(), "caf\xEF\xBF\xBD bar");
+
+    // Clipboard back to the saved text: nothing was selected.
+    pasteboard->copyFromOtherProgram("before");
+    EXPECT_EQ(TextReplacer::getSelectedText(), std::nullopt);
+    // An image alone: no text, no data.
+    pasteboard->contents = {{{"image/png", "png"}}};
+    EXPECT_EQ(TextReplacer::getSelectedText(), std::nullopt);
+
+    // A 10 MB selection comes through whole.
+    const std::string big(10 * 1024 * 1024, 'x');
+    selectViaAccessibility(big);
+    TextReplacer::captureSelection();
+    EXPECT_EQ(TextReplacer::getSelectedText()->size(), big.size());
+}
+
+TEST_F(TextReplacerTest, PasteBackActivatesWaitsPastesThenPutsEveryFormatBack) {
+    pasteboard->contents = kImageAndText;
+    otherSelection = "old words";
+    TextReplacer::captureSelection();
+    take();
+    TextReplacer::replaceSelectedText("new words");
+    EXPECT_EQ(take(), (Journal{"activate Gedit", "wait 300ms", "set new words", "release held keys", "control down",
+                               "v down", "v up", "control up", "wait 200ms", "restore"}));
+    EXPECT_EQ(pasteboard->contents, kImageAndText);
+
+    // A second paste-back pastes into the same program and restores the same.
+    workspace->frontmost = kTerminal;
+    TextReplacer::replaceSelectedText("again");
+    EXPECT_EQ(workspace->activations.back(), kEditor);
+    EXPECT_EQ(pasteboard->contents, kImageAndText);
+    // The paste-back was the close: nothing more to give back.
+    pasteboard->writes = 0;
+    TextReplacer::panelClosedWithoutPasteBack();
+    EXPECT_EQ(pasteboard->writes, 0);
+}
+
+TEST_F(TextReplacerTest, PasteBackWithNothingSavedLeavesTheAnswerAndBeforeACaptureDoesNothing) {
+    TextReplacer::replaceSelectedText("too early");
+    EXPECT_EQ(take(), Journal{});
+
+    otherSelection = "old";
+    TextReplacer::captureSelection();
+    TextReplacer::replaceSelectedText("answer");
+    EXPECT_EQ(pasteboard->string(), "answer");
+    TextReplacer::panelClosedWithoutPasteBack();
+    EXPECT_EQ(pasteboard->string(), "answer");
+}
+
+TEST_F(TextReplacerTest, AClosedWindowGetsNoKeystrokeAndTheAnswerStaysOnTheClipboard) {
+    testsupport::LogCapture log;
+    pasteboard->copyFromOtherProgram("mine");
+    otherSelection = "old";
+    TextReplacer::captureSelection();
+    take();
+    workspace->closedWindows = {kEditor.window};
+    TextReplacer::replaceSelectedText("answer");
+    EXPECT_EQ(take(), (Journal{"activate Gedit", "set answer"}));
+    EXPECT_TRUE(log.contains("is gone: the answer stays on the clipboard"));
+
+    // Gone during the wait after the activation.
+    workspace->closedWindows.clear();
+    sleeper->onSleep = [&](auto) { workspace->closedWindows = {kEditor.window}; };
+    TextReplacer::replaceSelectedText("second");
+    EXPECT_EQ(take(), (Journal{"activate Gedit", "wait 300ms", "set second"}));
+    EXPECT_EQ(pasteboard->string(), "second");
+}
+
+TEST_F(TextReplacerTest, OverOurOwnPanelTheEarlierCaptureStaysAndNoKeysAreSent) {
+    pasteboard->copyFromOtherProgram("user's copy");
+    otherSelection = "selected";
+    TextReplacer::captureSelection();
+    take();
+
+    workspace->frontmost = kOurPanel;
+    TextReplacer::captureSelection();
+    EXPECT_EQ(take(), Journal{});
+    EXPECT_EQ(TextReplacer::lastActiveApp(), kEditor);
+    EXPECT_EQ(TextReplacer::savedClipboard(), "user's copy");
+    EXPECT_EQ(TextReplacer::getSelectedText(), "selected");
+    EXPECT_EQ(platform::LastActiveApplication::get()->localizedName, "Gedit");
+}
+
+TEST_F(TextReplacerTest, OverAnotherWindowOfOursNothingIsRememberedToPasteInto) {
+    pasteboard->copyFromOtherProgram("user's copy");
+    otherSelection = "selected";
+    TextReplacer::captureSelection();
+    take();
+
+    // The settings window is frontmost: the earlier selection goes back off
+    // the clipboard, no keys are sent and no answer is pasted anywhere.
+    workspace->frontmost = kOurSettings;
+    TextReplacer::captureSelection();
+    EXPECT_EQ(take(), Journal{"restore"});
+    EXPECT_EQ(TextReplacer::lastActiveApp(), std::nullopt);
+    EXPECT_EQ(platform::LastActiveApplication::get(), std::nullopt);
+    EXPECT_EQ(TextReplacer::getSelectedText(), std::nullopt);
+    TextReplacer::replaceSelectedText("answer");
+    EXPECT_EQ(take(), Journal{});
+    EXPECT_EQ(pasteboard->string(), "user's copy");
+}
+
+TEST_F(TextReplacerTest, ClosingThePanelWithoutPasteBackGivesTheClipboardBackUnlessTheUserCopiedMeanwhile) {
+    pasteboard->contents = kImageAndText;
+    otherSelection = "selected";
+    TextReplacer::captureSelection();
+    EXPECT_EQ(pasteboard->string(), "selected");
+    TextReplacer::panelClosedWithoutPasteBack();
+    EXPECT_EQ(pasteboard->contents, kImageAndText);
+    pasteboard->writes = 0;
+    TextReplacer::panelClosedWithoutPasteBack();  // only once
+    EXPECT_EQ(pasteboard->writes, 0);
+
+    // The user copies something while the panel is open: theirs stays.
+    TextReplacer::captureSelection();
+    pasteboard->copyFromOtherProgram("copied in chat");
+    TextReplacer::panelClosedWithoutPasteBack();
+    EXPECT_EQ(pasteboard->string(), "copied in chat");
+
+    // An empty clipboard before the capture is empty again after it.
+    pasteboard->contents = {};
+    TextReplacer::captureSelection();
+    TextReplacer::panelClosedWithoutPasteBack();
+    EXPECT_TRUE(pasteboard->contents.empty());
+
+    // A capture that found nothing still gives back what its copies replaced.
+    pasteboard->contents = kImageAndText;
+    otherSelection = "user's text";  // the copy brings the same plain text
+    TextReplacer::captureSelection();
+    EXPECT_EQ(pasteboard->contents.formats.size(), 1u);
+    TextReplacer::panelClosedWithoutPasteBack();
+    EXPECT_EQ(pasteboard->contents, kImageAndText);
+}
+
+TEST_F(TextReplacerTest, ANewCaptureFirstGivesBackWhatAnEarlierOneLeft) {
+    pasteboard->copyFromOtherProgram("user's copy");
+    otherSelection = "first";
+    TextReplacer::captureSelection();
+    // No close was reported (say the program was busy); the next capture
+    // must not take the first selection for the user's clipboard.
+    otherSelection = "second";
+    TextReplacer::captureSelection();
+    EXPECT_EQ(TextReplacer::savedClipboard(), "user's copy");
+    EXPECT_EQ(TextReplacer::getSelectedText(), "second");
+}
+
+TEST_F(TextReplacerTest, WithoutDesktopServicesEveryOperationDoesNothing) {
+    TextReplacer::resetForTesting();
+    TextReplacer::captureSelection();
+    TextReplacer::replaceSelectedText("x");
+    TextReplacer::panelClosedWithoutPasteBack();
+    EXPECT_EQ(TextReplacer::getSelectedText(), std::nullopt);
+    EXPECT_EQ(TextReplacer::lastActiveApp(), std::nullopt);
+    EXPECT_EQ(take(), Journal{});
+}
+
+}  // namespace
