@@ -156,12 +156,12 @@ std::optional<std::string> TextReplacer::readSelectionViaAccessibility() {
     auto& s = state();
     if (!installed() || !s.lastActiveApp) return std::nullopt;
     using Attribute = platform::AccessibilityClient::Attribute;
-    using Status = platform::AccessibilityClient::FocusedElement::Status;
+    using State = platform::AccessibilityClient::FocusedElement::State;
     auto& ax = *s.services.accessibility;
     const auto& app = *s.lastActiveApp;
     const auto focused = ax.focusedElement(app);
-    if (focused.status == Status::failed) return ax.text(app, std::nullopt, Attribute::selectedText);
-    if (focused.status == Status::noElement) return std::nullopt;
+    if (focused.state == State::failed) return ax.text(app, std::nullopt, Attribute::selectedText);
+    if (focused.state == State::noElement) return std::nullopt;
     if (auto selected = ax.text(app, focused.element, Attribute::selectedText)) return selected;
     return ax.text(app, focused.element, Attribute::value);
 }

@@ -19,8 +19,8 @@ public:
     enum class Attribute { selectedText, value };
 
     struct FocusedElement {
-        enum class Status { found, noElement, failed };
-        Status status = Status::failed;
+        enum class State { found, noElement, failed };
+        State state = State::failed;
         ElementId element = 0;  // meaningful when found
     };
 

@@ -59,6 +59,13 @@ public:
     // Where events go; an empty handler stops delivery (events are dropped).
     virtual void setHandler(Handler handler) = 0;
 
+    // While a hot key is down the whole keyboard belongs to its grab, so
+    // keys typed into other applications meanwhile would come back to us.
+    // This lets go of that grab at once; the hot keys still down count as
+    // released (their release events follow on the main loop), so the next
+    // press fires again.
+    virtual void releaseActiveGrab() = 0;
+
     // Combinations some other client of the desktop already holds, or empty
     // where that cannot be known. Our own hot keys are not in it.
     virtual std::vector<HotKeyCombination> reservedCombinations() = 0;

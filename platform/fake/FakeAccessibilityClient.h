@@ -14,7 +14,7 @@ public:
     std::optional<std::string> text(const RunningApplication& app, std::optional<ElementId> element,
                                     Attribute attribute) override;
 
-    FocusedElement focus{FocusedElement::Status::failed, 0};
+    FocusedElement focus{FocusedElement::State::failed, 0};
     std::optional<std::string> selectedText;     // of the focused element
     std::optional<std::string> value;            // of the focused element
     std::optional<std::string> appSelectedText;  // of the application element

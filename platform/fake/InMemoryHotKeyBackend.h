@@ -16,6 +16,7 @@ public:
     void unregisterHotKey(HotKeyId id) override;
     void setHandler(Handler handler) override;
     std::vector<HotKeyCombination> reservedCombinations() override;
+    void releaseActiveGrab() override { ++releaseActiveGrabCalls_; }
 
     // Another client holds `combination`: our grabs of it fail.
     void occupy(HotKeyCombination combination);
@@ -32,6 +33,7 @@ public:
     int registerCalls() const { return registerCalls_; }
     int unregisterCalls() const { return unregisterCalls_; }
     bool hasHandler() const { return static_cast<bool>(handler_); }
+    int releaseActiveGrabCalls() const { return releaseActiveGrabCalls_; }
 
 private:
     int send(HotKeyEventKind kind, HotKeyCombination combination);
@@ -45,6 +47,7 @@ private:
     Handler handler_;
     int registerCalls_ = 0;
     int unregisterCalls_ = 0;
+    int releaseActiveGrabCalls_ = 0;
 };
 
 }  // namespace platform

@@ -10,46 +10,11 @@
 #include "platform/KeyPositions.h"
 #include "platform/KeyboardLayout.h"
 #include "platform/NotificationCenter.h"
+#include "platform/x11/X11ErrorTrap.h"
 
 namespace platform {
 
 namespace {
-
-// Collects the errors Xlib reports for one display while it is alive, so
-// a failed grab is seen right after the XSync that follows it.
-class ErrorTrap {
-public:
-    explicit ErrorTrap(Display* display) : display_(display), previous_(XSetErrorHandler(&ErrorTrap::handle)) {
-        current_ = this;
-    }
-    ~ErrorTrap() {
-        XSetErrorHandler(previous_);
-        current_ = nullptr;
-    }
-    ErrorTrap(const ErrorTrap&) = delete;
-    ErrorTrap& operator=(const ErrorTrap&) = delete;
-
-    // Errors of requests sent before this call.
-    const std::vector<XErrorEvent>& sync() {
-        XSync(display_, False);
-        return errors_;
-    }
-    void clear() { errors_.clear(); }
-
-private:
-    static int handle(Display* display, XErrorEvent* error) {
-        if (current_ && display == current_->display_) {
-            current_->errors_.push_back(*error);
-            return 0;
-        }
-        return current_ && current_->previous_ ? current_->previous_(display, error) : 0;
-    }
-
-    static inline ErrorTrap* current_ = nullptr;
-    Display* display_;
-    XErrorHandler previous_;
-    std::vector<XErrorEvent> errors_;
-};
 
 int statusFor(const std::vector<XErrorEvent>& errors) {
     for (const auto& error : errors)
@@ -151,7 +116,7 @@ int X11HotKeyBackend::registerHotKey(HotKeyCombination combination, HotKeyId id)
         if (grab.keyCode == keyCode && grab.modifiers == modifiers)
             return hotkey_status::hotKeyExists;
 
-    ErrorTrap trap(display_);
+    X11ErrorTrap trap(display_);
     std::vector<unsigned> granted;
     int status = hotkey_status::noErr;
     for (const unsigned lock : lockVariants()) {
@@ -180,7 +145,7 @@ void X11HotKeyBackend::unregisterHotKey(HotKeyId id) {
     if (it == grabs_.end())
         return;
     {
-        ErrorTrap trap(display_);
+        X11ErrorTrap trap(display_);
         for (const unsigned lock : lockVariants())
             XUngrabKey(display_, static_cast<int>(it->keyCode), it->modifiers | lock, root_);
         trap.sync();
@@ -206,7 +171,7 @@ std::vector<HotKeyCombination> X11HotKeyBackend::reservedCombinations() {
                                                carbon_modifier::option, carbon_modifier::control};
     std::vector<std::pair<unsigned long, HotKeyCombination>> requests;
     {
-        ErrorTrap trap(probe);
+        X11ErrorTrap trap(probe);
         for (const auto& [carbonKey, linuxKey] : KeyPositions::table()) {
             const int keyCode = linuxKey + 8;
             if (keyCode < minKeyCode || keyCode > maxKeyCode)
@@ -247,13 +212,35 @@ bool X11HotKeyBackend::isReserved(HotKeyCombination combination) {
         return false;
     bool taken = false;
     {
-        ErrorTrap trap(probe);
+        X11ErrorTrap trap(probe);
         XGrabKey(probe, *linuxKey + 8, x11Modifiers(combination.modifiers), DefaultRootWindow(probe), False,
                  GrabModeAsync, GrabModeAsync);
         taken = statusFor(trap.sync()) == hotkey_status::hotKeyExists;
     }
     XCloseDisplay(probe);  // drops the probe's grab, if it got one
     return taken;
+}
+
+void X11HotKeyBackend::releaseActiveGrab() {
+    XUngrabKeyboard(display_, CurrentTime);
+    XFlush(display_);
+    // The releases of the keys held now go to the window with the focus,
+    // never to us: report them here.
+    if (pressed_.empty())
+        return;
+    std::vector<HotKeyId> held;
+    for (const auto& entry : pressed_)
+        held.push_back(entry.second);
+    pressed_.clear();
+    loop_->post([this, held, alive = std::weak_ptr<bool>(alive_)] {
+        for (const HotKeyId id : held) {
+            const auto flag = alive.lock();
+            if (!flag || !*flag || !handler_)
+                return;
+            const Handler handler = handler_;
+            handler(HotKeyEventKind::released, id);
+        }
+    });
 }
 
 void X11HotKeyBackend::processPendingEvents() {

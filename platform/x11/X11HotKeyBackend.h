@@ -38,6 +38,8 @@ public:
     std::uint32_t lastPressTime() const override { return lastPressTime_; }
     // Tries the one combination on a second connection.
     bool isReserved(HotKeyCombination combination) override;
+    // Ungrabs the keyboard on this connection, the only one that can.
+    void releaseActiveGrab() override;
 
     // Handles every event the connection has queued (the main loop calls it
     // when the descriptor is readable).

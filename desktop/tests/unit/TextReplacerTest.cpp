@@ -18,7 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 using desktop::TextReplacer;
 using platform::SimulatedKey;
-using Status = platform::AccessibilityClient::FocusedElement::Status;
+using State = platform::AccessibilityClient::FocusedElement::State;
 using Journal = std::vector<std::string>;
 
 const platform::RunningApplication kEditor{1001, "Gedit", "gedit", 0x400001};
@@ -58,7 +58,7 @@ protected:
     }
 
     void selectViaAccessibility(std::string text) {
-        accessibility->focus = {Status::found, 7};
+        accessibility->focus = {State::found, 7};
         accessibility->selectedText = std::move(text);
     }
 
@@ -106,17 +106,17 @@ TEST_F(TextReplacerTest, TheSelectionReadTakesTheFocusedElementsTextAndTypesNoth
 TEST_F(TextReplacerTest, TheSelectionReadFallsBackInTheOrderOfTheAttributes) {
     TextReplacer::captureSelection();  // remembers the editor
     // No selected text: the focused element's whole value.
-    accessibility->focus = {Status::found, 7};
+    accessibility->focus = {State::found, 7};
     accessibility->value = "whole field";
     EXPECT_EQ(TextReplacer::readSelectionViaAccessibility(), "whole field");
     // The focus cannot be asked for: the application's own selected text.
-    accessibility->focus = {Status::failed, 0};
+    accessibility->focus = {State::failed, 0};
     accessibility->appSelectedText = "app level";
     EXPECT_EQ(TextReplacer::readSelectionViaAccessibility(), "app level");
     accessibility->appSelectedText.reset();
     EXPECT_EQ(TextReplacer::readSelectionViaAccessibility(), std::nullopt);
     // Asked, but nothing is focused: none, even with text elsewhere.
-    accessibility->focus = {Status::noElement, 0};
+    accessibility->focus = {State::noElement, 0};
     accessibility->appSelectedText = "app level";
     EXPECT_EQ(TextReplacer::readSelectionViaAccessibility(), std::nullopt);
 

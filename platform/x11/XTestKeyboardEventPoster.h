@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+
+#include "platform/KeyboardEventPoster.h"
+
+struct _XDisplay;
+
+namespace platform {
+
+// Types keys with the XTEST extension, flushing after every event so each
+// reaches the server in order. A key is found by its symbol across every
+// group of the layout, and by its usual position where no group has it (a
+// Cyrillic-only layout has no "c"). Keeps a display connection of its own.
+class XTestKeyboardEventPoster final : public KeyboardEventPoster {
+public:
+    // `releaseActiveGrab` lets go of the hot-key grab, which only the hot-key
+    // connection can do. Throws platform::Error when there is no display.
+    explicit XTestKeyboardEventPoster(std::function<void()> releaseActiveGrab, const char* displayName = nullptr);
+    ~XTestKeyboardEventPoster() override;
+    XTestKeyboardEventPoster(const XTestKeyboardEventPoster&) = delete;
+    XTestKeyboardEventPoster& operator=(const XTestKeyboardEventPoster&) = delete;
+
+    void releaseHeldKeys() override;
+    bool post(SimulatedKey key, bool down) override;
+
+    // Whether the server offers XTEST at all.
+    bool isAvailable() const { return available_; }
+
+    // The X key code typing `key`; 0 when the keyboard has none.
+    unsigned keyCode(SimulatedKey key) const;
+
+private:
+    std::function<void()> releaseActiveGrab_;
+    _XDisplay* display_ = nullptr;
+    bool available_ = false;
+};
+
+}  // namespace platform
