@@ -1,0 +1,24 @@
+#include "desktop/SystemTextReplacerPlatform.h"
+
+#include "GlobalShortcuts/CarbonGlobalShortcuts.h"
+#include "platform/qt/QtEventLoopSleeper.h"
+#include "platform/qt/QtPasteboard.h"
+#include "platform/x11/X11PrimarySelection.h"
+#include "platform/x11/X11Workspace.h"
+#include "platform/x11/XTestKeyboardEventPoster.h"
+
+namespace desktop {
+
+TextReplacerPlatform makeSystemTextReplacerPlatform() {
+    // While the user still holds the shortcut, its grab keeps every key we
+    // type; only the hot-key layer's own connection can let go of it.
+    auto releaseGrab = [] {
+        if (const auto backend = CarbonGlobalShortcuts::backend())
+            backend->releaseActiveGrab();
+    };
+    return {std::make_shared<platform::X11Workspace>(), std::make_shared<platform::X11PrimarySelection>(),
+            std::make_shared<platform::XTestKeyboardEventPoster>(releaseGrab),
+            std::make_shared<platform::QtPasteboard>(), std::make_shared<platform::QtEventLoopSleeper>()};
+}
+
+}  // namespace desktop

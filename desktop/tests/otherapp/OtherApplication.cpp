@@ -1,0 +1,244 @@
+// A stand-in for "any other program" in tests under X11: a window with a
+// line edit and a text edit, or (with --terminal) a window whose WM_CLASS is
+// a terminal's. It prints what happens to it on standard output, one event a
+// line, and takes commands on standard input, one a line:
+//
+//   select-line START LENGTH        select in the line edit and own PRIMARY,
+//   select-text START LENGTH        as a mouse selection does (the text edit);
+//   select-line-quietly START LENGTH  select without touching PRIMARY;
+//   primary-fill COUNT              own PRIMARY with COUNT letters "q";
+//   terminal-select TEXT            the terminal's selection (never PRIMARY);
+//   set-line TEXT / set-text TEXT   replace the contents;
+//   focus line|text                 move the keyboard focus;
+//   copy-text TEXT / copy-image     put text / a PNG with a caption on the clipboard;
+//   activate                        raise the window and ask for the keyboard;
+//   dump                            print "line ...", "text ...", "terminal ...",
+//                                   "focus ..." and "end";
+//   dump-clipboard                  print "format TYPE SIZE MD5" per format, "end";
+//   quit
+//
+// Events: "ready WINDOW-ID" once the window is shown, "key press|release
+// NAME MODIFIERS repeat=0|1" for every key its window gets, and in terminal
+// mode "interrupt" for Control+C, "copied" and "pasted" for Control+Shift+C/V.
+// Texts are printed with "\n" for line breaks.
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QCryptographicHash>
+#include <QImage>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QSocketNotifier>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+void emitLine(const QString& line) {
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+QString escaped(QString text) { return text.replace(QLatin1Char('\n'), QLatin1String("\\n")); }
+
+QString modifierNames(Qt::KeyboardModifiers modifiers) {
+    QStringList names;
+    if (modifiers & Qt::ControlModifier) names << QStringLiteral("ctrl");
+    if (modifiers & Qt::ShiftModifier) names << QStringLiteral("shift");
+    if (modifiers & Qt::AltModifier) names << QStringLiteral("alt");
+    if (modifiers & Qt::MetaModifier) names << QStringLiteral("super");
+    return names.isEmpty() ? QStringLiteral("none") : names.join(QLatin1Char('+'));
+}
+
+QString keyName(const QKeyEvent* event) {
+    const QString name = QKeySequence(event->key()).toString(QKeySequence::PortableText);
+    return name.isEmpty() ? QString::number(event->nativeScanCode()) : name;
+}
+
+// Prints every key event that reaches a window of the program, once.
+class KeyReporter : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched->isWindowType() && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            emitLine(QStringLiteral("key %1 %2 %3 repeat=%4")
+                         .arg(event->type() == QEvent::KeyPress ? QStringLiteral("press") : QStringLiteral("release"),
+                              keyName(key), modifierNames(key->modifiers()), key->isAutoRepeat() ? "1" : "0"));
+        }
+        return false;
+    }
+};
+
+// A terminal's window as far as copy and paste go: Control+C interrupts,
+// Control+Shift+C copies the selection, Control+Shift+V pastes.
+class TerminalWidget : public QWidget {
+public:
+    QString buffer;
+    QString selection;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const auto mods = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+        if (event->key() == Qt::Key_C && mods == Qt::ControlModifier) {
+            emitLine(QStringLiteral("interrupt"));
+        } else if (event->key() == Qt::Key_C && mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+            QGuiApplication::clipboard()->setText(selection);
+            emitLine(QStringLiteral("copied"));
+        } else if (event->key() == Qt::Key_V && mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+            buffer += QGuiApplication::clipboard()->text();
+            emitLine(QStringLiteral("pasted"));
+        } else if (!event->text().isEmpty() && mods == Qt::NoModifier) {
+            buffer += event->text();
+        }
+    }
+};
+
+QByteArray smallPng() {
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(QColor(200, 40, 90));
+    image.setPixelColor(1, 2, QColor(10, 220, 30));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool terminal = false;
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--terminal") terminal = true;
+    // WM_CLASS: instance from RESOURCE_NAME, class from the application name.
+    qputenv("RESOURCE_NAME", terminal ? "xterm" : "otherapp");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(terminal ? QStringLiteral("XTerm") : QStringLiteral("OtherApp"));
+
+    KeyReporter reporter;
+    app.installEventFilter(&reporter);
+
+    QWidget window;
+    window.setWindowTitle(terminal ? QStringLiteral("Terminal") : QStringLiteral("Other application"));
+    auto* layout = new QVBoxLayout(&window);
+    QLineEdit* line = nullptr;
+    QTextEdit* text = nullptr;
+    TerminalWidget* term = nullptr;
+    if (terminal) {
+        term = new TerminalWidget;
+        term->setObjectName(QStringLiteral("terminal"));
+        term->setFocusPolicy(Qt::StrongFocus);
+        term->setMinimumSize(300, 120);
+        layout->addWidget(term);
+    } else {
+        line = new QLineEdit;
+        line->setObjectName(QStringLiteral("line"));
+        text = new QTextEdit;
+        text->setObjectName(QStringLiteral("text"));
+        layout->addWidget(line);
+        layout->addWidget(text);
+    }
+    window.resize(360, 200);
+    window.show();
+    window.activateWindow();
+    if (term) term->setFocus(); else line->setFocus();
+
+    auto select = [&](const QStringList& words, bool inText, bool primary) {
+        const int start = words.value(1).toInt();
+        const int length = words.value(2).toInt();
+        QString selected;
+        if (inText) {
+            QTextCursor cursor(text->document());
+            cursor.setPosition(start);
+            cursor.setPosition(start + length, QTextCursor::KeepAnchor);
+            text->setTextCursor(cursor);
+            text->setFocus();
+            selected = cursor.selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        } else {
+            line->setSelection(start, length);
+            line->setFocus();
+            selected = line->selectedText();
+        }
+        if (primary) QGuiApplication::clipboard()->setText(selected, QClipboard::Selection);
+        emitLine(QStringLiteral("selected"));
+    };
+
+    auto handle = [&](const QString& input) {
+        const QString command = input.section(QLatin1Char(' '), 0, 0);
+        const QString rest = input.section(QLatin1Char(' '), 1);
+        const QStringList words = input.split(QLatin1Char(' '));
+        if (command == QLatin1String("select-line")) select(words, false, true);
+        else if (command == QLatin1String("select-line-quietly")) select(words, false, false);
+        else if (command == QLatin1String("select-text")) select(words, true, true);
+        else if (command == QLatin1String("primary-fill")) {
+            QGuiApplication::clipboard()->setText(QString(rest.toInt(), QLatin1Char('q')), QClipboard::Selection);
+            emitLine(QStringLiteral("selected"));
+        } else if (command == QLatin1String("terminal-select") && term) term->selection = rest;
+        else if (command == QLatin1String("set-line") && line) line->setText(rest);
+        else if (command == QLatin1String("set-text") && text) text->setPlainText(rest);
+        else if (command == QLatin1String("focus")) {
+            if (rest == QLatin1String("text") && text) text->setFocus();
+            else if (line) line->setFocus();
+        } else if (command == QLatin1String("copy-text")) {
+            QGuiApplication::clipboard()->setText(rest);
+        } else if (command == QLatin1String("copy-image")) {
+            auto* mime = new QMimeData;
+            mime->setData(QStringLiteral("image/png"), smallPng());
+            mime->setText(QStringLiteral("a small picture"));
+            QGuiApplication::clipboard()->setMimeData(mime);
+        } else if (command == QLatin1String("activate")) {
+            window.raise();
+            window.activateWindow();
+        } else if (command == QLatin1String("dump")) {
+            if (line) emitLine(QStringLiteral("line ") + escaped(line->text()));
+            if (text) emitLine(QStringLiteral("text ") + escaped(text->toPlainText()));
+            if (term) emitLine(QStringLiteral("terminal ") + escaped(term->buffer));
+            const QWidget* focus = QApplication::focusWidget();
+            emitLine(QStringLiteral("focus ") + (focus ? focus->objectName() : QStringLiteral("none")));
+            emitLine(QStringLiteral("end"));
+        } else if (command == QLatin1String("dump-clipboard")) {
+            const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+            for (const QString& type : mime ? mime->formats() : QStringList()) {
+                const QByteArray bytes = mime->data(type);
+                emitLine(QStringLiteral("format %1 %2 %3")
+                             .arg(type)
+                             .arg(bytes.size())
+                             .arg(QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex())));
+            }
+            emitLine(QStringLiteral("end"));
+        } else if (command == QLatin1String("quit")) {
+            QApplication::quit();
+        }
+    };
+
+    QByteArray pending;
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
+        char chunk[4096];
+        const ssize_t count = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (count <= 0) {
+            input.setEnabled(false);
+            QApplication::quit();  // the test went away
+            return;
+        }
+        pending.append(chunk, count);
+        for (qsizetype end; (end = pending.indexOf('\n')) >= 0;) {
+            handle(QString::fromUtf8(pending.left(end)));
+            pending.remove(0, end + 1);
+        }
+    });
+
+    emitLine(QStringLiteral("ready ") + QString::number(window.winId()));
+    return app.exec();
+}

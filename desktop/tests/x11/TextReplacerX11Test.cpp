@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "GlobalShortcuts/CarbonGlobalShortcuts.h"
+#include "GlobalShortcuts/GlobalShortcuts.h"
+#include "GlobalShortcuts/ModifierFlags.h"
+#include "OtherApplicationProcess.h"
+#include "desktop/SystemTextReplacerPlatform.h"
+#include "desktop/TextReplacer.h"
+#include "platform/fake/InMemoryUserDefaults.h"
+#include "platform/qt/QtMainLoop.h"
+#include "platform/qt/QtPasteboard.h"
+#include "platform/x11/X11HotKeyBackend.h"
+#include "platform/x11/X11PrimarySelection.h"
+#include "platform/x11/X11Workspace.h"
+#include "platform/x11/XTestKeyboardEventPoster.h"
+#include "testsupport/QtEvents.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using desktop::TextReplacer;
+
+bool contains(const std::vector<std::string>& lines, const std::string& fragment) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return line.find(fragment) != std::string::npos; });
+}
+
+// The capture and paste-back with the real backings, against the test
+// program as the other application, on the test display (Xvfb + jwm).
+class CaptureOnX11 : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY";
+        if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+        static int argc = 1;
+        static char name[] = "desktop_x11_tests";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance()) new QApplication(argc, argv);
+        platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
+        loop = std::make_shared<platform::QtMainLoop>();
+        platform::MainLoop::setMain(loop);
+        GlobalShortcuts::resetForTesting();
+        CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
+        TextReplacer::resetForTesting();
+        TextReplacer::install(desktop::makeSystemTextReplacerPlatform());
+        // Nothing of an earlier test on the selections.
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QGuiApplication::clipboard()->clear(QClipboard::Selection);
+    }
+
+    void TearDown() override {
+        other.reset();
+        TextReplacer::resetForTesting();
+        GlobalShortcuts::resetForTesting();
+        CarbonGlobalShortcuts::setBackend(nullptr);
+        platform::MainLoop::setMain(nullptr);
+        platform::UserDefaults::setStandard(nullptr);
+    }
+
+    // Starts the other application and waits until it has the keyboard.
+    void startOther(const QStringList& arguments = {}) {
+        other = std::make_unique<OtherApplicationProcess>(QStringLiteral(QUILLARY_OTHER_APP), arguments);
+        const auto window = other->waitReady();
+        ASSERT_NE(window, 0u) << "the other application did not start";
+        const bool front = testsupport::runEventsUntil([&] {
+            const auto app = workspace.frontmostApplication();
+            if (app && app->processIdentifier == other->processId()) return true;
+            workspace.activate(platform::RunningApplication{0, {}, {}, window});
+            testsupport::runEventsFor(50ms);
+            return false;
+        });
+        ASSERT_TRUE(front) << "the other application never came to the front";
+    }
+
+    std::string clipboardText() { return platform::QtPasteboard().string().value_or("<none>"); }
+
+    static void xdotool(const std::string& arguments) {
+        ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
+    }
+
+    std::shared_ptr<platform::QtMainLoop> loop;
+    platform::X11Workspace workspace;
+    std::unique_ptr<OtherApplicationProcess> other;
+};
+
+TEST_F(CaptureOnX11, TheFrontmostProgramsPrimarySelectionIsTakenWithoutTypingAndTheClipboardComesBack) {
+    startOther();
+    other->send("copy-text user's own copy");
+    other->send("set-line Hello world");
+    other->send("select-line 6 5");
+    ASSERT_FALSE(other->waitFor("selected").empty());
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return clipboardText() == "user's own copy"; }));
+
+    TextReplacer::captureSelection();
+    EXPECT_EQ(TextReplacer::getSelectedText(), "world");
+    EXPECT_EQ(TextReplacer::savedClipboard(), "user's own copy");
+    ASSERT_TRUE(TextReplacer::lastActiveApp());
+    EXPECT_EQ(TextReplacer::lastActiveApp()->localizedName, "OtherApp");
+    EXPECT_EQ(TextReplacer::lastActiveApp()->bundleIdentifier, "otherapp");
+    EXPECT_EQ(TextReplacer::lastActiveApp()->processIdentifier, other->processId());
+    testsupport::runEventsFor(200ms);
+    EXPECT_TRUE(other->keyLines().empty()) << other->keyLines().front();
+
+    // The panel is dismissed: the user's copy is back, for other programs too.
+    TextReplacer::panelClosedWithoutPasteBack();
+    EXPECT_EQ(clipboardText(), "user's own copy");
+    other->send("dump-clipboard");
+    EXPECT_TRUE(contains(other->clipboardFormats(), "text/plain"));
+}
+
+TEST_F(CaptureOnX11, WhenAnotherProgramOwnsPrimaryTheSimulatedCopyFetchesTheSelection) {
+    startOther();
+    // PRIMARY belongs to this process, not to the frontmost program.
+    QGuiApplication::clipboard()->setText(QStringLiteral("stale elsewhere"), QClipboard::Selection);
+    other->send("set-line Hello world");
+    other->send("select-line-quietly 0 5");
+    ASSERT_FALSE(other->waitFor("selected").empty());
+
+    TextReplacer::captureSelection();
+    EXPECT_EQ(TextReplacer::getSelectedText(), "Hello");
+    EXPECT_TRUE(contains(other->keyLines(), "key press C ctrl repeat=0"));
+    EXPECT_FALSE(contains(other->keyLines(), "shift"));
+}
+
+TEST_F(CaptureOnX11, ThePasteBackReplacesTheSelectionAndPutsBackEveryFormatAnImageIncluded) {
+    startOther();
+    other->send("copy-image");
+    other->send("set-line Hello world");
+    other->send("select-line 6 5");
+    ASSERT_FALSE(other->waitFor("selected").empty());
+    const auto before = other->clipboardFormats();
+    ASSERT_TRUE(contains(before, "image/png"));
+
+    TextReplacer::captureSelection();
+    ASSERT_EQ(TextReplacer::getSelectedText(), "world");
+    TextReplacer::replaceSelectedText("there");
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return other->dump()["line"] == "Hello there"; }))
+        << other->dump()["line"];
+    EXPECT_TRUE(contains(other->keyLines(), "key press V ctrl repeat=0"));
+
+    const auto after = other->clipboardFormats();
+    for (const auto& type : {"format image/png ", "format text/plain "}) {
+        const auto find = [&](const std::vector<std::string>& lines) {
+            const auto it = std::find_if(lines.begin(), lines.end(),
+                                         [&](const std::string& line) { return line.rfind(type, 0) == 0; });
+            return it == lines.end() ? std::string() : *it;
+        };
+        EXPECT_FALSE(find(before).empty()) << type;
+        EXPECT_EQ(find(after), find(before)) << type;
+    }
+}
+
+TEST_F(CaptureOnX11, InATerminalTheKeysAreControlShiftCAndV) {
+    startOther({QStringLiteral("--terminal")});
+    ASSERT_EQ(workspace.frontmostApplication()->bundleIdentifier, "xterm");
+    other->send("terminal-select ls -l");
+
+    TextReplacer::captureSelection();
+    EXPECT_EQ(TextReplacer::getSelectedText(), "ls -l");
+    EXPECT_TRUE(other->printed("copied"));
+    TextReplacer::replaceSelectedText("pwd");
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return other->dump()["terminal"] == "pwd"; }));
+    EXPECT_TRUE(contains(other->keyLines(), "key press C ctrl+shift repeat=0"));
+    EXPECT_TRUE(contains(other->keyLines(), "key press V ctrl+shift repeat=0"));
+    EXPECT_FALSE(other->printed("interrupt"));
+}
+
+TEST_F(CaptureOnX11, WithTheHotKeyStillHeldTheCopyReachesTheProgramAndNothingRepeatsIntoIt) {
+    startOther();
+    QGuiApplication::clipboard()->setText(QStringLiteral("stale elsewhere"), QClipboard::Selection);
+    other->send("set-line Hello world");
+    other->send("select-line-quietly 0 5");
+    ASSERT_FALSE(other->waitFor("selected").empty());
+
+    namespace Flags = GlobalShortcuts::ModifierFlags;
+    const GlobalShortcuts::Name name("x11_capture",
+                                     GlobalShortcuts::Shortcut(GlobalShortcuts::Key::space, Flags::command | Flags::shift));
+    int presses = 0, captures = 0;
+    GlobalShortcuts::onKeyDown(name, [&] {
+        ++presses;
+        loop->post([&] {
+            TextReplacer::captureSelection();
+            ++captures;
+        });
+    });
+
+    xdotool("keydown super+shift+space");
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return captures == 1; }));
+    testsupport::runEventsFor(800ms);  // past the server's auto-repeat delay
+    xdotool("keyup super+shift+space");
+    testsupport::runEventsFor(200ms);
+
+    EXPECT_EQ(presses, 1);
+    EXPECT_EQ(TextReplacer::getSelectedText(), "Hello");
+    EXPECT_TRUE(contains(other->keyLines(), "key press C ctrl repeat=0"));
+    EXPECT_FALSE(contains(other->keyLines(), "key press Space"));
+    EXPECT_FALSE(contains(other->keyLines(), "repeat=1"));
+
+    // The grab given up is taken again by the next press: one action each.
+    xdotool("key super+shift+space");
+    EXPECT_TRUE(testsupport::runEventsUntil([&] { return captures == 2; }));
+    testsupport::runEventsFor(300ms);
+    EXPECT_EQ(presses, 2);
+}
+
+// Windows that say nothing of themselves, or vanish, and owners that never
+// answer: each read ends with none, never a hang.
+TEST_F(CaptureOnX11, WindowsWithoutHintsOrGoneAndSilentOwnersGiveNone) {
+    const std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    ASSERT_TRUE(display);
+    const Window bare = XCreateSimpleWindow(display.get(), DefaultRootWindow(display.get()), 0, 0, 50, 50, 0, 0, 0);
+    XSync(display.get(), False);
+    const auto app = workspace.applicationOf(bare);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->processIdentifier, 0);
+    EXPECT_EQ(app->localizedName, std::nullopt);
+
+    XDestroyWindow(display.get(), bare);
+    XSync(display.get(), False);
+    EXPECT_FALSE(workspace.isAlive(*app));
+    EXPECT_FALSE(workspace.activate(*app));
+    EXPECT_EQ(workspace.applicationOf(bare), std::nullopt);
+
+    // A client that takes PRIMARY and never answers a request for it.
+    const Window owner = XCreateSimpleWindow(display.get(), DefaultRootWindow(display.get()), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(display.get(), XA_PRIMARY, owner, CurrentTime);
+    XSync(display.get(), False);
+    platform::X11PrimarySelection primary(nullptr, 200ms);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(primary.read(), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+    // It is not the frontmost program's: not even asked.
+    EXPECT_EQ(primary.focusedElement(platform::RunningApplication{1, {}, {}, 0x12345678}).state,
+              platform::AccessibilityClient::FocusedElement::State::noElement);
+}
+
+TEST_F(CaptureOnX11, ATenMegabyteSelectionComesThroughWhole) {
+    startOther();
+    other->send("primary-fill 10485760");
+    ASSERT_FALSE(other->waitFor("selected").empty());
+    TextReplacer::captureSelection();
+    const auto text = TextReplacer::getSelectedText();
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->size(), 10485760u);
+    EXPECT_EQ(text->find_first_not_of('q'), std::string::npos);
+}
+
+}  // namespace
