@@ -30,7 +30,7 @@ struct PanelModel::PendingRequest {
     core::ModelInfo model;  // selected when the request started
     std::string prompt;
     std::optional<std::string> originalText;
-    std::shared_ptr<desktop::PanelHistory> history;
+    std::shared_ptr<BackgroundHistory> history;
     core::Analytics* analytics;
     std::weak_ptr<Guard> guard;
 };
@@ -62,16 +62,16 @@ std::optional<std::string_view> view(const std::optional<std::string>& text) {
 PanelModel::PanelModel(core::Settings& settings, std::shared_ptr<desktop::PanelHistory> history, Options options,
                        Services services)
     : settings_(settings),
-      history_(std::move(history)),
       options_(std::move(options)),
       services_(std::move(services)),
       guard_(std::make_shared<Guard>(Guard{this})) {
-    if (!history_ || !services_.executor) throw std::invalid_argument("PanelModel needs a history and an executor");
+    if (!history || !services_.executor) throw std::invalid_argument("PanelModel needs a history and an executor");
     if (!services_.selection) services_.selection = std::make_shared<TextReplacerSelection>();
     if (!services_.voiceAuthorization) services_.voiceAuthorization = std::make_shared<LinuxVoiceAuthorization>();
     if (!services_.makeSpeechInput)
         services_.makeSpeechInput = [] { return std::make_unique<RecognizerSpeechInput>(); };
     if (!services_.mainLoop) services_.mainLoop = platform::MainLoop::main();
+    history_ = std::make_shared<BackgroundHistory>(std::move(history), services_.executor, services_.mainLoop);
     if (!services_.defaults) services_.defaults = platform::UserDefaults::standard();
     if (!services_.analytics) services_.analytics = &core::Analytics::shared();
     if (!services_.telemetry) services_.telemetry = telemetry::TelemetrySDK::sharedPointer();
@@ -359,6 +359,8 @@ void PanelModel::sendRequest() {
         PendingRequest{*selectedModel_, prompt, originalText_, history_, services_.analytics, guard_});
     ProviderRequest::Call call{*selectedModel_, std::move(prompt), originalText_,
                                isChatMode_ ? messages_ : std::vector<core::ChatMessage>{}};
+    // The stored list loads beside the provider call, off the main thread.
+    history_->prefetch();
     // The copy is taken here, on the main thread; the worker reads only it.
     auto service = services_.makeAIService(settings_.requestSettings());
     ProviderRequest::start(*services_.executor, services_.mainLoop, std::move(service), std::move(call),
@@ -378,7 +380,10 @@ void PanelModel::handleCompletion(PendingRequest& request, std::string answer) {
     request.analytics->trackModelUsed(used.displayName, used.apiName, request.prompt, view(originalText));
     const auto app = platform::LastActiveApplication::get();
     std::string applicationName = app && app->localizedName ? *app->localizedName : "unknown";
-    request.history->get().addEntry(used.displayName, request.prompt, originalText, answer, std::move(applicationName));
+    request.history->use([name = used.displayName, prompt = request.prompt, originalText, answer,
+                          applicationName = std::move(applicationName)](core::HistoryService& store) {
+        store.addEntry(name, prompt, originalText, answer, applicationName);
+    });
     if (!model) return;
 
     if (model->isChatMode_) {

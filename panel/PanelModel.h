@@ -42,6 +42,7 @@
 #include "core/ObserverList.h"
 #include "core/Settings.h"
 #include "desktop/PanelHistory.h"
+#include "panel/BackgroundHistory.h"
 #include "panel/ModelPickerList.h"
 #include "panel/ProviderRequest.h"
 #include "panel/RequestExecutor.h"
@@ -151,8 +152,8 @@ public:
     static constexpr std::string_view kMicrophoneAlertText =
         "Please check your microphone in your desktop's Sound settings to use voice features.";
 
-    // `history` is this showing's store; it is loaded when the first answer
-    // is recorded, not when the panel opens.
+    // `history` is this showing's store; it is loaded on a worker while the
+    // first request runs, never when the panel opens nor on the main thread.
     PanelModel(core::Settings& settings, std::shared_ptr<desktop::PanelHistory> history, Options options,
                Services services);
     // Does what hiding does (stops recording, cancels pending work); an
@@ -255,7 +256,7 @@ private:
     static PanelModel* alive(const std::weak_ptr<Guard>& guard);
 
     core::Settings& settings_;
-    std::shared_ptr<desktop::PanelHistory> history_;
+    std::shared_ptr<BackgroundHistory> history_;
     Options options_;
     Services services_;
     std::shared_ptr<Guard> guard_;

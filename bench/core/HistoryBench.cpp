@@ -14,61 +14,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bench/common/FullHistory.h"
 #include "core/HistoryService.h"
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "platform/linux/JsonFileUserDefaults.h"
 
 namespace {
 
-// A folder of its own under the system temporary folder, removed at exit,
-// so a benchmark never touches the user's settings.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quillary-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-// Prose with the characters that real prompts and answers carry: quotes,
-// line ends, accents and emoji, so escaping costs what it costs in use.
-std::string text(std::size_t bytes, unsigned seed) {
-    static const char* const words[] = {"the", "function", "returns", "\"quoted\"", "value", "caf\xC3\xA9",
-                                        "\xF0\x9F\x98\x80", "error:", "line\n", "tab\there", "{json}", "path\\to"};
-    std::string out;
-    out.reserve(bytes + 16);
-    unsigned state = seed * 2654435761u + 1;
-    while (out.size() < bytes) {
-        state = state * 1103515245u + 12345u;
-        out += words[(state >> 16) % (sizeof words / sizeof *words)];
-        out += ' ';
-    }
-    return out;
-}
-
-core::HistoryEntry realisticEntry(unsigned n) {
-    return core::HistoryEntry{platform::Uuid::random(), 754390800.0 + n * 37.25, "Claude 3.5 Sonnet",
-                              text(300, n),            text(2000, n + 7),       text(1700, n + 13),
-                              "Text Editor"};
-}
-
-const std::string& fullHistoryBytes() {
-    static const std::string bytes = [] {
-        std::vector<core::HistoryEntry> entries;
-        for (unsigned i = 0; i < core::HistoryService::kMaxEntries; ++i) entries.push_back(realisticEntry(i));
-        return core::history::encode(entries);
-    }();
-    return bytes;
-}
+using bench::fullHistoryBytes;
+using bench::realisticEntry;
+using bench::ScratchFolder;
 
 // Adding one entry to a full history kept in `store`.
 void addEntryTo(benchmark::State& state, std::shared_ptr<platform::UserDefaults> store) {

@@ -28,6 +28,18 @@ public:
         job();
         return true;
     }
+    // Runs the newest job: a later call that overtakes an earlier one.
+    bool runNewest() {
+        std::function<void()> job;
+        {
+            std::lock_guard lock(mutex_);
+            if (jobs_.empty()) return false;
+            job = std::move(jobs_.back());
+            jobs_.pop_back();
+        }
+        job();
+        return true;
+    }
     int runAll() {
         int count = 0;
         while (runNext()) ++count;

@@ -43,7 +43,7 @@ TEST_F(PanelSubmission, OnlyAnEmptyPromptIsIgnoredSpacesAreSent) {
 
     panel->setText("   ");
     panel->submit();
-    EXPECT_EQ(h.executor->pending(), 1u);
+    EXPECT_TRUE(panel->isLoading());
     h.finishRequests();
     ASSERT_EQ(h.script->calls().size(), 1u);
     EXPECT_EQ(h.script->calls()[0].prompt, "   ");
@@ -173,6 +173,23 @@ TEST_F(PanelSubmission, HistoryNamesAnUnknownApplicationAndTheModelSelectedWhenT
     EXPECT_FALSE(h.entries()[0].selectedText);
     EXPECT_EQ(str(*h.lastEvent("model_used"), "model_api"), "llama3.2");
     EXPECT_EQ(h.submitted, std::vector<std::string>{"Llama 3.2: q -> answer"});
+}
+
+TEST_F(PanelSubmission, TheStoredHistoryLoadsOnAWorkerAndAnAnswerThatComesFirstWaitsForIt) {
+    const auto panel = shown();
+    panel->setText("q");
+    panel->submit();
+    ASSERT_EQ(h.executor->pending(), 2u);  // the history's load, then the provider call
+    h.executor->runNewest();
+    h.loop->runPending();
+    EXPECT_EQ(h.selection->pasted.size(), 1u);
+    EXPECT_TRUE(h.lastEvent("model_used"));
+    EXPECT_FALSE(h.history->isLoaded());
+
+    h.executor->runNext();
+    h.loop->runPending();
+    ASSERT_EQ(h.entries().size(), 1u);
+    EXPECT_EQ(h.entries()[0].output, "answer");
 }
 
 TEST_F(PanelSubmission, AFailureIsRecordedAtOnceAndShownOnTheNextTurn) {

@@ -130,13 +130,15 @@ TEST_F(PanelVoice, TheButtonStopsTakesTheTranscriptAndSubmitsAsVoiceInput) {
     ASSERT_EQ(panel->messages().size(), 1u);
     EXPECT_EQ(panel->messages()[0].content, "what is the weather today");
     EXPECT_EQ(std::get<bool>(h.lastEvent("chat_message_sent")->properties.at("is_voice_input")), true);
-    EXPECT_EQ(h.executor->pending(), 1u);
+    h.finishRequests();
+    EXPECT_EQ(h.script->calls().size(), 1u);
 
     // Nothing heard: the empty text is not sent.
     panel->toggleVoiceInput();
     panel->toggleVoiceInput();
     EXPECT_EQ(panel->text(), "");
-    EXPECT_EQ(h.executor->pending(), 1u);
+    h.finishRequests();
+    EXPECT_EQ(h.script->calls().size(), 1u);
 }
 
 TEST_F(PanelVoice, SilenceSubmitsInOneShotAndInAVoiceChatButOnlyFillsThePromptInAClickedChat) {
@@ -151,11 +153,12 @@ TEST_F(PanelVoice, SilenceSubmitsInOneShotAndInAVoiceChatButOnlyFillsThePromptIn
         if (!c.voiceStart) panel->toggleVoiceInput();
         h.loop->advance(300ms);
         ASSERT_TRUE(panel->isRecording());
-        const auto before = h.executor->pending();
+        const auto before = h.script->calls().size();
         h.speech->detectSilence("hello there");
         EXPECT_TRUE(log.contains("📝 Received transcript: \"hello there\""));
         EXPECT_EQ(panel->text(), "hello there");
-        EXPECT_EQ(h.executor->pending(), before + (c.submits ? 1 : 0)) << c.voiceStart << c.chat;
+        h.finishRequests();
+        EXPECT_EQ(h.script->calls().size(), before + (c.submits ? 1 : 0)) << c.voiceStart << c.chat;
         EXPECT_FALSE(panel->isRecording());
     }
 }

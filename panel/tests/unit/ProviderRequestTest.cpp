@@ -102,6 +102,31 @@ TEST(ProviderRequest, TheProgramsExecutorRunsCallsOnItsWorkersUntilItShutsDown) 
     EXPECT_TRUE(log.contains("Provider call not started: the program is quitting"));
 }
 
+TEST(ProviderRequest, APanelOnRealThreadsLoadsItsHistoryOnAWorkerAndPastesOnTheMainThread) {
+    testing::PanelHarness h;
+    h.settings().setOpenaiKey("sk");
+    std::thread::id loadedOn;
+    auto history = std::make_shared<desktop::PanelHistory>([&] {
+        loadedOn = std::this_thread::get_id();
+        return std::make_unique<core::HistoryService>(h.defaults);
+    });
+    auto executor = std::make_shared<ThreadPerJobExecutor>();
+    auto services = h.services();
+    services.executor = executor;
+    PanelModel panel(h.settings(), history, {}, services);
+    panel.handleAppear();
+    panel.setText("hello");
+    panel.submit();
+    executor->join();
+    h.loop->runPending();
+
+    EXPECT_NE(loadedOn, std::thread::id());
+    EXPECT_NE(loadedOn, std::this_thread::get_id());
+    ASSERT_EQ(history->get().entries().size(), 1u);
+    EXPECT_EQ(history->get().entries()[0].input, "hello");
+    EXPECT_EQ(h.selection->pasted, std::vector<std::string>{"answer"});
+}
+
 TEST(ProviderRequest, APanelOnARealThreadShowsAGeminiKeyRefusalInTheServicesOwnWords) {
     testing::PanelHarness h;
     auto http = std::make_shared<platform::FakeHttpClient>();
