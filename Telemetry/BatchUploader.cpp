@@ -12,8 +12,9 @@
 namespace telemetry {
 
 BatchUploader::BatchUploader(EventQueue& queue, std::shared_ptr<platform::HttpClient> http,
-                             std::shared_ptr<platform::Clock> clock, const TelemetryConfig& config)
-    : queue_(queue), http_(std::move(http)), clock_(std::move(clock)), config_(config) {
+                             std::shared_ptr<platform::Clock> clock, std::shared_ptr<platform::MonotonicClock> timer,
+                             const TelemetryConfig& config)
+    : queue_(queue), http_(std::move(http)), clock_(std::move(clock)), timer_(std::move(timer)), config_(config) {
     worker_ = std::jthread([this](std::stop_token stop) { run(std::move(stop)); });
 }
 
@@ -34,11 +35,10 @@ void BatchUploader::flush() {
 }
 
 void BatchUploader::run(std::stop_token stop) {
-    using Steady = std::chrono::steady_clock;
     const std::size_t flushAt = std::max<std::size_t>(config_.flushAt, 1);
     // Uploads prompted by the queue's size wait for countGate; those of the
     // interval for nextAttempt. A failure pushes both out by the back-off.
-    auto countGate = Steady::now();
+    auto countGate = timer_->now();
     auto nextAttempt = countGate + config_.flushInterval;
     unsigned failures = 0;
 
@@ -48,7 +48,7 @@ void BatchUploader::run(std::stop_token stop) {
             std::unique_lock lock(mutex_);
             for (;;) {
                 if (stop.stop_requested() || flushesAsked_ > flushesDone_) break;
-                const auto now = Steady::now();
+                const auto now = timer_->now();
                 const std::size_t waiting = queue_.size();
                 if (waiting >= flushAt && now >= countGate) break;
                 if (waiting > 0 && now >= nextAttempt) break;
@@ -56,7 +56,7 @@ void BatchUploader::run(std::stop_token stop) {
                 if (waiting == 0) {
                     wake_.wait(lock, stop, nudged);
                 } else {
-                    wake_.wait_until(lock, stop, waiting >= flushAt ? countGate : nextAttempt, nudged);
+                    timer_->waitUntil(wake_, lock, stop, waiting >= flushAt ? countGate : nextAttempt, nudged);
                 }
             }
             flushGoal = flushesAsked_;
@@ -64,7 +64,7 @@ void BatchUploader::run(std::stop_token stop) {
         if (stop.stop_requested()) break;
 
         const bool emptied = uploadAll(stop);
-        const auto now = Steady::now();
+        const auto now = timer_->now();
         if (emptied) {
             failures = 0;
             countGate = now;

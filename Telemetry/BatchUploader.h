@@ -13,6 +13,7 @@
 #include "Telemetry/TelemetryConfig.h"
 #include "platform/Clock.h"
 #include "platform/HttpClient.h"
+#include "platform/MonotonicClock.h"
 
 namespace telemetry {
 
@@ -21,10 +22,12 @@ namespace telemetry {
 // flush(). A batch is a gzip-compressed JSON POST; its events leave the queue
 // only once the host accepted it with a 2xx answer. After a failure the worker
 // backs off (retryDelay, doubling up to maxRetryDelay) before trying again.
+// `clock` stamps the batches; `timer` measures the intervals and back-offs.
 class BatchUploader {
 public:
     BatchUploader(EventQueue& queue, std::shared_ptr<platform::HttpClient> http,
-                  std::shared_ptr<platform::Clock> clock, const TelemetryConfig& config);
+                  std::shared_ptr<platform::Clock> clock, std::shared_ptr<platform::MonotonicClock> timer,
+                  const TelemetryConfig& config);
     // Cancels an upload in flight and joins the worker; it never waits for a
     // slow host. Unsent events stay on disk for the next run.
     ~BatchUploader() = default;
@@ -49,6 +52,7 @@ private:
     EventQueue& queue_;
     const std::shared_ptr<platform::HttpClient> http_;
     const std::shared_ptr<platform::Clock> clock_;
+    const std::shared_ptr<platform::MonotonicClock> timer_;
     const TelemetryConfig config_;
 
     std::mutex mutex_;

@@ -50,6 +50,7 @@ nlohmann::json toJson(const platform::AnalyticsValue& value) {
 TelemetrySDK::TelemetrySDK(Dependencies dependencies)
     : http_(std::move(dependencies.http)),
       clock_(dependencies.clock ? std::move(dependencies.clock) : platform::Clock::system()),
+      timer_(dependencies.timer ? std::move(dependencies.timer) : platform::MonotonicClock::steady()),
       folder_(dependencies.folder.empty() ? defaultFolder() : std::move(dependencies.folder)) {}
 
 TelemetrySDK::~TelemetrySDK() = default;
@@ -105,7 +106,7 @@ void TelemetrySDK::setup(const TelemetryConfig& config) {
             context_ = contextProperties(sessionId_);
             queue_ = std::make_unique<EventQueue>(folder_ / "queue", config.maxQueueSize);
             if (!http_) http_ = platform::HttpClient::shared();
-            uploader_ = std::make_unique<BatchUploader>(*queue_, http_, clock_, config);
+            uploader_ = std::make_unique<BatchUploader>(*queue_, http_, clock_, timer_, config);
         } catch (const std::exception& e) {
             // The application goes on without analytics.
             log().error(std::string("[Telemetry] set-up failed: ") + e.what());

@@ -13,6 +13,7 @@
 #include "platform/AnalyticsSink.h"
 #include "platform/Clock.h"
 #include "platform/HttpClient.h"
+#include "platform/MonotonicClock.h"
 
 namespace telemetry {
 
@@ -32,6 +33,8 @@ public:
         std::shared_ptr<platform::HttpClient> http;  // null: HttpClient::shared(), taken at set-up
         std::shared_ptr<platform::Clock> clock;      // null: the system clock
         std::filesystem::path folder;                // empty: defaultFolder()
+        // Upload intervals and back-off; null: the steady clock.
+        std::shared_ptr<platform::MonotonicClock> timer;
     };
 
     explicit TelemetrySDK(Dependencies dependencies = {});
@@ -74,6 +77,7 @@ public:
 private:
     std::shared_ptr<platform::HttpClient> http_;
     const std::shared_ptr<platform::Clock> clock_;
+    const std::shared_ptr<platform::MonotonicClock> timer_;
     const std::filesystem::path folder_;
     TimeOrderedIdGenerator ids_;
 

@@ -1,7 +1,5 @@
 #include "gemini/Chat.h"
 
-#include <thread>
-
 #include "gemini/ImageConversionError.h"
 #include "gemini/Logging.h"
 
@@ -82,9 +80,13 @@ GenerateContentStream Chat::sendStream(const std::function<std::vector<ModelCont
     }
 
     auto [stream, continuation] = GenerateContentStream::make();
-    try {
-        std::thread([model = model_, transcript = transcript_, newContents = withDefaultRoles(std::move(newContents)),
-                     continuation = std::move(continuation)] {
+    auto end = std::make_shared<GenerateContentStream::Continuation>(std::move(continuation));
+    // The job reads the model's answer itself, on its worker: no second
+    // thread, and nothing of the Chat but its transcript, which the job
+    // extends at the end of the answer even when nobody reads any more.
+    const bool started = model_.executor_->submit(
+        [state = model_.state_, transcript = transcript_, newContents = withDefaultRoles(std::move(newContents)),
+         end](const platform::Executor::Token& token) {
             try {
                 std::vector<ModelContent> request;
                 {
@@ -93,26 +95,29 @@ GenerateContentStream Chat::sendStream(const std::function<std::vector<ModelCont
                 }
                 request.insert(request.end(), newContents.begin(), newContents.end());
 
-                auto chunks = model.generateContentStream(request);
                 std::vector<ModelContent> received;
-                while (auto chunk = chunks.next()) {
-                    if (!chunk->candidates.empty()) received.push_back(chunk->candidates.front().content);
-                    continuation.yield(std::move(*chunk));
-                }
+                state->service.loadRequestStream(
+                    state->makeRequest(std::move(request), true),
+                    [&](GenerateContentResponse chunk) {
+                        GenerativeModel::checkResponse(chunk);
+                        if (!chunk.candidates.empty()) received.push_back(chunk.candidates.front().content);
+                        end->yield(std::move(chunk));
+                    },
+                    token);
                 {
                     std::lock_guard lock(transcript->mutex);
                     auto& history = transcript->contents;
                     history.insert(history.end(), newContents.begin(), newContents.end());
                     history.push_back(mergeStreamedReply(received));
                 }
-                continuation.finish();
+                end->finish();
             } catch (...) {
-                continuation.finish(std::current_exception());
+                end->finish(std::make_exception_ptr(GenerativeModel::generateContentError(std::current_exception())));
             }
-        }).detach();
-    } catch (const std::system_error&) {
-        // The continuation, now gone, ended the stream with an error.
-    }
+        });
+    if (!started)
+        end->finish(std::make_exception_ptr(GenerateContentError::internalError(
+            std::make_exception_ptr(platform::URLError(platform::URLError::Cancelled)))));
     return std::move(stream);
 }
 

@@ -31,7 +31,7 @@ public:
 
     // The chunks as they arrive; at the normal end the history gains the new
     // contents and one reply merged from the chunks. The exchange runs to its
-    // end on a background thread even when nobody reads.
+    // end on one of the model's executor's workers even when nobody reads.
     GenerateContentStream sendMessageStream(const std::vector<PartsValue>& parts);
     GenerateContentStream sendMessageStream(const GenerativeModel::ContentsProducer& contents);
     GenerateContentStream sendMessageStream(const std::vector<ModelContent>& contents);
@@ -41,8 +41,8 @@ public:
     static ModelContent mergeStreamedReply(const std::vector<ModelContent>& received);
 
 private:
-    // Shared with the background thread of a streamed exchange, which must be
-    // able to append after the Chat itself is gone.
+    // Shared with the worker of a streamed exchange, which must be able to
+    // append after the Chat itself is gone.
     struct Transcript {
         std::mutex mutex;
         std::vector<ModelContent> contents;

@@ -12,6 +12,7 @@ struct GenerateContentStream::Buffer {
     std::condition_variable changed;
     std::deque<GenerateContentResponse> chunks;
     bool finished = false;
+    bool readerGone = false;
     bool readerAsleep = false;  // only then does the producer pay for a wake-up
     std::exception_ptr error;
     // Bumped on every change, so a reader can watch for one without the lock.
@@ -46,11 +47,16 @@ void GenerateContentStream::Continuation::yield(GenerateContentResponse chunk) c
     bool wake = false;
     {
         std::lock_guard lock(buffer_->mutex);
-        if (buffer_->finished) return;
+        if (buffer_->finished || buffer_->readerGone) return;
         buffer_->chunks.push_back(std::move(chunk));
         wake = buffer_->readerAsleep;
     }
     buffer_->announce(wake);
+}
+
+bool GenerateContentStream::Continuation::hasReader() const {
+    std::lock_guard lock(buffer_->mutex);
+    return !buffer_->readerGone;
 }
 
 void GenerateContentStream::Continuation::finish() const { finish(nullptr); }
@@ -65,6 +71,32 @@ void GenerateContentStream::Continuation::finish(std::exception_ptr error) const
         wake = buffer_->readerAsleep;
     }
     buffer_->announce(wake);
+}
+
+GenerateContentStream& GenerateContentStream::operator=(GenerateContentStream&& other) noexcept {
+    if (this != &other) {
+        leave();
+        buffer_ = std::move(other.buffer_);
+        taken_ = std::move(other.taken_);
+        check_ = std::move(other.check_);
+        mapError_ = std::move(other.mapError_);
+        ended_ = other.ended_;
+    }
+    return *this;
+}
+
+GenerateContentStream::~GenerateContentStream() { leave(); }
+
+void GenerateContentStream::leave() noexcept {
+    if (!buffer_) return;
+    std::deque<GenerateContentResponse> unread;
+    {
+        std::lock_guard lock(buffer_->mutex);
+        buffer_->readerGone = true;
+        unread.swap(buffer_->chunks);
+    }
+    buffer_.reset();
+    // Freed here, outside the lock: the producer keeps going meanwhile.
 }
 
 std::pair<GenerateContentStream, GenerateContentStream::Continuation> GenerateContentStream::make() {

@@ -16,10 +16,11 @@ namespace gemini {
 
 // The answer of a streamed call, chunk by chunk. A background producer fills
 // an unbounded buffer; `next()` takes the chunks in order. The buffer is
-// shared, so the producer runs to the end of the answer whether or not
-// anybody still reads. The reader takes everything buffered at once and
-// hands it out from its own queue, so the two sides meet at the lock once
-// per batch rather than once per chunk.
+// shared, so the producer may run to the end of the answer whether or not
+// anybody still reads; once the reader is gone, what was buffered is freed
+// and later chunks are dropped as they come. The reader takes everything
+// buffered at once and hands it out from its own queue, so the two sides meet
+// at the lock once per batch rather than once per chunk.
 class GenerateContentStream {
     struct Buffer;
 
@@ -33,7 +34,10 @@ public:
         Continuation& operator=(Continuation&&) noexcept = default;
         ~Continuation();
 
+        // Dropped when the reader is gone or the stream has ended.
         void yield(GenerateContentResponse chunk) const;
+        // Whether a reader is still there to take what is yielded.
+        bool hasReader() const;
         void finish() const;
         void finish(std::exception_ptr error) const;
 
@@ -43,9 +47,11 @@ public:
         std::shared_ptr<Buffer> buffer_;
     };
 
-    // One reader per stream: it moves, it does not copy.
+    // One reader per stream: it moves, it does not copy. Destroying it (or
+    // assigning over it) tells the producer that nobody reads any more.
     GenerateContentStream(GenerateContentStream&&) noexcept = default;
-    GenerateContentStream& operator=(GenerateContentStream&&) noexcept = default;
+    GenerateContentStream& operator=(GenerateContentStream&& other) noexcept;
+    ~GenerateContentStream();
     GenerateContentStream(const GenerateContentStream&) = delete;
     GenerateContentStream& operator=(const GenerateContentStream&) = delete;
 
@@ -72,6 +78,7 @@ private:
     // when there is nothing yet. Returns the producer's error when the answer
     // ended with nothing left to take.
     std::exception_ptr takeBuffered();
+    void leave() noexcept;
 
     std::shared_ptr<Buffer> buffer_;
     std::deque<GenerateContentResponse> taken_;  // the reader's own; no lock

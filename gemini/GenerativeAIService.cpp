@@ -96,48 +96,53 @@ CountTokensResponse GenerativeAIService::loadRequest(const CountTokensRequest& r
     return parseResponse<CountTokensResponse>(exchange(urlRequest(request)));
 }
 
-void GenerativeAIService::loadRequestStream(const GenerateContentRequest& request,
-                                            const GenerateContentStream::Continuation& continuation) const {
-    try {
-        const auto httpRequest = urlRequest(request);
-        const auto stream = http_->open(httpRequest);
-        const auto& head = stream->head();
-        if (!head.status) {
-            Logging::default_()->error(fmt::format(
-                "[GeminiClient] Response wasn't an HTTP response, internal error {}", describeResponse(httpRequest, head)));
-            throw notHTTPError();
-        }
-        platform::HttpLineReader lines(*stream);
+void GenerativeAIService::loadRequestStream(const GenerateContentRequest& request, const EventHandler& onEvent,
+                                            std::shared_ptr<platform::CancellationToken> cancellation) const {
+    auto httpRequest = urlRequest(request);
+    httpRequest.cancellation = std::move(cancellation);
+    const auto stream = http_->open(httpRequest);
+    const auto& head = stream->head();
+    if (!head.status) {
+        Logging::default_()->error(fmt::format("[GeminiClient] Response wasn't an HTTP response, internal error {}",
+                                               describeResponse(httpRequest, head)));
+        throw notHTTPError();
+    }
+    platform::HttpLineReader lines(*stream);
 
-        if (*head.status != 200) {
-            Logging::network()->error(fmt::format("[GeminiClient] The server responded with an error: {}",
-                                                  describeResponse(httpRequest, head)));
-            std::string errorText;
-            while (auto line = lines.nextLine()) {
-                errorText += *line;
-                errorText += '\n';
-            }
-            Logging::default_()->error(fmt::format("[GeminiClient] Response payload: {}", errorText));
-            continuation.finish(errorFromBody(errorText));
-            return;
-        }
-
-        // Lines that are no "data:" event: at the end of the body, the
-        // service's error document when there is one.
-        const auto network = Logging::network();
-        std::string leftover;
+    if (*head.status != 200) {
+        Logging::network()->error(fmt::format("[GeminiClient] The server responded with an error: {}",
+                                              describeResponse(httpRequest, head)));
+        std::string errorText;
         while (auto line = lines.nextLine()) {
-            if (network->isEnabled()) network->debug(fmt::format("[GeminiClient] Stream response: {}", *line));
-            if (line->starts_with("data:")) {
-                continuation.yield(parseResponse<GenerateContentResponse>(std::string_view(*line).substr(5)));
-            } else {
-                leftover += *line;
-            }
+            errorText += *line;
+            errorText += '\n';
         }
-        if (leftover.empty())
-            continuation.finish();
+        Logging::default_()->error(fmt::format("[GeminiClient] Response payload: {}", errorText));
+        std::rethrow_exception(errorFromBody(errorText));
+    }
+
+    // Lines that are no "data:" event: at the end of the body, the service's
+    // error document when there is one.
+    const auto network = Logging::network();
+    std::string leftover;
+    while (auto line = lines.nextLine()) {
+        if (network->isEnabled()) network->debug(fmt::format("[GeminiClient] Stream response: {}", *line));
+        if (line->starts_with("data:"))
+            onEvent(parseResponse<GenerateContentResponse>(std::string_view(*line).substr(5)));
         else
-            continuation.finish(errorFromBody(leftover));
+            leftover += *line;
+    }
+    if (!leftover.empty()) std::rethrow_exception(errorFromBody(leftover));
+}
+
+void GenerativeAIService::loadRequestStream(const GenerateContentRequest& request,
+                                            const GenerateContentStream::Continuation& continuation,
+                                            std::shared_ptr<platform::CancellationToken> cancellation) const {
+    try {
+        loadRequestStream(
+            request, [&](GenerateContentResponse event) { continuation.yield(std::move(event)); },
+            std::move(cancellation));
+        continuation.finish();
     } catch (...) {
         continuation.finish(std::current_exception());
     }

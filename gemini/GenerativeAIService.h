@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,11 +34,19 @@ public:
     GenerateContentResponse loadRequest(const GenerateContentRequest& request) const;
     CountTokensResponse loadRequest(const CountTokensRequest& request) const;
 
-    // The streamed exchange: delivers each "data:" event into `continuation`
-    // and always ends by finishing it, normally or with the error the whole
-    // exchange would throw. Blocks until the body has ended.
+    // The streamed exchange on the calling thread: hands each "data:" event
+    // to `onEvent` as it arrives and returns at the end of the body. Throws
+    // what the whole exchange would throw, or what `onEvent` throws (the rest
+    // of the body is left unread then). The transfer stops with
+    // URLError::Cancelled when `cancellation` is raised.
+    using EventHandler = std::function<void(GenerateContentResponse)>;
+    void loadRequestStream(const GenerateContentRequest& request, const EventHandler& onEvent,
+                           std::shared_ptr<platform::CancellationToken> cancellation = nullptr) const;
+    // The same into a stream's producing end, which it always finishes,
+    // normally or with the error.
     void loadRequestStream(const GenerateContentRequest& request,
-                           const GenerateContentStream::Continuation& continuation) const;
+                           const GenerateContentStream::Continuation& continuation,
+                           std::shared_ptr<platform::CancellationToken> cancellation = nullptr) const;
 
     // The HTTP request for a record; public for the tests.
     template <class Request>

@@ -1,13 +1,12 @@
 #include "gemini/GenerativeModel.h"
 
-#include <thread>
-
 #include <fmt/format.h>
 
 #include "gemini/Chat.h"
 #include "gemini/ImageConversionError.h"
 #include "gemini/Logging.h"
 #include "gemini/RPCError.h"
+#include "gemini/StreamExecutor.h"
 
 namespace gemini {
 namespace {
@@ -28,12 +27,14 @@ std::function<std::vector<ModelContent>()> ready(const std::vector<ModelContent>
 }  // namespace
 
 GenerativeModel::GenerativeModel(std::string_view name, std::string apiKey, Configuration configuration,
-                                 std::shared_ptr<platform::HttpClient> http, std::string baseURL)
+                                 std::shared_ptr<platform::HttpClient> http, std::string baseURL,
+                                 std::shared_ptr<platform::Executor> executor)
     : state_(std::make_shared<const State>(State{resourceName(name),
                                                  GenerativeAIService(std::move(apiKey), std::move(http), std::move(baseURL)),
-                                                 std::move(configuration)})) {
+                                                 std::move(configuration)})),
+      executor_(executor ? std::move(executor) : StreamExecutor::shared()) {
     Logging::default_()->info(fmt::format(
-        "[GeminiClient] Model {} initialized. To enable additional logging, add `{}` as a launch argument in Xcode.",
+        "[GeminiClient] Model {} initialized. To enable additional logging, add `{}` as a command-line argument.",
         name, kDebugLogArgument));
     Logging::verbose()->debug("[GeminiClient] Verbose logging enabled.");
 }
@@ -44,9 +45,9 @@ ModelContent GenerativeModel::systemInstruction(const std::vector<std::string>& 
     return ModelContent("system", std::move(parts));
 }
 
-GenerateContentRequest GenerativeModel::makeRequest(std::vector<ModelContent> contents, bool streaming) const {
-    const auto& c = state_->configuration;
-    return GenerateContentRequest{state_->modelResourceName,
+GenerateContentRequest GenerativeModel::State::makeRequest(std::vector<ModelContent> contents, bool streaming) const {
+    const auto& c = configuration;
+    return GenerateContentRequest{modelResourceName,
                                   std::move(contents),
                                   c.generationConfig,
                                   c.safetySettings,
@@ -84,7 +85,7 @@ void GenerativeModel::checkResponse(const GenerateContentResponse& response) {
 GenerateContentResponse GenerativeModel::generate(const std::function<std::vector<ModelContent>()>& contents) const {
     GenerateContentResponse response;
     try {
-        response = state_->service.loadRequest(makeRequest(contents(), false));
+        response = state_->service.loadRequest(state_->makeRequest(contents(), false));
     } catch (...) {
         auto error = std::current_exception();
         if (exceptionAs<ImageConversionError>(error)) throw GenerateContentError::promptImageContentError(error);
@@ -117,17 +118,15 @@ GenerateContentStream GenerativeModel::stream(const std::function<std::vector<Mo
     }
 
     auto [stream, continuation] = GenerateContentStream::make();
-    try {
-        // The thread owns copies of all it uses (the model's shared state,
-        // the request, the buffer's producing end), so the caller may drop
-        // the stream or the model at any time.
-        std::thread([state = state_, request = makeRequest(std::move(list), true),
-                     continuation = std::move(continuation)]() mutable {
-            state->service.loadRequestStream(request, continuation);
-        }).detach();
-    } catch (const std::system_error&) {
-        // The continuation, now gone, ended the stream with an error.
-    }
+    // The job owns copies of all it uses (the model's shared state, the
+    // request, the buffer's producing end), so the caller may drop the
+    // stream or the model at any time.
+    auto end = std::make_shared<GenerateContentStream::Continuation>(std::move(continuation));
+    const bool started = executor_->submit([state = state_, request = state_->makeRequest(std::move(list), true),
+                                            end](const platform::Executor::Token& token) {
+        state->service.loadRequestStream(request, *end, token);
+    });
+    if (!started) end->finish(std::make_exception_ptr(platform::URLError(platform::URLError::Cancelled)));
     return std::move(stream).withChecks(&GenerativeModel::checkResponse, [](std::exception_ptr error) {
         return std::make_exception_ptr(generateContentError(std::move(error)));
     });
@@ -145,7 +144,7 @@ GenerateContentStream GenerativeModel::generateContentStream(const ContentsProdu
 
 CountTokensResponse GenerativeModel::count(const std::function<std::vector<ModelContent>()>& contents) const {
     try {
-        auto request = makeRequest(contents(), false);
+        auto request = state_->makeRequest(contents(), false);
         return state_->service.loadRequest(
             CountTokensRequest{state_->modelResourceName, std::move(request), state_->configuration.requestOptions});
     } catch (...) {

@@ -12,6 +12,7 @@
 #include "gemini/GenerateContentStream.h"
 #include "gemini/GenerativeAIService.h"
 #include "gemini/PartsRepresentable.h"
+#include "platform/Executor.h"
 
 namespace gemini {
 
@@ -38,9 +39,12 @@ public:
     using ContentsProducer = std::function<std::vector<ModelContent>()>;
 
     // `name` gets the "models/" prefix unless it already holds a slash.
+    // Streamed answers are read on `executor`'s workers (StreamExecutor's
+    // when none is given); shutting it down ends them.
     GenerativeModel(std::string_view name, std::string apiKey, Configuration configuration = {},
                     std::shared_ptr<platform::HttpClient> http = platform::HttpClient::shared(),
-                    std::string baseURL = std::string(kDefaultBaseURL));
+                    std::string baseURL = std::string(kDefaultBaseURL),
+                    std::shared_ptr<platform::Executor> executor = nullptr);
 
     // A system instruction of role "system" with one text part per string
     // (present even when the list is empty).
@@ -56,8 +60,9 @@ public:
     GenerateContentResponse generateContent(const std::vector<ModelContent>& contents) const;
     GenerateContentResponse generateContent(const ContentsProducer& contents) const;
 
-    // Streamed generation: the request goes out at once on a background
-    // thread; the stream ends with the same errors as generateContent.
+    // Streamed generation: the request goes out at once on a worker, which
+    // reads the answer to its end even when the stream is dropped earlier;
+    // the stream ends with the same errors as generateContent.
     GenerateContentStream generateContentStream(const std::vector<PartsValue>& parts) const;
     GenerateContentStream generateContentStream(const std::vector<ModelContent>& contents) const;
     GenerateContentStream generateContentStream(const ContentsProducer& contents) const;
@@ -76,18 +81,23 @@ public:
     static void checkResponse(const GenerateContentResponse& response);
 
 private:
+    friend class Chat;
+
     struct State {
         std::string modelResourceName;
         GenerativeAIService service;
         Configuration configuration;
-    };
 
-    GenerateContentRequest makeRequest(std::vector<ModelContent> contents, bool streaming) const;
+        GenerateContentRequest makeRequest(std::vector<ModelContent> contents, bool streaming) const;
+    };
     GenerateContentResponse generate(const std::function<std::vector<ModelContent>()>& contents) const;
     GenerateContentStream stream(const std::function<std::vector<ModelContent>()>& contents) const;
     CountTokensResponse count(const std::function<std::vector<ModelContent>()>& contents) const;
 
+    // What the workers use; the executor stays out of it, so a worker never
+    // holds the executor it runs on.
     std::shared_ptr<const State> state_;
+    std::shared_ptr<platform::Executor> executor_;
 };
 
 }  // namespace gemini

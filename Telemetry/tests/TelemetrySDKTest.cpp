@@ -10,6 +10,7 @@
 
 #include "Telemetry/TelemetrySDK.h"
 #include "TelemetryTestSupport.h"
+#include "platform/fake/ManualMonotonicClock.h"
 #include "testsupport/TempHome.h"
 
 namespace telemetry {
@@ -33,7 +34,7 @@ std::vector<std::string> eventNames(const json& body) {
 class TelemetrySDKTest : public ::testing::Test {
 protected:
     std::unique_ptr<TelemetrySDK> makeClient() {
-        return std::make_unique<TelemetrySDK>(TelemetrySDK::Dependencies{http_, clock_, folder_});
+        return std::make_unique<TelemetrySDK>(TelemetrySDK::Dependencies{http_, clock_, folder_, timer_});
     }
 
     // Uploads only on flush() unless a test says otherwise.
@@ -54,6 +55,7 @@ protected:
 
     std::shared_ptr<test::RecordingHttpClient> http_ = std::make_shared<test::RecordingHttpClient>();
     std::shared_ptr<test::FixedClock> clock_ = std::make_shared<test::FixedClock>(kNow);
+    std::shared_ptr<platform::ManualMonotonicClock> timer_ = std::make_shared<platform::ManualMonotonicClock>();
     fs::path folder_ = testsupport::freshDirectory("telemetry");
 };
 
@@ -220,11 +222,26 @@ TEST_F(TelemetrySDKTest, AfterAFailureTheWorkerBacksOffUntilAskedOrTheDelayPasse
     auto client = makeClient();
     auto c = config();
     c.flushAt = 1;  // every event would prompt an upload
+    c.retryDelay = 5s;
+    c.maxRetryDelay = 15s;
+    const auto start = timer_->now();
     client->setup(c);
     ASSERT_TRUE(http_->waitForRequests(1));
     for (int i = 0; i < 5; ++i) client->capture("during_backoff");
-    std::this_thread::sleep_for(100ms);  // room for a wrong retry to happen
+    // The worker saw the new events and still waits for the end of the delay.
+    ASSERT_TRUE(timer_->waitForSleeper(start + 5s));
+    timer_->advance(4999ms);
+    ASSERT_TRUE(timer_->waitForSleeper(start + 5s));
     EXPECT_EQ(http_->requests().size(), 1u);
+
+    // The delay doubles after each further failure, up to its maximum.
+    timer_->advance(1ms);
+    ASSERT_TRUE(http_->waitForRequests(2));
+    ASSERT_TRUE(timer_->waitForSleeper(start + 5s + 10s));
+    timer_->advance(10s);
+    ASSERT_TRUE(http_->waitForRequests(3));
+    ASSERT_TRUE(timer_->waitForSleeper(start + 15s + 15s));
+    EXPECT_EQ(http_->requests().size(), 3u);
 
     http_->setHandler(nullptr);
     client->flush();  // asked: goes now
@@ -247,9 +264,13 @@ TEST_F(TelemetrySDKTest, UploadsStartByThemselvesAtTheBatchSizeAndAtTheInterval)
         auto client = makeClient();
         auto c = config();
         c.captureApplicationLifecycleEvents = false;
-        c.flushInterval = 20ms;
+        c.flushInterval = 30s;
+        const auto start = timer_->now();
         client->setup(c);
         client->capture("4");
+        ASSERT_TRUE(timer_->waitForSleeper(start + 30s));
+        EXPECT_EQ(http_->requests().size(), 1u);
+        timer_->advance(30s);
         ASSERT_TRUE(http_->waitForRequests(2));
     }
     EXPECT_EQ(allSentNames(), (std::vector<std::string>{"1", "2", "3", "4"}));
@@ -312,7 +333,7 @@ TEST_F(TelemetrySDKTest, CapturesFromManyThreadsAreEachDeliveredExactlyOnce) {
 TEST_F(TelemetrySDKTest, AnUnwritableFolderNeverMakesCaptureThrow) {
     std::ofstream(folder_ / "blocker") << "x";
     test::LogCapture logs;
-    TelemetrySDK client({http_, clock_, folder_ / "blocker" / "telemetry"});
+    TelemetrySDK client({http_, clock_, folder_ / "blocker" / "telemetry", timer_});
     EXPECT_NO_THROW(client.setup(config()));
     EXPECT_NO_THROW(client.capture("lost", {{"k", std::string("v")}}));
     EXPECT_TRUE(logs.contains("[Telemetry] cannot store"));

@@ -45,7 +45,7 @@ TEST_F(ModelTest, ResourceNamesAndTheCreationLog) {
     ASSERT_EQ(lines.size(), 4u);  // the verbose line is silent without the launch argument
     EXPECT_EQ(lines[0].message,
               "[GeminiClient] Model gemini-1.5-flash initialized. To enable additional logging, add "
-              "`-GeminiClientDebugLogEnabled` as a launch argument in Xcode.");
+              "`-GeminiClientDebugLogEnabled` as a command-line argument.");
     EXPECT_EQ(lines[0].level, platform::LogLevel::Info);
 }
 
