@@ -53,6 +53,8 @@ TelemetrySDK::TelemetrySDK(Dependencies dependencies)
       timer_(dependencies.timer ? std::move(dependencies.timer) : platform::MonotonicClock::steady()),
       folder_(dependencies.folder.empty() ? defaultFolder() : std::move(dependencies.folder)) {}
 
+TelemetrySDK::TelemetrySDK() : TelemetrySDK(Dependencies{}) {}
+
 TelemetrySDK::~TelemetrySDK() = default;
 
 std::shared_ptr<TelemetrySDK> TelemetrySDK::sharedPointer() {

@@ -34,10 +34,11 @@ public:
         std::shared_ptr<platform::Clock> clock;      // null: the system clock
         std::filesystem::path folder;                // empty: defaultFolder()
         // Upload intervals and back-off; null: the steady clock.
-        std::shared_ptr<platform::MonotonicClock> timer;
+        std::shared_ptr<platform::MonotonicClock> timer = nullptr;
     };
 
-    explicit TelemetrySDK(Dependencies dependencies = {});
+    TelemetrySDK();
+    explicit TelemetrySDK(Dependencies dependencies);
     // Stops the upload worker without waiting for the host; queued events
     // stay on disk and go out at the next start.
     ~TelemetrySDK() override;

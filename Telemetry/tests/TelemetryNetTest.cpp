@@ -35,7 +35,7 @@ protected:
     std::unique_ptr<TelemetrySDK> startClient(const std::string& host, std::chrono::milliseconds timeout = 5s,
                                               std::size_t flushAt = 1000) {
         auto client = std::make_unique<TelemetrySDK>(
-            TelemetrySDK::Dependencies{platform::HttpClient::shared(), nullptr, folder_, nullptr});
+            TelemetrySDK::Dependencies{platform::HttpClient::shared(), nullptr, folder_});
         TelemetryConfig config("phc_net_key", host);
         config.flushAt = flushAt;
         config.flushInterval = 1h;

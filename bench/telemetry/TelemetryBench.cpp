@@ -60,7 +60,7 @@ void captureToUnreachableHost(benchmark::State& state, std::size_t maxQueueSize)
     const auto previousSink = platform::Logger::setSink(std::make_shared<QuietSink>());
     ScratchFolder folder;
     {
-        telemetry::TelemetrySDK client({platform::HttpClient::shared(), nullptr, folder.path(), nullptr});
+        telemetry::TelemetrySDK client({platform::HttpClient::shared(), nullptr, folder.path()});
         // Port 9 on loopback: nothing listens, every upload is refused and
         // retried later, as with a machine that is offline.
         telemetry::TelemetryConfig config("phc_bench", "http://127.0.0.1:9");
