@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QPushButton;
+
 namespace desktop {
 
 class AccessibilityManager;
@@ -28,8 +30,22 @@ public:
     static constexpr const char* openSettingsText = "Open System Settings";
     static constexpr const char* checkPermissionsText = "Check Permissions";
 
+    static constexpr int width = 480;
+    static constexpr int padding = 40;
+    static constexpr int spacing = 20;
+    static constexpr int stepSpacing = 12;
+    static constexpr int stepsPadding = 16;  // above and below the steps
+    static constexpr int buttonSpacing = 16;
+
+    QPushButton* openSettingsButton() const { return openSettings_; }
+    QPushButton* checkPermissionsButton() const { return checkPermissions_; }
+
 private:
+    void checkPermissions();
+
     AccessibilityManager& manager_;
+    QPushButton* openSettings_;
+    QPushButton* checkPermissions_;
 };
 
 }  // namespace desktop

@@ -8,12 +8,13 @@
 #include <QWindow>
 
 #include "desktop/AccessibilityPermissionView.h"
+#include "ui/Palette.h"
 
 namespace desktop {
 
 namespace {
 
-constexpr int windowWidth = 480;
+constexpr int windowWidth = AccessibilityPermissionView::width;
 constexpr int windowHeight = 400;
 
 // The window's frame: moved by dragging its background, like a window
@@ -37,8 +38,8 @@ PermissionWindow::PermissionWindow(AccessibilityManager& manager) {
     frame->setWindowTitle(QStringLiteral("Accessibility Permissions"));
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     frame->setAutoFillBackground(true);
-    QPalette palette = frame->palette();
-    palette.setColor(QPalette::Window, QColor(31, 31, 31));  // sRGB white 0.12
+    QPalette palette = ui::Palette::windowPalette();
+    palette.setColor(QPalette::Window, ui::Palette::color(ui::Colour::Surface12));
     frame->setPalette(palette);
 
     auto* layout = new QVBoxLayout(frame);
