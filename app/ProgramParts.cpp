@@ -6,7 +6,10 @@
 #include "Telemetry/TelemetryConfig.h"
 #include "Telemetry/TelemetrySDK.h"
 #include "core/Analytics.h"
+#include "platform/ApplicationActivationEvents.h"
 #include "platform/Logger.h"
+#include "platform/qt/QtOwnActivation.h"
+#include "platform/x11/X11ActiveWindowWatcher.h"
 
 namespace {
 
@@ -42,8 +45,16 @@ void ProgramParts::setUpAnalytics() {
         std::getenv("QUILLARY_TELEMETRY_URL"), std::getenv("QUILLARY_TELEMETRY_KEY")));
 }
 
+ProgramParts::~ProgramParts() = default;
+
 std::unique_ptr<desktop::AccessibilityManager> ProgramParts::makeAccessibilityManager() {
+    // "An application was activated": the window manager's active window,
+    // and the program's own windows taking the focus.
+    const auto activations = platform::ApplicationActivationEvents::shared();
+    activeWindowWatcher_ = std::make_unique<platform::X11ActiveWindowWatcher>(platform::MainLoop::main(), activations);
+    ownActivation_ = std::make_unique<platform::QtOwnActivation>(activations);
     desktop::AccessibilityManager::Dependencies dependencies;
+    dependencies.activations = activations;
     dependencies.defaults = defaults_;
     return std::make_unique<desktop::AccessibilityManager>(std::move(dependencies));
 }

@@ -6,11 +6,17 @@
 #include "platform/Executor.h"
 #include "platform/UserDefaults.h"
 
+namespace platform {
+class QtOwnActivation;
+class X11ActiveWindowWatcher;
+}  // namespace platform
+
 // The real objects of the program, made for the application object in its
 // start-up order, and the quit steps over the program's shared services.
 class ProgramParts final : public desktop::QuillaryApp::Parts {
 public:
     explicit ProgramParts(std::shared_ptr<platform::UserDefaults> defaults);
+    ~ProgramParts() override;
 
     std::unique_ptr<core::Settings> makeSettings() override;
     void setUpAnalytics() override;
@@ -29,4 +35,8 @@ private:
     std::shared_ptr<platform::UserDefaults> defaults_;
     // The one owner of the program's worker threads (provider calls).
     std::shared_ptr<platform::Executor> executor_;
+    // Feed the desktop's activations to the accessibility manager; made
+    // with it and outliving it.
+    std::unique_ptr<platform::X11ActiveWindowWatcher> activeWindowWatcher_;
+    std::unique_ptr<platform::QtOwnActivation> ownActivation_;
 };

@@ -93,7 +93,12 @@ void AccessibilityManager::checkAccessibilityStatus() {
     setAccessibilityEnabled(plain || withOptions);
     if (accessibilityEnabled_) {
         platform::consoleLine("✅ Accessibility permissions granted");
-        closePermissionWindow();
+        // Showing the window activates the program, which comes back here: a
+        // window the user asked for while already trusted (the first launch,
+        // the menu) would vanish as soon as it appeared. Only trust that
+        // arrived since the window was shown closes it.
+        if (!trustedWhenShown_)
+            closePermissionWindow();
     } else {
         platform::consoleLine("❌ Accessibility permissions not granted");
     }
@@ -113,13 +118,15 @@ void AccessibilityManager::showPermissionWindow() {
 
 void AccessibilityManager::presentPermissionWindow() {
     if (windowController_) {
+        trustedWhenShown_ = probeTrust();
         windowController_->showWindow();
         return;
     }
     auto controller = windowFactory_(*this);
-    // Lets the desktop ask the user where it can; the answer is not kept.
+    // Lets the desktop ask the user where it can.
     const bool prompted = trust_->isProcessTrustedWithOptions(true);
     platform::consoleLine(std::string("AXIsProcessTrustedWithOptions result: ") + text(prompted));
+    trustedWhenShown_ = prompted;
     windowController_ = std::move(controller);
     windowController_->showWindow();
 }

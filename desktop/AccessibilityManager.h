@@ -60,7 +60,7 @@ public:
     // checkAccessibilityStatus().
     void setupObserver();
     // Probes the trust with its console report; closes the window when the
-    // trust is there.
+    // trust has arrived since the window was shown.
     void checkAccessibilityStatus();
     // Probes and stores the trust and returns it. Opens nothing, asks nothing.
     bool checkAccessibilityPermissions();
@@ -102,6 +102,7 @@ private:
     bool accessibilityEnabled_ = false;
     bool windowVisible_ = false;
     std::unique_ptr<PermissionWindowController> windowController_;
+    bool trustedWhenShown_ = false;
     platform::ObserverToken observer_;
     platform::MainLoop::Id launchShowTimer_ = 0;
     core::ObserverList<> changes_;

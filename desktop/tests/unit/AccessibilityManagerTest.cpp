@@ -146,6 +146,24 @@ TEST_F(AccessibilityManagerTest, ActivationsReportTheStatusAndCloseTheWindowOnce
     EXPECT_EQ(trust->promptCalls, 2);
 }
 
+TEST_F(AccessibilityManagerTest, AWindowShownWithTrustOutlivesTheActivationItsShowingCauses) {
+    trust->trusted = true;
+    auto manager = make();  // first launch: shown although trusted
+    loop->advance(500ms);
+    activations->applicationActivated(42);  // the window itself became active
+    EXPECT_EQ(log.messages().back(), "✅ Accessibility permissions granted");
+    EXPECT_EQ(windows->calls, Strings{"show 1"});
+    EXPECT_TRUE(manager->hasPermissionWindow());
+
+    // Shown again from the menu while untrusted, then trust arrives.
+    trust->trusted = false;
+    manager->showPermissionWindow();
+    loop->runPending();
+    trust->trusted = true;
+    activations->applicationActivated(43);
+    EXPECT_EQ(windows->calls, (Strings{"show 1", "show 1", "close 1"}));
+}
+
 TEST_F(AccessibilityManagerTest, CheckingPermissionsOpensNothingAndAsksNothing) {
     launchedBefore();
     trust->trusted = true;
