@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -83,10 +84,14 @@ FileDescriptor create(const std::filesystem::path& path, int flags) {
     return fd;
 }
 
-// Writes, syncs and closes; removes the file when any of it failed.
+// Writes, syncs and closes; removes the file when any of it failed. A file
+// that held more before is cut to what was written.
 std::optional<std::string> fill(FileDescriptor fd, const std::filesystem::path& path,
                                 std::span<const std::string_view> pieces, Sync sync) {
-    const bool written = writeAll(fd.get(), pieces) && (sync == Sync::None || ::fsync(fd.get()) == 0);
+    off_t size = 0;
+    for (const auto piece : pieces) size += static_cast<off_t>(piece.size());
+    const bool written = writeAll(fd.get(), pieces) && ::ftruncate(fd.get(), size) == 0 &&
+                         (sync == Sync::None || ::fsync(fd.get()) == 0);
     const int writeErrno = errno;
     const bool closed = ::close(fd.release()) == 0;
     if (written && closed) return std::nullopt;
@@ -127,11 +132,24 @@ std::optional<std::string> write(const std::filesystem::path& file, std::span<co
 }
 
 NewFile writeNew(const std::filesystem::path& file, std::string_view tag, std::string_view suffix,
-                 std::string_view bytes, Sync sync) {
+                 std::string_view bytes, Sync sync, const std::filesystem::path& reuse) {
+    bool reusing = !reuse.empty();
     for (;;) {
         auto path = file;
         path += fmt::format(".{}.{}-{}{}", tag, processTag(), sequence++, suffix);
-        FileDescriptor fd = create(path, O_EXCL);
+        FileDescriptor fd(-1);
+        if (reusing) {
+            if (::renameat2(AT_FDCWD, reuse.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+                fd = FileDescriptor(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+                if (fd.get() < 0) ::unlink(path.c_str());
+            } else if (errno == EEXIST) {
+                continue;
+            } else {
+                ::unlink(reuse.c_str());  // no use to anyone
+            }
+            if (fd.get() < 0) reusing = false;  // a fresh file, then
+        }
+        if (fd.get() < 0) fd = create(path, O_EXCL);
         // Taken by an earlier process that had the same id: try the next number.
         if (fd.get() < 0 && errno == EEXIST) continue;
         if (fd.get() < 0) return {{}, failure("cannot create", path, errno)};

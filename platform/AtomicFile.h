@@ -37,12 +37,17 @@ struct NewFile {
     std::optional<std::string> error;
 };
 
-// Writes `bytes` to a file beside `file` that did not exist before, named
-// "FILE.TAG.PID-N" followed by `suffix`, with N not used yet. Nothing is ever
-// replaced, so a file under a name it returned never changes; a file that
-// could not be written whole is removed. Mode 0600, missing folders made.
+// Writes `bytes` to a file beside `file` under a name that did not exist
+// before, "FILE.TAG.PID-N" followed by `suffix` with N not used yet. Nothing
+// is ever replaced, so a file under a name it returned never changes; a file
+// that could not be written whole is removed. Mode 0600, missing folders made.
+//
+// `reuse`, when given, is a file of ours beside `file` that nothing needs any
+// more: it is renamed to the new name and overwritten, since freeing a file
+// of megabytes and allocating the next costs a file system far more than
+// writing over one. A fresh file is made when it cannot be taken.
 NewFile writeNew(const std::filesystem::path& file, std::string_view tag, std::string_view suffix,
-                 std::string_view bytes, Sync sync);
+                 std::string_view bytes, Sync sync, const std::filesystem::path& reuse = {});
 
 // Whether `name`, the name of a file beside `file`, is one that write()
 // (ending in kTemporarySuffix) or writeNew() (ending in `suffix`) made for

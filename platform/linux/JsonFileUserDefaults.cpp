@@ -136,6 +136,9 @@ JsonFileUserDefaults::~JsonFileUserDefaults() {
     }
     wake_.notify_one();
     if (writer_.joinable()) writer_.join();
+    // Earlier values of large entries, kept only to be written over.
+    for (auto& [key, spare] : spares_) superseded_.push_back(std::move(spare));
+    removeSuperseded();
 }
 
 std::filesystem::path JsonFileUserDefaults::defaultPath() {
@@ -367,6 +370,7 @@ void JsonFileUserDefaults::run() {
             Slots snapshot = slots_;
             lock.unlock();
             error = write(snapshot);
+            removeSuperseded();
         }
         lock.lock();
         attemptsFinished_ = attempt;
@@ -430,8 +434,10 @@ std::optional<std::string> JsonFileUserDefaults::write(const Slots& slots) {
             if (std::filesystem::exists(folder / known->second.name, ec)) name = known->second.name;
         }
         if (name.empty()) {
+            std::filesystem::path spare;
+            if (auto taken = spares_.extract(key)) spare = std::move(taken.mapped());
             auto created = atomic_file::writeNew(file_, fileTag(key), kValueFileSuffix, *bytes,
-                                                 atomic_file::Sync::ToDisk);
+                                                 atomic_file::Sync::ToDisk, spare);
             if (created.error) return fail(std::move(*created.error));
             name = created.path.filename().string();
             made.push_back(std::move(created.path));
@@ -442,14 +448,33 @@ std::optional<std::string> JsonFileUserDefaults::write(const Slots& slots) {
     text += text.empty() ? "{}\n" : "\n}\n";
 
     if (auto error = atomic_file::write(file_, text, atomic_file::Sync::ToDisk)) return fail(std::move(*error));
-    // Files the settings file no longer names.
-    std::error_code ignored;
+    // A file the settings file no longer names is kept for the next value
+    // of its key to be written over, as long as that key holds a large value;
+    // otherwise it goes.
     for (const auto& [key, old] : valueFiles_) {
-        const bool named = std::any_of(files.begin(), files.end(), [&](const auto& now) { return now.second.name == old.name; });
-        if (!named) std::filesystem::remove(folder / old.name, ignored);
+        const auto named = [&](const auto& now) { return now.second.name == old.name; };
+        if (std::any_of(files.begin(), files.end(), named)) continue;
+        if (files.contains(key) && !spares_.contains(key))
+            spares_.emplace(key, folder / old.name);
+        else
+            superseded_.push_back(folder / old.name);
+    }
+    for (auto it = spares_.begin(); it != spares_.end();) {
+        if (files.contains(it->first)) {
+            ++it;
+        } else {
+            superseded_.push_back(std::move(it->second));
+            it = spares_.erase(it);
+        }
     }
     valueFiles_ = std::move(files);
     return std::nullopt;
+}
+
+void JsonFileUserDefaults::removeSuperseded() {
+    std::error_code ignored;
+    for (const auto& path : superseded_) std::filesystem::remove(path, ignored);
+    superseded_.clear();
 }
 
 }  // namespace platform

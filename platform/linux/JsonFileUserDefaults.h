@@ -34,10 +34,11 @@ namespace platform {
 // of their own beside the settings file, as their raw bytes, and the
 // settings file names that file. Such a file gets a new name whenever its
 // value changes and is written before the settings file that names it, so
-// after a crash the settings file and the files it names still agree. The
-// file a settings file no longer names is removed once the new settings
-// file is in place; at opening, files left by a process that crashed or was
-// killed (temporary copies, value files nothing names) are removed too.
+// after a crash the settings file and the files it names still agree. A
+// file the settings file on disk no longer names is written over with the
+// next value of its key (under a new name), or removed; at opening, files
+// left by a process that crashed or was killed (temporary copies, value
+// files nothing names) are removed too.
 //
 // A file that cannot be read, is not JSON, is nested deeper than kMaxDepth
 // or is not a JSON object is moved aside and reported, never overwritten;
@@ -104,6 +105,8 @@ private:
     // Writes `slots` as the settings file with the value files it names.
     // Returns an error text on failure. Writer thread only.
     std::optional<std::string> write(const Slots& slots);
+    // Removes the value files that the settings file on disk stopped naming.
+    void removeSuperseded();
 
     const std::filesystem::path file_;
     mutable std::mutex mutex_;
@@ -119,7 +122,10 @@ private:
     bool stopping_ = false;
     std::optional<std::chrono::steady_clock::time_point> retryAt_;
 
-    std::map<std::string, ValueFile, std::less<>> valueFiles_;  // writer thread only (and the constructor)
+    // Writer thread only (and the constructor and destructor).
+    std::map<std::string, ValueFile, std::less<>> valueFiles_;
+    std::vector<std::filesystem::path> superseded_;              // to remove
+    std::map<std::string, std::filesystem::path, std::less<>> spares_;  // to write the next value of a key over
     std::thread writer_;
 };
 

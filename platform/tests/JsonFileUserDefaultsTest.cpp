@@ -428,17 +428,21 @@ TEST_F(JsonFileUserDefaultsTest, LargeValuesLiveInFilesOfTheirOwnThatTheSettings
         EXPECT_EQ(reopened.string("custom_system_message"), message);
     }
 
-    // Other changes leave the file alone; a new value gets a new file and
-    // the old one goes once nothing names it.
+    // Other changes leave the file alone; a new value gets a new name, and
+    // the file nothing names any more is written over by the next value.
     d.setString("model", "claude");
     ASSERT_TRUE(d.flush());
     EXPECT_EQ(nlohmann::json::parse(readFile(file))["quillary_history"]["dataFile"], historyFile);
-    d.setData("quillary_history", history + "more");
-    ASSERT_TRUE(d.flush());
-    const std::string newer = nlohmann::json::parse(readFile(file))["quillary_history"]["dataFile"];
-    EXPECT_NE(newer, historyFile);
-    EXPECT_FALSE(fs::exists(folder / historyFile));
-    EXPECT_EQ(readFile(folder / newer), history + "more");
+    std::vector<std::string> names{historyFile};
+    for (const char* more : {"more", "and more", "."}) {
+        d.setData("quillary_history", history + more);
+        ASSERT_TRUE(d.flush());
+        const std::string name = nlohmann::json::parse(readFile(file))["quillary_history"]["dataFile"];
+        EXPECT_EQ(std::find(names.begin(), names.end(), name), names.end()) << name;
+        names.push_back(name);
+        EXPECT_EQ(readFile(folder / name), history + more);
+        EXPECT_EQ(valueFilesIn(folder).size(), 3u);  // the two values, and one earlier history
+    }
 
     // Small again, or gone: back in the settings file, and no file left.
     d.setData("quillary_history", "[]");
@@ -488,9 +492,9 @@ TEST_F(JsonFileUserDefaultsTest, ValueFilesNothingNamesAreRemovedUnlessAFileSetA
 }
 
 TEST_F(JsonFileUserDefaultsTest, ChangesReachTheFileInOrderWhileReadersAreNeverHeldUp) {
-    JsonFileUserDefaults d(file);
-    d.setInteger("n", 0);
-    ASSERT_TRUE(d.flush());
+    auto d = std::make_unique<JsonFileUserDefaults>(file);
+    d->setInteger("n", 0);
+    ASSERT_TRUE(d->flush());
     constexpr int kLast = 3000;
     std::atomic<bool> done{false};
     std::thread reader([&] {
@@ -501,16 +505,16 @@ TEST_F(JsonFileUserDefaultsTest, ChangesReachTheFileInOrderWhileReadersAreNeverH
             const std::int64_t n = parsed.at("n");
             EXPECT_GE(n, seen);
             seen = n;
-            EXPECT_GE(d.integer("n"), seen);
+            EXPECT_GE(d->integer("n"), seen);
         }
     });
     for (int n = 1; n <= kLast; ++n) {
-        d.setInteger("n", n);
-        if (n % 500 == 0) d.setData("blob", std::string(100 * 1024, static_cast<char>('a' + n / 500)));
+        d->setInteger("n", n);
+        if (n % 500 == 0) d->setData("blob", std::string(100 * 1024, static_cast<char>('a' + n / 500)));
     }
     done = true;
     reader.join();
-    ASSERT_TRUE(d.flush());
+    d.reset();  // quitting writes what is pending
     JsonFileUserDefaults reopened(file);
     EXPECT_EQ(reopened.integer("n"), kLast);
     EXPECT_EQ(reopened.data("blob"), Data{std::string(100 * 1024, 'g')});
