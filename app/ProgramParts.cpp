@@ -33,7 +33,14 @@ public:
 }  // namespace
 
 ProgramParts::ProgramParts(std::shared_ptr<platform::UserDefaults> defaults)
-    : defaults_(std::move(defaults)), executor_(std::make_shared<platform::Executor>()) {}
+    : defaults_(std::move(defaults)) {}
+
+// Made on first use: the network library and its TLS stack start with it,
+// megabytes the program does not need until the first provider call.
+platform::Executor& ProgramParts::executor() {
+    if (!executor_) executor_ = std::make_shared<platform::Executor>();
+    return *executor_;
+}
 
 std::unique_ptr<core::Settings> ProgramParts::makeSettings() {
     return std::make_unique<core::Settings>(defaults_, core::Analytics::shared());
@@ -81,7 +88,9 @@ std::unique_ptr<desktop::QuillaryApp::SettingsWindow> ProgramParts::makeSettings
     return std::make_unique<MissingSettingsWindow>();
 }
 
-void ProgramParts::stopWorkers() { executor_->shutdown(); }
+void ProgramParts::stopWorkers() {
+    if (executor_) executor_->shutdown();
+}
 
 // A store that cannot write keeps the file it had: nothing stored is lost,
 // only the changes of this session, and the log says so.

@@ -32,6 +32,8 @@ public:
     void flushSettings() override;
 
 private:
+    platform::Executor& executor();
+
     std::shared_ptr<platform::UserDefaults> defaults_;
     // The one owner of the program's worker threads (provider calls).
     std::shared_ptr<platform::Executor> executor_;

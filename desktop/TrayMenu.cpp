@@ -119,7 +119,7 @@ bool TrayMenu::show() {
 
 QIcon TrayMenu::icon() {
     QIcon icon;
-    for (int side : {16, 18, 22, 24, 32, 36, 48, 64}) icon.addPixmap(trayPixmap(side));
+    for (int side : {16, 18, 22, 24, 32, 48}) icon.addPixmap(trayPixmap(side));
     return icon;
 }
 

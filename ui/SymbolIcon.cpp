@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <mutex>
 #include <numbers>
 #include <set>
@@ -319,9 +320,19 @@ std::vector<std::string> SymbolIcon::names() {
 }
 
 QPainterPath SymbolIcon::path(std::string_view name) {
-    if (const Symbol* symbol = find(name)) return symbol->make();
-    reportUnknown(name);
-    return {};
+    const Symbol* symbol = find(name);
+    if (!symbol) {
+        reportUnknown(name);
+        return {};
+    }
+    // The outlines come from boolean path operations, which take a while:
+    // each is built once and shared (QPainterPath copies share their data).
+    static std::mutex mutex;
+    static std::map<std::string_view, QPainterPath> built;
+    const std::lock_guard lock(mutex);
+    auto it = built.find(symbol->name);
+    if (it == built.end()) it = built.emplace(symbol->name, symbol->make()).first;
+    return it->second;
 }
 
 void SymbolIcon::paint(QPainter& painter, const QRectF& rect, std::string_view name, const QColor& colour) {

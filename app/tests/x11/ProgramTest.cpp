@@ -1,134 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <optional>
-#include <sstream>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "testsupport/TempHome.h"
-
-extern char** environ;
+#include "app/tests/x11/RunningProgram.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-
-// Polls `done` until it holds or `limit` passes. The waits here are for a
-// real program to start or end, not for a time-out of the code under test.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// One run of the real quillary with its own home folder, standard output and
-// standard error in files.
-class Program {
-public:
-    Program(const fs::path& home, std::vector<std::string> environment = {}) : home_(home) {
-        out_ = home / ("out-" + std::to_string(counter++));
-        // A private home; no session bus, so the tray is the X11 one the
-        // window manager offers.
-        environment.push_back("HOME=" + home.string());
-        environment.push_back("XDG_CONFIG_HOME=" + (home / "config").string());
-        environment.push_back("XDG_DATA_HOME=" + (home / "data").string());
-        environment.push_back("XDG_CACHE_HOME=" + (home / "cache").string());
-        const auto replaced = [&](const std::string& entry) {
-            const std::string name = entry.substr(0, entry.find('=') + 1);
-            if (name == "DBUS_SESSION_BUS_ADDRESS=" || name.rfind("QUILLARY_", 0) == 0) return true;
-            for (const auto& own : environment)
-                if (own.rfind(name, 0) == 0) return true;
-            return false;
-        };
-        std::vector<std::string> variables;
-        for (char** e = environ; *e; ++e)
-            if (!replaced(*e)) variables.emplace_back(*e);
-        for (auto& own : environment) variables.push_back(std::move(own));
-        std::vector<char*> envp;
-        for (auto& v : variables) envp.push_back(v.data());
-        envp.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        const std::string stdoutPath = out_.string() + ".stdout";
-        const std::string stderrPath = out_.string() + ".stderr";
-        posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        char* argv[] = {const_cast<char*>(QUILLARY_EXECUTABLE), nullptr};
-        if (posix_spawn(&pid_, QUILLARY_EXECUTABLE, &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Program() {
-        if (running()) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    pid_t pid() const { return pid_; }
-    bool running() {
-        if (status_ || pid_ <= 0) return false;
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            status_ = status;
-            return false;
-        }
-        return true;
-    }
-    // The exit code once the program ended by itself (none while it runs, or
-    // when a signal killed it).
-    std::optional<int> exitCode(std::chrono::milliseconds limit = 10s) {
-        waitUntil([&] { return !running(); }, limit);
-        if (!status_ || !WIFEXITED(*status_)) return std::nullopt;
-        return WEXITSTATUS(*status_);
-    }
-    bool killedBy(int signal) { return status_ && WIFSIGNALED(*status_) && WTERMSIG(*status_) == signal; }
-    std::string standardOutput() const { return readFile(out_.string() + ".stdout"); }
-    std::string standardError() const { return readFile(out_.string() + ".stderr"); }
-
-private:
-    static inline int counter = 0;
-    fs::path home_;
-    fs::path out_;
-    pid_t pid_ = -1;
-    std::optional<int> status_;
-};
-
-class Display_ {
-public:
-    Display_() : display_(XOpenDisplay(nullptr)) {}
-    ~Display_() {
-        if (display_) XCloseDisplay(display_);
-    }
-    Display* get() const { return display_; }
-
-private:
-    Display* display_;
-};
 
 class QuillaryProgram : public ::testing::Test {
 protected:
@@ -142,92 +24,31 @@ protected:
     void launchedBefore() { std::ofstream(settingsFile()) << R"({"has_launched_before": true})"; }
     fs::path settingsFile() const { return home / "config" / "quillary" / "defaults.json"; }
 
-    unsigned long property(Window window, const char* name) {
-        Atom type;
-        int format;
-        unsigned long count, after;
-        unsigned char* data = nullptr;
-        unsigned long value = 0;
-        if (XGetWindowProperty(display.get(), window, XInternAtom(display.get(), name, False), 0, 1, False, AnyPropertyType,
-                               &type, &format, &count, &after, &data) == Success &&
-            data && count == 1 && format == 32)
-            value = *reinterpret_cast<unsigned long*>(data);
-        if (data) XFree(data);
-        return value;
-    }
-
-    // The windows below `root` whose _NET_WM_PID is `pid`.
-    void windowsOf(Window root, pid_t pid, std::vector<Window>& found) {
-        Window rootReturn, parent;
-        Window* children = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(display.get(), root, &rootReturn, &parent, &children, &count)) return;
-        for (unsigned i = 0; i < count; ++i) {
-            if (property(children[i], "_NET_WM_PID") == static_cast<unsigned long>(pid)) found.push_back(children[i]);
-            windowsOf(children[i], pid, found);
-        }
-        if (children) XFree(children);
-    }
-
-    // Whether the program's tray icon sits in the window manager's tray.
-    bool trayIconEmbedded(pid_t pid) {
-        XSync(display.get(), False);
-        const Window tray = XGetSelectionOwner(display.get(), XInternAtom(display.get(), "_NET_SYSTEM_TRAY_S0", False));
-        if (tray == None) return false;
-        std::vector<Window> found;
-        windowsOf(tray, pid, found);
-        return !found.empty();
-    }
-
-    // Titles of the program's mapped top-level windows.
-    std::vector<std::string> visibleWindowTitles(pid_t pid) {
-        XSync(display.get(), False);
-        std::vector<Window> found;
-        windowsOf(DefaultRootWindow(display.get()), pid, found);
-        std::vector<std::string> titles;
-        for (Window window : found) {
-            XWindowAttributes attributes;
-            if (!XGetWindowAttributes(display.get(), window, &attributes) || attributes.map_state != IsViewable) continue;
-            char* name = nullptr;
-            if (XFetchName(display.get(), window, &name) && name) {
-                titles.emplace_back(name);
-                XFree(name);
-            }
-        }
-        return titles;
-    }
-
-    bool hasWindowTitled(pid_t pid, const std::string& title) {
-        for (const auto& t : visibleWindowTitles(pid))
-            if (t == title) return true;
-        return false;
-    }
-
-    Display_ display;
+    apptest::X11Probe display;
     fs::path home;
 };
 
 TEST_F(QuillaryProgram, ShowsItsTrayIconAndQuitsCleanlyOnTermAndInt) {
     launchedBefore();
     for (int signal : {SIGTERM, SIGINT}) {
-        Program quillary(home);
-        ASSERT_TRUE(waitUntil([&] { return trayIconEmbedded(quillary.pid()); })) << quillary.standardError();
-        EXPECT_TRUE(visibleWindowTitles(quillary.pid()).empty() ||
-                    !hasWindowTitled(quillary.pid(), "Accessibility Permissions"))
+        apptest::Program quillary(home);
+        ASSERT_TRUE(apptest::waitUntil([&] { return display.trayIconEmbedded(quillary.pid()); })) << quillary.standardError();
+        EXPECT_TRUE(display.visibleWindowTitles(quillary.pid()).empty() ||
+                    !display.hasWindowTitled(quillary.pid(), "Accessibility Permissions"))
             << "no window at a later launch";
         kill(quillary.pid(), signal);
         EXPECT_EQ(quillary.exitCode(), 0) << quillary.standardError();
     }
     // Nothing half-written: the settings file is still whole JSON with its value.
-    EXPECT_NE(readFile(settingsFile()).find("\"has_launched_before\": true"), std::string::npos) << readFile(settingsFile());
+    EXPECT_NE(apptest::readFile(settingsFile()).find("\"has_launched_before\": true"), std::string::npos) << apptest::readFile(settingsFile());
 }
 
 TEST_F(QuillaryProgram, ASecondStartSaysSoAndLeavesTheFirstRunning) {
     launchedBefore();
-    Program first(home);
-    ASSERT_TRUE(waitUntil([&] { return trayIconEmbedded(first.pid()); })) << first.standardError();
+    apptest::Program first(home);
+    ASSERT_TRUE(apptest::waitUntil([&] { return display.trayIconEmbedded(first.pid()); })) << first.standardError();
 
-    Program second(home);
+    apptest::Program second(home);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(second.standardOutput(), "Quillary is already running\n");
     EXPECT_TRUE(first.running());
@@ -237,44 +58,44 @@ TEST_F(QuillaryProgram, ASecondStartSaysSoAndLeavesTheFirstRunning) {
 
 TEST_F(QuillaryProgram, StartsAgainAfterTheFirstWasKilled) {
     launchedBefore();
-    Program first(home);
-    ASSERT_TRUE(waitUntil([&] { return trayIconEmbedded(first.pid()); }));
+    apptest::Program first(home);
+    ASSERT_TRUE(apptest::waitUntil([&] { return display.trayIconEmbedded(first.pid()); }));
     kill(first.pid(), SIGKILL);
     first.exitCode();
     ASSERT_TRUE(first.killedBy(SIGKILL));
 
-    Program again(home);
-    EXPECT_TRUE(waitUntil([&] { return trayIconEmbedded(again.pid()); })) << again.standardOutput() << again.standardError();
+    apptest::Program again(home);
+    EXPECT_TRUE(apptest::waitUntil([&] { return display.trayIconEmbedded(again.pid()); })) << again.standardOutput() << again.standardError();
     kill(again.pid(), SIGTERM);
     EXPECT_EQ(again.exitCode(), 0);
 }
 
 TEST_F(QuillaryProgram, FirstLaunchOpensThePermissionWindow) {
-    Program quillary(home);
-    ASSERT_TRUE(waitUntil([&] { return trayIconEmbedded(quillary.pid()); }));
-    EXPECT_TRUE(waitUntil([&] { return hasWindowTitled(quillary.pid(), "Accessibility Permissions"); }))
+    apptest::Program quillary(home);
+    ASSERT_TRUE(apptest::waitUntil([&] { return display.trayIconEmbedded(quillary.pid()); }));
+    EXPECT_TRUE(apptest::waitUntil([&] { return display.hasWindowTitled(quillary.pid(), "Accessibility Permissions"); }))
         << quillary.standardError();
     kill(quillary.pid(), SIGTERM);
     EXPECT_EQ(quillary.exitCode(), 0);
-    EXPECT_NE(readFile(settingsFile()).find("has_launched_before"), std::string::npos);
+    EXPECT_NE(apptest::readFile(settingsFile()).find("has_launched_before"), std::string::npos);
 }
 
 TEST_F(QuillaryProgram, ACorruptSettingsFileIsKeptAsideAndTheProgramRuns) {
     std::ofstream(settingsFile()) << "{\"openai_api_key\": \"sk-kept\", ";  // cut off mid-write
-    Program quillary(home);
-    ASSERT_TRUE(waitUntil([&] { return trayIconEmbedded(quillary.pid()); })) << quillary.standardError();
+    apptest::Program quillary(home);
+    ASSERT_TRUE(apptest::waitUntil([&] { return display.trayIconEmbedded(quillary.pid()); })) << quillary.standardError();
     kill(quillary.pid(), SIGTERM);
     EXPECT_EQ(quillary.exitCode(), 0);
     bool kept = false;
     for (const auto& entry : fs::directory_iterator(settingsFile().parent_path()))
         if (entry.path().filename().string().rfind("defaults.json.corrupt", 0) == 0)
-            kept = readFile(entry.path()).find("sk-kept") != std::string::npos;
+            kept = apptest::readFile(entry.path()).find("sk-kept") != std::string::npos;
     EXPECT_TRUE(kept) << "the unreadable file is kept, not overwritten";
 }
 
 TEST_F(QuillaryProgram, WithoutADisplayItSaysSoAndExitsWithOne) {
     for (const char* display : {"DISPLAY=", "DISPLAY=:4242"}) {
-        Program quillary(home, {display});
+        apptest::Program quillary(home, {display});
         EXPECT_EQ(quillary.exitCode(), 1) << display;
         EXPECT_NE(quillary.standardError().find("Quillary needs an X11 display"), std::string::npos)
             << quillary.standardError();
