@@ -139,6 +139,8 @@ void remember(std::optional<platform::RunningApplication> app) {
 
 void TextReplacer::install(TextReplacerPlatform services) { state().services = std::move(services); }
 
+bool TextReplacer::isInstalled() { return installed(); }
+
 void TextReplacer::setPanelWindowCheck(std::function<bool(platform::WindowId)> isPanelWindow) {
     state().isPanelWindow = std::move(isPanelWindow);
 }

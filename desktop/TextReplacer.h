@@ -37,6 +37,7 @@ public:
 
     // The program installs the real services at start-up; tests install fakes.
     static void install(TextReplacerPlatform services);
+    static bool isInstalled();
 
     // Tells windows of the panel apart from the program's other windows
     // (settings, help). The panel's owner installs it.

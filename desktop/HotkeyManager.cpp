@@ -1,0 +1,118 @@
+#include "desktop/HotkeyManager.h"
+
+#include "GlobalShortcuts/GlobalShortcuts.h"
+#include "GlobalShortcuts/ModifierFlags.h"
+#include "desktop/AccessibilityManager.h"
+#include "desktop/FloatingWindowManager.h"
+#include "desktop/SystemTextReplacerPlatform.h"
+#include "platform/Error.h"
+#include "platform/Logger.h"
+#include "platform/MainLoop.h"
+
+namespace desktop {
+
+namespace {
+
+namespace Flags = GlobalShortcuts::ModifierFlags;
+using GlobalShortcuts::Key;
+using GlobalShortcuts::Name;
+using GlobalShortcuts::Shortcut;
+
+const Name& makeOnce(const char* rawValue, Key key) {
+    // Never destroyed: handlers of the shortcut library outlive statics.
+    return *new Name(rawValue, Shortcut(key, Flags::command | Flags::shift));
+}
+
+}  // namespace
+
+const Name& HotkeyManager::toggleQuillary() {
+    static const Name& name = makeOnce("toggleQuillary", Key::space);
+    return name;
+}
+const Name& HotkeyManager::toggleVoiceInput() {
+    static const Name& name = makeOnce("toggleVoiceInput", Key::v);
+    return name;
+}
+const Name& HotkeyManager::toggleChatMode() {
+    static const Name& name = makeOnce("toggleChatMode", Key::c);
+    return name;
+}
+const Name& HotkeyManager::toggleChatVoiceMode() {
+    static const Name& name = makeOnce("toggleChatVoiceMode", Key::b);
+    return name;
+}
+
+HotkeyManager::HotkeyManager(core::Settings& settings, AccessibilityManager& accessibilityManager,
+                             Dependencies dependencies)
+    : accessibilityManager_(accessibilityManager),
+      loop_(dependencies.loop ? std::move(dependencies.loop) : platform::MainLoop::main()),
+      self_(std::make_shared<HotkeyManager*>(this)) {
+    platform::consoleLine("Initializing HotkeyManager");
+    windowManager_ = dependencies.windowManager ? std::move(dependencies.windowManager)
+                                                : std::make_unique<FloatingWindowManager>(settings);
+    windowManager_->setPanelClosedWithoutPasteBack([self = std::weak_ptr<HotkeyManager*>(self_)] {
+        const auto manager = self.lock();
+        if (manager && !(*manager)->replacingPanel_) TextReplacer::panelClosedWithoutPasteBack();
+    });
+    if (dependencies.capture) {
+        TextReplacer::install(std::move(*dependencies.capture));
+    } else if (!TextReplacer::isInstalled()) {
+        try {
+            TextReplacer::install(makeSystemTextReplacerPlatform());
+        } catch (const platform::Error& error) {
+            // The panel still opens; it just has no selection to work on.
+            platform::Logger("quillary", "selection").error(std::string("No selection capture: ") + error.what());
+        }
+    }
+    setupShortcuts();
+}
+
+HotkeyManager::~HotkeyManager() { self_.reset(); }
+
+void HotkeyManager::setupShortcuts() {
+    platform::consoleLine("Setting up keyboard shortcuts...");
+    const auto bind = [this](const Name& name, void (*action)(HotkeyManager&)) {
+        GlobalShortcuts::onKeyDown(name, [self = std::weak_ptr<HotkeyManager*>(self_), loop = loop_, action] {
+            if (self.expired()) return;
+            // Only queued here: the action runs on a later turn, and only if
+            // the manager is still there then.
+            loop->post(self, [self, action] {
+                if (const auto manager = self.lock()) action(**manager);
+            });
+        });
+    };
+    bind(toggleQuillary(), [](HotkeyManager& m) { m.mainAction(); });
+    bind(toggleVoiceInput(), [](HotkeyManager& m) { m.modeAction(true, false); });
+    bind(toggleChatMode(), [](HotkeyManager& m) { m.modeAction(false, true); });
+    bind(toggleChatVoiceMode(), [](HotkeyManager& m) { m.modeAction(true, true); });
+}
+
+void HotkeyManager::mainAction() {
+    if (!accessibilityManager_.checkAccessibilityPermissions()) {
+        accessibilityManager_.showPermissionWindow();
+        return;
+    }
+    // Runs also when the toggle then closes the panel.
+    TextReplacer::captureSelection();
+    if (windowManager_->state() == FloatingWindowManager::State::panelVisible)
+        windowManager_->toggleWindow();  // closes: the clipboard goes back
+    else
+        openPanel([this] { windowManager_->toggleWindow(); });
+}
+
+void HotkeyManager::modeAction(bool startWithVoiceInput, bool startWithChat) {
+    if (!accessibilityManager_.checkAccessibilityPermissions()) {
+        accessibilityManager_.showPermissionWindow();
+        return;
+    }
+    TextReplacer::captureSelection();
+    openPanel([&] { windowManager_->showWindow(startWithVoiceInput, startWithChat); });
+}
+
+void HotkeyManager::openPanel(const std::function<void()>& open) {
+    replacingPanel_ = true;
+    open();
+    replacingPanel_ = false;
+}
+
+}  // namespace desktop

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "GlobalShortcuts/Name.h"
+#include "desktop/TextReplacer.h"
+
+namespace core {
+class Settings;
+}
+namespace platform {
+class MainLoop;
+}
+
+namespace desktop {
+
+class AccessibilityManager;
+class FloatingWindowManager;
+
+// Ties the four global shortcuts to what they do: each press checks the
+// accessibility trust, captures the selection of the frontmost program and
+// opens or toggles the panel in its mode. Made once when the program installs
+// its state and kept for the life of the process; main thread only.
+class HotkeyManager {
+public:
+    // The four names, each made (and its default stored) on first use.
+    // Command is Super: the defaults are Super+Shift+Space, V, C and B.
+    static const GlobalShortcuts::Name& toggleQuillary();
+    static const GlobalShortcuts::Name& toggleVoiceInput();
+    static const GlobalShortcuts::Name& toggleChatMode();
+    static const GlobalShortcuts::Name& toggleChatVoiceMode();
+
+    // Every member left empty takes the program's own.
+    struct Dependencies {
+        std::shared_ptr<platform::MainLoop> loop;             // MainLoop::main()
+        std::unique_ptr<FloatingWindowManager> windowManager;  // FloatingWindowManager(settings)
+        // The capture's desktop services; without them the X11 ones are
+        // installed, unless the capture has some already.
+        std::optional<TextReplacerPlatform> capture;
+    };
+
+    HotkeyManager(core::Settings& settings, AccessibilityManager& accessibilityManager, Dependencies dependencies = {});
+    ~HotkeyManager();
+    HotkeyManager(const HotkeyManager&) = delete;
+    HotkeyManager& operator=(const HotkeyManager&) = delete;
+
+    // Registers the key-down handlers of the four names, in that order.
+    void setupShortcuts();
+
+    FloatingWindowManager& windowManager() { return *windowManager_; }
+
+private:
+    void mainAction();
+    void modeAction(bool startWithVoiceInput, bool startWithChat);
+    // Runs `open`. A panel it replaces closes without a paste-back, but the
+    // capture just made belongs to the new panel: its clipboard stays.
+    void openPanel(const std::function<void()>& open);
+
+    std::unique_ptr<FloatingWindowManager> windowManager_;
+    AccessibilityManager& accessibilityManager_;
+    std::shared_ptr<platform::MainLoop> loop_;
+    bool replacingPanel_ = false;
+    // Handlers hold this weakly: a press after the manager is gone does nothing.
+    std::shared_ptr<HotkeyManager*> self_;
+};
+
+}  // namespace desktop

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GlobalShortcuts/CarbonGlobalShortcuts.h"
+#include "GlobalShortcuts/GlobalShortcuts.h"
+#include "core/Analytics.h"
+#include "core/Settings.h"
+#include "desktop/FloatingWindowManager.h"
+#include "desktop/HotkeyManager.h"
+#include "platform/fake/FakeAccessibilityClient.h"
+#include "platform/fake/FakeKeyboardEventPoster.h"
+#include "platform/fake/FakePasteboard.h"
+#include "platform/fake/FakeWorkspace.h"
+#include "platform/fake/InMemoryHotKeyBackend.h"
+#include "platform/fake/RecordingSleeper.h"
+#include "testsupport/LogCapture.h"
+#include "unit/PermissionFakes.h"
+
+namespace desktop {
+namespace {
+
+using platform::HotKeyCombination;
+namespace carbon = platform::carbon_modifier;
+
+constexpr HotKeyCombination kSpace{49, carbon::command | carbon::shift};
+constexpr HotKeyCombination kV{9, carbon::command | carbon::shift};
+constexpr HotKeyCombination kC{8, carbon::command | carbon::shift};
+constexpr HotKeyCombination kB{11, carbon::command | carbon::shift};
+
+const platform::RunningApplication kEditor{1001, "Gedit", "gedit", 0x400001};
+const platform::RunningApplication kOurPanel{platform::FakeWorkspace::kOwnProcess, "Quillary", "quillary", 0x900001};
+
+// A panel window that only knows whether it is shown.
+class ShownFlagWindow final : public PanelWindow {
+public:
+    int panelHeight() const override { return 48; }
+    void moveTo(QPoint) override {}
+    void showPanel() override { visible = true; }
+    void closePanel() override { visible = false; }
+    bool isPanelVisible() const override { return visible; }
+    void setOnDeactivate(std::function<void()>) override {}
+    bool visible = false;
+};
+
+class HotkeyManagerTest : public ::testing::Test, protected testing::PermissionFixture {
+protected:
+    static void SetUpTestSuite() {
+        // The names are made once per process and store their defaults in
+        // the standard defaults of that moment: one store for the suite.
+        suiteDefaults = std::make_shared<platform::InMemoryUserDefaults>();
+    }
+
+    HotkeyManagerTest() {
+        platform::UserDefaults::setStandard(suiteDefaults);
+        platform::MainLoop::setMain(loop);
+        GlobalShortcuts::resetForTesting();
+        CarbonGlobalShortcuts::setBackend(backend);
+        TextReplacer::resetForTesting();
+        defaults->setBool(AccessibilityManager::launchedBeforeKey, true);
+        trust->trusted = true;
+        accessibility = std::make_unique<AccessibilityManager>(dependencies());
+
+        keyboard->onPost = [this](platform::SimulatedKey key, bool down) {
+            if (key == platform::SimulatedKey::c && down) pasteboard->copyFromOtherProgram(otherSelection);
+        };
+        workspace->frontmost = kEditor;
+        pasteboard->copyFromOtherProgram("user's copy");
+    }
+
+    ~HotkeyManagerTest() override {
+        manager.reset();
+        TextReplacer::resetForTesting();
+        GlobalShortcuts::resetForTesting();
+        CarbonGlobalShortcuts::setBackend(nullptr);
+        platform::MainLoop::setMain(nullptr);
+        platform::UserDefaults::setStandard(nullptr);
+    }
+
+    void make() {
+        FloatingWindowManager::Environment environment;
+        environment.makeWindow = [this](std::unique_ptr<QWidget>) -> std::unique_ptr<PanelWindow> {
+            auto window = std::make_unique<ShownFlagWindow>();
+            lastWindow = window.get();
+            return window;
+        };
+        environment.pointerPosition = [] { return QPoint(10, 10); };
+        environment.visibleFrame = [] { return std::optional<QRect>(QRect(0, 0, 1280, 800)); };
+        environment.loop = loop;
+        auto windows = std::make_unique<FloatingWindowManager>(settings, std::move(environment));
+        windows->setViewFactory([this](PanelViewContext context) -> std::unique_ptr<QWidget> {
+            modes.emplace_back(context.startWithVoiceInput, context.startWithChat);
+            // The panel reads the selection when it is shown, after the
+            // manager let go of the panel it replaces.
+            loop->post([this] { selections.push_back(TextReplacer::getSelectedText().value_or("<none>")); });
+            return nullptr;
+        });
+        manager = std::make_unique<HotkeyManager>(
+            settings, *accessibility,
+            HotkeyManager::Dependencies{loop, std::move(windows), TextReplacerPlatform{workspace, ax, keyboard, pasteboard, sleeper}});
+        TextReplacer::setPanelWindowCheck([](platform::WindowId window) { return window == kOurPanel.window; });
+    }
+
+    // A press of the combination, and the main loop's turn after it.
+    void press(HotKeyCombination combination) {
+        backend->press(combination);
+        backend->release(combination);
+        loop->runPending();
+    }
+
+    bool panelShown() const { return manager->windowManager().state() == FloatingWindowManager::State::panelVisible; }
+
+    static inline std::shared_ptr<platform::InMemoryUserDefaults> suiteDefaults;
+    core::Analytics analyticsEvents;
+    core::Settings settings{defaults, analyticsEvents};
+    std::shared_ptr<platform::InMemoryHotKeyBackend> backend = std::make_shared<platform::InMemoryHotKeyBackend>();
+    std::unique_ptr<AccessibilityManager> accessibility;
+    std::shared_ptr<platform::FakeWorkspace> workspace = std::make_shared<platform::FakeWorkspace>();
+    std::shared_ptr<platform::FakeAccessibilityClient> ax = std::make_shared<platform::FakeAccessibilityClient>();
+    std::shared_ptr<platform::FakeKeyboardEventPoster> keyboard = std::make_shared<platform::FakeKeyboardEventPoster>();
+    std::shared_ptr<platform::FakePasteboard> pasteboard = std::make_shared<platform::FakePasteboard>();
+    std::shared_ptr<platform::RecordingSleeper> sleeper = std::make_shared<platform::RecordingSleeper>();
+    std::string otherSelection = "selected words";
+    std::unique_ptr<HotkeyManager> manager;
+    ShownFlagWindow* lastWindow = nullptr;
+    std::vector<std::pair<bool, bool>> modes;
+    std::vector<std::string> selections;
+};
+
+TEST_F(HotkeyManagerTest, TheFourShortcutsAreRegisteredInOrderWithSuperShiftDefaults) {
+    testsupport::LogCapture log;
+    make();
+    EXPECT_EQ(log.messages(), (std::vector<std::string>{"Initializing HotkeyManager", "Setting up keyboard shortcuts..."}));
+    const std::vector<std::pair<const GlobalShortcuts::Name*, HotKeyCombination>> expected = {
+        {&HotkeyManager::toggleQuillary(), kSpace},
+        {&HotkeyManager::toggleVoiceInput(), kV},
+        {&HotkeyManager::toggleChatMode(), kC},
+        {&HotkeyManager::toggleChatVoiceMode(), kB}};
+    const auto registered = GlobalShortcuts::registeredShortcuts();
+    ASSERT_EQ(registered.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto& [name, combination] = expected[i];
+        EXPECT_EQ(registered[i].carbonKeyCode(), combination.keyCode) << name->rawValue();
+        EXPECT_EQ(registered[i].carbonModifiers(), combination.modifiers) << name->rawValue();
+        EXPECT_TRUE(backend->isGrabbed(combination)) << name->rawValue();
+        EXPECT_EQ(name->userDefaultsKey(), "GlobalShortcuts_" + name->rawValue());
+    }
+}
+
+TEST_F(HotkeyManagerTest, APressOnlyQueuesItsActionWhichCapturesAndThenOpensThePanel) {
+    make();
+    backend->press(kSpace);
+    EXPECT_EQ(keyboard->events.size(), 0u);
+    EXPECT_FALSE(panelShown());
+
+    loop->runPending();
+    EXPECT_TRUE(panelShown());
+    EXPECT_EQ(modes, (std::vector<std::pair<bool, bool>>{{false, false}}));
+    EXPECT_EQ(selections, std::vector<std::string>{"selected words"});
+    EXPECT_EQ(TextReplacer::lastActiveApp(), kEditor);
+    backend->release(kSpace);
+    loop->runPending();
+    EXPECT_EQ(modes.size(), 1u) << "a release does nothing";
+}
+
+TEST_F(HotkeyManagerTest, WithoutTrustEveryShortcutOnlyOpensThePermissionWindow) {
+    trust->trusted = false;
+    make();
+    for (const auto combination : {kSpace, kV, kC, kB}) press(combination);
+    EXPECT_EQ(windows->calls, (std::vector<std::string>{"show 1", "show 1", "show 1", "show 1"}));
+    EXPECT_TRUE(modes.empty());
+    EXPECT_TRUE(keyboard->events.empty());
+    EXPECT_EQ(pasteboard->writes, 0);
+    EXPECT_EQ(pasteboard->string(), "user's copy");
+    EXPECT_EQ(TextReplacer::lastActiveApp(), std::nullopt);
+}
+
+TEST_F(HotkeyManagerTest, TheMainShortcutOverTheOpenPanelClosesItAndGivesTheClipboardBack) {
+    make();
+    press(kSpace);
+    ASSERT_TRUE(panelShown());
+    ASSERT_EQ(pasteboard->string(), "selected words");
+
+    workspace->frontmost = kOurPanel;
+    keyboard->events.clear();
+    press(kSpace);
+    EXPECT_FALSE(panelShown());
+    EXPECT_TRUE(keyboard->events.empty()) << "no copy is typed into our own panel";
+    EXPECT_EQ(TextReplacer::lastActiveApp(), kEditor);
+    EXPECT_EQ(pasteboard->string(), "user's copy");
+
+    // Over another program the capture runs first and remembers it.
+    press(kSpace);
+    ASSERT_TRUE(panelShown());
+    workspace->frontmost = platform::RunningApplication{1003, "Kate", "kate", 0x700001};
+    press(kSpace);
+    EXPECT_FALSE(panelShown());
+    EXPECT_EQ(TextReplacer::lastActiveApp()->localizedName, "Kate");
+}
+
+TEST_F(HotkeyManagerTest, AModeShortcutReplacesTheOpenPanelAndKeepsTheSelection) {
+    make();
+    press(kC);  // chat
+    workspace->frontmost = kOurPanel;
+    press(kV);  // voice, over the chat panel
+    EXPECT_EQ(modes, (std::vector<std::pair<bool, bool>>{{false, true}, {true, false}}));
+    EXPECT_TRUE(panelShown());
+    EXPECT_EQ(selections, (std::vector<std::string>{"selected words", "selected words"}));
+    EXPECT_EQ(pasteboard->string(), "selected words");
+    press(kB);
+    EXPECT_EQ(modes.back(), std::make_pair(true, true));
+
+    // Closed for good by the main shortcut: the user's copy is back.
+    press(kSpace);
+    EXPECT_FALSE(panelShown());
+    EXPECT_EQ(pasteboard->string(), "user's copy");
+}
+
+TEST_F(HotkeyManagerTest, APressDuringTheWaitsOfAnEarlierActionRunsAfterItOnce) {
+    make();
+    std::vector<std::string> order;
+    int pressesDuringWaits = 0;
+    sleeper->onSleep = [&](auto) {
+        if (pressesDuringWaits++ == 0) {
+            backend->press(kV);
+            backend->release(kV);
+        }
+    };
+    keyboard->onPost = [&](platform::SimulatedKey key, bool down) {
+        if (key == platform::SimulatedKey::c && down) order.push_back(modes.empty() ? "copy 1" : "copy 2");
+        if (key == platform::SimulatedKey::c && down) pasteboard->copyFromOtherProgram(otherSelection);
+    };
+    backend->press(kSpace);
+    loop->runPending();
+    EXPECT_EQ(order, (std::vector<std::string>{"copy 1", "copy 2"}));
+    EXPECT_EQ(modes, (std::vector<std::pair<bool, bool>>{{false, false}, {true, false}}));
+}
+
+TEST_F(HotkeyManagerTest, APressAfterTheManagerIsGoneDoesNothing) {
+    make();
+    backend->press(kSpace);  // queued
+    manager.reset();
+    loop->runPending();
+    backend->release(kSpace);
+    press(kV);
+    EXPECT_TRUE(modes.empty());
+    EXPECT_TRUE(keyboard->events.empty());
+}
+
+}  // namespace
+}  // namespace desktop
