@@ -16,11 +16,6 @@ namespace platform {
 
 namespace {
 
-const Logger& logger() {
-    static const Logger log("quillary", "speech");
-    return log;
-}
-
 struct ModelFiles {
     std::string acousticModel;
     std::string languageModel;
@@ -53,16 +48,43 @@ std::shared_ptr<PocketSphinxEngine> PocketSphinxEngine::create(Options options) 
     std::error_code error;
     for (const auto& path : {files.acousticModel, files.languageModel, files.dictionary}) {
         if (!std::filesystem::exists(path, error)) {
-            logger().error("No speech model at " + path + ": voice input records without transcription");
+            Logger("quillary", "speech").error("No speech model at " + path +
+                                               ": voice input records without transcription");
             return nullptr;
         }
     }
     return std::shared_ptr<PocketSphinxEngine>(new PocketSphinxEngine(std::move(options)));
 }
 
+namespace {
+struct SharedEngine {
+    std::mutex mutex;
+    bool made = false;
+    std::shared_ptr<PocketSphinxEngine> engine;
+};
+SharedEngine& sharedEngine() {
+    static SharedEngine shared;
+    return shared;
+}
+}  // namespace
+
 std::shared_ptr<PocketSphinxEngine> PocketSphinxEngine::shared() {
-    static const std::shared_ptr<PocketSphinxEngine> engine = create(Options{});
-    return engine;
+    SharedEngine& shared = sharedEngine();
+    const std::lock_guard lock(shared.mutex);
+    if (!shared.made) shared.engine = create(Options{});
+    shared.made = true;
+    return shared.engine;
+}
+
+void PocketSphinxEngine::releaseShared() {
+    std::shared_ptr<PocketSphinxEngine> engine;
+    {
+        SharedEngine& shared = sharedEngine();
+        const std::lock_guard lock(shared.mutex);
+        engine = std::move(shared.engine);
+        shared.made = false;
+    }
+    // Joined here, outside the lock, if this was the last owner.
 }
 
 PocketSphinxEngine::PocketSphinxEngine(Options options) : options_(std::move(options)) {
@@ -123,7 +145,7 @@ void PocketSphinxEngine::run() {
     }
     changed_.notify_all();
     if (!decoder.ps)
-        logger().error("The speech model in " + options_.modelDirectory +
+        logger_.error("The speech model in " + options_.modelDirectory +
                        " could not be loaded: voice input records without transcription");
 
     for (;;) {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/BasicRecognitionTask.h"
+#include "platform/Logger.h"
 #include "platform/SpeechRecognitionEngine.h"
 
 namespace platform {
@@ -36,6 +37,9 @@ public:
     static std::shared_ptr<PocketSphinxEngine> create(Options options);
     // The process-wide engine, made by the first call; null without a model.
     static std::shared_ptr<PocketSphinxEngine> shared();
+    // Drops the process-wide engine, so that its thread is joined now (once
+    // no recogniser holds it) rather than after `main` returned. For quit.
+    static void releaseShared();
 
     // Waits for the model to finish loading (joining the engine's thread).
     ~PocketSphinxEngine() override;
@@ -60,6 +64,7 @@ private:
     bool stopping() const;
 
     const Options options_;
+    const Logger logger_{"quillary", "speech"};
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::deque<std::shared_ptr<BasicRecognitionTask>> queue_;

@@ -9,15 +9,6 @@
 
 namespace platform {
 
-namespace {
-
-const Logger& logger() {
-    static const Logger log("quillary", "audio");
-    return log;
-}
-
-}  // namespace
-
 // Callbacks get the connection, not the input: it lives until its
 // destructor, which holds the loop's lock while it unhooks them, has joined
 // PulseAudio's thread.
@@ -92,7 +83,7 @@ void PulseAudioInput::failStart(const std::string& what) {
     const std::string reason = connection_ ? connection_->lastError() : "PulseAudio could not be set up";
     if (connection_) pa_threaded_mainloop_unlock(connection_->loop);
     connection_.reset();
-    logger().error(what + ": " + reason);
+    logger_.error(what + ": " + reason);
     throw Error("PulseAudio", 1, what + ": " + reason);
 }
 
@@ -184,7 +175,7 @@ void PulseAudioInput::onStateChange(void* connection) {
 
 void PulseAudioInput::reportFailureIfRunning(const std::string& description) {
     if (!running_.exchange(false)) return;
-    logger().error("Recording from the microphone ended: " + description);
+    logger_.error("Recording from the microphone ended: " + description);
     FailureHandler onFailure;
     {
         const std::lock_guard lock(handlersMutex_);

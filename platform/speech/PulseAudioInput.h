@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/AudioInput.h"
+#include "platform/Logger.h"
 
 struct pa_stream;
 
@@ -52,6 +53,7 @@ private:
     [[noreturn]] void failStart(const std::string& what);
 
     const Options options_;
+    const Logger logger_{"quillary", "audio"};
     std::unique_ptr<Connection> connection_;  // made and ended on the caller's thread
     std::atomic<bool> running_{false};
 
