@@ -7,7 +7,7 @@
 #include "GlobalShortcuts/GlobalShortcuts.h"
 #include "GlobalShortcuts/RunLoopLocalEventMonitor.h"
 #include "GlobalShortcuts/ModifierFlags.h"
-#include "platform/fake/InMemoryHotKeyBackend.h"
+#include "platform/UnavailableHotKeyBackend.h"
 
 namespace CarbonGlobalShortcuts {
 
@@ -232,7 +232,7 @@ int handleRawKeyEvent(const Event& event) {
 std::shared_ptr<platform::HotKeyBackend> backend() {
     auto& current = state().backend;
     if (!current)
-        current = std::make_shared<platform::InMemoryHotKeyBackend>();
+        current = std::make_shared<platform::UnavailableHotKeyBackend>();
     return current;
 }
 

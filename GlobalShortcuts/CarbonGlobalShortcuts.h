@@ -57,8 +57,9 @@ int handleHotKeyEvent(platform::HotKeyEventKind kind, platform::HotKeyId id);
 // with this key code and (normalised) modifiers; auto-repeats are not ours.
 int handleRawKeyEvent(const GlobalShortcuts::Event& event);
 
-// The hot-key service. Until one is installed, an in-memory one that never
-// fires: the program installs the X11 one at start-up.
+// The hot-key service: the program installs the X11 one at start-up. Until
+// one is installed (no display), every registration fails with -9868 and a
+// log line that says so.
 std::shared_ptr<platform::HotKeyBackend> backend();
 void setBackend(std::shared_ptr<platform::HotKeyBackend> backend);
 

@@ -27,20 +27,26 @@ endfunction()
 
 # quillary_test(NAME SOURCES... DEPS targets... LABELS unit|net|gui|x11)
 # Every test binary runs with $HOME and the XDG folders pointed at a fresh
-# temporary folder (see testsupport/TestMain.cpp).
+# temporary folder (see testsupport/TestMain.cpp), and links the platform
+# fakes, which nothing else but the benchmarks may link.
 function(quillary_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} quillary_testmain GTest::gtest GTest::gmock quillary_warnings)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} quillary_platform_fakes quillary_testmain GTest::gtest GTest::gmock
+    quillary_warnings)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
-  # X11 tests share one display, its keyboard and its grabs: one at a time.
   if("x11" IN_LIST ARG_LABELS)
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x11_display)
+    # Without a display the program reports itself skipped (77), or failed
+    # where QUILLARY_REQUIRE_DISPLAY promises one (testsupport/TestMain.cpp).
+    add_test(NAME ${name} COMMAND ${name} --quillary-needs-display)
+    # X11 tests share one display, its keyboard and its grabs: one at a time.
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x11_display SKIP_RETURN_CODE 77)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
   endif()
+  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
 endfunction()
 
 # quillary_module(NAME [DEPS targets...] [TEST_DEPS targets...])

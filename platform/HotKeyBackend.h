@@ -13,6 +13,7 @@ inline constexpr int noErr = 0;
 inline constexpr int eventNotHandled = -9874;
 inline constexpr int hotKeyExists = -9878;   // another client holds the combination
 inline constexpr int hotKeyInvalid = -9879;  // no such key, unsupported modifier, out of range
+inline constexpr int internalError = -9868;  // no hot-key service at all (no X11 display)
 }  // namespace hotkey_status
 
 // Modifier bits of the stored (Carbon) form that a hot key can carry.

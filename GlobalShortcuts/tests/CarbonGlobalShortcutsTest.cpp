@@ -2,6 +2,7 @@
 
 #include "Fixture.h"
 #include "GlobalShortcuts/ModifierFlags.h"
+#include "testsupport/LogCapture.h"
 
 using namespace GlobalShortcuts;
 namespace Flags = GlobalShortcuts::ModifierFlags;
@@ -26,6 +27,20 @@ TEST_F(CarbonGlobalShortcutsTest, IdsCountEveryRegistrationAndAreNeverReused) {
     CarbonGlobalShortcuts::unregister(kV);
     CarbonGlobalShortcuts::register_(kV, {}, {});
     EXPECT_EQ(CarbonGlobalShortcuts::hotKeys()[0].carbonHotKeyId, 3);
+}
+
+// The program without a display installs no backend: a registration must
+// fail visibly, not "succeed" with keys that never fire.
+TEST_F(CarbonGlobalShortcutsTest, WithoutABackendRegistrationFailsAndSaysWhy) {
+    CarbonGlobalShortcuts::setBackend(nullptr);
+    const testsupport::LogCapture log;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(CarbonGlobalShortcuts::register_(kSpace, {}, {}), status::internalError);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error registering hotkey ⇧⌘Space: -9868\n");
+    EXPECT_TRUE(log.contains("Cannot register a global shortcut: no X11 display is open for its key grab"));
+    EXPECT_FALSE(CarbonGlobalShortcuts::isRegistered(kSpace));
+    EXPECT_TRUE(CarbonGlobalShortcuts::systemReservedShortcuts().empty());
+    EXPECT_EQ(CarbonGlobalShortcuts::backend()->lastPressTime(), 0u);
 }
 
 TEST_F(CarbonGlobalShortcutsTest, EventsReachTheRightCallbacksOnly) {

@@ -30,7 +30,13 @@ start_display() {
   WM_PID=$!
   # The window manager is ready once it owns the WM selection of screen 0.
   for _ in $(seq 50); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    if ! kill -0 "$WM_PID" 2>/dev/null; then
+      echo "The jwm window manager exited on display $DISPLAY, so the X11 tests cannot run." >&2
+      return 1
+    fi
     sleep 0.1
   done
+  echo "The jwm window manager did not take display $DISPLAY within 5 seconds, so the X11 tests cannot run." >&2
+  return 1
 }
