@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPainterPath>
+#include <QPointer>
 #include <QRegion>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -34,10 +35,11 @@ public:
 };
 
 void installGrabFocusFilter() {
-    static GrabFocusFilter* filter = nullptr;  // one for the life of the application
-    if (filter || !qApp) return;
-    filter = new GrabFocusFilter;
-    qApp->installNativeEventFilter(filter);
+    static GrabFocusFilter filter;
+    static QPointer<QCoreApplication> installedOn;
+    if (!qApp || installedOn == qApp) return;
+    qApp->installNativeEventFilter(&filter);
+    installedOn = qApp;
 }
 
 }  // namespace
