@@ -74,8 +74,31 @@ private:
     QWidget other_;
 };
 
-void report(benchmark::State& state, std::vector<double> samples) {
-    if (samples.empty()) return;
+// Times each showing: `reset` (untimed) puts the previous window away, then
+// a normal window takes the keyboard, then `show` runs until the observer
+// has seen the shown window mapped and focused. Reports p50, p95 and the
+// worst showing in milliseconds.
+void measureShowings(benchmark::State& state, desktop::XObserver& observer, const std::function<void()>& reset,
+                     const std::function<void()>& show) {
+    Stage stage;
+    std::vector<double> samples;
+    for (auto _ : state) {
+        reset();
+        if (!stage.focusOther()) {
+            state.SkipWithError("the normal window did not get the keyboard");
+            return;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        show();
+        if (!spinUntil([&] { return observer.sawMappedAndFocused(); })) {
+            state.SkipWithError("the window was not mapped and focused");
+            return;
+        }
+        const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+        state.SetIterationTime(seconds);
+        samples.push_back(seconds * 1000);
+    }
     std::sort(samples.begin(), samples.end());
     const auto at = [&](double q) { return samples[static_cast<std::size_t>(q * (samples.size() - 1) + 0.5)]; };
     state.counters["p50_ms"] = at(0.50);
@@ -84,7 +107,7 @@ void report(benchmark::State& state, std::vector<double> samples) {
 }
 
 void BM_PanelShowWindow(benchmark::State& state) {
-    Stage stage;
+    application();
     desktop::XObserver observer;
     if (!observer.ok()) {
         state.SkipWithError("no X display");
@@ -107,62 +130,35 @@ void BM_PanelShowWindow(benchmark::State& state) {
     desktop::FloatingWindowManager manager(settings, std::move(environment));
     manager.setViewFactory([](desktop::PanelViewContext) { return makeView(); });
 
-    std::vector<double> samples;
-    for (auto _ : state) {
-        if (manager.state() == desktop::FloatingWindowManager::State::panelVisible) manager.toggleWindow();
-        if (!stage.focusOther()) {
-            state.SkipWithError("the normal window did not get the keyboard");
-            return;
-        }
-        QElapsedTimer timer;
-        timer.start();
-        manager.showWindow(false, false);
-        if (!spinUntil([&] { return observer.sawMappedAndFocused(); })) {
-            state.SkipWithError("the panel was not mapped and focused");
-            return;
-        }
-        const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-        state.SetIterationTime(seconds);
-        samples.push_back(seconds * 1000);
-    }
-    report(state, samples);
+    measureShowings(
+        state, observer,
+        [&] {
+            if (manager.state() == desktop::FloatingWindowManager::State::panelVisible) manager.toggleWindow();
+        },
+        [&] { manager.showWindow(false, false); });
 }
 BENCHMARK(BM_PanelShowWindow)->Iterations(kShowings)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_BareQtToolWindowShow(benchmark::State& state) {
-    Stage stage;
+    application();
     desktop::XObserver observer;
     if (!observer.ok()) {
         state.SkipWithError("no X display");
         return;
     }
     std::unique_ptr<QWidget> window;
-    std::vector<double> samples;
-    for (auto _ : state) {
-        window.reset();
-        if (!stage.focusOther()) {
-            state.SkipWithError("the normal window did not get the keyboard");
-            return;
-        }
-        QElapsedTimer timer;
-        timer.start();
-        window = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint);
-        auto* layout = new QVBoxLayout(window.get());
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(makeView().release());
-        window->resize(500, 120);
-        observer.watch(static_cast<unsigned long>(window->winId()));
-        window->show();
-        window->activateWindow();
-        if (!spinUntil([&] { return observer.sawMappedAndFocused(); })) {
-            state.SkipWithError("the window was not mapped and focused");
-            return;
-        }
-        const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-        state.SetIterationTime(seconds);
-        samples.push_back(seconds * 1000);
-    }
-    report(state, samples);
+    measureShowings(
+        state, observer, [&] { window.reset(); },
+        [&] {
+            window = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint);
+            auto* layout = new QVBoxLayout(window.get());
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->addWidget(makeView().release());
+            window->resize(500, 120);
+            observer.watch(static_cast<unsigned long>(window->winId()));
+            window->show();
+            window->activateWindow();
+        });
 }
 BENCHMARK(BM_BareQtToolWindowShow)->Iterations(kShowings)->UseManualTime()->Unit(benchmark::kMillisecond);
 
