@@ -185,6 +185,20 @@ TEST_F(FloatingPanelTest, LosingTheKeyboardClosesButItsOwnPopupDoesNot) {
     EXPECT_TRUE(testsupport::runEventsUntil([&] { return !panel->isVisible(); }));
 }
 
+TEST_F(FloatingPanelTest, ACloseFromOutsideGoesThroughTheController) {
+    FloatingWindowController controller(std::make_unique<FloatingPanel>(std::make_unique<RoundedView>()),
+                                        QPoint(700, 450), QRect(0, 0, 1440, 900));
+    int closed = 0;
+    controller.setOnClosed([&] { ++closed; });
+    controller.showWindow();
+    auto* panel = dynamic_cast<FloatingPanel*>(controller.window());
+
+    // The window manager's close button, or a view closing its window.
+    panel->close();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(closed, 1);
+}
+
 TEST_F(FloatingPanelTest, ManagerHostsTheFactorysViewAndTogglesTheRealPanel) {
     auto defaults = std::make_shared<platform::InMemoryUserDefaults>();
     core::Analytics analytics;
