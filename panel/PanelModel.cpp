@@ -111,41 +111,23 @@ std::vector<ModelPickerList::Row> PanelModel::pickerRows() const {
     return ModelPickerList::rows(settings_.availableModels(), selectedModel_);
 }
 
-void PanelModel::setText(std::string text) {
-    if (text == text_) return;
-    text_ = std::move(text);
-    notify(Change::text);
+template <class T, class V>
+void PanelModel::assign(T& field, V&& value, Change change) {
+    if (field == value) return;
+    field = std::forward<V>(value);
+    notify(change);
 }
 
-void PanelModel::setFocused(bool focused) {
-    if (focused == isFocused_) return;
-    isFocused_ = focused;
-    notify(Change::focused);
-}
-
+void PanelModel::setText(std::string text) { assign(text_, std::move(text), Change::text); }
+void PanelModel::setFocused(bool focused) { assign(isFocused_, focused, Change::focused); }
 void PanelModel::setModelPickerVisible(bool visible) {
-    if (visible == isModelPickerVisible_) return;
-    isModelPickerVisible_ = visible;
-    notify(Change::modelPickerVisible);
+    assign(isModelPickerVisible_, visible, Change::modelPickerVisible);
 }
-
-void PanelModel::setLoading(bool loading) {
-    if (loading == isLoading_) return;
-    isLoading_ = loading;
-    notify(Change::loading);
-}
-
+void PanelModel::setLoading(bool loading) { assign(isLoading_, loading, Change::loading); }
 void PanelModel::setErrorMessage(std::optional<std::string> message) {
-    if (message == errorMessage_) return;
-    errorMessage_ = std::move(message);
-    notify(Change::errorMessage);
+    assign(errorMessage_, std::move(message), Change::errorMessage);
 }
-
-void PanelModel::setRecording(bool recording) {
-    if (recording == isRecording_) return;
-    isRecording_ = recording;
-    notify(Change::recording);
-}
+void PanelModel::setRecording(bool recording) { assign(isRecording_, recording, Change::recording); }
 
 void PanelModel::setMessages(std::vector<core::ChatMessage> messages) {
     messages_ = std::move(messages);

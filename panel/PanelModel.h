@@ -53,6 +53,7 @@
 #include "platform/MainLoop.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "platform/Uuid.h"
 
 namespace GlobalShortcuts {
 class AlertPresenter;
@@ -185,6 +186,10 @@ public:
     bool isChatMode() const { return isChatMode_; }
     const std::vector<core::ChatMessage>& messages() const { return messages_; }
 
+    // Names the end of the chat transcript, for scrolling to it; fresh for
+    // every panel.
+    const platform::Uuid& bottomID() const { return bottomID_; }
+
     ModelButton modelButton() const;
     // The visible models, flat, in catalogue order, read from the settings
     // now (so they follow edits in the settings window).
@@ -228,6 +233,9 @@ private:
     struct PendingRequest;
 
     void notify(Change change) const;
+    // Sets `field` and tells the observers, when the value differs.
+    template <class T, class V>
+    void assign(T& field, V&& value, Change change);
     void setLoading(bool loading);
     void setErrorMessage(std::optional<std::string> message);
     void setRecording(bool recording);
@@ -276,6 +284,7 @@ private:
     bool isRecording_ = false;
     bool isChatMode_ = false;
     std::vector<core::ChatMessage> messages_;
+    platform::Uuid bottomID_ = platform::Uuid::random();
 
     // Set once a one-shot answer went into the application: a later answer
     // of this panel is only recorded.

@@ -17,29 +17,9 @@ public:
         jobs_.push_back(std::move(job));
     }
     // Runs the oldest job; false when there is none.
-    bool runNext() {
-        std::function<void()> job;
-        {
-            std::lock_guard lock(mutex_);
-            if (jobs_.empty()) return false;
-            job = std::move(jobs_.front());
-            jobs_.pop_front();
-        }
-        job();
-        return true;
-    }
+    bool runNext() { return run(false); }
     // Runs the newest job: a later call that overtakes an earlier one.
-    bool runNewest() {
-        std::function<void()> job;
-        {
-            std::lock_guard lock(mutex_);
-            if (jobs_.empty()) return false;
-            job = std::move(jobs_.back());
-            jobs_.pop_back();
-        }
-        job();
-        return true;
-    }
+    bool runNewest() { return run(true); }
     int runAll() {
         int count = 0;
         while (runNext()) ++count;
@@ -51,6 +31,21 @@ public:
     }
 
 private:
+    bool run(bool newest) {
+        std::function<void()> job;
+        {
+            std::lock_guard lock(mutex_);
+            if (jobs_.empty()) return false;
+            job = std::move(newest ? jobs_.back() : jobs_.front());
+            if (newest)
+                jobs_.pop_back();
+            else
+                jobs_.pop_front();
+        }
+        job();
+        return true;
+    }
+
     mutable std::mutex mutex_;
     std::deque<std::function<void()>> jobs_;
 };
