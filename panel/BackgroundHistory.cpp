@@ -8,8 +8,8 @@ namespace panel {
 BackgroundHistory::BackgroundHistory(std::shared_ptr<desktop::PanelHistory> history,
                                      std::shared_ptr<RequestExecutor> executor,
                                      std::shared_ptr<platform::MainLoop> mainLoop)
-    : history_(std::move(history)), executor_(std::move(executor)), mainLoop_(std::move(mainLoop)) {
-    if (!history_ || !executor_ || !mainLoop_)
+    : history_(std::move(history)), executor_(executor), mainLoop_(std::move(mainLoop)) {
+    if (!history_ || !executor || !mainLoop_)
         throw std::invalid_argument("BackgroundHistory needs a history, an executor and a main loop");
     // Loaded by someone else before: nothing to wait for.
     ready_ = history_->isLoaded();
@@ -17,8 +17,10 @@ BackgroundHistory::BackgroundHistory(std::shared_ptr<desktop::PanelHistory> hist
 
 void BackgroundHistory::prefetch() {
     if (ready_ || loading_) return;
+    const auto executor = executor_.lock();
+    if (!executor) return;
     loading_ = true;
-    executor_->execute([self = shared_from_this()] {
+    executor->execute([self = shared_from_this()] {
         self->history_->get();
         // `self` goes back with the notice: the last owner may be this task.
         self->mainLoop_->post([self] { self->loaded(); });

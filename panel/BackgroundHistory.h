@@ -18,6 +18,8 @@ namespace panel {
 //
 // Main thread only, apart from the load itself. Once the load has started,
 // the PanelHistory belongs to the worker until the loop hears it is done.
+// Without an executor (the program quitting) nothing loads and waiting work
+// is dropped with this object.
 class BackgroundHistory : public std::enable_shared_from_this<BackgroundHistory> {
 public:
     BackgroundHistory(std::shared_ptr<desktop::PanelHistory> history, std::shared_ptr<RequestExecutor> executor,
@@ -36,7 +38,8 @@ private:
     void loaded();
 
     std::shared_ptr<desktop::PanelHistory> history_;
-    std::shared_ptr<RequestExecutor> executor_;
+    // Weak: the executor's queue holds this object while a load waits.
+    std::weak_ptr<RequestExecutor> executor_;
     std::shared_ptr<platform::MainLoop> mainLoop_;
     bool loading_ = false;
     bool ready_ = false;

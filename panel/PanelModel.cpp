@@ -7,6 +7,7 @@
 #include "GlobalShortcuts/Alert.h"
 #include "GlobalShortcuts/AlertPresenter.h"
 #include "Telemetry/TelemetrySDK.h"
+#include "desktop/FloatingWindowManager.h"
 #include "panel/LinuxVoiceAuthorization.h"
 #include "panel/ModelIconName.h"
 #include "panel/RecognizerSpeechInput.h"
@@ -81,6 +82,15 @@ PanelModel::PanelModel(core::Settings& settings, std::shared_ptr<desktop::PanelH
         };
     originalText_ = options_.originalText;
     selectedModel_ = startModel(settings_, *services_.defaults);
+}
+
+PanelModel::Options PanelModel::optionsFor(const desktop::PanelViewContext& context, std::function<bool()> isCurrent) {
+    Options options;
+    options.startWithVoiceInput = context.startWithVoiceInput;
+    options.startWithChat = context.startWithChat;
+    options.onSubmit = context.onSubmit;
+    options.isCurrent = std::move(isCurrent);
+    return options;
 }
 
 PanelModel::~PanelModel() {

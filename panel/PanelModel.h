@@ -58,6 +58,9 @@
 namespace GlobalShortcuts {
 class AlertPresenter;
 }
+namespace desktop {
+struct PanelViewContext;
+}
 
 namespace panel {
 
@@ -144,6 +147,11 @@ public:
         std::shared_ptr<platform::AnalyticsSink> telemetry;       // TelemetrySDK::shared()
         std::shared_ptr<GlobalShortcuts::AlertPresenter> alerts;  // AlertPresenter::current()
     };
+
+    // The options of a panel that the panel window manager shows, from the
+    // context it hands the view: the start modes and its bound onSubmit.
+    // `isCurrent`: the manager's currentGeneration() is context.generation.
+    static Options optionsFor(const desktop::PanelViewContext& context, std::function<bool()> isCurrent);
 
     static constexpr std::string_view kLastSelectedModelKey = "last_selected_model";
     static constexpr std::string_view kNoKeyRequired = "no_key_required";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/ProviderError.h"
+#include "desktop/FloatingWindowManager.h"
 #include "fakes/PanelHarness.h"
 #include "platform/LastActiveApplication.h"
 
@@ -294,6 +295,24 @@ TEST_F(PanelSubmission, ChatToggleAddsTheSelectionOnEntryAndForgetsTheConversati
     EXPECT_TRUE(plain->isChatMode());
     EXPECT_TRUE(plain->messages().empty());
     EXPECT_FALSE(h.lastEvent("chat_mode_used"));  // the button records nothing
+}
+
+TEST_F(PanelSubmission, APanelOfTheWindowManagerClosesThroughItsContextWhileCurrent) {
+    std::vector<std::string> closed;
+    bool current = true;
+    desktop::PanelViewContext context{h.settings(), h.history, false, true, 7,
+                                      [&](const std::string& text) { closed.push_back(text); }, [] {}};
+    const auto options = PanelModel::optionsFor(context, [&] { return current; });
+    EXPECT_FALSE(options.startWithVoiceInput);
+    EXPECT_TRUE(options.startWithChat);
+
+    PanelModel panel(h.settings(), context.history, options, h.services());
+    panel.handleAppear();
+    panel.toggleChatMode();  // back to one-shot
+    panel.setText("q");
+    panel.submit();
+    h.finishRequests();
+    EXPECT_EQ(closed, std::vector<std::string>{"GPT-4o: q -> answer"});
 }
 
 TEST_F(PanelSubmission, AReplacedPanelRecordsItsAnswerButNeitherPastesNorCloses) {
