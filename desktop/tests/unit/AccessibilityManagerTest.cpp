@@ -100,16 +100,6 @@ TEST_F(AccessibilityManagerTest, SettingsLinkHidesTheWindowAndTheNextShowBringsT
     EXPECT_EQ(trust->promptCalls, 1);
 }
 
-TEST_F(AccessibilityManagerTest, SettingsLinkWithoutAWindowOnlyOpensTheSettings) {
-    launchedBefore();
-    trust->trusted = true;
-    settingsLink->opens = false;  // no settings program known: nothing else happens
-    auto manager = make();
-    manager->openSystemPreferences();
-    EXPECT_EQ(settingsLink->opened.size(), 1u);
-    EXPECT_TRUE(windows->calls.empty());
-}
-
 TEST_F(AccessibilityManagerTest, ActivationsReportTheStatusAndCloseTheWindowOnceTrusted) {
     launchedBefore();
     auto manager = make();
