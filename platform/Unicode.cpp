@@ -90,8 +90,11 @@ std::string trimWhitespaceAndNewlines(std::string_view text) {
     return std::string(text.substr(start, end - start));
 }
 
-std::size_t characterCount(std::string_view text) {
-    std::size_t count = 0;
+namespace {
+// Calls `onStart(offset)` at the first byte of every user-perceived character
+// until it returns false.
+template <class OnStart>
+void forEachCharacterStart(std::string_view text, OnStart onStart) {
     utf8proc_int32_t previous = -1;
     utf8proc_int32_t state = 0;
     std::size_t pos = 0;
@@ -103,11 +106,35 @@ std::size_t characterCount(std::string_view text) {
             cp = 0xFFFD;
             n = 1;
         }
-        if (previous < 0 || utf8proc_grapheme_break_stateful(previous, cp, &state)) ++count;
+        if ((previous < 0 || utf8proc_grapheme_break_stateful(previous, cp, &state)) && !onStart(pos))
+            return;
         previous = cp;
         pos += static_cast<std::size_t>(n);
     }
+}
+}  // namespace
+
+std::size_t characterCount(std::string_view text) {
+    std::size_t count = 0;
+    forEachCharacterStart(text, [&](std::size_t) {
+        ++count;
+        return true;
+    });
     return count;
+}
+
+std::string_view characterPrefix(std::string_view text, std::size_t count) {
+    std::size_t seen = 0;
+    std::size_t end = text.size();
+    forEachCharacterStart(text, [&](std::size_t offset) {
+        if (seen == count) {
+            end = offset;
+            return false;
+        }
+        ++seen;
+        return true;
+    });
+    return text.substr(0, end);
 }
 
 namespace {

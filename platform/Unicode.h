@@ -18,6 +18,10 @@ std::string trimWhitespaceAndNewlines(std::string_view text);
 // User-perceived characters (extended grapheme clusters): three emoji count 3.
 std::size_t characterCount(std::string_view text);
 
+// The first `count` user-perceived characters of `text` (the whole text when
+// it has no more), cut only between characters.
+std::string_view characterPrefix(std::string_view text, std::size_t count);
+
 // Case-insensitive, normalisation-insensitive containment (NFKC casefold).
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
 

@@ -15,6 +15,15 @@ TEST(Unicode, CountsUserPerceivedCharacters) {
     EXPECT_EQ(characterCount("a\xFF" "b"), 3u);  // an invalid byte counts as one
 }
 
+TEST(Unicode, PrefixesCutBetweenUserPerceivedCharacters) {
+    EXPECT_EQ(characterPrefix("abc", 2), "ab");
+    EXPECT_EQ(characterPrefix("abc", 5), "abc");
+    EXPECT_EQ(characterPrefix("", 1), "");
+    EXPECT_EQ(characterPrefix("e\xCC\x81x", 1), "e\xCC\x81");  // the accent stays with its letter
+    EXPECT_EQ(characterPrefix("\xF0\x9F\x98\x80\xF0\x9F\x8E\x89", 1), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(characterPrefix("ab", 0), "");
+}
+
 TEST(Unicode, TrimsWhiteSpaceAndLineEndsOnlyAtTheEnds) {
     EXPECT_EQ(trimWhitespaceAndNewlines("  \n\thello\nworld \r\n"), "hello\nworld");
     EXPECT_EQ(trimWhitespaceAndNewlines("\xC2\xA0x\xE3\x80\x80"), "x");  // NBSP and ideographic space
