@@ -6,6 +6,7 @@
 #include "Telemetry/TelemetryConfig.h"
 #include "Telemetry/TelemetrySDK.h"
 #include "core/Analytics.h"
+#include "desktop/FloatingWindowManager.h"
 #include "platform/ApplicationActivationEvents.h"
 #include "platform/Logger.h"
 #include "platform/qt/QtOwnActivation.h"
@@ -70,9 +71,9 @@ std::unique_ptr<desktop::AccessibilityManager> ProgramParts::makeAccessibilityMa
 // X11 program without a main window shows no taskbar entry to begin with.
 void ProgramParts::setAccessoryPolicy() { log().debug("activation policy: accessory (no main window, no taskbar entry)"); }
 
-std::shared_ptr<void> ProgramParts::makeHotkeyManager(core::Settings&, desktop::AccessibilityManager&) {
-    log().info("The shortcut actions are not part of this build");
-    return {};
+std::unique_ptr<desktop::HotkeyManager> ProgramParts::makeHotkeyManager(core::Settings& settings,
+                                                                        desktop::AccessibilityManager& accessibility) {
+    return std::make_unique<desktop::HotkeyManager>(settings, accessibility);
 }
 
 std::unique_ptr<core::HistoryService> ProgramParts::makeHistoryService() {

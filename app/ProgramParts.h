@@ -22,8 +22,8 @@ public:
     void setUpAnalytics() override;
     std::unique_ptr<desktop::AccessibilityManager> makeAccessibilityManager() override;
     void setAccessoryPolicy() override;
-    std::shared_ptr<void> makeHotkeyManager(core::Settings& settings,
-                                            desktop::AccessibilityManager& accessibility) override;
+    std::unique_ptr<desktop::HotkeyManager> makeHotkeyManager(core::Settings& settings,
+                                                              desktop::AccessibilityManager& accessibility) override;
     std::unique_ptr<core::HistoryService> makeHistoryService() override;
     std::unique_ptr<desktop::QuillaryApp::HelpWindow> makeHelpManager() override;
     std::unique_ptr<desktop::QuillaryApp::SettingsWindow> makeSettingsWindow(core::Settings& settings) override;

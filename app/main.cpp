@@ -1,7 +1,9 @@
 #include <QApplication>
 
 #include <X11/Xlib.h>
+#include <pthread.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -32,6 +34,15 @@ bool canOpenDisplay() {
 }
 
 int run(int argc, char** argv) {
+    // SIGTERM or SIGINT during start-up waits, instead of killing the
+    // process halfway, until the main loop can quit cleanly; threads started
+    // meanwhile keep them blocked, so they reach the main thread.
+    sigset_t quitSet;
+    sigemptyset(&quitSet);
+    sigaddset(&quitSet, SIGTERM);
+    sigaddset(&quitSet, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &quitSet, nullptr);
+
     gemini::Logging::setLaunchArguments(argc, argv);
 
     const desktop::SingleInstanceLock lock(desktop::SingleInstanceLock::defaultPath());
@@ -61,6 +72,9 @@ int run(int argc, char** argv) {
 
     const auto loop = std::make_shared<platform::QtMainLoop>();
     platform::MainLoop::setMain(loop);
+    // From here a quit signal reaches the loop, which acts on it once it runs.
+    const desktop::QuitSignals quitSignals(loop, [](int) { QCoreApplication::quit(); });
+    pthread_sigmask(SIG_UNBLOCK, &quitSet, nullptr);
     CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
     GlobalShortcuts::QtEventBridge::ensureInstalled();
 
@@ -69,7 +83,6 @@ int run(int argc, char** argv) {
     quillary.installState();
     desktop::TrayMenu tray(quillary.menu());
     tray.show();
-    const desktop::QuitSignals quitSignals(loop, [](int) { QCoreApplication::quit(); });
 
     const int status = QApplication::exec();
     quillary.shutDown();

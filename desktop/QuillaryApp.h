@@ -6,6 +6,7 @@
 #include "core/HistoryService.h"
 #include "core/Settings.h"
 #include "desktop/AccessibilityManager.h"
+#include "desktop/HotkeyManager.h"
 #include "desktop/MenuModel.h"
 
 namespace telemetry {
@@ -50,9 +51,9 @@ public:
         virtual void setUpAnalytics() = 0;
         virtual std::unique_ptr<AccessibilityManager> makeAccessibilityManager() = 0;
         virtual void setAccessoryPolicy() = 0;
-        // The shortcut manager: registers the shortcut actions and lives as
-        // long as the application. Its type is the program's business.
-        virtual std::shared_ptr<void> makeHotkeyManager(core::Settings& settings, AccessibilityManager& accessibility) = 0;
+        // The shortcut manager, which registers the shortcut actions.
+        virtual std::unique_ptr<HotkeyManager> makeHotkeyManager(core::Settings& settings,
+                                                                 AccessibilityManager& accessibility) = 0;
         virtual std::unique_ptr<core::HistoryService> makeHistoryService() = 0;
         virtual std::unique_ptr<HelpWindow> makeHelpManager() = 0;
         virtual std::unique_ptr<SettingsWindow> makeSettingsWindow(core::Settings& settings) = 0;
@@ -81,7 +82,7 @@ public:
     core::Settings& settings() { return *settings_; }
     AccessibilityManager& accessibilityManager() { return *accessibilityManager_; }
     // Null before installState.
-    const std::shared_ptr<void>& hotkeyManager() const { return hotkeyManager_; }
+    HotkeyManager* hotkeyManager() const { return hotkeyManager_.get(); }
     core::HistoryService* historyService() const { return historyService_.get(); }
     HelpWindow* helpManager() const { return helpManager_.get(); }
 
@@ -102,7 +103,7 @@ private:
     // before the accessibility manager and the settings it was given.
     std::unique_ptr<core::Settings> settings_;
     std::unique_ptr<AccessibilityManager> accessibilityManager_;
-    std::shared_ptr<void> hotkeyManager_;
+    std::unique_ptr<HotkeyManager> hotkeyManager_;
     std::unique_ptr<core::HistoryService> historyService_;
     std::unique_ptr<HelpWindow> helpManager_;
     std::unique_ptr<SettingsWindow> settingsWindow_;

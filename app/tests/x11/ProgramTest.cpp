@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +15,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 class QuillaryProgram : public ::testing::Test {
 protected:
@@ -23,6 +28,14 @@ protected:
     // A settings file of a program that ran before, so no first-launch window.
     void launchedBefore() { std::ofstream(settingsFile()) << R"({"has_launched_before": true})"; }
     fs::path settingsFile() const { return home / "config" / "quillary" / "defaults.json"; }
+
+    static bool lockHeld(const fs::path& file) {
+        const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+        close(fd);
+        return held;
+    }
 
     apptest::X11Probe display;
     fs::path home;
@@ -37,10 +50,33 @@ TEST_F(QuillaryProgram, ShowsItsTrayIconAndQuitsCleanlyOnTermAndInt) {
                     !display.hasWindowTitled(quillary.pid(), "Accessibility Permissions"))
             << "no window at a later launch";
         kill(quillary.pid(), signal);
-        EXPECT_EQ(quillary.exitCode(), 0) << quillary.standardError();
+        EXPECT_EQ(quillary.exitCode(), 0) << quillary.ending() << "\n" << quillary.standardError();
     }
     // Nothing half-written: the settings file is still whole JSON with its value.
     EXPECT_NE(apptest::readFile(settingsFile()).find("\"has_launched_before\": true"), std::string::npos) << apptest::readFile(settingsFile());
+}
+
+TEST_F(QuillaryProgram, ASignalDuringStartUpStillQuitsCleanly) {
+    launchedBefore();
+    apptest::Program quillary(home);
+    // The lock is the program's first step: once it is held, start-up is under way.
+    const fs::path lock = home / "config" / "quillary" / "quillary.lock";
+    ASSERT_TRUE(apptest::waitUntil([&] { return lockHeld(lock); }, 10s, 1ms));
+    kill(quillary.pid(), SIGTERM);
+    EXPECT_EQ(quillary.exitCode(), 0) << quillary.ending() << "\n" << quillary.standardError();
+}
+
+TEST_F(QuillaryProgram, HoldsItsMainShortcutWhileItRuns) {
+    launchedBefore();
+    EXPECT_FALSE(display.mainShortcutGrabbedElsewhere()) << "the display starts with Super+Shift+Space free";
+    {
+        apptest::Program quillary(home);
+        ASSERT_TRUE(apptest::waitUntil([&] { return display.trayIconEmbedded(quillary.pid()); }));
+        EXPECT_TRUE(apptest::waitUntil([&] { return display.mainShortcutGrabbedElsewhere(); })) << quillary.standardError();
+        kill(quillary.pid(), SIGTERM);
+        EXPECT_EQ(quillary.exitCode(), 0) << quillary.ending() << "\n" << quillary.standardError();
+    }
+    EXPECT_FALSE(display.mainShortcutGrabbedElsewhere()) << "the grab ends with the program";
 }
 
 TEST_F(QuillaryProgram, ASecondStartSaysSoAndLeavesTheFirstRunning) {
@@ -49,11 +85,11 @@ TEST_F(QuillaryProgram, ASecondStartSaysSoAndLeavesTheFirstRunning) {
     ASSERT_TRUE(apptest::waitUntil([&] { return display.trayIconEmbedded(first.pid()); })) << first.standardError();
 
     apptest::Program second(home);
-    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(second.exitCode(), 0) << second.ending() << "\n" << second.standardError();
     EXPECT_EQ(second.standardOutput(), "Quillary is already running\n");
     EXPECT_TRUE(first.running());
     kill(first.pid(), SIGTERM);
-    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_EQ(first.exitCode(), 0) << first.ending() << "\n" << first.standardError();
 }
 
 TEST_F(QuillaryProgram, StartsAgainAfterTheFirstWasKilled) {
@@ -67,7 +103,7 @@ TEST_F(QuillaryProgram, StartsAgainAfterTheFirstWasKilled) {
     apptest::Program again(home);
     EXPECT_TRUE(apptest::waitUntil([&] { return display.trayIconEmbedded(again.pid()); })) << again.standardOutput() << again.standardError();
     kill(again.pid(), SIGTERM);
-    EXPECT_EQ(again.exitCode(), 0);
+    EXPECT_EQ(again.exitCode(), 0) << again.ending() << "\n" << again.standardError();
 }
 
 TEST_F(QuillaryProgram, FirstLaunchOpensThePermissionWindow) {
@@ -76,7 +112,7 @@ TEST_F(QuillaryProgram, FirstLaunchOpensThePermissionWindow) {
     EXPECT_TRUE(apptest::waitUntil([&] { return display.hasWindowTitled(quillary.pid(), "Accessibility Permissions"); }))
         << quillary.standardError();
     kill(quillary.pid(), SIGTERM);
-    EXPECT_EQ(quillary.exitCode(), 0);
+    EXPECT_EQ(quillary.exitCode(), 0) << quillary.ending() << "\n" << quillary.standardError();
     EXPECT_NE(apptest::readFile(settingsFile()).find("has_launched_before"), std::string::npos);
 }
 
@@ -85,7 +121,7 @@ TEST_F(QuillaryProgram, ACorruptSettingsFileIsKeptAsideAndTheProgramRuns) {
     apptest::Program quillary(home);
     ASSERT_TRUE(apptest::waitUntil([&] { return display.trayIconEmbedded(quillary.pid()); })) << quillary.standardError();
     kill(quillary.pid(), SIGTERM);
-    EXPECT_EQ(quillary.exitCode(), 0);
+    EXPECT_EQ(quillary.exitCode(), 0) << quillary.ending() << "\n" << quillary.standardError();
     bool kept = false;
     for (const auto& entry : fs::directory_iterator(settingsFile().parent_path()))
         if (entry.path().filename().string().rfind("defaults.json.corrupt", 0) == 0)

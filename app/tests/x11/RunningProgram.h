@@ -6,6 +6,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -114,6 +115,12 @@ public:
         return WEXITSTATUS(*status_);
     }
     bool killedBy(int signal) { return status_ && WIFSIGNALED(*status_) && WTERMSIG(*status_) == signal; }
+    // How it ended, for failure messages.
+    std::string ending() const {
+        if (!status_) return "still running";
+        if (WIFSIGNALED(*status_)) return "killed by signal " + std::to_string(WTERMSIG(*status_));
+        return "exit " + std::to_string(WEXITSTATUS(*status_));
+    }
     std::string standardOutput() const { return readFile(out_.string() + ".stdout"); }
     std::string standardError() const { return readFile(out_.string() + ".stderr"); }
 
@@ -198,7 +205,27 @@ public:
         return false;
     }
 
+    // Whether another client holds Super+Shift+Space, the default of the
+    // main shortcut: our own grab of it is refused.
+    bool mainShortcutGrabbedElsewhere() {
+        const int keycode = XKeysymToKeycode(display_, XK_space);
+        const Window root = DefaultRootWindow(display_);
+        refused = false;
+        XSync(display_, False);
+        const auto previous = XSetErrorHandler([](Display*, XErrorEvent* error) {
+            if (error->error_code == BadAccess) refused = true;
+            return 0;
+        });
+        XGrabKey(display_, keycode, Mod4Mask | ShiftMask, root, False, GrabModeAsync, GrabModeAsync);
+        XSync(display_, False);
+        if (!refused) XUngrabKey(display_, keycode, Mod4Mask | ShiftMask, root);
+        XSync(display_, False);
+        XSetErrorHandler(previous);
+        return refused;
+    }
+
 private:
+    static inline bool refused = false;
     Display* display_;
 };
 

@@ -62,11 +62,12 @@ public:
         return made;
     }
     void setAccessoryPolicy() override { journal.push_back("accessory"); }
-    std::shared_ptr<void> makeHotkeyManager(core::Settings& settings, desktop::AccessibilityManager& accessibility) override {
+    std::unique_ptr<desktop::HotkeyManager> makeHotkeyManager(core::Settings& settings,
+                                                              desktop::AccessibilityManager& accessibility) override {
         journal.push_back("hotkeys");
         hotkeySettings = &settings;
         hotkeyAccessibility = &accessibility;
-        return std::make_shared<int>(0);
+        return nullptr;  // what it registers is the shortcut manager's own test
     }
     std::unique_ptr<core::HistoryService> makeHistoryService() override {
         journal.push_back("history");
