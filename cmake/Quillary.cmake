@@ -50,8 +50,8 @@ function(quillary_test name)
 endfunction()
 
 # quillary_module(NAME [DEPS targets...] [TEST_DEPS targets...])
-# One library from the folder's *.cpp (picked up by pattern, so that work on
-# different files of one folder never collides in this file), and one test
+# One library from the folder's *.cpp (picked up by pattern: a new source
+# file needs no CMake edit), and one test
 # program per label from tests/<label>/*.cpp, for the labels unit, net, gui
 # and x11. gui tests run on Qt's offscreen platform; gui and x11 tests get
 # QUILLARY_SCREENSHOT_DIR, a folder under the build tree for the pictures

@@ -6,9 +6,9 @@
 
 namespace core {
 
-// A reply body that is not JSON at all. Domain, code and text are those of
-// the platform's JSON parser, which is what a user would see for it anywhere
-// else; the parser's own detail goes to `detail()` for logs.
+// A reply body that is not JSON at all. Domain and code are the ones the
+// program reports for this failure wherever it happens, and the text is the
+// sentence a user sees; the parser's own detail goes to `detail()` for logs.
 class JsonError : public platform::Error {
 public:
     static constexpr const char* kDomain = "NSCocoaErrorDomain";

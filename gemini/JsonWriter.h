@@ -1,15 +1,16 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include <nlohmann/json.hpp>
 
 namespace gemini {
 
-// Writes request bodies. The records build nlohmann values; this turns them
-// into compact text with numbers as written (0.7 stays 0.7, 3 has no
-// fraction) and invalid UTF-8 in strings replaced, never thrown.
+// Writes request bodies. The records build nlohmann values; nlohmann writes
+// them as compact text with invalid UTF-8 in strings replaced, never thrown.
+// Numbers come in through `number`, which keeps them as written: 0.7f goes
+// out as 0.7, a whole 3.0 as 3, every other double in nlohmann's shortest
+// form that reads back to the same value.
 class JsonWriter {
 public:
     JsonWriter() = delete;
@@ -20,9 +21,8 @@ public:
     // 0.7, not 0.699999988079071); throws EncodingError when not finite.
     static nlohmann::json number(float value);
 
-    // Compact JSON text. Throws EncodingError for a non-finite number.
+    // Compact JSON text.
     static std::string serialize(const nlohmann::json& value);
-    static void serialize(const nlohmann::json& value, std::string& out);
 };
 
 }  // namespace gemini

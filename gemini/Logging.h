@@ -9,8 +9,8 @@
 
 namespace gemini {
 
-// Names the client towards the platform: the subsystem of its loggers and the
-// error domain of its own errors.
+// The client's own name: the subsystem of its loggers and the error domain of
+// its own errors.
 inline constexpr std::string_view kClientIdentifier = "com.quillary.GeminiClient";
 
 // The process argument that switches on the network and verbose loggers.

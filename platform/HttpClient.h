@@ -31,7 +31,8 @@ struct HttpRequest {
     HttpHeaders headers;  // sent in this order
     std::string body;
     // Idle limit: the request fails with URLError::TimedOut when no byte moves
-    // for this long (the platform's request time-out works the same way).
+    // for this long. Not a limit on the whole transfer: a long answer that
+    // keeps arriving never times out.
     std::chrono::milliseconds timeout{60'000};
     std::shared_ptr<CancellationToken> cancellation;
 };

@@ -17,8 +17,9 @@ public:
                        std::string_view message) = 0;
 };
 
-// A named logger (subsystem + category), like the platform's unified logger.
-// A disabled logger discards every message. Cheap to copy; thread-safe.
+// A named logger (subsystem + category) writing to the process-wide sink:
+// standard error in the program, a capture in tests. A disabled logger
+// discards every message. Cheap to copy; thread-safe.
 class Logger {
 public:
     Logger(std::string subsystem, std::string category, bool enabled = true);

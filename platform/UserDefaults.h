@@ -20,8 +20,8 @@ struct Data {
 // all different things.
 using DefaultsValue = std::variant<std::string, double, std::int64_t, bool, Data>;
 
-// The user's key-value settings store. Getters follow the platform's rules:
-// a missing double reads 0.0, a missing integer 0, a missing Boolean false;
+// The user's key-value settings store. Getters never fail: a missing double
+// reads 0.0, a missing integer 0, a missing Boolean false;
 // numbers and Booleans convert into one another, nothing else does.
 // Implementations are safe to call from any thread, and reading or changing
 // a value never waits for the disk.

@@ -1,6 +1,7 @@
-// The Gemini client's reply decoding and streaming, each next to a baseline
-// over the same bytes: nlohmann parsing the text alone, and bare libcurl
-// reading the same streamed body from the same loopback server.
+// The Gemini client's request encoding, reply decoding and streaming, each
+// next to a baseline over the same bytes: nlohmann writing or parsing the
+// text alone, and bare libcurl reading the same streamed body from the same
+// loopback server.
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 
@@ -9,6 +10,7 @@
 #include "bench/common/BarePost.h"
 #include "gemini/GenerateContentResponse.h"
 #include "gemini/GenerativeModel.h"
+#include "gemini/JsonWriter.h"
 #include "platform/Logger.h"
 #include "testsupport/LoopbackServer.h"
 
@@ -60,6 +62,51 @@ void BM_DecodeResponseBaseline_NlohmannParse(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_DecodeResponseBaseline_NlohmannParse)->Unit(benchmark::kMicrosecond);
+
+// A request of about 200 KB: a long chat history with a generation config,
+// as the client builds it before writing it.
+const json& largeRequest() {
+    static const json body = [] {
+        gemini::GenerateContentRequest request;
+        request.model = "models/gemini-2.0-flash";
+        for (int i = 0; json(request.toJson()).dump().size() < 190'000; ++i)
+            request.contents.push_back(gemini::ModelContent(
+                i % 2 ? "model" : "user",
+                {gemini::ModelContent::Part::text("Turn " + std::to_string(i) +
+                                                  ": the quick brown fox jumps over the lazy dog, with \"quotes\", "
+                                                  "unicode \u00e9\u00e8, a tab\t and a line break\n")}));
+        gemini::GenerationConfig config;
+        config.temperature = 0.7f;
+        config.topP = 0.95f;
+        request.generationConfig = config;
+        return request.toJson();
+    }();
+    return body;
+}
+
+void BM_EncodeRequest(benchmark::State& state) {
+    const auto& body = largeRequest();
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const auto text = gemini::JsonWriter::serialize(body);
+        bytes += text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_EncodeRequest)->Unit(benchmark::kMicrosecond);
+
+void BM_EncodeRequestBaseline_NlohmannDump(benchmark::State& state) {
+    const auto& body = largeRequest();
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const auto text = body.dump(-1, ' ', false, json::error_handler_t::replace);
+        bytes += text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+BENCHMARK(BM_EncodeRequestBaseline_NlohmannDump)->Unit(benchmark::kMicrosecond);
 
 constexpr int kEvents = 2000;
 const std::string kStreamPath = "/v1beta/models/gemini-2.0-flash:streamGenerateContent";
