@@ -1,0 +1,64 @@
+#pragma once
+
+// The model picker's popup: 200 wide, one row per visible model in the
+// order given, 8 apart with 8 of padding, on the panel's grey with corners
+// of 12, opened below the model button. A click outside closes it; a click
+// on the model button that opened it closes it and nothing else (the button
+// does not see that click, so the popup toggles instead of reopening).
+//
+//   popup->open(model.pickerRows(), *modelButton);
+//   popup->setOnPick([&](const core::ModelInfo& m) { model.selectModel(m); });
+//   popup->setOnDismiss([&] { model.setModelPickerVisible(false); });
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "panel/ModelPickerList.h"
+
+class QVBoxLayout;
+
+namespace panel {
+
+class ModelPickerRow;
+
+class ModelPickerPopup final : public QWidget {
+public:
+    static constexpr int kWidth = 200;
+    static constexpr int kPadding = 8;
+    static constexpr int kSpacing = 8;
+    static constexpr int kCornerRadius = 12;
+    // Between the button's bottom edge and the popup.
+    static constexpr int kGap = 6;
+
+    explicit ModelPickerPopup(QWidget* parent = nullptr);
+
+    void setOnPick(std::function<void(const core::ModelInfo&)> onPick) { onPick_ = std::move(onPick); }
+    // Called when the popup closes by a click elsewhere (not by close()).
+    void setOnDismiss(std::function<void()> onDismiss) { onDismiss_ = std::move(onDismiss); }
+
+    // Fills the rows anew and shows the popup below `anchor`.
+    void open(const std::vector<ModelPickerList::Row>& rows, QWidget& anchor);
+    // Hides the popup without calling the dismiss handler.
+    void dismissQuietly();
+
+    const std::vector<ModelPickerRow*>& rows() const { return rows_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void setRows(const std::vector<ModelPickerList::Row>& rows);
+
+    QVBoxLayout* column_;
+    std::vector<ModelPickerRow*> rows_;
+    QPointer<QWidget> anchor_;
+    std::function<void(const core::ModelInfo&)> onPick_;
+    std::function<void()> onDismiss_;
+    bool quiet_ = false;
+};
+
+}  // namespace panel
