@@ -11,9 +11,11 @@ namespace panel {
 
 double VoiceWaveform::barHeight(bool isRecording, float audioLevel, int index) {
     if (!isRecording) return kMinHeight;
-    const double level = std::isfinite(audioLevel) ? static_cast<double>(audioLevel) : 0.0;
+    if (!std::isfinite(audioLevel)) audioLevel = 0.0f;
+    // The floor is compared in the level's own precision: the recogniser's
+    // 0.1f is a shade above the double 0.1, and still counts as quiet.
     double fraction = 0.2;
-    if (level > 0.1) fraction = std::clamp(2.0 * level + 0.1 * index, 0.2, 1.0);
+    if (audioLevel > 0.1f) fraction = std::clamp(2.0 * static_cast<double>(audioLevel) + 0.1 * index, 0.2, 1.0);
     return kMinHeight + (kMaxHeight - kMinHeight) * fraction;
 }
 

@@ -1,0 +1,337 @@
+// The panel view as a user meets it: real key presses and clicks through the
+// window, on the offscreen platform with animations off, over a panel model
+// made of fakes. Every state leaves a picture in the screenshot folder.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTest>
+#include <QWindow>
+
+#include "fakes/PanelHarness.h"
+#include "panel/ChatView.h"
+#include "panel/FloatingWindowView.h"
+#include "panel/LoadingSpinner.h"
+#include "panel/ModelIconView.h"
+#include "panel/ModelPickerButton.h"
+#include "panel/ModelPickerPopup.h"
+#include "panel/ModelPickerRow.h"
+#include "panel/PanelAppearanceEffect.h"
+#include "panel/PromptField.h"
+#include "panel/RotatingBorder.h"
+#include "panel/SymbolButton.h"
+#include "panel/VoiceWaveform.h"
+#include "platform/fake/FakePasteboard.h"
+#include "ui/Animations.h"
+#include "ui/PlainLabel.h"
+#include "ui/Screenshot.h"
+#include "ui/SymbolIcon.h"
+
+namespace panel {
+namespace {
+
+using namespace std::chrono_literals;
+
+class PanelView : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ui::Screenshot::ensureApplication(); }
+    void SetUp() override { ui::Animations::setEnabled(false); }
+
+    // A shown panel that has animated in.
+    std::unique_ptr<FloatingWindowView> open(bool startWithVoiceInput = false, bool startWithChat = false) {
+        auto view = std::make_unique<FloatingWindowView>(h.make(startWithVoiceInput, startWithChat), pasteboard);
+        view->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        h.loop->advance(200ms);
+        settle(*view);
+        return view;
+    }
+
+    static void settle(QWidget& view) {
+        QApplication::processEvents();
+        view.adjustSize();
+        QApplication::processEvents();
+    }
+
+    static void shoot(QWidget& view, const char* name) {
+        settle(view);
+        EXPECT_FALSE(ui::Screenshot::save(view, QStringLiteral(QUILLARY_SCREENSHOT_DIR), QString::fromLatin1(name)).isNull());
+    }
+
+    // A click as the window system delivers it, at a point of the view.
+    static void click(FloatingWindowView& view, QPoint at) {
+        QTest::mouseClick(view.windowHandle(), Qt::LeftButton, {}, at);
+        QApplication::processEvents();
+    }
+    static QPoint centreOf(FloatingWindowView& view, QWidget& widget) {
+        return widget.mapTo(&view, widget.rect().center());
+    }
+
+    static void type(FloatingWindowView& view, const QString& text) {
+        QTest::keyClicks(view.promptField(), text);
+        QApplication::processEvents();
+    }
+
+    testing::PanelHarness h;
+    std::shared_ptr<platform::FakePasteboard> pasteboard = std::make_shared<platform::FakePasteboard>();
+};
+
+TEST_F(PanelView, OneShotPanelIsTheInputRowOnly) {
+    h.settings().setOpenaiKey("sk-test");
+    auto view = open();
+
+    EXPECT_EQ(view->width(), 500);
+    EXPECT_FALSE(view->errorLine()->isVisible());
+    EXPECT_FALSE(view->transcript()->isVisible());
+    EXPECT_EQ(view->height(), view->inputRow()->height() + 2 * FloatingWindowView::kVerticalPadding);
+    EXPECT_EQ(view->inputRow()->geometry().left(), FloatingWindowView::kHorizontalPadding);
+    EXPECT_EQ(view->inputRow()->width(), 500 - 2 * FloatingWindowView::kHorizontalPadding);
+    // Animated in and at rest: drawn without the effect.
+    EXPECT_EQ(view->appearanceEffect(), nullptr);
+    EXPECT_EQ(view->graphicsEffect(), nullptr);
+
+    // The controls, their symbols and help texts.
+    EXPECT_EQ(view->modelButton()->title()->text(), QStringLiteral("GPT-4o"));
+    EXPECT_EQ(view->modelButton()->title()->textFormat(), Qt::PlainText);
+    EXPECT_FALSE(view->modelButton()->icon()->isSelected());
+    EXPECT_EQ(ui::SymbolIcon::nameOf(*view->modelButton()->icon()), QStringLiteral("openai"));
+    EXPECT_EQ(ui::SymbolIcon::nameOf(*view->chatButton()), QStringLiteral("bubble.left.and.bubble.right"));
+    EXPECT_EQ(view->chatButton()->toolTip(), QStringLiteral("Enter Chat Mode"));
+    EXPECT_EQ(ui::SymbolIcon::nameOf(*view->micButton()), QStringLiteral("mic"));
+    EXPECT_EQ(view->micButton()->toolTip(), QStringLiteral("Start Voice Input"));
+    EXPECT_EQ(view->micButton()->size(), QSize(16, 16));
+    EXPECT_EQ(ui::SymbolIcon::nameOf(*view->sendButton()), QStringLiteral("arrow.up"));
+    EXPECT_EQ(view->sendButton()->size(), QSize(16, 16));
+    EXPECT_TRUE(view->sendButton()->isEnabled());
+    EXPECT_FALSE(view->spinner()->isVisible());
+    EXPECT_EQ(view->promptField()->visibleLines(), 1);
+
+    // The model asked for the prompt's focus when it appeared.
+    EXPECT_TRUE(view->model().isFocused());
+    EXPECT_EQ(QApplication::focusWidget(), view->promptField());
+
+    const QImage image = ui::Screenshot::save(*view, QStringLiteral(QUILLARY_SCREENSHOT_DIR), "panel-one-shot");
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0) << "rounded corners";
+    EXPECT_EQ(image.pixelColor(250, view->height() / 2), QColor(31, 31, 31)) << "grey 0.12 behind the row";
+}
+
+TEST_F(PanelView, TheEffectShowsThePanelHiddenUntilItAnimatesIn) {
+    h.settings().setOpenaiKey("sk-test");
+    FloatingWindowView view(h.make(), pasteboard);
+    view.show();
+    ASSERT_NE(view.appearanceEffect(), nullptr);
+    EXPECT_EQ(view.appearanceEffect()->opacity(), 0.0);
+    EXPECT_EQ(view.appearanceEffect()->scale(), 0.9);
+    EXPECT_EQ(view.appearanceEffect()->blurRadius(), 10.0);
+    h.loop->advance(100ms);
+    EXPECT_EQ(view.appearanceEffect(), nullptr);
+}
+
+TEST_F(PanelView, AnErrorInChatModeStandsAboveTheTranscript) {
+    // No key: the panel says so when it appears. The selection opens the chat.
+    h.selection->selectedText = "Text the user selected";
+    auto view = open(false, true);
+
+    ASSERT_TRUE(view->errorLine()->isVisible());
+    EXPECT_EQ(view->errorLine()->text(), QStringLiteral("Please set your OpenAI API key in Settings"));
+    EXPECT_EQ(view->errorLine()->textFormat(), Qt::PlainText);
+    ASSERT_TRUE(view->transcript()->isVisible());
+    EXPECT_LT(view->errorLine()->geometry().bottom(), view->transcript()->geometry().top());
+    EXPECT_LT(view->transcript()->geometry().bottom(), view->inputRow()->geometry().top());
+    EXPECT_EQ(view->chatButton()->toolTip(), QStringLiteral("Exit Chat Mode"));
+    EXPECT_EQ(ui::SymbolIcon::nameOf(*view->chatButton()), QStringLiteral("bubble.left.and.bubble.right.fill"));
+    // The window around the view follows it.
+    EXPECT_EQ(view->height(), view->sizeHint().height());
+    shoot(*view, "panel-chat-with-error");
+}
+
+TEST_F(PanelView, ChatModeWithoutMessagesShowsNoTranscript) {
+    h.settings().setOpenaiKey("sk-test");
+    auto view = open();
+    const int oneShotHeight = view->height();
+    click(*view, centreOf(*view, *view->chatButton()));
+    ASSERT_TRUE(view->model().isChatMode());
+    EXPECT_FALSE(view->transcript()->isVisible());
+    settle(*view);
+    EXPECT_EQ(view->height(), oneShotHeight);
+}
+
+TEST_F(PanelView, ASixLinePromptShowsFiveLinesAndScrolls) {
+    h.settings().setOpenaiKey("sk-test");
+    auto view = open();
+    PromptField& field = *view->promptField();
+    const int oneLine = field.height();
+    type(*view, "one");
+    for (const char* line : {"two", "three", "four", "five", "six"}) {
+        QTest::keyClick(&field, Qt::Key_Return, Qt::ShiftModifier);
+        type(*view, QString::fromLatin1(line));
+    }
+    settle(*view);
+
+    EXPECT_EQ(view->model().text(), "one\ntwo\nthree\nfour\nfive\nsix");
+    EXPECT_TRUE(h.script->calls().empty()) << "Shift+Return only breaks the line";
+    EXPECT_EQ(field.lineCount(), 6);
+    EXPECT_EQ(field.visibleLines(), 5);
+    EXPECT_EQ(field.height(), oneLine + 4 * field.fontMetrics().lineSpacing());
+    EXPECT_GT(field.verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(field.verticalScrollBar()->value(), field.verticalScrollBar()->maximum()) << "the cursor's line in view";
+    EXPECT_EQ(view->height(), view->sizeHint().height());
+    shoot(*view, "panel-six-line-prompt");
+
+    // A long line wraps, and wrapped lines count too.
+    field.clear();
+    type(*view, QString(120, QLatin1Char('w')).append(QStringLiteral(" tail")));
+    EXPECT_GE(field.lineCount(), 2);
+    EXPECT_EQ(field.visibleLines(), std::min(field.lineCount(), 5));
+}
+
+TEST_F(PanelView, LoadingDisablesSendAndShowsTheSpinnerWhileReturnStillSubmits) {
+    h.settings().setOpenaiKey("sk-test");
+    auto view = open();
+    type(*view, "hello");
+    QTest::keyClick(view->promptField(), Qt::Key_Return);
+    QApplication::processEvents();
+
+    ASSERT_TRUE(view->model().isLoading());
+    EXPECT_FALSE(view->sendButton()->isEnabled());
+    ASSERT_TRUE(view->spinner()->isVisible());
+    EXPECT_EQ(view->spinner()->size(), QSize(25, 25));
+    EXPECT_EQ(view->spinner()->geometry().center(), view->sendButton()->geometry().center());
+    EXPECT_EQ(view->sendButton()->size(), QSize(16, 16)) << "the spinner takes no room of its own";
+    EXPECT_TRUE(view->spinner()->testAttribute(Qt::WA_TransparentForMouseEvents));
+    shoot(*view, "panel-loading");
+
+    // The disabled button takes no click; Return still sends, and typing goes on.
+    click(*view, centreOf(*view, *view->sendButton()));
+    h.executor->runAll();
+    EXPECT_EQ(h.script->calls().size(), 1u);
+    type(*view, "!");
+    QTest::keyClick(view->promptField(), Qt::Key_Return);
+    h.executor->runAll();
+    ASSERT_EQ(h.script->calls().size(), 2u);
+    EXPECT_EQ(h.script->calls()[1].prompt, "hello!");
+}
+
+TEST_F(PanelView, AClickOverTheBorderReachesTheControlUnderIt) {
+    h.settings().setOpenaiKey("sk-test");
+    auto view = open();
+    ASSERT_TRUE(view->border()->isVisible());
+    EXPECT_EQ(view->border()->geometry(), view->rect());
+    const QPoint chat = centreOf(*view, *view->chatButton());
+    ASSERT_TRUE(view->border()->geometry().contains(chat));
+    click(*view, chat);
+    EXPECT_TRUE(view->model().isChatMode());
+    click(*view, chat);
+    EXPECT_FALSE(view->model().isChatMode());
+}
+
+TEST_F(PanelView, ThePickerListsTheModelsTogglesAndPicks) {
+    h.settings().setOpenaiKey("sk-test");
+    auto view = open();
+    const QPoint button = centreOf(*view, *view->modelButton());
+
+    click(*view, button);
+    ModelPickerPopup& picker = *view->picker();
+    ASSERT_TRUE(picker.isVisible());
+    EXPECT_TRUE(view->model().isModelPickerVisible());
+    EXPECT_EQ(picker.width(), 200);
+    const auto available = h.settings().availableModels();
+    ASSERT_EQ(available.size(), 17u);
+    ASSERT_EQ(picker.rows().size(), 17u);
+    int selected = 0;
+    for (std::size_t i = 0; i < available.size(); ++i) {
+        const ModelPickerRow& row = *picker.rows()[i];
+        EXPECT_EQ(row.title()->text().toStdString(), available[i].displayName);
+        EXPECT_EQ(row.icon()->isSelected(), row.isSelected());
+        if (row.isSelected()) ++selected;
+    }
+    EXPECT_EQ(selected, 1);
+    EXPECT_TRUE(picker.rows()[0]->isSelected()) << "the start model is the first visible one";
+    EXPECT_GT(picker.geometry().top(), view->modelButton()->mapToGlobal(QPoint(0, 0)).y()) << "opens below the button";
+    shoot(picker, "panel-picker-open");
+
+    // A second click on the button closes the popup instead of reopening it.
+    QTest::mouseClick(picker.windowHandle(), Qt::LeftButton, {}, picker.mapFromGlobal(view->mapToGlobal(button)));
+    QApplication::processEvents();
+    EXPECT_FALSE(picker.isVisible());
+    EXPECT_FALSE(view->model().isModelPickerVisible());
+
+    // Picking a model: it is the panel's now, remembered, and typing goes on.
+    click(*view, button);
+    ASSERT_TRUE(picker.isVisible());
+    ModelPickerRow& third = *picker.rows()[2];
+    QTest::mouseClick(&third, Qt::LeftButton, {}, third.rect().center());
+    QApplication::processEvents();
+    EXPECT_FALSE(picker.isVisible());
+    ASSERT_TRUE(view->model().selectedModel().has_value());
+    EXPECT_EQ(view->model().selectedModel()->displayName, available[2].displayName);
+    EXPECT_EQ(h.defaults->string(PanelModel::kLastSelectedModelKey), available[2].displayName);
+    EXPECT_EQ(view->modelButton()->title()->text().toStdString(), available[2].displayName);
+    EXPECT_TRUE(view->model().isFocused());
+    EXPECT_EQ(QApplication::focusWidget(), view->promptField());
+    shoot(*view, "panel-after-pick");
+
+    // Opened again, the list is read anew with the new row highlighted.
+    click(*view, button);
+    ASSERT_EQ(picker.rows().size(), 17u);
+    EXPECT_TRUE(picker.rows()[2]->isSelected());
+    EXPECT_FALSE(picker.rows()[0]->isSelected());
+    QTest::keyClick(&picker, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_FALSE(view->model().isModelPickerVisible());
+}
+
+TEST_F(PanelView, AnswersAndNamesShowAsLiteralText) {
+    h.settings().setOpenaiKey("sk-test");
+    const std::string answer = "<b>bold</b> <img src=\"http://127.0.0.1:1/x.png\">";
+    h.script->answer(answer);
+    auto view = open(false, true);
+    type(*view, "<i>question</i>");
+    QTest::keyClick(view->promptField(), Qt::Key_Return);
+    h.finishRequests();
+    settle(*view);
+
+    ASSERT_TRUE(view->transcript()->isVisible());
+    bool sawAnswer = false;
+    bool sawQuestion = false;
+    for (const QLabel* label : view->transcript()->findChildren<QLabel*>()) {
+        if (label->text() == QString::fromStdString(answer)) {
+            sawAnswer = true;
+            EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        }
+        if (label->text() == QStringLiteral("<i>question</i>")) sawQuestion = true;
+    }
+    EXPECT_TRUE(sawAnswer);
+    EXPECT_TRUE(sawQuestion);
+    shoot(*view, "panel-chat-literal-answer");
+}
+
+TEST_F(PanelView, RecordingShowsTheWaveformOverTheMicrophone) {
+    h.settings().setOpenaiKey("sk-test");
+    auto view = open();
+    click(*view, centreOf(*view, *view->micButton()));
+    h.loop->runPending();
+    ASSERT_TRUE(view->model().isRecording());
+    ASSERT_TRUE(view->waveform()->isVisible());
+    EXPECT_EQ(view->micButton()->toolTip(), QStringLiteral("Stop Recording"));
+    EXPECT_EQ(view->waveform()->size(), QSize(24, 24));
+    EXPECT_EQ(view->waveform()->geometry().center(), view->micButton()->geometry().center());
+    h.speech->hearLevel(0.3f);
+    const auto& bars = view->waveform()->shownHeights();
+    EXPECT_NEAR(bars[0], 13.6, 1e-5);
+    EXPECT_NEAR(bars[2], 16.8, 1e-5);
+    shoot(*view, "panel-recording");
+
+    // Clicks on the meter reach the microphone button: recording stops.
+    h.speech->transcriptText = "";
+    click(*view, centreOf(*view, *view->micButton()));
+    EXPECT_FALSE(view->model().isRecording());
+    EXPECT_FALSE(view->waveform()->isVisible());
+    EXPECT_EQ(view->micButton()->toolTip(), QStringLiteral("Start Voice Input"));
+}
+
+}  // namespace
+}  // namespace panel
