@@ -5,11 +5,15 @@
 
 #include "Telemetry/TelemetryConfig.h"
 #include "Telemetry/TelemetrySDK.h"
+#include "app/PanelViewFactory.h"
 #include "core/Analytics.h"
 #include "desktop/FloatingWindowManager.h"
+#include "desktop/SystemTextReplacerPlatform.h"
 #include "platform/ApplicationActivationEvents.h"
+#include "platform/Error.h"
 #include "platform/Logger.h"
 #include "platform/qt/QtOwnActivation.h"
+#include "platform/qt/QtPasteboard.h"
 #include "platform/x11/X11ActiveWindowWatcher.h"
 
 namespace {
@@ -73,7 +77,22 @@ void ProgramParts::setAccessoryPolicy() { log().debug("activation policy: access
 
 std::unique_ptr<desktop::HotkeyManager> ProgramParts::makeHotkeyManager(core::Settings& settings,
                                                                         desktop::AccessibilityManager& accessibility) {
-    return std::make_unique<desktop::HotkeyManager>(settings, accessibility);
+    // One set of desktop services: the capture's clipboard is also the one
+    // the panel's transcript copies to.
+    desktop::HotkeyManager::Dependencies dependencies;
+    std::shared_ptr<platform::Pasteboard> pasteboard;
+    try {
+        dependencies.capture = desktop::makeSystemTextReplacerPlatform();
+        pasteboard = dependencies.capture->pasteboard;
+    } catch (const platform::Error& error) {
+        // The panel still opens; it just has no selection to work on.
+        log().error(std::string("No selection capture: ") + error.what());
+        pasteboard = std::make_shared<platform::QtPasteboard>();
+    }
+    auto manager = std::make_unique<desktop::HotkeyManager>(settings, accessibility, std::move(dependencies));
+    executor();  // the panel's provider calls run on the program's workers
+    manager->windowManager().setViewFactory(makePanelViewFactory(manager->windowManager(), executor_, pasteboard));
+    return manager;
 }
 
 std::unique_ptr<core::HistoryService> ProgramParts::makeHistoryService() {
