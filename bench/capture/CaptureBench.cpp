@@ -1,0 +1,162 @@
+// One capture of the selection as the shortcut runs it, against another
+// program on the same X display:
+//  - through PRIMARY: frontmost lookup, selection read, clipboard snapshot,
+//    set and check (target: under 20 ms), beside a bare Xlib read of the same
+//    PRIMARY selection;
+//  - through the simulated copy, whose own waits are 0.45 s per attempt:
+//    one attempt, and three when the copy never changes the clipboard
+//    (counter "waits_ms" is the sum of the waits).
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QClipboard>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "OtherApplicationProcess.h"
+#include "desktop/SystemTextReplacerPlatform.h"
+#include "desktop/TextReplacer.h"
+#include "platform/qt/QtMainLoop.h"
+#include "platform/x11/X11Workspace.h"
+#include "testsupport/QtEvents.h"
+
+namespace {
+
+using desktop::TextReplacer;
+using namespace std::chrono_literals;
+
+// The other program, frontmost, with "Hello world" in its line edit.
+struct Desktop {
+    Desktop() {
+        static int argc = 1;
+        static char name[] = "capture_bench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+        loop = std::make_shared<platform::QtMainLoop>();
+        platform::MainLoop::setMain(loop);
+        other = std::make_unique<OtherApplicationProcess>(QStringLiteral(QUILLARY_OTHER_APP));
+        const auto window = other->waitReady();
+        platform::X11Workspace workspace;
+        testsupport::runEventsUntil([&] {
+            const auto front = workspace.frontmostApplication();
+            if (front && front->processIdentifier == other->processId()) return true;
+            workspace.activate(platform::RunningApplication{0, {}, {}, window});
+            testsupport::runEventsFor(50ms);
+            return false;
+        });
+        other->send("set-line Hello world");
+    }
+    ~Desktop() {
+        TextReplacer::resetForTesting();
+        other.reset();
+        platform::MainLoop::setMain(nullptr);
+    }
+
+    // A fresh capture state and the user's clipboard owned by the other
+    // program again, as before a real press.
+    void prepare(int round) {
+        TextReplacer::resetForTesting();
+        TextReplacer::install(desktop::makeSystemTextReplacerPlatform());
+        other->send("copy-text user's copy " + std::to_string(round));
+        testsupport::runEventsUntil([] { return !QGuiApplication::clipboard()->ownsClipboard(); });
+        testsupport::runEventsFor(5ms);
+    }
+
+    std::unique_ptr<QApplication> app;
+    std::shared_ptr<platform::QtMainLoop> loop;
+    std::unique_ptr<OtherApplicationProcess> other;
+};
+
+Desktop& desktopOnce() {
+    static Desktop* shared = new Desktop;  // lives until exit, like the program's
+    return *shared;
+}
+
+void BM_CaptureThroughPrimary(benchmark::State& state) {
+    auto& d = desktopOnce();
+    d.other->send("select-line 6 5");
+    d.other->waitFor("selected");
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        d.prepare(++round);
+        state.ResumeTiming();
+        TextReplacer::captureSelection();
+    }
+    if (TextReplacer::getSelectedText() != "world") state.SkipWithError("the selection was not captured");
+}
+BENCHMARK(BM_CaptureThroughPrimary)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+// Baseline: the same PRIMARY selection read with bare Xlib calls.
+void BM_BareXlibPrimaryRead(benchmark::State& state) {
+    auto& d = desktopOnce();
+    d.other->send("select-line 6 5");
+    d.other->waitFor("selected");
+    Display* display = XOpenDisplay(nullptr);
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    const Atom property = XInternAtom(display, "BENCH_SELECTION", False);
+    std::string text;
+    for (auto _ : state) {
+        XConvertSelection(display, XA_PRIMARY, utf8, property, window, CurrentTime);
+        XEvent event;
+        do XNextEvent(display, &event);
+        while (event.type != SelectionNotify);
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, remaining = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display, window, property, 0, 1 << 20, True, AnyPropertyType, &type, &format, &count,
+                           &remaining, &data);
+        text.assign(reinterpret_cast<const char*>(data), count);
+        XFree(data);
+    }
+    XDestroyWindow(display, window);
+    XCloseDisplay(display);
+    if (text != "world") state.SkipWithError("the selection was not read");
+}
+BENCHMARK(BM_BareXlibPrimaryRead)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+// The copy fallback: PRIMARY belongs to someone else, so the capture types
+// Control+C. `attempts` 3: the clipboard already holds the selection, so no
+// copy ever changes it.
+void BM_CaptureThroughCopy(benchmark::State& state) {
+    auto& d = desktopOnce();
+    const bool unchanged = state.range(0) == 3;
+    d.other->send("select-line-quietly 0 5");
+    d.other->waitFor("selected");
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        d.prepare(++round);
+        if (unchanged) {
+            d.other->send("copy-text Hello");
+            testsupport::runEventsFor(20ms);
+        }
+        QGuiApplication::clipboard()->setText(QStringLiteral("elsewhere"), QClipboard::Selection);
+        state.ResumeTiming();
+        TextReplacer::captureSelection();
+    }
+    state.counters["waits_ms"] = 450.0 * static_cast<double>(state.range(0));
+    if (!unchanged && TextReplacer::getSelectedText() != "Hello") state.SkipWithError("the copy did not arrive");
+}
+BENCHMARK(BM_CaptureThroughCopy)->Arg(1)->Arg(3)->ArgName("attempts")->Unit(benchmark::kMillisecond)->Iterations(4);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("DISPLAY")) {
+        std::fprintf(stderr, "capture_bench needs an X display (scripts/bench starts one)\n");
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
