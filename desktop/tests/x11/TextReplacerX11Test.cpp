@@ -257,4 +257,22 @@ TEST_F(CaptureOnX11, ATenMegabyteSelectionComesThroughWhole) {
     EXPECT_EQ(text->find_first_not_of('q'), std::string::npos);
 }
 
+TEST_F(CaptureOnX11, ALayoutWithoutLatinLettersStillHasKeysForCopyAndPaste) {
+    if (std::system("command -v setxkbmap >/dev/null 2>&1") != 0) GTEST_SKIP() << "no setxkbmap";
+    platform::XTestKeyboardEventPoster keyboard({});
+    const unsigned usC = keyboard.keyCode(platform::SimulatedKey::c);
+    ASSERT_EQ(std::system("setxkbmap ru"), 0);
+    testsupport::runEventsFor(100ms);
+    // A fresh connection sees only the Cyrillic map: "c" is found by position.
+    platform::XTestKeyboardEventPoster cyrillic({});
+    const unsigned c = cyrillic.keyCode(platform::SimulatedKey::c);
+    const unsigned v = cyrillic.keyCode(platform::SimulatedKey::v);
+    const unsigned control = cyrillic.keyCode(platform::SimulatedKey::control);
+    ASSERT_EQ(std::system("setxkbmap us"), 0);
+    EXPECT_EQ(c, usC);
+    EXPECT_EQ(c, 54u);  // KEY_C + 8
+    EXPECT_EQ(v, 55u);
+    EXPECT_NE(control, 0u);
+}
+
 }  // namespace
