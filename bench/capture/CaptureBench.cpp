@@ -43,13 +43,7 @@ struct Desktop {
         other = std::make_unique<OtherApplicationProcess>(QStringLiteral(QUILLARY_OTHER_APP));
         const auto window = other->waitReady();
         platform::X11Workspace workspace;
-        testsupport::runEventsUntil([&] {
-            const auto front = workspace.frontmostApplication();
-            if (front && front->processIdentifier == other->processId()) return true;
-            workspace.activate(platform::RunningApplication{0, {}, {}, window});
-            testsupport::runEventsFor(50ms);
-            return false;
-        });
+        other->bringToFront(workspace, window);
         other->send("set-line Hello world");
     }
     ~Desktop() {

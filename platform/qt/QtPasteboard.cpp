@@ -2,7 +2,10 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QElapsedTimer>
 #include <QMimeData>
+
+#include <chrono>
 
 namespace platform {
 
@@ -13,8 +16,14 @@ QClipboard* clipboard() { return QGuiApplication::clipboard(); }
 // The owner's own clipboard text, never what Qt made of it.
 constexpr const char* kUtf8TextTypes[] = {"text/plain;charset=utf-8", "text/plain"};
 
-// Qt's own stand-ins for foreign formats, which it makes up from others.
-bool isSynthesised(const QString& type) { return type.startsWith(QLatin1String("application/x-qt-")); }
+// MIME types only: not Qt's own stand-ins (made up from other formats),
+// nor the selection protocol's own targets (TARGETS, MULTIPLE, TIMESTAMP).
+bool isDataFormat(const QString& type) {
+    return type.contains(QLatin1Char('/')) && !type.startsWith(QLatin1String("application/x-qt-"));
+}
+
+// A read that took this long and gave nothing was the owner not answering.
+constexpr std::chrono::milliseconds kNoAnswer{1000};
 
 }  // namespace
 
@@ -53,14 +62,20 @@ PasteboardSnapshot QtPasteboard::snapshot(std::size_t limit) {
         return result;
     std::size_t total = 0;
     for (const QString& type : mime->formats()) {
-        if (isSynthesised(type))
+        if (!isDataFormat(type))
             continue;
+        QElapsedTimer timer;
+        timer.start();
+        QByteArray bytes = mime->data(type);
         // An owner that stops answering gives empty data after Qt's
         // clipboard time-out: asking for its other formats would only wait
-        // that long again.
-        const QByteArray bytes = mime->data(type);
-        if (bytes.isEmpty())
+        // that long again. A quick empty answer is asked once more.
+        if (bytes.isEmpty() && timer.elapsed() >= kNoAnswer.count())
             break;
+        if (bytes.isEmpty())
+            bytes = mime->data(type);
+        if (bytes.isEmpty())
+            continue;
         total += static_cast<std::size_t>(bytes.size());
         if (total > limit)
             break;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Workspace.h"
 #include "testsupport/QtEvents.h"
 
 // Drives the test program "quillary_test_other_app" (see OtherApplication.cpp
@@ -39,6 +40,18 @@ public:
         return line.empty() ? 0 : std::stoul(line.substr(6));
     }
     qint64 processId() const { return process_.processId(); }
+
+    // Asks for `window` to come to the front until the program is frontmost;
+    // false when it never is.
+    bool bringToFront(platform::Workspace& workspace, unsigned long window) {
+        return testsupport::runEventsUntil([&] {
+            const auto front = workspace.frontmostApplication();
+            if (front && front->processIdentifier == processId()) return true;
+            workspace.activate(platform::RunningApplication{0, {}, {}, window});
+            testsupport::runEventsFor(std::chrono::milliseconds(50));
+            return false;
+        });
+    }
 
     void send(const std::string& command) {
         process_.write(QByteArray::fromStdString(command + "\n"));

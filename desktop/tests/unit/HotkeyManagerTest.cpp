@@ -10,13 +10,9 @@
 #include "core/Settings.h"
 #include "desktop/FloatingWindowManager.h"
 #include "desktop/HotkeyManager.h"
-#include "platform/fake/FakeAccessibilityClient.h"
-#include "platform/fake/FakeKeyboardEventPoster.h"
-#include "platform/fake/FakePasteboard.h"
-#include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/InMemoryHotKeyBackend.h"
-#include "platform/fake/RecordingSleeper.h"
 #include "testsupport/LogCapture.h"
+#include "unit/CaptureFakes.h"
 #include "unit/PermissionFakes.h"
 
 namespace desktop {
@@ -45,7 +41,7 @@ public:
     bool visible = false;
 };
 
-class HotkeyManagerTest : public ::testing::Test, protected testing::PermissionFixture {
+class HotkeyManagerTest : public ::testing::Test, protected testing::PermissionFixture, protected testing::CaptureFakes {
 protected:
     static void SetUpTestSuite() {
         // The names are made once per process and store their defaults in
@@ -61,7 +57,7 @@ protected:
         TextReplacer::resetForTesting();
         defaults->setBool(AccessibilityManager::launchedBeforeKey, true);
         trust->trusted = true;
-        accessibility = std::make_unique<AccessibilityManager>(dependencies());
+        accessibilityManager = std::make_unique<AccessibilityManager>(dependencies());
 
         keyboard->onPost = [this](platform::SimulatedKey key, bool down) {
             if (key == platform::SimulatedKey::c && down) pasteboard->copyFromOtherProgram(otherSelection);
@@ -98,8 +94,8 @@ protected:
             return nullptr;
         });
         manager = std::make_unique<HotkeyManager>(
-            settings, *accessibility,
-            HotkeyManager::Dependencies{loop, std::move(windows), TextReplacerPlatform{workspace, ax, keyboard, pasteboard, sleeper}});
+            settings, *accessibilityManager,
+            HotkeyManager::Dependencies{loop, std::move(windows), services()});
         TextReplacer::setPanelWindowCheck([](platform::WindowId window) { return window == kOurPanel.window; });
     }
 
@@ -116,12 +112,7 @@ protected:
     core::Analytics analyticsEvents;
     core::Settings settings{defaults, analyticsEvents};
     std::shared_ptr<platform::InMemoryHotKeyBackend> backend = std::make_shared<platform::InMemoryHotKeyBackend>();
-    std::unique_ptr<AccessibilityManager> accessibility;
-    std::shared_ptr<platform::FakeWorkspace> workspace = std::make_shared<platform::FakeWorkspace>();
-    std::shared_ptr<platform::FakeAccessibilityClient> ax = std::make_shared<platform::FakeAccessibilityClient>();
-    std::shared_ptr<platform::FakeKeyboardEventPoster> keyboard = std::make_shared<platform::FakeKeyboardEventPoster>();
-    std::shared_ptr<platform::FakePasteboard> pasteboard = std::make_shared<platform::FakePasteboard>();
-    std::shared_ptr<platform::RecordingSleeper> sleeper = std::make_shared<platform::RecordingSleeper>();
+    std::unique_ptr<AccessibilityManager> accessibilityManager;
     std::string otherSelection = "selected words";
     std::unique_ptr<HotkeyManager> manager;
     ShownFlagWindow* lastWindow = nullptr;

@@ -7,11 +7,8 @@
 #include "testsupport/LogCapture.h"
 #include "desktop/TextReplacer.h"
 #include "platform/LastActiveApplication.h"
-#include "platform/fake/FakeAccessibilityClient.h"
-#include "platform/fake/FakeKeyboardEventPoster.h"
-#include "platform/fake/FakePasteboard.h"
 #include "platform/fake/FakeWorkspace.h"
-#include "platform/fake/RecordingSleeper.h"
+#include "unit/CaptureFakes.h"
 
 namespace {
 
@@ -30,7 +27,7 @@ const platform::RunningApplication kOurSettings{platform::FakeWorkspace::kOwnPro
 const Journal kCopyAttempt = {"control down", "wait 50ms", "c down", "wait 50ms", "c up",
                               "wait 50ms",    "control up", "wait 300ms"};
 
-class TextReplacerTest : public testing::Test {
+class TextReplacerTest : public testing::Test, protected desktop::testing::CaptureFakes {
 protected:
     void SetUp() override {
         TextReplacer::resetForTesting();
@@ -45,7 +42,7 @@ protected:
                 pasteboard->copyFromOtherProgram(*otherSelection);
         };
         workspace->frontmost = kEditor;
-        TextReplacer::install({workspace, accessibility, keyboard, pasteboard, sleeper});
+        TextReplacer::install(services());
         TextReplacer::setPanelWindowCheck([](platform::WindowId window) { return window == kOurPanel.window; });
     }
     void TearDown() override { TextReplacer::resetForTesting(); }
@@ -69,12 +66,6 @@ protected:
     }
 
     platform::EventJournal journal = platform::makeEventJournal();
-    std::shared_ptr<platform::FakeWorkspace> workspace = std::make_shared<platform::FakeWorkspace>();
-    std::shared_ptr<platform::FakeAccessibilityClient> accessibility =
-        std::make_shared<platform::FakeAccessibilityClient>();
-    std::shared_ptr<platform::FakeKeyboardEventPoster> keyboard = std::make_shared<platform::FakeKeyboardEventPoster>();
-    std::shared_ptr<platform::FakePasteboard> pasteboard = std::make_shared<platform::FakePasteboard>();
-    std::shared_ptr<platform::RecordingSleeper> sleeper = std::make_shared<platform::RecordingSleeper>();
     std::optional<std::string> otherSelection;
     bool controlHeld = false;
 };
@@ -122,7 +113,7 @@ TEST_F(TextReplacerTest, TheSelectionReadFallsBackInTheOrderOfTheAttributes) {
 
     // Before any capture there is no application to ask.
     TextReplacer::resetForTesting();
-    TextReplacer::install({workspace, accessibility, keyboard, pasteboard, sleeper});
+    TextReplacer::install(services());
     EXPECT_EQ(TextReplacer::readSelectionViaAccessibility(), std::nullopt);
 }
 

@@ -74,13 +74,7 @@ protected:
         other = std::make_unique<OtherApplicationProcess>(QStringLiteral(QUILLARY_OTHER_APP), arguments);
         const auto window = other->waitReady();
         ASSERT_NE(window, 0u) << "the other application did not start";
-        const bool front = testsupport::runEventsUntil([&] {
-            const auto app = workspace.frontmostApplication();
-            if (app && app->processIdentifier == other->processId()) return true;
-            workspace.activate(platform::RunningApplication{0, {}, {}, window});
-            testsupport::runEventsFor(50ms);
-            return false;
-        });
+        const bool front = other->bringToFront(workspace, window);
         ASSERT_TRUE(front) << "the other application never came to the front";
     }
 
@@ -150,15 +144,24 @@ TEST_F(CaptureOnX11, ThePasteBackReplacesTheSelectionAndPutsBackEveryFormatAnIma
         << other->dump()["line"];
     EXPECT_TRUE(contains(other->keyLines(), "key press V ctrl repeat=0"));
 
-    const auto after = other->clipboardFormats();
-    for (const auto& type : {"format image/png ", "format text/plain "}) {
-        const auto find = [&](const std::vector<std::string>& lines) {
-            const auto it = std::find_if(lines.begin(), lines.end(),
-                                         [&](const std::string& line) { return line.rfind(type, 0) == 0; });
-            return it == lines.end() ? std::string() : *it;
-        };
-        EXPECT_FALSE(find(before).empty()) << type;
-        EXPECT_EQ(find(after), find(before)) << type;
+    // What this process put back...
+    const auto restored = platform::QtPasteboard().snapshot();
+    EXPECT_TRUE(std::any_of(restored.formats.begin(), restored.formats.end(),
+                            [](const auto& format) { return format.first == "image/png"; }));
+    // ...is what the other program sees, once it has noticed the new owner.
+    const auto find = [](const std::vector<std::string>& lines, const std::string& type) {
+        const auto it = std::find_if(lines.begin(), lines.end(),
+                                     [&](const std::string& line) { return line.rfind(type, 0) == 0; });
+        return it == lines.end() ? std::string() : *it;
+    };
+    std::vector<std::string> after;
+    testsupport::runEventsUntil([&] {
+        after = other->clipboardFormats();
+        return !find(after, "format image/png ").empty();
+    });
+    for (const char* type : {"format image/png ", "format text/plain "}) {
+        EXPECT_FALSE(find(before, type).empty()) << type;
+        EXPECT_EQ(find(after, type), find(before, type)) << type;
     }
 }
 
