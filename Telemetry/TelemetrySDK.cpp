@@ -60,9 +60,11 @@ TelemetrySDK::~TelemetrySDK() = default;
 std::shared_ptr<TelemetrySDK> TelemetrySDK::sharedPointer() {
     static const std::shared_ptr<TelemetrySDK> instance = [] {
         // Statics made before this one are destroyed after it: the log sink
-        // must still be there while the worker stops at exit.
+        // and the HTTP transport must still be there while the worker stops
+        // at exit.
         (void)platform::Logger::sink();
         (void)log();
+        (void)platform::HttpClient::shared();
         return std::make_shared<TelemetrySDK>();
     }();
     return instance;

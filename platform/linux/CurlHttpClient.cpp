@@ -483,7 +483,13 @@ private:
 
 }  // namespace
 
-CurlHttpClient::CurlHttpClient() : pool_(std::make_shared<ConnectionPool>()) { initCurlOnce(); }
+CurlHttpClient::CurlHttpClient() : pool_(std::make_shared<ConnectionPool>()) {
+    initCurlOnce();
+    // Made now, not at the first request: objects with static lifetime go in
+    // the reverse order they were made, and owners of worker threads that
+    // use this client (made after it) must still find the list at exit.
+    (void)noProxyHosts();
+}
 
 CurlHttpClient::~CurlHttpClient() = default;
 
