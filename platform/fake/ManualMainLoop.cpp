@@ -5,10 +5,7 @@
 
 namespace platform {
 
-void ManualMainLoop::post(Task task) {
-    std::lock_guard lock(mutex_);
-    posted_.push_back(std::move(task));
-}
+void ManualMainLoop::post(Task task) { posted_.push(std::move(task)); }
 
 MainLoop::Id ManualMainLoop::watchReadable(int fd, Task onReadable) {
     const auto id = nextId_++;
@@ -39,14 +36,9 @@ void ManualMainLoop::cancel(Id id) {
 int ManualMainLoop::runPending() {
     int count = 0;
     while (!isHeld()) {
-        Task task;
-        {
-            std::lock_guard lock(mutex_);
-            if (posted_.empty())
-                break;
-            task = std::move(posted_.front());
-            posted_.pop_front();
-        }
+        const Task task = posted_.pop();
+        if (!task)
+            break;
         task();
         ++count;
     }
@@ -90,10 +82,7 @@ bool ManualMainLoop::signalReadable(int fd) {
     return !ids.empty();
 }
 
-std::size_t ManualMainLoop::pendingCount() const {
-    std::lock_guard lock(mutex_);
-    return posted_.size();
-}
+std::size_t ManualMainLoop::pendingCount() const { return posted_.size(); }
 
 bool ManualMainLoop::isWatching(int fd) const {
     for (const auto& [id, watch] : watches_)

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <deque>
 #include <map>
-#include <mutex>
 #include <utility>
 
 #include "platform/MainLoop.h"
+#include "platform/TaskQueue.h"
 
 namespace platform {
 
@@ -55,8 +54,7 @@ private:
 
     void arm(Id id, Timer& timer, std::chrono::milliseconds due);
 
-    mutable std::mutex mutex_;
-    std::deque<Task> posted_;
+    TaskQueue posted_;
     std::map<Id, std::pair<int, Task>> watches_;
     std::map<Id, Timer> timers_;
     // Due time and arming order -> timer: the firing order.

@@ -37,43 +37,31 @@ QtMainLoop::QtMainLoop() : context_(std::make_unique<QObject>()), timer_(new QTi
 QtMainLoop::~QtMainLoop() = default;
 
 void QtMainLoop::post(Task task) {
-    std::lock_guard lock(mutex_);
-    posted_.push_back(std::move(task));
+    posted_.push(std::move(task));
     wake();
 }
 
 void QtMainLoop::wake() {
-    if (wakeQueued_)
+    // A drain that began before this task came clears the flag first and
+    // looks at the queue after: it either takes the task or asks again.
+    if (wakeQueued_.exchange(true))
         return;
-    wakeQueued_ = true;
     // Queued calls are delivered in order and from any thread.
     QMetaObject::invokeMethod(context_.get(), [this] { drain(); }, Qt::QueuedConnection);
 }
 
 void QtMainLoop::drain() {
-    std::size_t count;
-    {
-        std::lock_guard lock(mutex_);
-        wakeQueued_ = false;
-        count = posted_.size();
-    }
+    wakeQueued_ = false;
     // Only the work that was there when this turn began: work that keeps
     // posting more must not starve the rest of the event loop.
-    for (; count > 0 && !isHeld(); --count) {
-        Task task;
-        {
-            std::lock_guard lock(mutex_);
-            if (posted_.empty())
-                break;
-            task = std::move(posted_.front());
-            posted_.pop_front();
-        }
+    for (auto count = posted_.size(); count > 0 && !isHeld(); --count) {
+        const Task task = posted_.pop();
+        if (!task)
+            break;
         runGuarded(task);
     }
-    if (isHeld())
-        return;  // the last hold to end wakes the loop again
-    std::lock_guard lock(mutex_);
-    if (!posted_.empty())
+    // Held: the last hold to end wakes the loop again.
+    if (!isHeld() && posted_.size() > 0)
         wake();
 }
 
@@ -157,11 +145,8 @@ void QtMainLoop::endHold() {
     if (--holds_ > 0)
         return;
     // Resume on later turns, never inside the code that ended the hold.
-    {
-        std::lock_guard lock(mutex_);
-        if (!posted_.empty())
-            wake();
-    }
+    if (posted_.size() > 0)
+        wake();
     rearm();
 }
 

@@ -3,14 +3,14 @@
 #include <QObject>
 #include <QPointer>
 
+#include <atomic>
 #include <chrono>
-#include <deque>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <utility>
 
 #include "platform/MainLoop.h"
+#include "platform/TaskQueue.h"
 
 class QSocketNotifier;
 class QTimer;
@@ -51,7 +51,7 @@ private:
         Slot slot;
     };
 
-    void wake();  // asks for a drain on a later turn; call with mutex_ held
+    void wake();  // asks for a drain on a later turn, unless one is asked for
     void drain();
     void arm(Id id, Timer& timer, TimePoint due);
     void fireDueTimers();
@@ -61,9 +61,8 @@ private:
     std::unique_ptr<QObject> context_;
     QTimer* timer_ = nullptr;
 
-    std::mutex mutex_;  // guards posted_ and wakeQueued_, which other threads touch
-    std::deque<Task> posted_;
-    bool wakeQueued_ = false;
+    TaskQueue posted_;
+    std::atomic<bool> wakeQueued_{false};
 
     std::map<Id, QPointer<QSocketNotifier>> watches_;
     std::map<Id, Timer> timers_;
