@@ -85,7 +85,11 @@ TEST_F(SpeechRecognizerAudioTest, StoppingByHandKeepsTheLastWords) {
     speechtest::speakIntoMicrophone(speechtest::spokenSamples("what is the weather today", 0.3, 0.0));
     ASSERT_TRUE(pumpUntil([&] { return !recognizer->transcript().empty(); }));
     recognizer->stopRecording();
-    EXPECT_EQ(recognizer->transcript(), "What is the weather today");
+    // Stopping waits a bounded time for the decoder (the unit tests pin that
+    // bound down); on a loaded machine the final result may come after it,
+    // and it still completes the transcript.
+    EXPECT_TRUE(pumpUntil([&] { return recognizer->transcript() == "What is the weather today"; }))
+        << "transcript: " << recognizer->transcript();
     loop->runPending();
     EXPECT_TRUE(posted.empty());
 }
