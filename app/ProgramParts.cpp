@@ -15,6 +15,7 @@
 #include "platform/qt/QtOwnActivation.h"
 #include "platform/qt/QtPasteboard.h"
 #include "platform/x11/X11ActiveWindowWatcher.h"
+#include "windows/SettingsWindowController.h"
 
 namespace {
 
@@ -23,16 +24,11 @@ const platform::Logger& log() {
     return logger;
 }
 
-// Stand-ins for the windows this build does not have yet: each says in the
-// log what the user asked for, so a menu row never silently does nothing.
+// Stand-in for the window this build does not have yet: it says in the log
+// what the user asked for, so a menu row never silently does nothing.
 class MissingHelpWindow final : public desktop::QuillaryApp::HelpWindow {
 public:
     void showHelp() override { log().info("The help window is not part of this build"); }
-};
-
-class MissingSettingsWindow final : public desktop::QuillaryApp::SettingsWindow {
-public:
-    void showSettings() override { log().info("The settings window is not part of this build"); }
 };
 
 }  // namespace
@@ -104,8 +100,8 @@ std::unique_ptr<desktop::QuillaryApp::HelpWindow> ProgramParts::makeHelpManager(
     return std::make_unique<MissingHelpWindow>();
 }
 
-std::unique_ptr<desktop::QuillaryApp::SettingsWindow> ProgramParts::makeSettingsWindow(core::Settings&) {
-    return std::make_unique<MissingSettingsWindow>();
+std::unique_ptr<desktop::QuillaryApp::SettingsWindow> ProgramParts::makeSettingsWindow(core::Settings& settings) {
+    return std::make_unique<windows::SettingsWindowController>(settings, defaults_);
 }
 
 void ProgramParts::stopWorkers() {
