@@ -15,6 +15,7 @@
 #include "platform/qt/QtOwnActivation.h"
 #include "platform/qt/QtPasteboard.h"
 #include "platform/x11/X11ActiveWindowWatcher.h"
+#include "windows/HelpManager.h"
 #include "windows/SettingsWindowController.h"
 
 namespace {
@@ -23,13 +24,6 @@ const platform::Logger& log() {
     static const platform::Logger logger("Quillary", "app");
     return logger;
 }
-
-// Stand-in for the window this build does not have yet: it says in the log
-// what the user asked for, so a menu row never silently does nothing.
-class MissingHelpWindow final : public desktop::QuillaryApp::HelpWindow {
-public:
-    void showHelp() override { log().info("The help window is not part of this build"); }
-};
 
 }  // namespace
 
@@ -97,7 +91,7 @@ std::unique_ptr<core::HistoryService> ProgramParts::makeHistoryService() {
 }
 
 std::unique_ptr<desktop::QuillaryApp::HelpWindow> ProgramParts::makeHelpManager() {
-    return std::make_unique<MissingHelpWindow>();
+    return std::make_unique<windows::HelpManager>();
 }
 
 std::unique_ptr<desktop::QuillaryApp::SettingsWindow> ProgramParts::makeSettingsWindow(core::Settings& settings) {
