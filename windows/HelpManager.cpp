@@ -39,8 +39,6 @@ HelpManager::~HelpManager() {
     delete window_.data();
 }
 
-HelpView* HelpManager::view() const { return window_ ? window_->findChild<HelpView*>() : nullptr; }
-
 void HelpManager::showHelp() {
     if (window_) {
         window_->show();
@@ -65,7 +63,8 @@ void HelpManager::showHelp() {
     };
     auto* layout = new QVBoxLayout(frame);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new HelpView(std::move(onClose), analytics_, frame));
+    view_ = new HelpView(std::move(onClose), analytics_, frame);
+    layout->addWidget(view_);
 
     frame->resize(width, height);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -6,10 +6,9 @@
 
 #include "desktop/QuillaryApp.h"
 #include "platform/AnalyticsSink.h"
+#include "windows/HelpView.h"
 
 namespace windows {
-
-class HelpView;
 
 // Keeps at most one help window: 600 x 700, centred, above other windows,
 // moved by dragging its background. Closing it with the title bar only
@@ -30,7 +29,7 @@ public:
 
     // The window while the manager holds one (for tests).
     QWidget* window() const { return window_.data(); }
-    HelpView* view() const;
+    HelpView* view() const { return view_.data(); }
 
     static constexpr int width = 600;
     static constexpr int height = 700;
@@ -38,6 +37,7 @@ public:
 private:
     std::shared_ptr<platform::AnalyticsSink> analytics_;
     QPointer<QWidget> window_;
+    QPointer<HelpView> view_;
     // The view's close action holds this weakly: it does nothing once the
     // manager is gone.
     std::shared_ptr<HelpManager*> self_;
