@@ -213,6 +213,11 @@ TEST_F(PanelView, LoadingDisablesSendAndShowsTheSpinnerWhileReturnStillSubmits) 
     h.executor->runAll();
     ASSERT_EQ(h.script->calls().size(), 2u);
     EXPECT_EQ(h.script->calls()[1].prompt, "hello!");
+    // The answers come back, and nothing waits in the loop once the test ends.
+    h.finishRequests();
+    EXPECT_FALSE(view->model().isLoading());
+    EXPECT_TRUE(view->sendButton()->isEnabled());
+    EXPECT_FALSE(view->spinner()->isVisible());
 }
 
 TEST_F(PanelView, AClickOverTheBorderReachesTheControlUnderIt) {
