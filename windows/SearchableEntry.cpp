@@ -1,0 +1,94 @@
+#include "windows/SearchableEntry.h"
+
+#include <string.h>
+#include <utf8proc.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "platform/Unicode.h"
+
+namespace windows {
+namespace {
+
+struct FreeDeleter {
+    void operator()(utf8proc_uint8_t* p) const { std::free(p); }
+};
+
+std::string mapFolded(std::string_view text, bool& ok) {
+    utf8proc_uint8_t* out = nullptr;
+    const auto options = static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_DECOMPOSE | UTF8PROC_CASEFOLD);
+    const utf8proc_ssize_t length = utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+                                                 static_cast<utf8proc_ssize_t>(text.size()), &out, options);
+    std::unique_ptr<utf8proc_uint8_t, FreeDeleter> owned(out);
+    ok = length >= 0;
+    if (!ok) return {};
+    return std::string(reinterpret_cast<const char*>(out), static_cast<std::size_t>(length));
+}
+
+// A mark (an accent, a combining sign) continues the character before it.
+bool isMark(utf8proc_int32_t cp) {
+    const utf8proc_property_t* property = utf8proc_get_property(cp);
+    return property->combining_class != 0 || property->category == UTF8PROC_CATEGORY_MN ||
+           property->category == UTF8PROC_CATEGORY_MC || property->category == UTF8PROC_CATEGORY_ME;
+}
+
+bool markAt(std::string_view text, std::size_t pos) {
+    if (pos >= text.size()) return false;
+    utf8proc_int32_t cp = -1;
+    utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + pos),
+                     static_cast<utf8proc_ssize_t>(text.size() - pos), &cp);
+    return cp >= 0 && isMark(cp);
+}
+
+}  // namespace
+
+std::string SearchableEntry::fold(std::string_view text) {
+    bool ok = false;
+    std::string folded = mapFolded(text, ok);
+    if (ok) return folded;
+    // Text from other programs may hold broken bytes: search what a reader sees.
+    return mapFolded(platform::unicode::sanitizeUtf8(text), ok);
+}
+
+SearchableEntry SearchableEntry::make(const core::HistoryEntry& entry) {
+    return SearchableEntry{fold(entry.input), fold(entry.output), fold(entry.modelName), fold(entry.applicationName)};
+}
+
+bool SearchableEntry::containsFolded(std::string_view haystack, std::string_view needle) {
+    if (needle.empty()) return true;
+    const char* const begin = haystack.data();
+    std::size_t from = 0;
+    while (from + needle.size() <= haystack.size()) {
+        const void* hit = ::memmem(begin + from, haystack.size() - from, needle.data(), needle.size());
+        if (!hit) return false;
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - begin);
+        // Both texts are decomposed, so "e" is a prefix of "é" (e + U+0301):
+        // a hit followed by a mark, or one that begins with a mark, cut a
+        // letter from its accents.
+        if (!markAt(haystack, at + needle.size()) && (at == 0 || !markAt(haystack, at))) return true;
+        from = at + 1;
+    }
+    return false;
+}
+
+std::vector<std::size_t> filteredEntries(const std::vector<SearchableEntry>& entries, std::string_view searchText) {
+    std::vector<std::size_t> shown;
+    shown.reserve(entries.size());
+    if (searchText.empty()) {
+        for (std::size_t i = 0; i < entries.size(); ++i) shown.push_back(i);
+        return shown;
+    }
+    const std::string needle = SearchableEntry::fold(searchText);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const SearchableEntry& e = entries[i];
+        if (SearchableEntry::containsFolded(e.input, needle) || SearchableEntry::containsFolded(e.output, needle) ||
+            SearchableEntry::containsFolded(e.modelName, needle) ||
+            SearchableEntry::containsFolded(e.applicationName, needle)) {
+            shown.push_back(i);
+        }
+    }
+    return shown;
+}
+
+}  // namespace windows
