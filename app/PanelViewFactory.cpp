@@ -8,13 +8,18 @@
 
 desktop::FloatingWindowManager::ViewFactory makePanelViewFactory(desktop::FloatingWindowManager& manager,
                                                                  std::shared_ptr<platform::Executor> executor,
-                                                                 std::shared_ptr<platform::Pasteboard> pasteboard) {
+                                                                 std::shared_ptr<platform::Pasteboard> pasteboard,
+                                                                 core::AIServiceEndpoints endpoints) {
     auto requests = std::make_shared<panel::PlatformRequestExecutor>(std::move(executor));
     // The manager owns the factory, so it outlives every call of it.
-    return [&manager, requests, pasteboard](desktop::PanelViewContext context) -> std::unique_ptr<QWidget> {
+    return [&manager, requests, pasteboard,
+            endpoints = std::move(endpoints)](desktop::PanelViewContext context) -> std::unique_ptr<QWidget> {
         const std::uint64_t generation = context.generation;
         panel::PanelModel::Services services;
         services.executor = requests;
+        services.makeAIService = [transport = requests->transport(), endpoints](core::RequestSettings copy) {
+            return std::make_unique<core::AIService>(std::move(copy), transport, endpoints);
+        };
         auto options = panel::PanelModel::optionsFor(
             context, [&manager, generation] { return manager.currentGeneration() == generation; });
         auto model = std::make_unique<panel::PanelModel>(context.settings, context.history, std::move(options),

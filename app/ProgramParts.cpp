@@ -7,6 +7,7 @@
 #include "Telemetry/TelemetrySDK.h"
 #include "app/PanelViewFactory.h"
 #include "core/Analytics.h"
+#include "core/EndpointOverrides.h"
 #include "desktop/FloatingWindowManager.h"
 #include "desktop/SystemTextReplacerPlatform.h"
 #include "platform/ApplicationActivationEvents.h"
@@ -81,7 +82,8 @@ std::unique_ptr<desktop::HotkeyManager> ProgramParts::makeHotkeyManager(core::Se
     }
     auto manager = std::make_unique<desktop::HotkeyManager>(settings, accessibility, std::move(dependencies));
     executor();  // the panel's provider calls run on the program's workers
-    manager->windowManager().setViewFactory(makePanelViewFactory(manager->windowManager(), executor_, pasteboard));
+    manager->windowManager().setViewFactory(makePanelViewFactory(manager->windowManager(), executor_, pasteboard,
+                                                                 core::endpointsFromEnvironment(std::getenv)));
     return manager;
 }
 
