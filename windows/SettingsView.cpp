@@ -10,6 +10,7 @@
 #include "ui/Palette.h"
 #include "ui/SymbolIcon.h"
 #include "windows/APIKeysTabView.h"
+#include "windows/ModelsTabView.h"
 
 namespace windows {
 
@@ -41,7 +42,7 @@ SettingsView::SettingsView(core::Settings& settings, std::shared_ptr<platform::U
         tabs_->tabBar()->setTabData(index, QString::fromLatin1(symbol));
     };
     addTab(new APIKeysTabView(settings), "API Keys", "key.fill");
-    addTab(new QWidget, "Models", "cpu.fill");
+    addTab(new ModelsTabView(settings), "Models", "cpu.fill");
     addTab(new QWidget, "Shortcuts", "keyboard.fill");
     addTab(new QWidget, "History", "clock.fill");
     tabs_->setCurrentIndex(0);
