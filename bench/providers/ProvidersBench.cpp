@@ -13,7 +13,7 @@
 #include "bench/common/BarePost.h"
 #include "core/ProviderWire.h"
 #include "core/RequestBody.h"
-#include "platform/linux/CurlHttpClient.h"
+#include "platform/curl/CurlHttpClient.h"
 #include "testsupport/LoopbackServer.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <future>
 #include <thread>
 
-#include "platform/linux/CurlHttpClient.h"
+#include "platform/curl/CurlHttpClient.h"
 #include "testsupport/LoopbackServer.h"
 
 using namespace std::chrono_literals;

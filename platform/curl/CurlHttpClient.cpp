@@ -1,4 +1,4 @@
-#include "platform/linux/CurlHttpClient.h"
+#include "platform/curl/CurlHttpClient.h"
 
 #include <strings.h>
 
@@ -116,20 +116,17 @@ HeaderList buildHeaderList(const HttpRequest& request, bool sendsBody) {
 // Hosts that never go through a proxy: this machine's own servers (a local
 // model server, the tests' servers) plus whatever the user's no_proxy lists.
 // Setting curl's list replaces the variable, so both are merged here.
-const std::string& noProxyHosts() {
-    static const std::string hosts = [] {
-        std::string list = "localhost,127.0.0.1,::1";
-        for (const char* name : {"no_proxy", "NO_PROXY"}) {
-            const char* value = std::getenv(name);
-            if (!value || !*value) continue;
-            if (std::string_view(value) == "*") return std::string("*");  // curl's "no proxy at all"
-            list += ',';
-            list += value;
-            break;
-        }
-        return list;
-    }();
-    return hosts;
+std::string noProxyHostList() {
+    std::string list = "localhost,127.0.0.1,::1";
+    for (const char* name : {"no_proxy", "NO_PROXY"}) {
+        const char* value = std::getenv(name);
+        if (!value || !*value) continue;
+        if (std::string_view(value) == "*") return "*";  // curl's "no proxy at all"
+        list += ',';
+        list += value;
+        break;
+    }
+    return list;
 }
 
 URLError errorFor(CURLcode code, const char* detail) {
@@ -204,11 +201,16 @@ public:
         if (idle_.size() < kMaxIdle) idle_.push_back(std::move(multi));
     }
 
+    // Held with the handles, not in a static: the client may be made after
+    // objects with static lifetime whose workers still send at exit.
+    const std::string& noProxyHosts() const { return noProxyHosts_; }
+
 private:
     // As many as requests that usually run at once.
     static constexpr std::size_t kMaxIdle = 4;
     std::mutex mutex_;
     std::vector<MultiHandle> idle_;
+    const std::string noProxyHosts_ = noProxyHostList();
 };
 
 namespace {
@@ -296,7 +298,7 @@ Transfer::Transfer(const HttpRequest& request, std::shared_ptr<CurlHttpClient::C
     setOption(h, CURLOPT_SSL_VERIFYPEER, 1L);
     setOption(h, CURLOPT_SSL_VERIFYHOST, 2L);
     setOption(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    setOption(h, CURLOPT_NOPROXY, noProxyHosts().c_str());
+    setOption(h, CURLOPT_NOPROXY, pool_->noProxyHosts().c_str());
     setOption(h, CURLOPT_ERRORBUFFER, errorText_);
     setOption(h, CURLOPT_HTTPHEADER, headerList_.get());
     if (timeout_.count() > 0) setOption(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout_.count()));
@@ -483,13 +485,7 @@ private:
 
 }  // namespace
 
-CurlHttpClient::CurlHttpClient() : pool_(std::make_shared<ConnectionPool>()) {
-    initCurlOnce();
-    // Made now, not at the first request: objects with static lifetime go in
-    // the reverse order they were made, and owners of worker threads that
-    // use this client (made after it) must still find the list at exit.
-    (void)noProxyHosts();
-}
+CurlHttpClient::CurlHttpClient() : pool_(std::make_shared<ConnectionPool>()) { initCurlOnce(); }
 
 CurlHttpClient::~CurlHttpClient() = default;
 
@@ -505,11 +501,6 @@ std::unique_ptr<HttpStream> CurlHttpClient::open(const HttpRequest& request) {
     auto transfer = std::make_unique<Transfer>(request, pool_);
     transfer->waitForHead();
     return std::make_unique<CurlHttpStream>(std::move(transfer));
-}
-
-std::shared_ptr<HttpClient> HttpClient::shared() {
-    static const std::shared_ptr<HttpClient> client = std::make_shared<CurlHttpClient>();
-    return client;
 }
 
 }  // namespace platform
