@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "platform/Clock.h"
+#include "platform/DeferredSpeechEngine.h"
 #include "platform/Logger.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -53,7 +54,9 @@ struct SpeechRecognizer::MainThread {
 };
 
 SpeechRecognizer::SpeechRecognizer()
-    : SpeechRecognizer(Services{std::make_unique<platform::PulseAudioInput>(), platform::PocketSphinxEngine::shared(),
+    : SpeechRecognizer(Services{std::make_unique<platform::PulseAudioInput>(),
+                                std::make_shared<platform::DeferredSpeechEngine>(
+                                    [] { return platform::PocketSphinxEngine::shared(); }),
                                 nullptr, nullptr, nullptr, nullptr}) {}
 
 SpeechRecognizer::SpeechRecognizer(Services services)

@@ -61,9 +61,9 @@ public:
     };
 
     // The microphone through PulseAudio, the process-wide PocketSphinx
-    // recogniser (whose model starts loading in the background the first time
-    // one is made), the main loop, the default notification centre and the
-    // standard user defaults.
+    // recogniser (made, and its model loaded in the background, by the first
+    // recording of the process: audio waits for it), the main loop, the
+    // default notification centre and the standard user defaults.
     SpeechRecognizer();
     // A null audio input is the microphone through PulseAudio; a null
     // recogniser means none. Other null members take the defaults above.

@@ -3,7 +3,7 @@
 // (bare_tray), started the same way on the same display.
 //
 //   ColdStartToTray: from process start to the icon embedded in the window
-//     manager's tray and, for the program, its main shortcut grabbed
+//     manager's tray and its main shortcut grabbed (both programs grab it)
 //     (target: within 1.5x of the bare program, under 500 ms).
 //   IdleMemory: RSS and PSS 2 s after start, from /proc/<pid>/smaps_rollup
 //     (target: within 1.3x of the bare program's RSS).
@@ -112,7 +112,7 @@ void SpeechModel(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK_CAPTURE(ColdStartToTray, quillary, QUILLARY_EXECUTABLE, true)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
-BENCHMARK_CAPTURE(ColdStartToTray, bare_qt_tray, BARE_TRAY_EXECUTABLE, false)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK_CAPTURE(ColdStartToTray, bare_qt_tray, BARE_TRAY_EXECUTABLE, true)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK_CAPTURE(IdleMemory, quillary, QUILLARY_EXECUTABLE)->Unit(benchmark::kSecond)->Iterations(3);
 BENCHMARK_CAPTURE(IdleMemory, bare_qt_tray, BARE_TRAY_EXECUTABLE)->Unit(benchmark::kSecond)->Iterations(3);
 BENCHMARK(SpeechModel)->Unit(benchmark::kSecond)->Iterations(1);
