@@ -9,6 +9,7 @@
 
 #include "ui/Palette.h"
 #include "ui/PlainLabel.h"
+#include "windows/ModelCatalogEditor.h"
 #include "windows/SettingsPanel.h"
 
 namespace windows {
@@ -78,6 +79,8 @@ ModelsTabView::ModelsTabView(core::Settings& settings, QWidget* parent)
     introductionColumn->addWidget(wrappedLabel(kIntroduction, ui::TextStyle::Subheadline, ui::Colour::Grey));
     addPanel(introduction);
     addPanel(new SettingsPanel(makeConfigurationPanel()));
+    catalogue_ = new ModelCatalogEditor(settings);
+    addPanel(new SettingsPanel(catalogue_));
 
     refreshTemperature();
     refreshMaxTokens();
@@ -87,6 +90,7 @@ ModelsTabView::ModelsTabView(core::Settings& settings, QWidget* parent)
         case core::Settings::Property::Temperature: refreshTemperature(); break;
         case core::Settings::Property::MaxTokens: refreshMaxTokens(); break;
         case core::Settings::Property::CustomSystemMessage: refreshSystemMessage(); break;
+        case core::Settings::Property::ModelGroups: catalogue_->refresh(); break;
         default: break;
         }
     });

@@ -18,6 +18,8 @@ class QSlider;
 
 namespace windows {
 
+class ModelCatalogEditor;
+
 class ModelsTabView : public SettingsTabPage {
 public:
     explicit ModelsTabView(core::Settings& settings, QWidget* parent = nullptr);
@@ -27,6 +29,7 @@ public:
     QLabel* temperatureLabel() const { return temperatureLabel_; }
     QLineEdit* maxTokensField() const { return maxTokensField_; }
     QPlainTextEdit* systemMessageEditor() const { return messageEditor_; }
+    ModelCatalogEditor* catalogue() const { return catalogue_; }
 
     static constexpr int temperatureLabelWidth = 40;
     static constexpr int maxTokensWidth = 100;  // field, inset and background
@@ -54,6 +57,7 @@ private:
     QLabel* temperatureLabel_ = nullptr;
     QLineEdit* maxTokensField_ = nullptr;
     QPlainTextEdit* messageEditor_ = nullptr;
+    ModelCatalogEditor* catalogue_ = nullptr;
     core::ObserverToken token_{};
 };
 

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
 #include <QScrollBar>
 #include <QSlider>
 #include <QStyle>
@@ -13,6 +15,13 @@
 
 #include "fakes/SettingsHarness.h"
 #include "ui/Screenshot.h"
+#include "ui/PlainLabel.h"
+#include "ui/SymbolIcon.h"
+#include "ui/SymbolView.h"
+#include "ui/ToggleSwitch.h"
+#include "windows/ModelCatalogEditor.h"
+#include "windows/ModelGroupSection.h"
+#include "windows/ModelRow.h"
 #include "windows/ModelsTabView.h"
 #include "windows/SettingsView.h"
 
@@ -64,6 +73,27 @@ protected:
         field->setFocus();
         QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(field, text);
+    }
+
+    ModelGroupSection& section(std::size_t index) { return *tab->catalogue()->section(index); }
+
+    // Like a user, clicks only once pending layout has placed the widget.
+    static void click(QWidget* widget) {
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(widget->isVisible());
+        QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
+    }
+
+    static void type(QLineEdit* field, const char* text) {
+        click(field);
+        QTest::keyClicks(field, text);
+    }
+
+    static QStringList rowNames(const ModelGroupSection& s) {
+        QStringList names;
+        for (std::size_t i = 0; i < s.rowCount(); ++i)
+            if (s.row(i)->isVisible()) names << s.row(i)->displayNameLabel()->text();
+        return names;
     }
 
     SettingsHarness h;
@@ -177,6 +207,140 @@ TEST_F(ModelsTabTest, DescriptionsWrapInFullAndThePageScrollsToItsEnd) {
     ui::Screenshot::save(*view_, QUILLARY_SCREENSHOT_DIR, "settings-models-end");
     const QPoint editorBottom = tab->systemMessageEditor()->mapTo(tab->viewport(), QPoint(0, 100));
     EXPECT_LE(editorBottom.y(), tab->viewport()->height());
+}
+
+TEST_F(ModelsTabTest, OneSectionPerGroupWithItsIconAndASwitchPerModel) {
+    ModelCatalogEditor& catalogue = *tab->catalogue();
+    ASSERT_EQ(catalogue.sectionCount(), 4u);
+    const QStringList names{"OpenAI", "Anthropic", "Gemini", "Ollama"};
+    const QStringList icons{"openai", "claude", "gemini", "ollama"};
+    const std::size_t counts[] = {6, 3, 5, 3};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(section(i).nameLabel()->text(), names[int(i)]);
+        EXPECT_EQ(section(i).providerIcon()->symbol(), icons[int(i)]);
+        EXPECT_EQ(section(i).providerIcon()->size(), QSize(16, 16));
+        EXPECT_EQ(ui::SymbolIcon::nameOf(*section(i).plusButton()), "plus");
+        EXPECT_FALSE(section(i).addForm()->isVisible());
+        ASSERT_EQ(section(i).rowCount(), counts[i]);
+        for (std::size_t r = 0; r < counts[i]; ++r) {
+            EXPECT_TRUE(section(i).row(r)->visibilitySwitch()->isChecked());
+            EXPECT_FALSE(section(i).row(r)->deleteButton()->isVisible());  // all default models
+        }
+    }
+    EXPECT_EQ(section(1).row(0)->apiNameLabel()->text(), "claude-3-5-sonnet-latest");
+    tab->ensureWidgetVisible(&section(0), 0, 0);
+    ui::Screenshot::save(*view_, QUILLARY_SCREENSHOT_DIR, "settings-models-catalogue");
+}
+
+TEST_F(ModelsTabTest, TheAddFormKeepsItsTextsAcrossThePlusButtonAndCancelClearsThem) {
+    ModelGroupSection& openai = section(0);
+    click(openai.plusButton());
+    ASSERT_TRUE(openai.addForm()->isVisible());
+    EXPECT_FALSE(openai.addButton()->isEnabled());
+    EXPECT_EQ(openai.displayNameField()->placeholderText(), "Display Name");
+    EXPECT_EQ(openai.apiNameField()->placeholderText(), "API Model Name");
+    EXPECT_EQ(openai.displayNameField()->parentWidget()->width(), 300);
+    type(openai.displayNameField(), "Mine");
+    type(openai.apiNameField(), "mine-1");
+    EXPECT_TRUE(openai.addButton()->isEnabled());
+    QTest::keyClick(openai.apiNameField(), Qt::Key_Return);  // adds nothing
+    EXPECT_EQ(openai.rowCount(), 6u);
+    tab->ensureWidgetVisible(openai.addForm(), 0, 0);
+    ui::Screenshot::save(*view_, QUILLARY_SCREENSHOT_DIR, "settings-models-add-form");
+
+    click(openai.plusButton());
+    EXPECT_FALSE(openai.addForm()->isVisible());
+    click(openai.plusButton());
+    EXPECT_EQ(openai.displayNameField()->text(), "Mine");
+    EXPECT_EQ(openai.apiNameField()->text(), "mine-1");
+
+    click(openai.cancelButton());
+    EXPECT_FALSE(openai.addForm()->isVisible());
+    click(openai.plusButton());
+    EXPECT_EQ(openai.displayNameField()->text(), "");
+    EXPECT_EQ(openai.apiNameField()->text(), "");
+    EXPECT_FALSE(openai.addButton()->isEnabled());
+    EXPECT_TRUE(h.changes("model_groups").empty());
+
+    type(openai.displayNameField(), "  ");
+    type(openai.apiNameField(), "gpt-custom");
+    click(openai.addButton());
+    EXPECT_FALSE(openai.addForm()->isVisible());
+    ASSERT_EQ(openai.rowCount(), 7u);
+    const ModelRow* added = openai.row(6);
+    EXPECT_EQ(added->displayNameLabel()->text(), "  ");
+    EXPECT_EQ(added->apiNameLabel()->text(), "gpt-custom");
+    EXPECT_TRUE(added->visibilitySwitch()->isChecked());
+    EXPECT_TRUE(added->deleteButton()->isVisible());
+    EXPECT_EQ(h.changes("model_groups"), std::vector<std::string>{"configuration_updated"});
+    click(openai.plusButton());
+    EXPECT_EQ(openai.displayNameField()->text(), "");
+}
+
+TEST_F(ModelsTabTest, SwitchingADefaultModelOffOffersItsDeletionWhichTakesEffectAtOnce) {
+    ModelGroupSection& anthropic = section(1);
+    click(anthropic.row(0)->visibilitySwitch());
+    EXPECT_FALSE(h.settings.modelGroups()[1].models[0].isVisible);
+    ASSERT_TRUE(anthropic.row(0)->deleteButton()->isVisible());
+    EXPECT_EQ(ui::SymbolIcon::nameOf(*anthropic.row(0)->deleteButton()), "trash");
+    tab->ensureWidgetVisible(&anthropic, 0, 0);
+    ui::Screenshot::save(*view_, QUILLARY_SCREENSHOT_DIR, "settings-models-switched-off");
+
+    click(anthropic.row(0)->deleteButton());
+    EXPECT_EQ(h.settings.modelGroups()[1].models.size(), 2u);
+    EXPECT_EQ(h.changes("model_groups").size(), 2u);
+    EXPECT_EQ(rowNames(anthropic), (QStringList{"Claude 3.5 Haiku", "Claude 3 Opus"}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(anthropic.rowCount(), 2u);
+}
+
+TEST_F(ModelsTabTest, DeletingTheFirstOfThreeCustomModelsMovesTheOthersUp) {
+    h.settings.setModelGroups({{"Custom", {{"A", "a", true}, {"B", "b", true}, {"C", "c", false}}}});
+    ASSERT_EQ(tab->catalogue()->sectionCount(), 1u);
+    ModelGroupSection& custom = section(0);
+    EXPECT_EQ(custom.providerIcon()->symbol(), "openai");
+    click(custom.row(0)->deleteButton());
+    EXPECT_EQ(rowNames(custom), (QStringList{"B", "C"}));
+    EXPECT_TRUE(custom.row(0)->visibilitySwitch()->isChecked());
+    EXPECT_FALSE(custom.row(1)->visibilitySwitch()->isChecked());
+    click(custom.row(1)->deleteButton());
+    click(custom.row(0)->deleteButton());
+    EXPECT_TRUE(h.settings.modelGroups()[0].models.empty());
+    EXPECT_TRUE(custom.plusButton()->isVisible());  // an empty group keeps its header
+}
+
+TEST_F(ModelsTabTest, CatalogueChangesElsewhereKeepTheSectionsBoundByPosition) {
+    click(section(1).plusButton());
+    type(section(1).displayNameField(), "kept");
+    h.settings.setModelGroups({{"OpenAI", {}}, {"Anthropic", {}}, {"Anthropic", {}}});
+    ASSERT_EQ(tab->catalogue()->sectionCount(), 3u);
+    EXPECT_EQ(section(1).displayNameField()->text(), "kept");  // same group name: the same section
+    click(section(2).plusButton());
+    type(section(2).displayNameField(), "Twin");
+    type(section(2).apiNameField(), "twin");
+    click(section(2).addButton());
+    EXPECT_TRUE(h.settings.modelGroups()[1].models.empty());
+    EXPECT_EQ(h.settings.modelGroups()[2].models.size(), 1u);
+
+    h.settings.setModelGroups({{"OpenAI", {}}, {"Gemini", {}}});
+    EXPECT_EQ(tab->catalogue()->sectionCount(), 2u);
+    EXPECT_FALSE(section(1).addForm()->isVisible());  // another group: a new, closed form
+    EXPECT_EQ(section(1).displayNameField()->text(), "");
+    EXPECT_EQ(section(1).providerIcon()->symbol(), "gemini");
+}
+
+TEST_F(ModelsTabTest, FiveHundredModelsAndLongNamesStayUsable) {
+    std::vector<core::ModelInfo> many;
+    for (int i = 0; i < 500; ++i) many.push_back({"Model " + std::to_string(i), "m" + std::to_string(i), true});
+    many.push_back({std::string(5000, 'W'), std::string(5000, 'w'), true});
+    h.settings.setModelGroups({{"Ollama", many}});
+    ModelGroupSection& ollama = section(0);
+    ASSERT_EQ(ollama.rowCount(), 501u);
+    click(ollama.row(499)->visibilitySwitch());
+    EXPECT_FALSE(h.settings.modelGroups()[0].models[499].isVisible);
+    EXPECT_EQ(tab->widget()->width(), tab->viewport()->width());  // a long name does not widen the page
+    click(ollama.row(500)->deleteButton());
+    EXPECT_EQ(h.settings.modelGroups()[0].models.size(), 500u);
 }
 
 }  // namespace
