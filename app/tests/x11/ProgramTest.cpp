@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -77,6 +78,21 @@ TEST_F(QuillaryProgram, HoldsItsMainShortcutWhileItRuns) {
         EXPECT_EQ(quillary.exitCode(), 0) << quillary.ending() << "\n" << quillary.standardError();
     }
     EXPECT_FALSE(display.mainShortcutGrabbedElsewhere()) << "the grab ends with the program";
+}
+
+TEST_F(QuillaryProgram, TheMainShortcutTogglesThePanel) {
+    launchedBefore();
+    apptest::Program quillary(home);
+    ASSERT_TRUE(apptest::waitUntil([&] { return display.mainShortcutGrabbedElsewhere(); }));
+    EXPECT_LT(display.widestVisibleWindow(quillary.pid()), 400) << "only the tray icon at first";
+    ASSERT_EQ(std::system("xdotool key super+shift+space"), 0);
+    EXPECT_TRUE(apptest::waitUntil([&] { return display.widestVisibleWindow(quillary.pid()) >= 500; }))
+        << quillary.standardError();
+    ASSERT_EQ(std::system("xdotool key super+shift+space"), 0);
+    EXPECT_TRUE(apptest::waitUntil([&] { return display.widestVisibleWindow(quillary.pid()) < 400; }))
+        << quillary.standardError();
+    kill(quillary.pid(), SIGTERM);
+    EXPECT_EQ(quillary.exitCode(), 0) << quillary.ending() << "\n" << quillary.standardError();
 }
 
 TEST_F(QuillaryProgram, ASecondStartSaysSoAndLeavesTheFirstRunning) {

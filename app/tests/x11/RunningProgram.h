@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -197,6 +198,20 @@ public:
             }
         }
         return titles;
+    }
+
+    // The width of the program's widest mapped window, 0 without one.
+    int widestVisibleWindow(pid_t pid) {
+        XSync(display_, False);
+        std::vector<Window> found;
+        windowsOf(DefaultRootWindow(display_), pid, found);
+        int widest = 0;
+        for (Window window : found) {
+            XWindowAttributes attributes;
+            if (XGetWindowAttributes(display_, window, &attributes) && attributes.map_state == IsViewable)
+                widest = std::max(widest, attributes.width);
+        }
+        return widest;
     }
 
     bool hasWindowTitled(pid_t pid, const std::string& title) {
