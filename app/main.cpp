@@ -73,13 +73,13 @@ int run(int argc, char** argv) {
     const auto loop = std::make_shared<platform::QtMainLoop>();
     platform::MainLoop::setMain(loop);
     // From here a quit signal reaches the loop, which acts on it once it runs.
-    const desktop::QuitSignals quitSignals(loop, [](int) { QCoreApplication::quit(); });
+    const desktop::QuitSignals quitSignals(loop, [](int) { desktop::QuillaryApp::quitEventLoop(); });
     pthread_sigmask(SIG_UNBLOCK, &quitSet, nullptr);
     CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
     GlobalShortcuts::QtEventBridge::ensureInstalled();
 
     ProgramParts parts(platform::UserDefaults::standard());
-    desktop::QuillaryApp quillary(parts, [] { QCoreApplication::quit(); });
+    desktop::QuillaryApp quillary(parts, &desktop::QuillaryApp::quitEventLoop);
     quillary.installState();
     desktop::TrayMenu tray(quillary.menu());
     tray.show();

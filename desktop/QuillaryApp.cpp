@@ -1,5 +1,7 @@
 #include "desktop/QuillaryApp.h"
 
+#include <QCoreApplication>
+
 #include <string>
 #include <string_view>
 #include <utility>
@@ -76,5 +78,7 @@ telemetry::TelemetryConfig QuillaryApp::analyticsConfig(const char* testHost, co
     config.captureApplicationLifecycleEvents = true;
     return config;
 }
+
+void QuillaryApp::quitEventLoop() { QCoreApplication::exit(0); }
 
 }  // namespace desktop

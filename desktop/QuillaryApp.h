@@ -94,6 +94,13 @@ public:
     // events off the machine.
     static telemetry::TelemetryConfig analyticsConfig(const char* testHost, const char* testKey);
 
+    // Ends the Qt application's event loop, whatever windows are open. The
+    // menu's Quit and a quit signal use it: Qt's own quit first asks every
+    // window to close and gives up at the first that refuses, and the panel
+    // always refuses (its close goes through its owner), so a quit asked for
+    // while a panel was on screen could be dropped.
+    static void quitEventLoop();
+
 private:
     void openPreferences();
 

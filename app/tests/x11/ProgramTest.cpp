@@ -95,6 +95,24 @@ TEST_F(QuillaryProgram, TheMainShortcutTogglesThePanel) {
     EXPECT_EQ(quillary.exitCode(), 0) << quillary.ending() << "\n" << quillary.standardError();
 }
 
+TEST_F(QuillaryProgram, QuitsOnTermWhileAPanelIsOpen) {
+    launchedBefore();
+    // Which window Qt offers a close first changes from run to run, so a
+    // few runs, each with a panel that replaced a closed one.
+    for (int run = 0; run < 3; ++run) {
+        apptest::Program quillary(home);
+        ASSERT_TRUE(apptest::waitUntil([&] { return display.mainShortcutGrabbedElsewhere(); }));
+        for (int press = 0; press < 3; ++press) {
+            ASSERT_EQ(std::system("xdotool key super+shift+space"), 0);
+            const bool open = press % 2 == 0;
+            ASSERT_TRUE(apptest::waitUntil([&] { return (display.widestVisibleWindow(quillary.pid()) >= 500) == open; }))
+                << quillary.standardError();
+        }
+        kill(quillary.pid(), SIGTERM);
+        EXPECT_EQ(quillary.exitCode(), 0) << quillary.ending() << "\n" << quillary.standardError();
+    }
+}
+
 TEST_F(QuillaryProgram, ASecondStartSaysSoAndLeavesTheFirstRunning) {
     launchedBefore();
     apptest::Program first(home);

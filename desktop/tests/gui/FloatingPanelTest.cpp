@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -15,6 +16,7 @@
 #include "desktop/FloatingPanel.h"
 #include "desktop/FloatingWindowController.h"
 #include "desktop/FloatingWindowManager.h"
+#include "desktop/QuillaryApp.h"
 #include "platform/fake/FakePanelWindowSystem.h"
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "platform/fake/ManualMainLoop.h"
@@ -236,6 +238,23 @@ TEST_F(FloatingPanelTest, ManagerHostsTheFactorysViewAndTogglesTheRealPanel) {
     manager.toggleWindow();
     EXPECT_EQ(manager.state(), FloatingWindowManager::State::panelVisible);
     loop->runPending();
+}
+
+TEST_F(FloatingPanelTest, TheProgramsQuitEndsTheLoopWhileAPanelIsOnScreen) {
+    // A panel turns every close from outside down; without an owner to hide
+    // it, it stays on screen through Qt's close-all-windows step of a quit.
+    FloatingPanel panel(std::make_unique<RoundedView>());
+    panel.showPanel();
+    other->show();
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return panel.isVisible() && other->isVisible(); }));
+
+    QTimer::singleShot(0, &QuillaryApp::quitEventLoop);
+    // Fires only when the quit was dropped, so a fault fails instead of hanging.
+    QTimer fallback;
+    fallback.setSingleShot(true);
+    QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    fallback.start(10000);
+    EXPECT_EQ(QApplication::exec(), 0);
 }
 
 }  // namespace
