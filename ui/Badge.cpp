@@ -25,12 +25,18 @@ void Badge::setBackground(const QColor& colour) {
     update();
 }
 
-void Badge::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
+void Badge::paintBackground(QPainter& painter, const QRectF& rect, const QColor& colour) {
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-    painter.fillPath(shape, background_);
+    shape.addRoundedRect(rect, cornerRadius, cornerRadius);
+    painter.fillPath(shape, colour);
+    painter.restore();
+}
+
+void Badge::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    paintBackground(painter, QRectF(rect()), background_);
 }
 
 }  // namespace ui

@@ -14,6 +14,8 @@
 #include <QWidget>
 
 class QHBoxLayout;
+class QPainter;
+class QRectF;
 
 namespace ui {
 
@@ -31,6 +33,10 @@ public:
     static constexpr int horizontalPadding = 6;
     static constexpr int verticalPadding = 2;
     static constexpr qreal cornerRadius = 4.0;
+
+    // Paints a badge's background into `rect`, for rows drawn by a delegate
+    // rather than made of widgets.
+    static void paintBackground(QPainter& painter, const QRectF& rect, const QColor& colour);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -10,6 +10,7 @@
 #include "ui/Palette.h"
 #include "ui/SymbolIcon.h"
 #include "windows/APIKeysTabView.h"
+#include "windows/HistoryView.h"
 #include "windows/ModelsTabView.h"
 
 namespace windows {
@@ -44,11 +45,15 @@ SettingsView::SettingsView(core::Settings& settings, std::shared_ptr<platform::U
     addTab(new APIKeysTabView(settings), "API Keys", "key.fill");
     addTab(new ModelsTabView(settings), "Models", "cpu.fill");
     addTab(new QWidget, "Shortcuts", "keyboard.fill");
-    addTab(new QWidget, "History", "clock.fill");
+    addTab(new HistoryView(historyService()), "History", "clock.fill");
     tabs_->setCurrentIndex(0);
 }
 
-SettingsView::~SettingsView() = default;
+SettingsView::~SettingsView() {
+    // The History tab observes the history store, a member that would die
+    // before the child widgets do.
+    delete tabs_;
+}
 
 void SettingsView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
