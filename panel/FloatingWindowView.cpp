@@ -1,11 +1,16 @@
 #include "panel/FloatingWindowView.h"
 
 #include <QEvent>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
 
 #include "panel/ChatView.h"
 #include "panel/LoadingSpinner.h"
@@ -32,6 +37,14 @@ constexpr const char* kMicSymbol = "mic";
 constexpr const char* kSendSymbol = "arrow.up";
 
 QColor grey() { return ui::Palette::color(ui::Colour::Grey); }
+
+QColor chatColour(bool chat) { return chat ? ui::Palette::color(ui::Colour::Blue) : grey(); }
+
+QColor mixColour(const QColor& from, const QColor& to, double progress) {
+    const auto lerp = [progress](float a, float b) { return a + (b - a) * static_cast<float>(progress); };
+    return QColor::fromRgbF(lerp(from.redF(), to.redF()), lerp(from.greenF(), to.greenF()),
+                            lerp(from.blueF(), to.blueF()), lerp(from.alphaF(), to.alphaF()));
+}
 
 PanelModel::Appearance mix(const PanelModel::Appearance& from, const PanelModel::Appearance& to, double progress) {
     const auto lerp = [progress](double a, double b) { return a + (b - a) * progress; };
@@ -114,7 +127,14 @@ void FloatingWindowView::buildInputRow() {
     picker_->setOnDismiss([this] { model_->setModelPickerVisible(false); });
 
     chatButton_ = new SymbolButton(kChatSymbol, grey(), 15, QSize(18, 16), inputRow_);
-    QObject::connect(chatButton_, &QAbstractButton::clicked, this, [this] { model_->toggleChatMode(); });
+    QObject::connect(chatButton_, &QAbstractButton::clicked, this, [this] {
+        // Only the button's change moves on the spring; a panel opened in
+        // chat mode shows it at once.
+        chatButtonToggling_ = true;
+        model_->toggleChatMode();
+        chatButtonToggling_ = false;
+        springToChatMode();
+    });
 
     prompt_ = new PromptField(inputRow_);
     prompt_->setOnSubmit([this] { model_->submit(); });
@@ -142,6 +162,8 @@ void FloatingWindowView::buildInputRow() {
 }
 
 PanelAppearanceEffect* FloatingWindowView::appearanceEffect() const { return effect_; }
+
+QVariantAnimation* FloatingWindowView::chatModeMotion() const { return chatMotion_; }
 
 void FloatingWindowView::changed(PanelModel::Change change) {
     using Change = PanelModel::Change;
@@ -172,6 +194,8 @@ void FloatingWindowView::changed(PanelModel::Change change) {
             showRecording();
             break;
         case Change::chatMode:
+            if (chatButtonToggling_) break;  // the button's handler moves it
+            settleChatMode();
             showChatMode();
             showTranscript();
             break;
@@ -194,13 +218,80 @@ void FloatingWindowView::showError() {
 void FloatingWindowView::showTranscript() {
     const bool shown = model_->isChatMode() && !model_->messages().empty();
     if (shown) transcript_->setMessages(model_->messages());
-    transcript_->setVisible(shown);
+    // A transcript on its way in or out is shown by the spring.
+    if (!chatMotion_ && !chatButtonToggling_) transcript_->setVisible(shown);
+}
+
+void FloatingWindowView::springToChatMode() {
+    // From where the button and the transcript stand now.
+    if (chatMotion_) {
+        chatMotion_->disconnect(this);
+        chatMotion_->stop();
+        chatMotion_ = nullptr;
+    }
+    const bool transcriptShown = model_->isChatMode() && !model_->messages().empty();
+    const bool chat = model_->isChatMode();
+    const QColor fromColour = chatButton_->colour();
+    const QColor toColour = chatColour(chat);
+    chatButton_->setSymbol(chat ? kChatSymbolFilled : kChatSymbol, fromColour);
+    chatButton_->setToolTip(QString::fromLatin1(chat ? kExitChatMode : kEnterChatMode));
+
+    // The transcript grows to its own height, or shrinks to nothing, from
+    // the height and opacity it has (a motion it replaces may have left it
+    // halfway), fading with it; the window follows the layout.
+    auto* fade = qobject_cast<QGraphicsOpacityEffect*>(transcript_->graphicsEffect());
+    const bool wasShown = transcript_->isVisible();
+    const int fromHeight = wasShown ? transcript_->height() : 0;
+    const double fromOpacity = fade ? fade->opacity() : (wasShown ? 1.0 : 0.0);
+    transcript_->setMaxHeight(kTranscriptMaxHeight);
+    const int toHeight = transcriptShown ? transcript_->heightForWidth(kWidth - 2 * kHorizontalPadding) : 0;
+    const double toOpacity = transcriptShown ? 1.0 : 0.0;
+    const bool moves = wasShown || transcriptShown;
+    if (moves) {
+        if (!fade) {
+            fade = new QGraphicsOpacityEffect;
+            transcript_->setGraphicsEffect(fade);
+        }
+        fade->setOpacity(fromOpacity);
+        transcript_->setMaxHeight(fromHeight);
+        transcript_->show();
+    }
+
+    auto* spring = new ui::SpringAnimation(ui::SpringEasing(kChatSpringResponse, kChatSpringDamping), this);
+    spring->setStartValue(0.0);
+    spring->setEndValue(1.0);
+    const QString symbol = chatButton_->symbol();
+    QObject::connect(spring, &QVariantAnimation::valueChanged, this,
+                     [this, symbol, fromColour, toColour, moves, fromHeight, toHeight, fromOpacity, toOpacity,
+                      fade](const QVariant& value) {
+                         const double progress = value.toDouble();
+                         chatButton_->setSymbol(symbol.toStdString(), mixColour(fromColour, toColour, progress));
+                         if (!moves) return;
+                         const double height = fromHeight + (toHeight - fromHeight) * progress;
+                         transcript_->setMaxHeight(std::max(0, static_cast<int>(std::lround(height))));
+                         fade->setOpacity(fromOpacity + (toOpacity - fromOpacity) * progress);
+                     });
+    QObject::connect(spring, &QAbstractAnimation::finished, this, [this] { settleChatMode(); });
+    chatMotion_ = spring;
+    ui::Animations::start(spring);
+}
+
+// Ends the chat button's spring where it was going: the colour and the
+// transcript of the model's present state, at full height.
+void FloatingWindowView::settleChatMode() {
+    if (!chatMotion_) return;
+    QVariantAnimation* motion = std::exchange(chatMotion_, nullptr);
+    motion->disconnect(this);
+    motion->stop();
+    transcript_->setGraphicsEffect(nullptr);
+    transcript_->setMaxHeight(kTranscriptMaxHeight);
+    showChatMode();
+    showTranscript();
 }
 
 void FloatingWindowView::showChatMode() {
     const bool chat = model_->isChatMode();
-    chatButton_->setSymbol(chat ? kChatSymbolFilled : kChatSymbol,
-                           chat ? ui::Palette::color(ui::Colour::Blue) : grey());
+    chatButton_->setSymbol(chat ? kChatSymbolFilled : kChatSymbol, chatColour(chat));
     chatButton_->setToolTip(QString::fromLatin1(chat ? kExitChatMode : kEnterChatMode));
 }
 

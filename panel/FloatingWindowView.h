@@ -20,6 +20,7 @@
 #include "panel/PanelModel.h"
 
 class QVBoxLayout;
+class QVariantAnimation;
 
 namespace platform {
 class Pasteboard;
@@ -51,6 +52,10 @@ public:
     static constexpr int kCornerRadius = 24;
     static constexpr int kTranscriptMaxHeight = 400;
     static constexpr double kBackgroundGrey = 0.12;
+    // The chat button's change of mode moves on this spring: the button's
+    // colour and the transcript coming or going (height and opacity).
+    static constexpr double kChatSpringResponse = 0.5;
+    static constexpr double kChatSpringDamping = 1.0;
 
     static constexpr const char* kEnterChatMode = "Enter Chat Mode";
     static constexpr const char* kExitChatMode = "Exit Chat Mode";
@@ -79,6 +84,8 @@ public:
     RotatingBorder* border() const { return border_; }
     // The appear or disappear effect while one runs, else none.
     PanelAppearanceEffect* appearanceEffect() const;
+    // The chat button's spring while it runs, else none.
+    QVariantAnimation* chatModeMotion() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -98,6 +105,10 @@ private:
     void showError();
     void showTranscript();
     void showChatMode();
+    // Moves the chat button's colour and the transcript to the chat mode's
+    // state along the spring.
+    void springToChatMode();
+    void settleChatMode();
     void showRecording();
     void showLoading();
     void showModel();
@@ -128,6 +139,9 @@ private:
     // Running appearance animations; the effect goes when none is left.
     int runningAnimations_ = 0;
     bool appeared_ = false;
+    // Set while the chat button's own toggle runs.
+    bool chatButtonToggling_ = false;
+    QVariantAnimation* chatMotion_ = nullptr;
 };
 
 }  // namespace panel

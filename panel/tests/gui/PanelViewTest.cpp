@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTest>
@@ -25,8 +26,10 @@
 #include "panel/VoiceWaveform.h"
 #include "platform/fake/FakePasteboard.h"
 #include "ui/Animations.h"
+#include "ui/Palette.h"
 #include "ui/PlainLabel.h"
 #include "ui/Screenshot.h"
+#include "ui/SpringEasing.h"
 #include "ui/SymbolIcon.h"
 
 namespace panel {
@@ -157,6 +160,87 @@ TEST_F(PanelView, ChatModeWithoutMessagesShowsNoTranscript) {
     EXPECT_FALSE(view->transcript()->isVisible());
     settle(*view);
     EXPECT_EQ(view->height(), oneShotHeight);
+}
+
+TEST_F(PanelView, TheChatButtonShowsTheTranscriptAtOnceWithAnimationsOff) {
+    h.settings().setOpenaiKey("sk-test");
+    h.selection->selectedText = "Text the user selected";
+    auto view = open();
+    const int oneShotHeight = view->height();
+
+    click(*view, centreOf(*view, *view->chatButton()));
+    settle(*view);
+    ASSERT_TRUE(view->transcript()->isVisible());
+    EXPECT_EQ(view->chatModeMotion(), nullptr);
+    EXPECT_EQ(view->transcript()->graphicsEffect(), nullptr);
+    EXPECT_EQ(view->transcript()->maxHeight(), FloatingWindowView::kTranscriptMaxHeight);
+    EXPECT_EQ(view->transcript()->height(), view->transcript()->heightForWidth(view->transcript()->width()));
+    EXPECT_EQ(view->chatButton()->colour(), ui::Palette::color(ui::Colour::Blue));
+    EXPECT_GT(view->height(), oneShotHeight);
+
+    click(*view, centreOf(*view, *view->chatButton()));
+    settle(*view);
+    EXPECT_FALSE(view->transcript()->isVisible());
+    EXPECT_EQ(view->chatButton()->colour(), ui::Palette::color(ui::Colour::Grey));
+    EXPECT_EQ(view->height(), oneShotHeight);
+}
+
+TEST_F(PanelView, TheChatButtonsChangeMovesOnTheSpringAndTurnsBackFromWhereItStands) {
+    h.settings().setOpenaiKey("sk-test");
+    h.selection->selectedText = "Text the user selected";
+    auto view = open();
+    const int oneShotHeight = view->height();
+    ui::Animations::setEnabled(true);
+    // Drives the running spring to a moment instead of waiting for frames.
+    const auto at = [&](double fraction) {
+        QVariantAnimation* motion = view->chatModeMotion();
+        EXPECT_NE(motion, nullptr);
+        if (!motion) return;
+        motion->pause();
+        motion->setCurrentTime(static_cast<int>(motion->duration() * fraction));
+        settle(*view);
+    };
+    const auto opacity = [&] {
+        auto* fade = qobject_cast<QGraphicsOpacityEffect*>(view->transcript()->graphicsEffect());
+        return fade ? fade->opacity() : -1.0;
+    };
+
+    click(*view, centreOf(*view, *view->chatButton()));
+    QVariantAnimation* motion = view->chatModeMotion();
+    ASSERT_NE(motion, nullptr);
+    const ui::SpringEasing spring = static_cast<ui::SpringAnimation*>(motion)->spring();
+    EXPECT_EQ(spring.response(), 0.5);
+    EXPECT_EQ(spring.dampingFraction(), 1.0);
+    EXPECT_EQ(view->chatButton()->toolTip(), QStringLiteral("Exit Chat Mode"));
+
+    at(0.1);
+    ASSERT_TRUE(view->transcript()->isVisible());
+    const int early = view->transcript()->height();
+    const QColor earlyColour = view->chatButton()->colour();
+    EXPECT_GT(opacity(), 0.0);
+    EXPECT_LT(opacity(), 1.0);
+    EXPECT_NE(earlyColour, ui::Palette::color(ui::Colour::Grey));
+    EXPECT_NE(earlyColour, ui::Palette::color(ui::Colour::Blue));
+    at(0.2);
+    const int later = view->transcript()->height();
+    shoot(*view, "panel-chat-spring-midway");
+    EXPECT_LT(early, later);
+    EXPECT_GT(view->height(), oneShotHeight);
+
+    // Out again before it arrived: it shrinks from the height it had.
+    click(*view, centreOf(*view, *view->chatButton()));
+    EXPECT_EQ(view->chatButton()->toolTip(), QStringLiteral("Enter Chat Mode"));
+    at(0.0);
+    EXPECT_EQ(view->transcript()->height(), later);
+    at(0.1);
+    EXPECT_LT(view->transcript()->height(), later);
+    at(1.0);
+    EXPECT_EQ(view->chatModeMotion(), nullptr);
+    EXPECT_FALSE(view->transcript()->isVisible());
+    EXPECT_EQ(view->transcript()->graphicsEffect(), nullptr);
+    EXPECT_EQ(view->chatButton()->colour(), ui::Palette::color(ui::Colour::Grey));
+    EXPECT_EQ(view->height(), oneShotHeight);
+    ui::Animations::setEnabled(false);
 }
 
 TEST_F(PanelView, ASixLinePromptShowsFiveLinesAndScrolls) {
