@@ -25,6 +25,9 @@
 
 #include <QCoreApplication>
 
+// Qt before Xlib, whose macros (Bool, None) would break its headers.
+#include "app/tests/x11/Scenario.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -38,17 +41,13 @@
 #include <thread>
 #include <vector>
 
-#include "OtherApplicationProcess.h"
-#include "app/tests/x11/RunningProgram.h"
 #include "bench/common/FullHistory.h"
 #include "core/HistoryService.h"
 #include "core/Settings.h"
 #include "platform/linux/JsonFileUserDefaults.h"
-#include "testsupport/LoopbackServer.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
@@ -61,7 +60,8 @@ double millisecondsSince(Clock::time_point start) {
 }
 
 // Polls `done` while the Qt loop keeps reading the other program's output
-// (its pipe must never fill up).
+// (its pipe must never fill up). Finer than the scene's own waits, which are
+// for correctness, not for timing.
 bool poll(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto end = Clock::now() + limit;
     while (!done()) {
@@ -183,37 +183,28 @@ struct HomeContents {
     bool openAIKey = false;
 };
 
-fs::path makeHome(const HomeContents& contents) {
-    static int count = 0;
-    const fs::path home =
-        fs::temp_directory_path() / ("quillary-program-bench-" + std::to_string(getpid()) + "-" + std::to_string(count++));
-    fs::remove_all(home);
-    platform::JsonFileUserDefaults defaults(home / "config" / "quillary" / "defaults.json");
-    defaults.setBool("has_launched_before", true);
-    if (contents.fullHistory) defaults.setData(core::HistoryService::kStorageKey, bench::fullHistoryBytes());
-    if (contents.openAIKey) {
-        defaults.setString(core::Settings::kOpenaiKeyKey, "bench-key");
-        defaults.setString("last_selected_model", "GPT-4o");
-    }
-    defaults.flush();
-    return home;
-}
-
-// The other application with a sentence whose second word is selected, and
-// the subject program (quillary or the bare tray program), both running on
-// the display with the other application in front.
+// The end-to-end scene (a fresh home, the other application in front with a
+// sentence selected, a loopback provider server) and the subject program, quillary
+// or the bare tray program, started on it. Animations stay on, as a user
+// meets the program.
 class Stage {
 public:
-    Stage(Desktop& desktop, const char* executable, const HomeContents& contents,
-          std::vector<std::string> environment = {})
-        : desktop_(desktop), home_(makeHome(contents)), other_(QStringLiteral(QUILLARY_OTHER_APP)) {
-        otherPid_ = static_cast<pid_t>(other_.processId());
-        if (!other_.waitReady()) return;
-        program_.emplace(home_, std::move(environment), executable);
+    Stage(Desktop& desktop, const char* executable, const HomeContents& contents) : desktop_(desktop) {
+        platform::JsonFileUserDefaults defaults(scenario_.settingsFile());
+        defaults.setBool("has_launched_before", true);
+        if (contents.fullHistory) defaults.setData(core::HistoryService::kStorageKey, bench::fullHistoryBytes());
+        if (contents.openAIKey) {
+            defaults.setString(core::Settings::kOpenaiKeyKey, "bench-key");
+            defaults.setString("last_selected_model", "GPT-4o");
+        }
+        defaults.flush();
+        if (!scenario_.startOtherApp()) return;
+        otherPid_ = static_cast<pid_t>(scenario_.other().processId());
+        program_.emplace(scenario_.home(),
+                         std::vector<std::string>{"QUILLARY_OPENAI_URL=" + scenario_.provider().url("")}, executable);
         started_ = Clock::now();
         // Both programs grab the main shortcut once they are up.
-        apptest::X11Probe probe;
-        if (!apptest::waitUntil([&] { return probe.mainShortcutGrabbedElsewhere(); }, 10s, 5ms)) return;
+        if (!apptest::waitUntil([&] { return scenario_.display().mainShortcutGrabbedElsewhere(); }, 10s, 5ms)) return;
         ready_ = select() && bringOtherToFront();
     }
     ~Stage() {
@@ -221,24 +212,17 @@ public:
             kill(program_->pid(), SIGTERM);
             program_->exitCode(3s);
         }
-        program_.reset();
-        fs::remove_all(home_);
     }
 
     bool ready() const { return ready_; }
     pid_t pid() const { return program_ ? program_->pid() : 0; }
     Clock::time_point started() const { return started_; }
-    OtherApplicationProcess& other() { return other_; }
+    apptest::Scenario& scenario() { return scenario_; }
 
-    bool select() {
-        other_.send("set-line Please fix this sentence");
-        other_.send("select-line 7 3");
-        return !other_.waitFor("selected").empty();
-    }
+    bool select() { return scenario_.selectInOther("Please fix this sentence"); }
     bool bringOtherToFront() {
-        if (poll([&] { return desktop_.focusedProcess() == otherPid_; }, 300ms)) return true;
-        other_.send("activate");
-        return poll([&] { return desktop_.focusedProcess() == otherPid_; }, 5s);
+        return poll([&] { return desktop_.focusedProcess() == otherPid_; }, 300ms) ||
+               (scenario_.activateOther() && poll([&] { return desktop_.focusedProcess() == otherPid_; }, 5s));
     }
 
     // Presses the main shortcut; the milliseconds until the panel held the
@@ -257,8 +241,7 @@ public:
 
 private:
     Desktop& desktop_;
-    fs::path home_;
-    OtherApplicationProcess other_;
+    apptest::Scenario scenario_;
     pid_t otherPid_ = 0;
     std::optional<apptest::Program> program_;
     Clock::time_point started_;
@@ -325,39 +308,30 @@ void HotKeyToPanel(benchmark::State& state, const char* executable) {
     state.counters["max_ms"] = samples.back();
 }
 
-// The other application's "text/plain" clipboard line (type, size, digest).
-std::string plainTextClipboard(OtherApplicationProcess& other) {
-    for (const auto& line : other.clipboardFormats())
-        if (line.rfind("format text/plain ", 0) == 0) return line;
-    return {};
-}
-
 void ReturnToPaste(benchmark::State& state) {
     Desktop desktop;
     if (!desktop.ok()) return state.SkipWithError("no display");
-    testsupport::LoopbackServer server;
-    server.reply("POST", "/v1/chat/completions",
-                 {200,
-                  {{"Content-Type", "application/json"}},
-                  std::string(R"({"choices":[{"message":{"role":"assistant","content":")") + kAnswer + "\"}}]}"});
-    Stage stage(desktop, QUILLARY_EXECUTABLE, {.openAIKey = true}, {"QUILLARY_OPENAI_URL=" + server.url("")});
+    Stage stage(desktop, QUILLARY_EXECUTABLE, {.openAIKey = true});
+    auto& scenario = stage.scenario();
+    // Answers at once, so what is measured is the program's own time.
+    scenario.provider().reply("POST", "/v1/chat/completions",
+                              {200, {{"Content-Type", "application/json"}}, apptest::Scenario::openAIAnswer(kAnswer)});
     if (!stage.ready()) return state.SkipWithError("the program or the other application did not start");
-    auto& other = stage.other();
     double pasted = 0, restored = 0;
     for (auto _ : state) {
-        other.send("copy-text the user's own copy");
+        scenario.other().send("copy-text the user's own copy");
         if (!stage.select() || !stage.bringOtherToFront()) return state.SkipWithError("no selection");
-        const std::string ownCopy = plainTextClipboard(other);
+        const auto ownCopy = scenario.clipboard();
         if (!stage.openPanel()) return state.SkipWithError("the panel did not take the keyboard within 5 s");
         desktop.type("fix this");
         idle(200ms);  // the typed keys reach the prompt field
 
         const auto returned = Clock::now();
         desktop.tap(XK_Return);
-        if (!poll([&] { return other.dump()["line"].find(kAnswer) != std::string::npos; }, 5s))
+        if (!poll([&] { return scenario.otherLine().find(kAnswer) != std::string::npos; }, 5s))
             return state.SkipWithError("the answer never reached the other application");
         const double toPaste = millisecondsSince(returned);
-        if (!poll([&] { return plainTextClipboard(other) == ownCopy; }, 5s))
+        if (!poll([&] { return scenario.clipboard() == ownCopy; }, 5s))
             return state.SkipWithError("the user's clipboard did not come back");
         const double toRestore = millisecondsSince(returned);
         state.SetIterationTime(toRestore / 1000);
@@ -389,7 +363,7 @@ BENCHMARK(ReturnToPaste)->Iterations(10)->UseManualTime()->Unit(benchmark::kMill
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     // The other application is driven through pipes that Qt's loop reads.
-    QCoreApplication application(argc, argv);
+    apptest::Scenario::qt();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
