@@ -21,6 +21,7 @@
 #include "platform/qt/QtMainLoop.h"
 #include "platform/x11/X11HotKeyBackend.h"
 #include "ui/Style.h"
+#include "windows/LaunchAtLogin.h"
 
 namespace {
 
@@ -44,6 +45,8 @@ int run(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &quitSet, nullptr);
 
     gemini::Logging::setLaunchArguments(argc, argv);
+    // The login item starts the program with its marker argument.
+    windows::LaunchAtLogin::setLaunchArguments(argc, argv);
 
     const desktop::SingleInstanceLock lock(desktop::SingleInstanceLock::defaultPath());
     if (lock.state() == desktop::SingleInstanceLock::State::HeldByOther) {

@@ -13,6 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/Logger.h"
 #include "platform/Unicode.h"
+#include "platform/linux/XdgConfigHome.h"
 
 namespace platform {
 namespace {
@@ -142,15 +143,7 @@ JsonFileUserDefaults::~JsonFileUserDefaults() {
 }
 
 std::filesystem::path JsonFileUserDefaults::defaultPath() {
-    std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::filesystem::path(home) / ".config";
-    } else {
-        base = std::filesystem::temp_directory_path();
-    }
-    return base / "quillary" / "defaults.json";
+    return xdgConfigHome() / "quillary" / "defaults.json";
 }
 
 void JsonFileUserDefaults::moveAside(const char* reason) {
