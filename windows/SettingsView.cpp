@@ -12,6 +12,7 @@
 #include "windows/APIKeysTabView.h"
 #include "windows/HistoryView.h"
 #include "windows/ModelsTabView.h"
+#include "windows/ShortcutsTabView.h"
 
 namespace windows {
 
@@ -24,7 +25,7 @@ constexpr int kTabSymbolSize = 14;
 SettingsView::SettingsView(core::Settings& settings, std::shared_ptr<platform::UserDefaults> defaults,
                            QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint),
-      historyService_(std::make_unique<core::HistoryService>(std::move(defaults))) {
+      historyService_(std::make_unique<core::HistoryService>(defaults)) {
     setWindowTitle(QString::fromLatin1(kTitle));
     setPalette(ui::Palette::windowPalette());
     setAutoFillBackground(true);
@@ -44,7 +45,7 @@ SettingsView::SettingsView(core::Settings& settings, std::shared_ptr<platform::U
     };
     addTab(new APIKeysTabView(settings), "API Keys", "key.fill");
     addTab(new ModelsTabView(settings), "Models", "cpu.fill");
-    addTab(new QWidget, "Shortcuts", "keyboard.fill");
+    addTab(new ShortcutsTabView(defaults), "Shortcuts", "keyboard.fill");
     addTab(new HistoryView(historyService()), "History", "clock.fill");
     tabs_->setCurrentIndex(0);
 }
