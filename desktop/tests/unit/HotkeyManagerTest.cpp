@@ -14,6 +14,7 @@
 #include "testsupport/LogCapture.h"
 #include "unit/CaptureFakes.h"
 #include "unit/PermissionFakes.h"
+#include "unit/ShownFlagWindow.h"
 
 namespace desktop {
 namespace {
@@ -29,17 +30,7 @@ constexpr HotKeyCombination kB{11, carbon::command | carbon::shift};
 const platform::RunningApplication kEditor{1001, "Gedit", "gedit", 0x400001};
 const platform::RunningApplication kOurPanel{platform::FakeWorkspace::kOwnProcess, "Quillary", "quillary", 0x900001};
 
-// A panel window that only knows whether it is shown.
-class ShownFlagWindow final : public PanelWindow {
-public:
-    int panelHeight() const override { return 48; }
-    void moveTo(QPoint) override {}
-    void showPanel() override { visible = true; }
-    void closePanel() override { visible = false; }
-    bool isPanelVisible() const override { return visible; }
-    void setOnDeactivate(std::function<void()>) override {}
-    bool visible = false;
-};
+using testing::ShownFlagWindow;
 
 class HotkeyManagerTest : public ::testing::Test, protected testing::PermissionFixture, protected testing::CaptureFakes {
 protected:

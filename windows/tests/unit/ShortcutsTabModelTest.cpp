@@ -4,32 +4,13 @@
 #include <limits>
 #include <memory>
 
-#include "GlobalShortcuts/CarbonGlobalShortcuts.h"
 #include "fakes/SettingsHarness.h"
-#include "platform/fake/InMemoryHotKeyBackend.h"
 #include "windows/ShortcutsTabModel.h"
 
 namespace windows {
 namespace {
 
 using testing::SettingsHarness;
-
-TEST(ShortcutsTabModel, FourRowsForTheFourShortcutNamesInOrder) {
-    platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
-    CarbonGlobalShortcuts::setBackend(std::make_shared<platform::InMemoryHotKeyBackend>());
-    const auto& rows = ShortcutsTabModel::rows();
-    const char* titles[] = {"Toggle Quillary Window", "Instant Audio Mode", "Chat Mode", "Chat Voice Mode"};
-    const char* names[] = {"toggleQuillary", "toggleVoiceInput", "toggleChatMode", "toggleChatVoiceMode"};
-    const int heights[] = {24, 44, 44, 44};
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(rows[i].title, titles[i]);
-        EXPECT_EQ(rows[i].name().rawValue(), names[i]);
-        EXPECT_EQ(rows[i].height, heights[i]);
-    }
-    EXPECT_EQ(rows[2].description, "Opens Quillary in chat mode for continuous conversation");
-    CarbonGlobalShortcuts::setBackend(nullptr);
-    platform::UserDefaults::setStandard(nullptr);
-}
 
 TEST(ShortcutsTabModel, TheDelayReadsTwoSecondsAndStoresNothingUntilTheSliderMoves) {
     SettingsHarness h;

@@ -18,6 +18,7 @@
 #include "desktop/HotkeyManager.h"
 #include "desktop/tests/unit/CaptureFakes.h"
 #include "desktop/tests/unit/PermissionFakes.h"
+#include "desktop/tests/unit/ShownFlagWindow.h"
 #include "fakes/SettingsHarness.h"
 #include "platform/fake/FakeLoginItemService.h"
 #include "platform/qt/QtMainLoop.h"
@@ -38,18 +39,6 @@ using testsupport::runEventsUntil;
 using testsupport::xdotool;
 namespace Flags = GlobalShortcuts::ModifierFlags;
 using namespace std::chrono_literals;
-
-// A panel window that only knows whether it is shown.
-class ShownFlagWindow final : public desktop::PanelWindow {
-public:
-    int panelHeight() const override { return 48; }
-    void moveTo(QPoint) override {}
-    void showPanel() override { visible = true; }
-    void closePanel() override { visible = false; }
-    bool isPanelVisible() const override { return visible; }
-    void setOnDeactivate(std::function<void()>) override {}
-    bool visible = false;
-};
 
 // The program's shortcut actions over the real X11 hot keys, with the
 // settings window's Shortcuts tab: what the user records there is what the
@@ -77,7 +66,7 @@ protected:
         accessibility_ = std::make_unique<desktop::AccessibilityManager>(dependencies());
 
         desktop::FloatingWindowManager::Environment environment;
-        environment.makeWindow = [](std::unique_ptr<QWidget>) { return std::make_unique<ShownFlagWindow>(); };
+        environment.makeWindow = [](std::unique_ptr<QWidget>) { return std::make_unique<desktop::testing::ShownFlagWindow>(); };
         environment.pointerPosition = [] { return QPoint(10, 10); };
         environment.visibleFrame = [] { return std::optional<QRect>(QRect(0, 0, 1280, 800)); };
         environment.loop = qtLoop;
