@@ -41,6 +41,10 @@ HistoryView::HistoryView(core::HistoryService& store, std::shared_ptr<platform::
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     list_->setResizeMode(QListView::Adjust);
+    // A full history is laid out a hundred rows at a time, so the first rows
+    // show before the thousandth is measured.
+    list_->setLayoutMode(QListView::Batched);
+    list_->setBatchSize(100);
     list_->setModel(listModel_);
     list_->setItemDelegate(new HistoryRowDelegate(*listModel_, std::move(clock), list_));
     connect(list_, &QListView::clicked, this, [this](const QModelIndex& index) { openRow(index.row()); });

@@ -41,14 +41,40 @@ bool markAt(std::string_view text, std::size_t pos) {
     return cp >= 0 && isMark(cp);
 }
 
+bool isAscii(char c) { return static_cast<unsigned char>(c) < 0x80; }
+
+// Folds text that is valid UTF-8, or reports that it is not. ASCII is its
+// own decomposition and folds to lower case, so only the runs of other
+// characters go through utf8proc. Cutting at ASCII is safe: every ASCII
+// character is a starter, so no reordering of marks crosses it.
+bool foldValid(std::string_view text, std::string& out) {
+    out.clear();
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (isAscii(text[i])) {
+            const char c = text[i++];
+            out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && !isAscii(text[end])) ++end;
+        bool ok = false;
+        out += mapFolded(text.substr(i, end - i), ok);
+        if (!ok) return false;
+        i = end;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string SearchableEntry::fold(std::string_view text) {
-    bool ok = false;
-    std::string folded = mapFolded(text, ok);
-    if (ok) return folded;
+    std::string folded;
+    if (foldValid(text, folded)) return folded;
     // Text from other programs may hold broken bytes: search what a reader sees.
-    return mapFolded(platform::unicode::sanitizeUtf8(text), ok);
+    foldValid(platform::unicode::sanitizeUtf8(text), folded);
+    return folded;
 }
 
 SearchableEntry SearchableEntry::make(const core::HistoryEntry& entry) {

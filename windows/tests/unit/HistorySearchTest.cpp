@@ -61,6 +61,16 @@ TEST(HistorySearch, IgnoresCaseAndCanonicalFormButNotAccents) {
     EXPECT_EQ(filteredEntries(entries, "STRASSE"), (Rows{3}));
 }
 
+TEST(HistorySearch, MarksInAnyCanonicalOrderAfterPlainLettersMatch) {
+    // e + cedilla + acute, typed with the marks the other way round and with
+    // the precomposed e-cedilla; the Kelvin sign is a K.
+    const auto entries = index({historyEntry("x e\xCC\xA7\xCC\x81 y"), historyEntry("\xE2\x84\xAA" "elvin scale")});
+    EXPECT_EQ(filteredEntries(entries, "E\xCC\x81\xCC\xA7"), (Rows{0}));
+    EXPECT_EQ(filteredEntries(entries, "\xC8\xA9\xCC\x81"), (Rows{0}));
+    EXPECT_EQ(filteredEntries(entries, "\xC8\xA9"), Rows{});  // the acute still counts
+    EXPECT_EQ(filteredEntries(entries, "KELVIN"), (Rows{1}));
+}
+
 TEST(HistorySearch, SearchesFourFieldsInStoreOrderAndNeverTheSelection) {
     const auto entries = index({
         historyEntry("hello world", "answer", "secret words", "gpt-4o", "Text Editor"),
