@@ -15,6 +15,7 @@
 #include "platform/Logger.h"
 #include "platform/qt/QtOwnActivation.h"
 #include "platform/qt/QtPasteboard.h"
+#include "platform/speech/PocketSphinxEngine.h"
 #include "platform/x11/X11ActiveWindowWatcher.h"
 #include "windows/HelpManager.h"
 #include "windows/SettingsWindowController.h"
@@ -103,6 +104,10 @@ std::unique_ptr<desktop::QuillaryApp::SettingsWindow> ProgramParts::makeSettings
 void ProgramParts::stopWorkers() {
     if (executor_) executor_->shutdown();
 }
+
+// Joins the model's thread now, in the program's own quit, rather than in a
+// static destructor after main, when Qt and the loggers may be gone.
+void ProgramParts::releaseSpeechModel() { platform::PocketSphinxEngine::releaseShared(); }
 
 // A store that cannot write keeps the file it had: nothing stored is lost,
 // only the changes of this session, and the log says so.

@@ -29,6 +29,7 @@ public:
     std::unique_ptr<desktop::QuillaryApp::SettingsWindow> makeSettingsWindow(core::Settings& settings) override;
 
     void stopWorkers() override;
+    void releaseSpeechModel() override;
     void flushSettings() override;
 
 private:

@@ -33,6 +33,9 @@ FloatingWindowManager::~FloatingWindowManager() {
     // Callbacks still held by views and panels now do nothing.
     self_.reset();
     controller_.reset();
+    // Panels let go of just before a quit go now, not with the loop's queue
+    // (which may outlive the program's own objects).
+    released_.clear();
 }
 
 void FloatingWindowManager::showWindow(bool startWithVoiceInput, bool startWithChat) {
@@ -104,9 +107,11 @@ void FloatingWindowManager::releaseCurrent() {
     // The release may be asked for from inside the panel (its view's submit),
     // so the controller is destroyed once the current event is over, never
     // under a call still running on it. It is already closed.
-    std::shared_ptr<FloatingWindowController> released(std::move(controller_));
-    controller_.reset();
-    loop().post([released = std::move(released)]() mutable { released.reset(); });
+    FloatingWindowController* released = controller_.get();
+    released_.push_back(std::move(controller_));
+    loop().post(std::weak_ptr<FloatingWindowManager*>(self_), [this, released] {
+        std::erase_if(released_, [released](const auto& kept) { return kept.get() == released; });
+    });
 }
 
 void FloatingWindowManager::panelClosed(std::uint64_t generation) {

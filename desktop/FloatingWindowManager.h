@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QPoint>
 #include <QRect>
@@ -108,7 +109,7 @@ private:
     // controller is kept, as when the panel closes by itself.
     void closePanel(std::uint64_t generation);
     // Drops the (closed) current controller; it is destroyed after the
-    // current event.
+    // current event, or with the manager if that comes first.
     void releaseCurrent();
     void panelClosed(std::uint64_t generation);
     platform::MainLoop& loop();
@@ -119,6 +120,8 @@ private:
     Environment environment_;
     ViewFactory viewFactory_;
     std::unique_ptr<FloatingWindowController> controller_;
+    // Let go of, waiting for the loop's next turn to be destroyed.
+    std::vector<std::unique_ptr<FloatingWindowController>> released_;
     std::uint64_t generation_ = 0;
     std::uint64_t lastGeneration_ = 0;
     bool windowSystemLookedUp_ = false;

@@ -62,6 +62,8 @@ void QuillaryApp::shutDown() {
     if (shutDown_) return;
     shutDown_ = true;
     parts_.stopWorkers();
+    hotkeyManager_.reset();
+    parts_.releaseSpeechModel();
     parts_.flushSettings();
 }
 

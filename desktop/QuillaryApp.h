@@ -59,8 +59,11 @@ public:
         virtual std::unique_ptr<SettingsWindow> makeSettingsWindow(core::Settings& settings) = 0;
 
         // Quit, in this order: cancel the transfers still running and join
-        // every worker thread, then write what the settings store still holds.
+        // every worker thread; (the panels go); let go of the process-wide
+        // speech model, whose thread is then joined; then write what the
+        // settings store still holds.
         virtual void stopWorkers() = 0;
+        virtual void releaseSpeechModel() = 0;
         virtual void flushSettings() = 0;
     };
 
@@ -76,7 +79,9 @@ public:
     // The tray menu's rows, wired to this application's objects.
     MenuModel menu();
 
-    // The quit steps of `Parts`, once; later calls do nothing.
+    // The quit steps of `Parts`, once; later calls do nothing. The shortcut
+    // manager, and with it every panel, goes before the speech model is let
+    // go, since a panel's recogniser holds the model.
     void shutDown();
 
     core::Settings& settings() { return *settings_; }

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -218,6 +219,16 @@ TEST_F(FloatingWindowManagerTest, CallbacksOutlivingTheManagerDoNothing) {
     context.close();
     loop->runPending();
     EXPECT_EQ(closedWithoutPasteBack, 0);
+}
+
+TEST_F(FloatingWindowManagerTest, APanelLetGoOfGoesWithTheManagerWhenTheLoopDoesNotTurnAgain) {
+    manager->showWindow(false, false);
+    manager->toggleWindow();
+    EXPECT_EQ(log->events.back(), "close 1");
+    manager.reset();
+    EXPECT_EQ(log->events.back(), "destroy 1");
+    loop->runPending();  // the release's turn finds nothing left to do
+    EXPECT_EQ(std::count(log->events.begin(), log->events.end(), "destroy 1"), 1);
 }
 
 TEST(FloatingWindowControllerTest, KeyLossClosesOnlyWhileTheControllerExists) {

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -12,13 +14,17 @@
 
 #include "Telemetry/TelemetryConfig.h"
 #include "Telemetry/TelemetrySDK.h"
+#include "GlobalShortcuts/CarbonGlobalShortcuts.h"
+#include "desktop/FloatingWindowManager.h"
 #include "desktop/MenuModel.h"
 #include "desktop/QuillaryApp.h"
 #include "desktop/SingleInstanceLock.h"
 #include "platform/fake/FakeHttpClient.h"
+#include "platform/fake/InMemoryHotKeyBackend.h"
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "testsupport/LogCapture.h"
 #include "testsupport/TempHome.h"
+#include "unit/CaptureFakes.h"
 #include "unit/PermissionFakes.h"
 
 namespace {
@@ -26,6 +32,26 @@ namespace {
 using desktop::QuillaryApp;
 
 // Records every call in one journal, and builds objects that record theirs.
+using desktop::FloatingWindowManager;
+using desktop::PanelWindow;
+
+// A panel window that notes in the journal when it goes.
+class JournalledWindow final : public PanelWindow {
+public:
+    explicit JournalledWindow(std::vector<std::string>& journal) : journal_(journal) {}
+    ~JournalledWindow() override { journal_.push_back("panel gone"); }
+    int panelHeight() const override { return 48; }
+    void moveTo(QPoint) override {}
+    void showPanel() override { visible_ = true; }
+    void closePanel() override { visible_ = false; }
+    bool isPanelVisible() const override { return visible_; }
+    void setOnDeactivate(std::function<void()>) override {}
+
+private:
+    std::vector<std::string>& journal_;
+    bool visible_ = false;
+};
+
 class RecordingParts final : public QuillaryApp::Parts {
 public:
     struct Help final : QuillaryApp::HelpWindow {
@@ -67,7 +93,21 @@ public:
         journal.push_back("hotkeys");
         hotkeySettings = &settings;
         hotkeyAccessibility = &accessibility;
-        return nullptr;  // what it registers is the shortcut manager's own test
+        if (!withPanels) return nullptr;  // what it registers is the shortcut manager's own test
+        // A real shortcut manager whose panels say when they go.
+        FloatingWindowManager::Environment environment;
+        environment.makeWindow = [this](std::unique_ptr<QWidget>) -> std::unique_ptr<PanelWindow> {
+            return std::make_unique<JournalledWindow>(journal);
+        };
+        environment.pointerPosition = [] { return QPoint(10, 10); };
+        environment.visibleFrame = [] { return std::optional<QRect>(QRect(0, 0, 1280, 800)); };
+        environment.loop = permissions.loop;
+        environment.panelClosedWithoutPasteBack = [] {};
+        return std::make_unique<desktop::HotkeyManager>(
+            settings, accessibility,
+            desktop::HotkeyManager::Dependencies{
+                permissions.loop, std::make_unique<FloatingWindowManager>(settings, std::move(environment)),
+                capture.services()});
     }
     std::unique_ptr<core::HistoryService> makeHistoryService() override {
         journal.push_back("history");
@@ -83,9 +123,12 @@ public:
         return std::make_unique<SettingsWindow>(journal);
     }
     void stopWorkers() override { journal.push_back("stopWorkers"); }
+    void releaseSpeechModel() override { journal.push_back("releaseSpeechModel"); }
     void flushSettings() override { journal.push_back("flushSettings"); }
 
     std::vector<std::string> journal;
+    bool withPanels = false;
+    desktop::testing::CaptureFakes capture;
     std::shared_ptr<platform::InMemoryUserDefaults> defaults = std::make_shared<platform::InMemoryUserDefaults>();
     core::Analytics analytics;
     std::shared_ptr<platform::FakeHttpClient> http = std::make_shared<platform::FakeHttpClient>();
@@ -154,7 +197,34 @@ TEST(QuillaryApp, QuitCancelsTransfersThenJoinsWorkersThenWritesSettingsOnce) {
     parts.journal.clear();
     app.shutDown();
     app.shutDown();
-    EXPECT_EQ(parts.journal, (std::vector<std::string>{"stopWorkers", "flushSettings"}));
+    EXPECT_EQ(parts.journal, (std::vector<std::string>{"stopWorkers", "releaseSpeechModel", "flushSettings"}));
+}
+
+// Opens panels through a real shortcut manager, quits, and exits 0 when the
+// panels went before the speech model was let go.
+[[noreturn]] void quitWithPanelsOpen() {
+    CarbonGlobalShortcuts::setBackend(std::make_shared<platform::InMemoryHotKeyBackend>());
+    RecordingParts parts;
+    parts.withPanels = true;
+    QuillaryApp app(parts, [] {});
+    app.installState();
+    auto& windows = app.hotkeyManager()->windowManager();
+    windows.showWindow(false, false);
+    windows.toggleWindow();  // closed and let go, but the loop has not turned since
+    windows.showWindow(false, true);
+    parts.journal.clear();
+
+    app.shutDown();
+    const std::vector<std::string> expected{"stopWorkers", "panel gone", "panel gone", "releaseSpeechModel",
+                                            "flushSettings"};
+    for (const auto& step : parts.journal) std::fprintf(stderr, "%s; ", step.c_str());
+    std::exit(parts.journal == expected && !app.hotkeyManager() ? 0 : 1);
+}
+
+TEST(QuillaryApp, QuitLetsThePanelsGoBeforeTheSpeechModelTheyHold) {
+    // In a child process: the shortcut names a real shortcut manager makes
+    // live for the whole process, and belong to that manager's own tests.
+    EXPECT_EXIT(quitWithPanelsOpen(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(QuillaryApp, AnalyticsStayOffUnlessATestPointsThemAtThisMachine) {
