@@ -24,6 +24,10 @@ ChatView::ChatView(std::shared_ptr<platform::Pasteboard> pasteboard, QWidget* pa
     scrollArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scrollArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scrollArea_->setWidgetResizable(true);
+    // The keyboard belongs to the prompt: as the first widget of the panel
+    // that takes focus, the transcript would catch the keys typed as soon as
+    // a chat panel appears.
+    scrollArea_->setFocusPolicy(Qt::NoFocus);
     scrollArea_->setAttribute(Qt::WA_TranslucentBackground);
     scrollArea_->viewport()->setAutoFillBackground(false);
 

@@ -349,8 +349,15 @@ void PanelModel::sendRequest() {
 
     auto request = std::make_shared<PendingRequest>(
         PendingRequest{*selectedModel_, prompt, originalText_, history_, services_.analytics, guard_});
-    ProviderRequest::Call call{*selectedModel_, std::move(prompt), originalText_,
-                               isChatMode_ ? messages_ : std::vector<core::ChatMessage>{}};
+    std::vector<core::ChatMessage> history;
+    if (isChatMode_) {
+        history = messages_;
+        // The transcript already shows the question just asked; it goes to
+        // the provider once, as the prompt, not also as the last turn.
+        if (!history.empty() && history.back().role == core::MessageRole::user && history.back().content == prompt)
+            history.pop_back();
+    }
+    ProviderRequest::Call call{*selectedModel_, std::move(prompt), originalText_, std::move(history)};
     // The stored list loads beside the provider call, off the main thread.
     history_->prefetch();
     // The copy is taken here, on the main thread; the worker reads only it.

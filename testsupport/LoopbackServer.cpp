@@ -97,7 +97,7 @@ std::pair<LoopbackServer::ChunkedBody::Next, std::string> LoopbackServer::Chunke
     return {dropped_ ? Next::Drop : Next::Finish, {}};
 }
 
-LoopbackServer::LoopbackServer(Connections connections) : server_(std::make_unique<httplib::Server>()) {
+LoopbackServer::LoopbackServer(Connections connections, int port) : server_(std::make_unique<httplib::Server>()) {
     auto handler = [this](const httplib::Request& in, httplib::Response& out) { handle(in, out); };
     server_->Get(".*", handler);
     server_->Post(".*", handler);
@@ -113,7 +113,7 @@ LoopbackServer::LoopbackServer(Connections connections) : server_(std::make_uniq
     server_->set_read_timeout(std::chrono::seconds(2));
     server_->set_tcp_nodelay(true);
 
-    port_ = server_->bind_to_any_port("127.0.0.1");
+    port_ = port == 0 ? server_->bind_to_any_port("127.0.0.1") : (server_->bind_to_port("127.0.0.1", port) ? port : -1);
     if (port_ <= 0) throw std::runtime_error("LoopbackServer: cannot bind 127.0.0.1");
     listener_ = std::thread([this] { server_->listen_after_bind(); });
     // stop() is a no-op until the accept loop runs; wait for it so the

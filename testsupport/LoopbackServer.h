@@ -86,7 +86,9 @@ public:
     // them.
     enum class Connections { CloseAfterReply, KeepOpen };
 
-    explicit LoopbackServer(Connections connections = Connections::CloseAfterReply);
+    // Listens on `port` of 127.0.0.1, or on a free one when it is 0 (a
+    // given port lets a test bring a server back where one went down).
+    explicit LoopbackServer(Connections connections = Connections::CloseAfterReply, int port = 0);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;

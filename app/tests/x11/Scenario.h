@@ -16,6 +16,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -38,6 +39,7 @@ struct ShownWindow {
     Window id = 0;
     std::string title;
     int x = 0, y = 0, width = 0, height = 0;
+    bool popup = false;  // a menu: placed by the program itself
 };
 
 class Scenario {
@@ -90,14 +92,19 @@ public:
     OtherApplicationProcess& other() { return *other_; }
     unsigned long otherWindow() const { return otherWindow_; }
 
-    // Starts quillary with every provider pointed at the loopback server,
-    // animations off, and waits until it holds its main shortcut.
+    // Starts quillary with every provider pointed at the loopback server
+    // (unless `environment` names another), animations off, and waits until
+    // it holds its main shortcut. Starting again after stopProgram() is a
+    // restart with the settings the program left.
     bool startProgram(std::vector<std::string> environment = {}) {
         if (!std::filesystem::exists(settingsFile())) std::ofstream(settingsFile()) << settings_.dump();
         const std::string server = provider_.url("");
-        for (const char* name : {"QUILLARY_OPENAI_URL=", "QUILLARY_ANTHROPIC_URL=", "QUILLARY_GEMINI_URL=",
-                                 "QUILLARY_OLLAMA_URL="})
-            environment.push_back(name + server);
+        for (const std::string name : {"QUILLARY_OPENAI_URL=", "QUILLARY_ANTHROPIC_URL=", "QUILLARY_GEMINI_URL=",
+                                       "QUILLARY_OLLAMA_URL="}) {
+            const bool given = std::any_of(environment.begin(), environment.end(),
+                                           [&](const std::string& entry) { return entry.rfind(name, 0) == 0; });
+            if (!given) environment.push_back(name + server);
+        }
         environment.push_back("QUILLARY_ANIMATIONS=0");
         program_ = std::make_unique<Program>(home_, std::move(environment));
         return waitUntil([&] { return display_.mainShortcutGrabbedElsewhere(); }, std::chrono::seconds(20));
@@ -162,7 +169,7 @@ public:
             if (std::find(trayWindows.begin(), trayWindows.end(), window) != trayWindows.end()) continue;
             XWindowAttributes attributes;
             if (!XGetWindowAttributes(x, window, &attributes) || attributes.map_state != IsViewable) continue;
-            ShownWindow item{window, {}, 0, 0, attributes.width, attributes.height};
+            ShownWindow item{window, {}, 0, 0, attributes.width, attributes.height, attributes.override_redirect != 0};
             Window child;
             XTranslateCoordinates(x, window, DefaultRootWindow(x), 0, 0, &item.x, &item.y, &child);
             char* name = nullptr;
@@ -178,10 +185,41 @@ public:
     std::vector<ShownWindow> panels() {
         std::vector<ShownWindow> found;
         for (auto& window : windows())
-            if (window.title == "Quillary") found.push_back(window);
+            if (window.title == "Quillary" && !window.popup) found.push_back(window);
         return found;
     }
     bool panelShown() { return !panels().empty(); }
+    std::optional<ShownWindow> windowTitled(const std::string& title) {
+        for (auto& window : windows())
+            if (window.title == title && !window.popup) return window;
+        return std::nullopt;
+    }
+    bool isActive(const ShownWindow& window) {
+        return display_.property(DefaultRootWindow(display_.get()), "_NET_ACTIVE_WINDOW") == window.id;
+    }
+
+    // Clicks at (x, y) inside `window`.
+    static bool click(Window window, int x, int y) {
+        return run("xdotool mousemove --window " + std::to_string(window) + " " + std::to_string(x) + " " +
+                   std::to_string(y) + " click 1");
+    }
+    // Clicks the tray icon, then the row of its menu at `rowY` (rows are 24
+    // pixels high: "Preferences..." is the first, at 12); false when the
+    // icon or the menu is not there.
+    bool clickTrayMenuRow(int rowY) {
+        Display* x = display_.get();
+        const Window tray = XGetSelectionOwner(x, XInternAtom(x, "_NET_SYSTEM_TRAY_S0", False));
+        std::vector<Window> icons;
+        if (tray != None) display_.windowsOf(tray, program_->pid(), icons);
+        if (icons.empty() || !click(icons.front(), 11, 11)) return false;
+        std::optional<ShownWindow> menu;
+        waitUntil([&] {
+            for (auto& window : windows())
+                if (window.popup) menu = window;
+            return menu.has_value();
+        });
+        return menu && click(menu->id, 40, rowY);
+    }
     // Whether the window manager's active window is one of the program's.
     bool programActive() {
         const Window active = display_.property(DefaultRootWindow(display_.get()), "_NET_ACTIVE_WINDOW");

@@ -151,6 +151,24 @@ TEST_F(PanelView, AnErrorInChatModeStandsAboveTheTranscript) {
     shoot(*view, "panel-chat-with-error");
 }
 
+TEST_F(PanelView, KeysTypedAsSoonAsAChatPanelIsActiveReachThePrompt) {
+    // Before the model's focus delay has run: the window system made the
+    // panel active, and the user types at once.
+    h.settings().setOpenaiKey("sk-test");
+    h.selection->selectedText = "Text the user selected";
+    auto view = std::make_unique<FloatingWindowView>(h.make(false, true), pasteboard);
+    view->show();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    ASSERT_TRUE(view->transcript()->isVisible());
+    // As the window system delivers them: to the window, whichever widget
+    // has the focus.
+    for (const char key : std::string("first question")) QTest::keyClick(view->windowHandle(), key);
+    QApplication::processEvents();
+    EXPECT_EQ(view->promptField()->toPlainText(), QStringLiteral("first question"));
+    EXPECT_EQ(view->model().text(), "first question");
+}
+
 TEST_F(PanelView, ChatModeWithoutMessagesShowsNoTranscript) {
     h.settings().setOpenaiKey("sk-test");
     auto view = open();

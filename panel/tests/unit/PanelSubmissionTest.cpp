@@ -246,11 +246,18 @@ TEST_F(PanelSubmission, ChatTurnsCarryTheConversationAndStayInThePanel) {
 
     const auto calls = h.script->calls();
     ASSERT_EQ(calls.size(), 2u);
-    ASSERT_EQ(calls[1].history.size(), 4u);
+    // The question asked goes once, as the prompt; the turns before it are
+    // the history.
+    EXPECT_EQ(calls[0].prompt, "first");
+    ASSERT_EQ(calls[0].history.size(), 1u);
+    EXPECT_EQ(calls[0].history[0].content, "context");
+    EXPECT_EQ(calls[1].prompt, "second");
+    ASSERT_EQ(calls[1].history.size(), 3u);
     EXPECT_EQ(calls[1].history[0].role, MessageRole::system);
     EXPECT_EQ(calls[1].history[0].content, "context");
+    EXPECT_EQ(calls[1].history[1].content, "first");
+    EXPECT_EQ(calls[1].history[2].role, MessageRole::assistant);
     EXPECT_EQ(calls[1].history[2].content, "one");
-    EXPECT_EQ(calls[1].history[3].content, "second");
     EXPECT_EQ(calls[1].selectedText, "context");
 
     ASSERT_EQ(panel->messages().size(), 5u);
