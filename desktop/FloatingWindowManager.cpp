@@ -65,12 +65,15 @@ void FloatingWindowManager::showWindow(bool startWithVoiceInput, bool startWithC
         if (auto self = weak.lock()) (*self)->panelClosed(generation);
     });
 
+    // The new showing is current before the old panel closes: that close is
+    // no panel closing without a paste-back, since the capture just made
+    // for the new panel left its selection on the clipboard for it to read.
+    generation_ = generation;
     if (controller_) {
         controller_->close();
         releaseCurrent();
     }
     controller_ = std::move(controller);
-    generation_ = generation;
     pastedBack_ = false;
     controller_->showWindow();
 }

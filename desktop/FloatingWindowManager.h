@@ -73,7 +73,9 @@ public:
         std::shared_ptr<platform::MainLoop> loop;
         // Called once for every panel that closes without having pasted an
         // answer back, so the clipboard the capture used can be restored
-        // (default: the text replacer's).
+        // (default: the text replacer's). A panel closed because a new one
+        // replaces it does not count: the clipboard holds the new one's
+        // selection.
         std::function<void()> panelClosedWithoutPasteBack;
     };
 

@@ -50,10 +50,6 @@ HotkeyManager::HotkeyManager(core::Settings& settings, AccessibilityManager& acc
     platform::consoleLine("Initializing HotkeyManager");
     windowManager_ = dependencies.windowManager ? std::move(dependencies.windowManager)
                                                 : std::make_unique<FloatingWindowManager>(settings);
-    windowManager_->setPanelClosedWithoutPasteBack([self = std::weak_ptr<HotkeyManager*>(self_)] {
-        const auto manager = self.lock();
-        if (manager && !(*manager)->replacingPanel_) TextReplacer::panelClosedWithoutPasteBack();
-    });
     if (dependencies.capture) {
         TextReplacer::install(std::move(*dependencies.capture));
     } else if (!TextReplacer::isInstalled()) {
@@ -97,7 +93,7 @@ void HotkeyManager::mainAction() {
     if (windowManager_->state() == FloatingWindowManager::State::panelVisible)
         windowManager_->toggleWindow();  // closes: the clipboard goes back
     else
-        openPanel([this] { windowManager_->toggleWindow(); });
+        windowManager_->toggleWindow();
 }
 
 void HotkeyManager::modeAction(bool startWithVoiceInput, bool startWithChat) {
@@ -106,13 +102,7 @@ void HotkeyManager::modeAction(bool startWithVoiceInput, bool startWithChat) {
         return;
     }
     TextReplacer::captureSelection();
-    openPanel([&] { windowManager_->showWindow(startWithVoiceInput, startWithChat); });
-}
-
-void HotkeyManager::openPanel(const std::function<void()>& open) {
-    replacingPanel_ = true;
-    open();
-    replacingPanel_ = false;
+    windowManager_->showWindow(startWithVoiceInput, startWithChat);
 }
 
 }  // namespace desktop

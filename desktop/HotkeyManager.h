@@ -54,14 +54,10 @@ public:
 private:
     void mainAction();
     void modeAction(bool startWithVoiceInput, bool startWithChat);
-    // Runs `open`. A panel it replaces closes without a paste-back, but the
-    // capture just made belongs to the new panel: its clipboard stays.
-    void openPanel(const std::function<void()>& open);
 
     std::unique_ptr<FloatingWindowManager> windowManager_;
     AccessibilityManager& accessibilityManager_;
     std::shared_ptr<platform::MainLoop> loop_;
-    bool replacingPanel_ = false;
     // Handlers hold this weakly: a press after the manager is gone does nothing.
     std::shared_ptr<HotkeyManager*> self_;
 };
