@@ -10,8 +10,7 @@
 //
 // The background colour is also the dynamic property "background", for tests.
 
-#include <QColor>
-#include <QWidget>
+#include "ui/RoundedSurface.h"
 
 class QHBoxLayout;
 class QPainter;
@@ -19,16 +18,13 @@ class QRectF;
 
 namespace ui {
 
-class Badge : public QWidget {
+class Badge : public RoundedSurface {
 public:
     explicit Badge(const QColor& background, QWidget* parent = nullptr);
 
     void addWidget(QWidget* widget);
     void setSpacing(int pixels);
     QHBoxLayout* row() const { return row_; }
-
-    QColor background() const { return background_; }
-    void setBackground(const QColor& colour);
 
     static constexpr int horizontalPadding = 6;
     static constexpr int verticalPadding = 2;
@@ -38,11 +34,7 @@ public:
     // rather than made of widgets.
     static void paintBackground(QPainter& painter, const QRectF& rect, const QColor& colour);
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
 private:
-    QColor background_;
     QHBoxLayout* row_;
 };
 

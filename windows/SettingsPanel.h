@@ -9,30 +9,22 @@
 //
 //   new SettingsPanel(field, ui::Palette::color(ui::Colour::Surface20), 8, 0, row);
 
-#include <QColor>
-#include <QWidget>
+#include "ui/RoundedSurface.h"
 
 namespace windows {
 
-class SettingsPanel : public QWidget {
+class SettingsPanel : public ui::RoundedSurface {
 public:
     explicit SettingsPanel(QWidget* content, QWidget* parent = nullptr);
     SettingsPanel(QWidget* content, const QColor& background, qreal cornerRadius, int inset, QWidget* parent = nullptr);
 
     QWidget* content() const { return content_; }
-    QColor background() const { return background_; }
-    qreal cornerRadius() const { return cornerRadius_; }
 
     static constexpr int defaultInset = 16;
     static constexpr qreal defaultCornerRadius = 12.0;
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
 private:
     QWidget* content_;
-    QColor background_;
-    qreal cornerRadius_;
 };
 
 }  // namespace windows

@@ -56,6 +56,17 @@ TEST_F(SettingsViewTest, FourTabsInOrderInAFixedDarkWindowKeptOnTop) {
     EXPECT_TRUE(view.historyService().entries().empty());
 }
 
+TEST_F(SettingsViewTest, EveryTabHasAPicture) {
+    SettingsHarness h;
+    SettingsView view(h.settings, h.defaults);
+    view.show();
+    const QStringList names{"api-keys", "models", "shortcuts", "history"};
+    for (int i = 0; i < view.tabs()->count(); ++i) {
+        view.tabs()->setCurrentIndex(i);
+        EXPECT_FALSE(ui::Screenshot::save(view, QUILLARY_SCREENSHOT_DIR, "settings-tab-" + names.value(i)).isNull());
+    }
+}
+
 TEST_F(SettingsViewTest, PreferencesOpensRaisesAndAfterCloseMakesANewWindowOnTheFirstTab) {
     SettingsHarness h;
     SettingsWindowController controller(h.settings, h.defaults);
