@@ -18,8 +18,6 @@ namespace windows {
 
 namespace {
 
-constexpr int kFieldInset = 8;
-constexpr qreal kFieldCornerRadius = 8.0;
 constexpr int kEyeSize = 14;
 
 }  // namespace
@@ -46,9 +44,6 @@ APIKeySection::APIKeySection(APIKeysTabModel& model, std::size_t index, QWidget*
     // QLineEdit cuts text at 32767 characters by default; a pasted key is
     // stored whole, whatever its length.
     field_->setMaxLength(std::numeric_limits<int>::max());
-    QPalette fieldPalette = field_->palette();
-    fieldPalette.setColor(QPalette::Base, Qt::transparent);
-    field_->setPalette(fieldPalette);
     connect(field_, &QLineEdit::textEdited, this,
             [this](const QString& text) { model_.setKey(index_, text.toStdString()); });
 
@@ -61,8 +56,7 @@ APIKeySection::APIKeySection(APIKeysTabModel& model, std::size_t index, QWidget*
     });
 
     auto* row = new QHBoxLayout;
-    row->addWidget(new SettingsPanel(field_, ui::Palette::color(ui::Colour::Surface20), kFieldCornerRadius, kFieldInset),
-                   1);
+    row->addWidget(SettingsPanel::fieldBox(field_), 1);
     row->addWidget(eye_, 0, Qt::AlignVCenter);
     column->addLayout(row);
 

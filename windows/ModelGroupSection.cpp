@@ -12,7 +12,6 @@
 #include "ui/SymbolIcon.h"
 #include "ui/SymbolView.h"
 #include "windows/ModelRow.h"
-#include "windows/ModelsTabView.h"
 #include "windows/SettingsPanel.h"
 
 namespace windows {
@@ -34,9 +33,6 @@ QLineEdit* formField(const char* placeholder) {
     auto* field = new QLineEdit;
     field->setFrame(false);
     field->setPlaceholderText(QString::fromUtf8(placeholder));
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, Qt::transparent);
-    field->setPalette(palette);
     return field;
 }
 
@@ -109,8 +105,7 @@ QWidget* ModelGroupSection::makeForm() {
         refreshForm();
     });
     for (QLineEdit* field : {displayNameField_, apiNameField_}) {
-        auto* box = new SettingsPanel(field, ui::Palette::color(ui::Colour::Surface20),
-                                      ModelsTabView::fieldCornerRadius, ModelsTabView::fieldInset);
+        auto* box = SettingsPanel::fieldBox(field);
         box->setMaximumWidth(fieldMaximumWidth);
         box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         // As wide as the panel allows up to the maximum, centred.

@@ -55,18 +55,6 @@ QWidget* parameterGroup(const char* title, const char* description, QLayout* con
     return group;
 }
 
-// The grey rounded box of the tab's text controls.
-SettingsPanel* fieldBox(QWidget* field) {
-    return new SettingsPanel(field, ui::Palette::color(ui::Colour::Surface20), ModelsTabView::fieldCornerRadius,
-                             ModelsTabView::fieldInset);
-}
-
-void clearBase(QWidget& widget) {
-    QPalette palette = widget.palette();
-    palette.setColor(QPalette::Base, Qt::transparent);
-    widget.setPalette(palette);
-}
-
 }  // namespace
 
 ModelsTabView::ModelsTabView(core::Settings& settings, QWidget* parent)
@@ -125,11 +113,10 @@ QWidget* ModelsTabView::makeConfigurationPanel() {
     maxTokensField_->setObjectName(QStringLiteral("maxTokensField"));
     maxTokensField_->setFrame(false);
     maxTokensField_->setPlaceholderText(QStringLiteral("Max Tokens"));
-    clearBase(*maxTokensField_);
     // The number is handed over when editing ends (Return, or the focus
     // leaving), so the digits typed on the way to "4096" are never stored.
     connect(maxTokensField_, &QLineEdit::editingFinished, this, [this] { commitMaxTokens(); });
-    auto* maxTokensBox = fieldBox(maxTokensField_);
+    auto* maxTokensBox = SettingsPanel::fieldBox(maxTokensField_);
     maxTokensBox->setFixedWidth(maxTokensWidth);
     auto* maxTokensRow = new QHBoxLayout;
     maxTokensRow->addWidget(maxTokensBox, 0, Qt::AlignVCenter);
@@ -141,12 +128,11 @@ QWidget* ModelsTabView::makeConfigurationPanel() {
     messageEditor_->setFont(ui::TextStyles::system(12));
     messageEditor_->setFrameShape(QFrame::NoFrame);
     messageEditor_->setFixedHeight(systemMessageHeight);
-    clearBase(*messageEditor_);
     messageEditor_->viewport()->setAutoFillBackground(false);
     connect(messageEditor_, &QPlainTextEdit::textChanged, this,
             [this] { model_.setCustomSystemMessage(messageEditor_->toPlainText().toStdString()); });
     auto* messageRow = new QVBoxLayout;
-    messageRow->addWidget(fieldBox(messageEditor_));
+    messageRow->addWidget(SettingsPanel::fieldBox(messageEditor_));
     layout->addWidget(parameterGroup("System Message", kSystemMessageDescription, messageRow));
     return content;
 }

@@ -34,8 +34,6 @@ public:
     static constexpr int temperatureLabelWidth = 40;
     static constexpr int maxTokensWidth = 100;  // field, inset and background
     static constexpr int systemMessageHeight = 100;
-    static constexpr int fieldInset = 8;
-    static constexpr qreal fieldCornerRadius = 8.0;
 
 protected:
     void hideEvent(QHideEvent* event) override;

@@ -17,4 +17,11 @@ SettingsPanel::SettingsPanel(QWidget* content, const QColor& background, qreal c
     layout->addWidget(content);
 }
 
+SettingsPanel* SettingsPanel::fieldBox(QWidget* field) {
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    field->setPalette(palette);
+    return new SettingsPanel(field, ui::Palette::color(ui::Colour::Surface20), fieldCornerRadius, fieldInset);
+}
+
 }  // namespace windows

@@ -5,9 +5,10 @@
 //
 //   auto* panel = new SettingsPanel(section, page);       // takes ownership of `section`
 //
-// The same frame with other values draws the rounded fields of the tabs:
+// The rounded grey box of the tabs' text fields (8 px inset, Surface20,
+// radius 8) is the same frame with other values:
 //
-//   new SettingsPanel(field, ui::Palette::color(ui::Colour::Surface20), 8, 0, row);
+//   row->addWidget(SettingsPanel::fieldBox(lineEdit));    // the field's own background turns clear
 
 #include "ui/RoundedSurface.h"
 
@@ -18,10 +19,15 @@ public:
     explicit SettingsPanel(QWidget* content, QWidget* parent = nullptr);
     SettingsPanel(QWidget* content, const QColor& background, qreal cornerRadius, int inset, QWidget* parent = nullptr);
 
+    // A text field or editor framed as the tabs' rounded grey box.
+    static SettingsPanel* fieldBox(QWidget* field);
+
     QWidget* content() const { return content_; }
 
     static constexpr int defaultInset = 16;
     static constexpr qreal defaultCornerRadius = 12.0;
+    static constexpr int fieldInset = 8;
+    static constexpr qreal fieldCornerRadius = 8.0;
 
 private:
     QWidget* content_;
