@@ -33,7 +33,6 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -42,6 +41,7 @@
 #include <vector>
 
 #include "bench/common/FullHistory.h"
+#include "bench/common/Percentiles.h"
 #include "core/HistoryService.h"
 #include "core/Settings.h"
 #include "platform/linux/JsonFileUserDefaults.h"
@@ -301,11 +301,7 @@ void HotKeyToPanel(benchmark::State& state, const char* executable) {
         if (!stage.closePanel()) return state.SkipWithError("the panel did not close on Escape");
     }
     state.counters["first_ms"] = samples.front();
-    std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) { return samples[static_cast<std::size_t>(q * (samples.size() - 1) + 0.5)]; };
-    state.counters["p50_ms"] = at(0.50);
-    state.counters["p95_ms"] = at(0.95);
-    state.counters["max_ms"] = samples.back();
+    bench::reportPercentiles(state, std::move(samples));
 }
 
 void ReturnToPaste(benchmark::State& state) {

@@ -10,12 +10,12 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "bench/common/Percentiles.h"
 #include "core/Analytics.h"
 #include "core/Settings.h"
 #include "desktop/FloatingPanel.h"
@@ -99,11 +99,7 @@ void measureShowings(benchmark::State& state, desktop::XObserver& observer, cons
         state.SetIterationTime(seconds);
         samples.push_back(seconds * 1000);
     }
-    std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) { return samples[static_cast<std::size_t>(q * (samples.size() - 1) + 0.5)]; };
-    state.counters["p50_ms"] = at(0.50);
-    state.counters["p95_ms"] = at(0.95);
-    state.counters["max_ms"] = samples.back();
+    bench::reportPercentiles(state, std::move(samples));
 }
 
 void BM_PanelShowWindow(benchmark::State& state) {
