@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include "ui/TopLevelFrame.h"
+
 namespace desktop {
 
 class AccessibilityManager;
@@ -30,7 +32,7 @@ public:
     QWidget* window() const { return window_.data(); }
 
 private:
-    QPointer<QWidget> window_;
+    QPointer<ui::TopLevelFrame> window_;
 };
 
 }  // namespace desktop

@@ -6,6 +6,7 @@
 
 #include "desktop/QuillaryApp.h"
 #include "platform/AnalyticsSink.h"
+#include "ui/TopLevelFrame.h"
 #include "windows/HelpView.h"
 
 namespace windows {
@@ -36,7 +37,7 @@ public:
 
 private:
     std::shared_ptr<platform::AnalyticsSink> analytics_;
-    QPointer<QWidget> window_;
+    QPointer<ui::TopLevelFrame> window_;
     QPointer<HelpView> view_;
     // The view's close action holds this weakly: it does nothing once the
     // manager is gone.
