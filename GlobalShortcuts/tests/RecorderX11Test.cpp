@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
@@ -21,6 +22,8 @@
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "platform/qt/QtMainLoop.h"
 #include "testsupport/QtEvents.h"
+#include "testsupport/X11HotKeySession.h"
+#include "testsupport/X11Test.h"
 #include "platform/x11/X11HotKeyBackend.h"
 
 using namespace GlobalShortcuts;
@@ -39,28 +42,10 @@ void xdotool(const std::string& arguments) {
 class RecorderOnX11 : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "no DISPLAY";
-        if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "no xdotool";
-        static int argc = 1;
-        static char programName[] = "recorder_x11_tests";
-        static char* argv[] = {programName, nullptr};
-        static auto* application = new QApplication(argc, argv);  // lives as long as the process
-        (void)application;
-        platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
-        loop = std::make_shared<platform::QtMainLoop>();
-        platform::MainLoop::setMain(loop);
-        setKeyboardLayout(nullptr);  // the server's own layout
-        CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
+        QUILLARY_SKIP_WITHOUT_X11_KEYS();
+        session.emplace(testsupport::X11HotKeySession::make<QApplication>());
     }
-
-    void TearDown() override {
-        GlobalShortcuts::resetForTesting();
-        CarbonGlobalShortcuts::setBackend(nullptr);
-        platform::MainLoop::setMain(nullptr);
-        platform::UserDefaults::setStandard(nullptr);
-    }
+    void TearDown() override { session.reset(); }
 
     static void clickAndRecord(RecorderCocoa* recorder) {
         const QPoint centre = recorder->mapToGlobal(recorder->rect().center());
@@ -68,7 +53,7 @@ protected:
         ASSERT_TRUE(runEventsUntil([&] { return recorder->isRecording(); }));
     }
 
-    std::shared_ptr<platform::QtMainLoop> loop;
+    std::optional<testsupport::X11HotKeySession> session;
 };
 
 TEST_F(RecorderOnX11, RecordsTypedKeysWhileTheProgramsHotKeysArePaused) {

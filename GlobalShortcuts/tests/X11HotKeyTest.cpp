@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
@@ -19,6 +20,8 @@
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "platform/qt/QtMainLoop.h"
 #include "testsupport/QtEvents.h"
+#include "testsupport/X11HotKeySession.h"
+#include "testsupport/X11Test.h"
 #include "platform/x11/X11HotKeyBackend.h"
 #include "platform/x11/XkbKeyboardLayout.h"
 
@@ -32,29 +35,10 @@ namespace {
 class X11HotKeys : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "no DISPLAY";
-        if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "no xdotool";
-        static int argc = 1;
-        static char name[] = "x11_hotkey_tests";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
-        platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
-        loop = std::make_shared<platform::QtMainLoop>();
-        platform::MainLoop::setMain(loop);
-        GlobalShortcuts::resetForTesting();
-        setKeyboardLayout(nullptr);  // the server's own layout
-        CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
+        QUILLARY_SKIP_WITHOUT_X11_KEYS();
+        session.emplace(testsupport::X11HotKeySession::make<QCoreApplication>());
     }
-
-    void TearDown() override {
-        GlobalShortcuts::resetForTesting();
-        CarbonGlobalShortcuts::setBackend(nullptr);
-        platform::MainLoop::setMain(nullptr);
-        platform::UserDefaults::setStandard(nullptr);
-    }
+    void TearDown() override { session.reset(); }
 
     static void xdotool(const std::string& arguments) {
         ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
@@ -63,7 +47,7 @@ protected:
     static bool runUntil(const std::function<bool()>& done) { return testsupport::runEventsUntil(done); }
     static void runFor(std::chrono::milliseconds duration) { testsupport::runEventsFor(duration); }
 
-    std::shared_ptr<platform::QtMainLoop> loop;
+    std::optional<testsupport::X11HotKeySession> session;
 };
 
 const Shortcut kSuperShiftSpace(Key::space, Flags::command | Flags::shift);

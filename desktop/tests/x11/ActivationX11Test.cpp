@@ -17,6 +17,7 @@
 #include "platform/x11/X11AccessibilityTrust.h"
 #include "platform/x11/X11ActiveWindowWatcher.h"
 #include "testsupport/QtEvents.h"
+#include "testsupport/X11Test.h"
 #include "ui/Screenshot.h"
 
 namespace {
@@ -52,10 +53,7 @@ private:
 class ActivationX11 : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "no DISPLAY";
-        if (std::system("command -v xdotool >/dev/null 2>&1") != 0)
-            GTEST_SKIP() << "no xdotool";
+        QUILLARY_SKIP_WITHOUT_X11_KEYS();
         setenv("QT_QPA_PLATFORM", "xcb", 0);
         ui::Screenshot::ensureApplication();
         loop = std::make_shared<platform::QtMainLoop>();

@@ -22,6 +22,7 @@
 #include "platform/qt/QtMainLoop.h"
 #include "platform/x11/X11HotKeyBackend.h"
 #include "testsupport/QtEvents.h"
+#include "testsupport/X11Test.h"
 #include "ui/Screenshot.h"
 #include "XObserver.h"
 
@@ -45,8 +46,7 @@ struct HostedView {
 class FloatingPanelOnX11 : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY";
-        if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+        QUILLARY_SKIP_WITHOUT_X11_KEYS();
         qputenv("QT_QPA_PLATFORM", "xcb");
         ui::Screenshot::ensureApplication();
         loop = std::make_shared<platform::QtMainLoop>();

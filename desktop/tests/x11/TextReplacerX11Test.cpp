@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
@@ -26,6 +27,8 @@
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XTestKeyboardEventPoster.h"
 #include "testsupport/QtEvents.h"
+#include "testsupport/X11HotKeySession.h"
+#include "testsupport/X11Test.h"
 
 namespace {
 
@@ -42,17 +45,9 @@ bool contains(const std::vector<std::string>& lines, const std::string& fragment
 class CaptureOnX11 : public testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY";
-        if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
-        static int argc = 1;
-        static char name[] = "desktop_x11_tests";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
-        platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
-        loop = std::make_shared<platform::QtMainLoop>();
-        platform::MainLoop::setMain(loop);
-        GlobalShortcuts::resetForTesting();
-        CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
+        QUILLARY_SKIP_WITHOUT_X11_KEYS();
+        session.emplace(testsupport::X11HotKeySession::make<QApplication>());
+        loop = session->loop;
         TextReplacer::resetForTesting();
         TextReplacer::install(desktop::makeSystemTextReplacerPlatform());
         // Nothing of an earlier test on the selections.
@@ -63,10 +58,7 @@ protected:
     void TearDown() override {
         other.reset();
         TextReplacer::resetForTesting();
-        GlobalShortcuts::resetForTesting();
-        CarbonGlobalShortcuts::setBackend(nullptr);
-        platform::MainLoop::setMain(nullptr);
-        platform::UserDefaults::setStandard(nullptr);
+        session.reset();
     }
 
     // Starts the other application and waits until it has the keyboard.
@@ -84,6 +76,7 @@ protected:
         ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
     }
 
+    std::optional<testsupport::X11HotKeySession> session;
     std::shared_ptr<platform::QtMainLoop> loop;
     platform::X11Workspace workspace;
     std::unique_ptr<OtherApplicationProcess> other;
