@@ -26,6 +26,7 @@
 #include "testsupport/TempHome.h"
 #include "unit/CaptureFakes.h"
 #include "unit/PermissionFakes.h"
+#include "unit/ShownFlagWindow.h"
 
 namespace {
 
@@ -34,23 +35,6 @@ using desktop::QuillaryApp;
 // Records every call in one journal, and builds objects that record theirs.
 using desktop::FloatingWindowManager;
 using desktop::PanelWindow;
-
-// A panel window that notes in the journal when it goes.
-class JournalledWindow final : public PanelWindow {
-public:
-    explicit JournalledWindow(std::vector<std::string>& journal) : journal_(journal) {}
-    ~JournalledWindow() override { journal_.push_back("panel gone"); }
-    int panelHeight() const override { return 48; }
-    void moveTo(QPoint) override {}
-    void showPanel() override { visible_ = true; }
-    void closePanel() override { visible_ = false; }
-    bool isPanelVisible() const override { return visible_; }
-    void setOnDeactivate(std::function<void()>) override {}
-
-private:
-    std::vector<std::string>& journal_;
-    bool visible_ = false;
-};
 
 class RecordingParts final : public QuillaryApp::Parts {
 public:
@@ -97,7 +81,9 @@ public:
         // A real shortcut manager whose panels say when they go.
         FloatingWindowManager::Environment environment;
         environment.makeWindow = [this](std::unique_ptr<QWidget>) -> std::unique_ptr<PanelWindow> {
-            return std::make_unique<JournalledWindow>(journal);
+            auto window = std::make_unique<desktop::testing::ShownFlagWindow>();
+            window->onGone = [this] { journal.push_back("panel gone"); };
+            return window;
         };
         environment.pointerPosition = [] { return QPoint(10, 10); };
         environment.visibleFrame = [] { return std::optional<QRect>(QRect(0, 0, 1280, 800)); };

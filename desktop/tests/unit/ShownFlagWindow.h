@@ -6,9 +6,13 @@
 
 namespace desktop::testing {
 
-// A panel window that only knows whether it is shown.
+// A panel window that only knows whether it is shown (and, when asked,
+// says when it goes).
 class ShownFlagWindow final : public PanelWindow {
 public:
+    ~ShownFlagWindow() override {
+        if (onGone) onGone();
+    }
     int panelHeight() const override { return 48; }
     void moveTo(QPoint) override {}
     void showPanel() override { visible = true; }
@@ -16,6 +20,7 @@ public:
     bool isPanelVisible() const override { return visible; }
     void setOnDeactivate(std::function<void()>) override {}
     bool visible = false;
+    std::function<void()> onGone;
 };
 
 }  // namespace desktop::testing
