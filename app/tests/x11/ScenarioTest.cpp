@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,6 +64,26 @@ protected:
     // The other program's line edit reads `text` within `limit`.
     bool otherLineBecomes(const std::string& text, std::chrono::milliseconds limit = 10s) {
         return testsupport::runEventsUntil([&] { return scenario.otherLine() == text; }, limit);
+    }
+
+    // "Preferences..." clicked in the tray menu: the settings window once it
+    // is shown with the keyboard.
+    std::optional<apptest::ShownWindow> openPreferences() {
+        std::optional<apptest::ShownWindow> settings;
+        if (!scenario.clickTrayMenuRow(12)) return std::nullopt;
+        apptest::waitUntil([&] {
+            settings = scenario.windowTitled("Settings");
+            return settings && scenario.isActive(*settings);
+        });
+        return settings && scenario.isActive(*settings) ? settings : std::nullopt;
+    }
+    // The program stored a string under `key` that `holds`.
+    bool storedBecomes(const std::string& key, const std::function<bool(const std::string&)>& holds) {
+        return apptest::waitUntil([&] {
+            const auto stored = scenario.storedSettings();
+            return stored.is_object() && stored.contains(key) && stored[key].is_string() &&
+                   holds(stored[key].get<std::string>());
+        });
     }
 
     // The history as the program stored it, once it holds `count` entries.
@@ -308,18 +329,12 @@ TEST_F(EndToEnd, AKeyTypedInPreferencesWorksAtOnceAndIsKeptPrivatelyAcrossAResta
     ASSERT_TRUE(scenario.waitPanelGone());
 
     // "Preferences..." from the tray, then the OpenAI key typed into its field.
-    ASSERT_TRUE(scenario.clickTrayMenuRow(12));
-    std::optional<apptest::ShownWindow> settings;
-    ASSERT_TRUE(apptest::waitUntil([&] {
-        settings = scenario.windowTitled("Settings");
-        return settings && scenario.isActive(*settings);
-    })) << scenario.program().standardError();
+    const auto settings = openPreferences();
+    ASSERT_TRUE(settings) << scenario.program().standardError();
     ASSERT_TRUE(Scenario::click(settings->id, 275, 139));
     ASSERT_TRUE(Scenario::type("sk-typed-in-settings"));
-    EXPECT_TRUE(apptest::waitUntil([&] {
-        const auto stored = scenario.storedSettings();
-        return stored.is_object() && stored.value("openai_api_key", "") == "sk-typed-in-settings";
-    })) << scenario.storedSettings().dump();
+    EXPECT_TRUE(storedBecomes("openai_api_key", [](const std::string& key) { return key == "sk-typed-in-settings"; }))
+        << scenario.storedSettings().dump();
     scenario.screenshot(*settings, "end-to-end-settings-api-keys");
     const std::vector<std::pair<int, std::string>> tabs{{145, "models"}, {243, "shortcuts"}, {340, "history"}};
     for (const auto& [x, name] : tabs) {
@@ -353,20 +368,14 @@ TEST_F(EndToEnd, AShortcutReRecordedInPreferencesWorksAtOnce) {
     ASSERT_TRUE(scenario.startOtherApp());
     const std::string before = scenario.storedSettings().value("GlobalShortcuts_toggleQuillary", "");
 
-    ASSERT_TRUE(scenario.clickTrayMenuRow(12));
-    std::optional<apptest::ShownWindow> settings;
-    ASSERT_TRUE(apptest::waitUntil([&] {
-        settings = scenario.windowTitled("Settings");
-        return settings && scenario.isActive(*settings);
-    })) << scenario.program().standardError();
+    const auto settings = openPreferences();
+    ASSERT_TRUE(settings) << scenario.program().standardError();
     // The Shortcuts tab, then the recorder of "Toggle Quillary Window".
     ASSERT_TRUE(Scenario::click(settings->id, 243, 14));
     ASSERT_TRUE(Scenario::click(settings->id, 470, 148));
     ASSERT_TRUE(Scenario::key("ctrl+alt+j"));
-    ASSERT_TRUE(apptest::waitUntil([&] {
-        const auto stored = scenario.storedSettings();
-        return stored.is_object() && stored.value("GlobalShortcuts_toggleQuillary", before) != before;
-    })) << scenario.storedSettings().dump();
+    ASSERT_TRUE(storedBecomes("GlobalShortcuts_toggleQuillary", [&](const std::string& value) { return value != before; }))
+        << scenario.storedSettings().dump();
     scenario.screenshot(*settings, "end-to-end-settings-shortcut-recorded");
 
     // The old combination is let go, the new one opens the panel at once.
