@@ -65,6 +65,11 @@ HistoryView::HistoryView(core::HistoryService& store, std::shared_ptr<platform::
     token_ = model_->subscribe([this] { clearSearch_->setVisible(model_->showsClearButton()); });
 }
 
+void HistoryView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    model_->reload();
+}
+
 HistoryView::~HistoryView() {
     // The list and its model listen to the view model: they go first.
     delete sheet_.data();

@@ -48,6 +48,9 @@ public:
     // What a click on a row does: opens its entry's sheet.
     void openRow(int row);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QWidget* makeSearchBar();
 

@@ -51,6 +51,12 @@ public:
     // Empties the store and stores the empty list at once.
     void clearHistory();
 
+    // Takes up what is stored now: the panels record answers through stores
+    // of their own while the settings window stays open, so the tab reads
+    // the list again each time it is shown (nothing happens when it is
+    // unchanged).
+    void reload() { store_.loadHistory(); }
+
     // Called after the rows changed (a new search text, a cleared store).
     core::ObserverToken subscribe(std::function<void()> observer) { return observers_.subscribe(std::move(observer)); }
     void unsubscribe(core::ObserverToken token) { observers_.unsubscribe(token); }

@@ -249,5 +249,30 @@ TEST_F(HistoryViewTest, TheSettingsWindowsHistoryTabShowsItsOwnStore) {
     EXPECT_TRUE(window.historyService().entries().empty());
 }
 
+TEST_F(HistoryViewTest, TheTabShowsAnswersRecordedWhileTheWindowWasKept) {
+    testing::SettingsHarness h;
+    SettingsView window(h.settings, h.defaults);
+    auto* tab = dynamic_cast<HistoryView*>(window.tabs()->widget(3));
+    ASSERT_NE(tab, nullptr);
+    window.tabs()->setCurrentIndex(3);
+    window.show();
+    EXPECT_EQ(tab->list()->model()->rowCount(), 0);
+    window.hide();
+
+    // A panel's own store records an answer while the window is closed.
+    core::HistoryService panel(h.defaults);
+    panel.addEntry("GPT-4o", "asked later", std::nullopt, "out", "App");
+    window.show();
+    ASSERT_EQ(tab->list()->model()->rowCount(), 1);
+    EXPECT_EQ(tab->model().entryAt(0).input, "asked later");
+
+    // Also when the tab comes to the front again with the window open.
+    window.tabs()->setCurrentIndex(0);
+    panel.addEntry("GPT-4o", "asked meanwhile", std::nullopt, "out", "App");
+    window.tabs()->setCurrentIndex(3);
+    ASSERT_EQ(tab->list()->model()->rowCount(), 2);
+    EXPECT_EQ(tab->model().entryAt(0).input, "asked meanwhile");
+}
+
 }  // namespace
 }  // namespace windows
