@@ -37,6 +37,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -362,5 +363,8 @@ int main(int argc, char** argv) {
     apptest::Scenario::qt();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    // The scenes' homes (a full history each) live under one temporary home.
+    std::error_code ignored;
+    std::filesystem::remove_all(testsupport::tempHome(), ignored);
     return 0;
 }
