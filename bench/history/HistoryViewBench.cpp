@@ -22,25 +22,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/OffscreenApplication.h"
 #include "bench/common/FullHistory.h"
 #include "core/HistoryService.h"
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "ui/Screenshot.h"
-#include "ui/Style.h"
 #include "windows/HistoryView.h"
 #include "windows/SearchableEntry.h"
 
 namespace {
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "historyview_bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static auto* app = new QApplication(argc, argv);  // lives as long as the process
-    ui::Style::apply(*app);
-    return *app;
-}
 
 std::vector<core::HistoryEntry> fullHistory() {
     std::vector<core::HistoryEntry> entries;
@@ -124,7 +114,7 @@ std::shared_ptr<platform::InMemoryUserDefaults> storedFullHistory() {
 }
 
 void BM_HistoryTabOpen(benchmark::State& state) {
-    application();
+    bench::offscreenApplication();
     const auto defaults = storedFullHistory();
     for (auto _ : state) {
         core::HistoryService store(defaults);

@@ -14,25 +14,15 @@
 
 #include <memory>
 
+#include "bench/common/OffscreenApplication.h"
 #include "fakes/PanelHarness.h"
 #include "panel/FloatingWindowView.h"
 #include "panel/PanelAppearanceEffect.h"
 #include "panel/RotatingBorder.h"
 #include "platform/fake/FakePasteboard.h"
 #include "ui/Animations.h"
-#include "ui/Style.h"
 
 namespace {
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "panelview_bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static auto* app = new QApplication(argc, argv);  // lives as long as the process
-    ui::Style::apply(*app);
-    return *app;
-}
 
 // The baseline: a rounded grey widget of the panel's size holding a line edit.
 class BareWidget final : public QWidget {
@@ -57,7 +47,7 @@ protected:
 
 struct Panel {
     Panel() {
-        application();
+        bench::offscreenApplication();
         ui::Animations::setEnabled(false);
         harness.settings().setOpenaiKey("sk-bench");
         view = std::make_unique<panel::FloatingWindowView>(harness.make(), std::make_shared<platform::FakePasteboard>());
@@ -94,7 +84,7 @@ void BM_PanelFrameAtRest(benchmark::State& state) {
 BENCHMARK(BM_PanelFrameAtRest)->Unit(benchmark::kMillisecond);
 
 void BM_BareWidgetFrame(benchmark::State& state) {
-    application();
+    bench::offscreenApplication();
     BareWidget widget;
     widget.show();
     QApplication::processEvents();
