@@ -1,16 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTabWidget>
 #include <QTest>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
 #include "GlobalShortcuts/GlobalShortcuts.h"
-#include "GlobalShortcuts/KeyCharacters.h"
 #include "GlobalShortcuts/ModifierFlags.h"
 #include "GlobalShortcuts/QtEventBridge.h"
 #include "GlobalShortcuts/Recorder.h"
@@ -21,9 +22,8 @@
 #include "desktop/tests/unit/ShownFlagWindow.h"
 #include "fakes/SettingsHarness.h"
 #include "platform/fake/FakeLoginItemService.h"
-#include "platform/qt/QtMainLoop.h"
-#include "platform/x11/X11HotKeyBackend.h"
 #include "testsupport/QtEvents.h"
+#include "testsupport/X11HotKeySession.h"
 #include "testsupport/X11Test.h"
 #include "ui/Screenshot.h"
 #include "windows/SettingsView.h"
@@ -49,14 +49,11 @@ protected:
     void SetUp() override {
         QUILLARY_SKIP_WITHOUT_X11_KEYS();
         qputenv("QT_QPA_PLATFORM", "xcb");
-        ui::Screenshot::ensureApplication();
-        // The names keep their defaults in the standard store of the moment
-        // they are first made, here.
-        platform::UserDefaults::setStandard(names);
-        qtLoop = std::make_shared<platform::QtMainLoop>();
-        platform::MainLoop::setMain(qtLoop);
-        GlobalShortcuts::setKeyboardLayout(nullptr);  // the server's own
-        CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(qtLoop));
+        ui::Screenshot::ensureApplication();  // the program's style, before the session's plain one
+        // The names keep their defaults in the session's standard store, the
+        // one of the moment they are first made.
+        session.emplace(testsupport::X11HotKeySession::make<QApplication>());
+        qtLoop = session->loop;
         GlobalShortcuts::QtEventBridge::ensureInstalled();
         LaunchAtLogin::setService(std::make_shared<platform::FakeLoginItemService>());
 
@@ -83,11 +80,8 @@ protected:
         manager_.reset();
         accessibility_.reset();
         desktop::TextReplacer::resetForTesting();
-        GlobalShortcuts::resetForTesting();
-        CarbonGlobalShortcuts::setBackend(nullptr);
         LaunchAtLogin::setService(nullptr);
-        platform::MainLoop::setMain(nullptr);
-        platform::UserDefaults::setStandard(nullptr);
+        session.reset();
     }
 
     // Presses and lets go of a combination; true when the chat-mode action
@@ -100,7 +94,7 @@ protected:
         return opened && modes.size() == before + 1 && modes.back() == std::make_pair(false, true);
     }
 
-    std::shared_ptr<platform::InMemoryUserDefaults> names = std::make_shared<platform::InMemoryUserDefaults>();
+    std::optional<testsupport::X11HotKeySession> session;
     std::shared_ptr<platform::QtMainLoop> qtLoop;
     testing::SettingsHarness h;
     std::unique_ptr<desktop::AccessibilityManager> accessibility_;
