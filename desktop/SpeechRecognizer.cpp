@@ -108,6 +108,8 @@ bool SpeechRecognizer::startRecording(bool autoSubmit) {
 
     cancelSilenceTimer();
     lastSignificantAudioTime_.reset();
+    heardSpeech_ = false;
+    submitWhenTranscribed_ = false;
 
     recognitionRequest_ = std::make_shared<platform::AudioBufferRecognitionRequest>();
     recognitionRequest_->setShouldReportPartialResults(true);
@@ -160,6 +162,7 @@ void SpeechRecognizer::stopRecording() {
     platform::consoleLine("🛑 Stopping recording");
     cancelSilenceTimer();
     lastSignificantAudioTime_.reset();
+    submitWhenTranscribed_ = false;
 
     if (capturing_ || audioEngine_->isRunning()) {
         tearDownCapture();
@@ -193,8 +196,14 @@ void SpeechRecognizer::handleResult(std::uint64_t generation, const std::optiona
                                     bool failed) {
     if (generation != generation_) return;  // an earlier recording's
     if (result) {
-        if (result->isFinal) stopRecording();
+        const bool submit = submitWhenTranscribed_ && !result->bestTranscription.empty();
+        if (result->isFinal && !submit) stopRecording();
         setTranscript(formatTranscript(result->bestTranscription));
+        if (submit) {
+            submitWhenTranscribed_ = false;
+            submitTranscript();
+            return;
+        }
     }
     if (failed) stopRecording();
 }
@@ -215,6 +224,8 @@ void SpeechRecognizer::updateAudioLevel(std::uint64_t generation, float level) {
     if (level > kSilenceThreshold) {
         platform::consoleLine("🎤 Detected audio above threshold: " + levelText(level));
         lastSignificantAudioTime_ = clock_->now();
+        heardSpeech_ = true;
+        submitWhenTranscribed_ = false;
         cancelSilenceTimer();
         return;
     }
@@ -229,7 +240,16 @@ void SpeechRecognizer::updateAudioLevel(std::uint64_t generation, float level) {
 void SpeechRecognizer::silenceTimerFired() {
     platform::consoleLine("⏰ Silence timer triggered");
     // The spent timer stays in `silenceTimer_`: no new countdown until speech.
-    if (transcript_.empty()) return;
+    if (transcript_.empty()) {
+        // Words were spoken but the decoder is behind the microphone (its
+        // model still loading, a busy machine): they are sent when they come.
+        if (heardSpeech_) submitWhenTranscribed_ = true;
+        return;
+    }
+    submitTranscript();
+}
+
+void SpeechRecognizer::submitTranscript() {
     platform::consoleLine("📝 Transcript ready: \"" + transcript_ + "\"");
     const std::uint64_t generation = generation_;
     mainThread().post([generation](SpeechRecognizer& self) {

@@ -122,6 +122,8 @@ private:
     void handleAudioFailure(std::uint64_t generation, const std::string& description);
     void updateAudioLevel(std::uint64_t generation, float level);
     void silenceTimerFired();
+    // Stops the recording and posts the transcript as the dictation.
+    void submitTranscript();
     void cancelSilenceTimer();
     void setTranscript(std::string value);
     void setAudioLevel(float value);
@@ -140,6 +142,10 @@ private:
     bool capturing_ = false;
     std::optional<platform::MainLoop::Id> silenceTimer_;
     std::optional<double> lastSignificantAudioTime_;
+    // This recording heard speech, and its silence ended before the decoder
+    // had turned any of it into words: the first words that come are sent.
+    bool heardSpeech_ = false;
+    bool submitWhenTranscribed_ = false;
 
     std::shared_ptr<platform::MainLoop> mainLoop_;
     platform::NotificationCenter* notificationCenter_;

@@ -202,6 +202,40 @@ TEST_F(SpeechRecognizerTest, SilenceWithoutATranscriptSpendsTheTimerUntilSpeech)
     EXPECT_EQ(posted, std::vector<std::string>{"Play music"});
 }
 
+TEST_F(SpeechRecognizerTest, WordsTheDecoderGivesAfterTheSilenceEndedAreSentThen) {
+    // The decoder is behind the microphone (its model still loading): the
+    // speech and the silence after it are heard before any word.
+    recognizer->startRecording(true);
+    hear(0.5F);
+    hear(0.05F);
+    loop->advance(2000ms);
+    EXPECT_EQ(lines().back(), "⏰ Silence timer triggered");
+    EXPECT_TRUE(posted.empty());
+    ASSERT_TRUE(recognizer->isRecording());
+
+    // More silence starts no second countdown; the words are sent as they come.
+    hear(0.05F);
+    loop->advance(5s);
+    EXPECT_EQ(count("🤫 Starting silence timer..."), 1);
+    partial("what is the weather today");
+    loop->runPending();
+    EXPECT_EQ(posted, std::vector<std::string>{"What is the weather today"});
+    EXPECT_FALSE(recognizer->isRecording());
+
+    // Speaking again before the words come restarts the plain countdown.
+    posted.clear();
+    recognizer->startRecording(true);
+    hear(0.5F);
+    hear(0.05F);
+    loop->advance(2000ms);
+    hear(0.5F);
+    partial("still talking");
+    EXPECT_TRUE(posted.empty()) << "no silence since the last speech";
+    hear(0.05F);
+    loop->advance(2000ms);
+    EXPECT_EQ(posted, std::vector<std::string>{"Still talking"});
+}
+
 TEST_F(SpeechRecognizerTest, AutoSubmitOffPublishesLevelsAndNeverCountsDown) {
     recognizer->startRecording(false);
     EXPECT_EQ(lines().back(), "🎙️ Started recording with autoSubmit: false");
