@@ -11,6 +11,7 @@
 #include "ui/PlainLabel.h"
 #include "windows/ModelCatalogEditor.h"
 #include "windows/SettingsPanel.h"
+#include "windows/SteppedSliderRow.h"
 
 namespace windows {
 
@@ -91,22 +92,13 @@ QWidget* ModelsTabView::makeConfigurationPanel() {
     auto* layout = stack(content, 16);
     layout->addWidget(wrappedLabel("Model Configuration", ui::TextStyle::Headline, ui::Colour::White));
 
-    slider_ = new QSlider(Qt::Horizontal);
+    SteppedSliderRow temperature(ModelsTabModel::kTemperatureSteps, temperatureLabelWidth);
+    slider_ = temperature.slider;
     slider_->setObjectName(QStringLiteral("temperatureSlider"));
-    slider_->setRange(0, ModelsTabModel::kTemperatureSteps);
-    slider_->setSingleStep(1);
-    slider_->setPageStep(1);
-    QPalette sliderPalette = slider_->palette();
-    sliderPalette.setColor(QPalette::Highlight, ui::Palette::color(ui::Colour::Blue));
-    slider_->setPalette(sliderPalette);
     // Tracking stays on: every step handed over during a drag is stored.
     connect(slider_, &QSlider::valueChanged, this, [this](int step) { model_.setTemperatureStep(step); });
-    temperatureLabel_ = new ui::PlainLabel(QString(), ui::TextStyle::Caption, ui::Palette::color(ui::Colour::White));
-    temperatureLabel_->setFixedWidth(temperatureLabelWidth);
-    temperatureLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto* sliderRow = new QHBoxLayout;
-    sliderRow->addWidget(slider_, 1, Qt::AlignVCenter);
-    sliderRow->addWidget(temperatureLabel_, 0, Qt::AlignVCenter);
+    temperatureLabel_ = temperature.value;
+    auto* sliderRow = temperature.layout;
     layout->addWidget(parameterGroup("Temperature", kTemperatureDescription, sliderRow));
 
     maxTokensField_ = new QLineEdit;

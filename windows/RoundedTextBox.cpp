@@ -1,8 +1,6 @@
 #include "windows/RoundedTextBox.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QPainter>
-#include <QPainterPath>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -14,7 +12,7 @@
 namespace windows {
 
 RoundedTextBox::RoundedTextBox(const QString& text, const QColor& background, QWidget* parent)
-    : QWidget(parent), background_(background) {
+    : ui::RoundedSurface(background, kCornerRadius, parent) {
     // A read-only text edit rather than a label: a label cannot break a word
     // wider than itself and would push the sheet wider than its window.
     text_ = new QTextEdit(this);
@@ -41,7 +39,6 @@ RoundedTextBox::RoundedTextBox(const QString& text, const QColor& background, QW
     layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     layout->addWidget(text_);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
-    setProperty("background", background_);
     fitHeight();
 }
 
@@ -55,14 +52,6 @@ void RoundedTextBox::resizeEvent(QResizeEvent* event) {
 void RoundedTextBox::fitHeight() {
     const int height = int(std::ceil(text_->document()->size().height()));
     if (text_->height() != height || text_->minimumHeight() != height) text_->setFixedHeight(height);
-}
-
-void RoundedTextBox::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
-    painter.fillPath(shape, background_);
 }
 
 }  // namespace windows

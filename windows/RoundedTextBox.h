@@ -9,14 +9,13 @@
 //   body->text();                                  // the text as given
 //   body->textView()->textInteractionFlags();      // selectable by mouse and keys
 
-#include <QColor>
-#include <QWidget>
+#include "ui/RoundedSurface.h"
 
 class QTextEdit;
 
 namespace windows {
 
-class RoundedTextBox final : public QWidget {
+class RoundedTextBox final : public ui::RoundedSurface {
 public:
     RoundedTextBox(const QString& text, const QColor& background, QWidget* parent = nullptr);
 
@@ -25,16 +24,13 @@ public:
 
     QString text() const;
     QTextEdit* textView() const { return text_; }
-    QColor background() const { return background_; }
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void fitHeight();
 
-    QColor background_;
     QTextEdit* text_;
 };
 

@@ -8,6 +8,7 @@
 #include "ui/Palette.h"
 #include "ui/PlainLabel.h"
 #include "windows/SettingsPanel.h"
+#include "windows/SteppedSliderRow.h"
 
 namespace windows {
 namespace {
@@ -52,24 +53,16 @@ ShortcutsTabView::ShortcutsTabView(std::shared_ptr<platform::UserDefaults> defau
     delayDescription_->setWordWrap(true);
     delay->addWidget(delayDescription_);
 
-    slider_ = new QSlider(Qt::Horizontal);
-    slider_->setRange(0, ShortcutsTabModel::kSliderSteps);
-    slider_->setSingleStep(1);
-    slider_->setPageStep(1);
-    QPalette tint = slider_->palette();
-    tint.setColor(QPalette::Highlight, ui::Palette::color(ui::Colour::Blue));
-    slider_->setPalette(tint);
+    SteppedSliderRow delayRow(ShortcutsTabModel::kSliderSteps, kDelayTextWidth);
+    slider_ = delayRow.slider;
     {
         // Showing the value stores nothing: only a move of the slider does.
         const QSignalBlocker blocker(slider_);
         slider_->setValue(model_.sliderPosition());
     }
-    delayText_ = new ui::PlainLabel(model_.delayText(), ui::TextStyle::Caption, ui::Palette::color(ui::Colour::White));
-    delayText_->setFixedWidth(kDelayTextWidth);
-    delayText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto* sliderRow = new QHBoxLayout;
-    sliderRow->addWidget(slider_, 1, Qt::AlignVCenter);
-    sliderRow->addWidget(delayText_, 0, Qt::AlignVCenter);
+    delayText_ = delayRow.value;
+    delayText_->setText(model_.delayText());
+    auto* sliderRow = delayRow.layout;
     delay->addLayout(sliderRow);
     QObject::connect(slider_, &QSlider::valueChanged, this, [this](int position) {
         model_.setSliderPosition(position);
