@@ -3,7 +3,7 @@
 namespace core {
 
 const std::string_view baseSystemPrompt =
-    "You are an AI assistant integrated into a Mac menu bar app called Quillary. Your purpose is to "
+    "You are an AI assistant integrated into a Linux desktop tray app called Quillary. Your purpose is to "
     "help users with their text-based tasks.\n"
     "\n"
     "Key points about how you should operate:\n"
@@ -18,7 +18,7 @@ const std::string_view baseSystemPrompt =
     "requested\n"
     "9. Preserve the exact formatting of any text the user provides\n"
     "\n"
-    "Remember: Users are accessing you through a quick-access menu bar app, so optimize for efficiency "
+    "Remember: Users are accessing you through a quick-access tray app, so optimize for efficiency "
     "and clarity.";
 
 namespace {

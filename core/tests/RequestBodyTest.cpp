@@ -15,9 +15,9 @@ ChatMessage message(MessageRole role, std::string content) {
 }
 
 TEST(BaseSystemPrompt, HasTheFixedShape) {
-    EXPECT_EQ(baseSystemPrompt.size(), 1016u);
+    EXPECT_EQ(baseSystemPrompt.size(), 1018u);
     EXPECT_EQ(std::count(baseSystemPrompt.begin(), baseSystemPrompt.end(), '\n'), 13);
-    EXPECT_TRUE(baseSystemPrompt.starts_with("You are an AI assistant integrated into a Mac menu bar app"));
+    EXPECT_TRUE(baseSystemPrompt.starts_with("You are an AI assistant integrated into a Linux desktop tray app"));
     EXPECT_TRUE(baseSystemPrompt.ends_with("so optimize for efficiency and clarity."));
     EXPECT_NE(baseSystemPrompt.find("results\n2. When editing"), std::string_view::npos);
 }
