@@ -82,7 +82,7 @@ protected:
     icu::Locale savedLocale_;
 };
 
-TEST_F(HistoryViewTest, ClearWhileSearchingEmptiesTheListAndKeepsTheSearch) {
+TEST_F(HistoryViewTest, SearchingClearingTheSearchAndClearingTheHistoryWhileSearching) {
     HistoryFixture f(sample());
     HistoryView view(*f.store, clock());
     view.resize(600, 460);
@@ -92,6 +92,14 @@ TEST_F(HistoryViewTest, ClearWhileSearchingEmptiesTheListAndKeepsTheSearch) {
     EXPECT_FALSE(view.clearSearchButton()->isVisible());
     EXPECT_EQ(view.list()->model()->rowCount(), 4);
     ui::Screenshot::save(view, QUILLARY_SCREENSHOT_DIR, "history-list");
+
+    QTest::keyClicks(view.searchField(), "monad");
+    EXPECT_EQ(view.list()->model()->rowCount(), 1);
+    QTest::keyClick(view.searchField(), Qt::Key_Return);  // Return does nothing more
+    EXPECT_EQ(view.list()->model()->rowCount(), 1);
+    EXPECT_EQ(view.detailSheet(), nullptr);
+    QTest::mouseClick(view.clearSearchButton(), Qt::LeftButton);
+    EXPECT_EQ(view.list()->model()->rowCount(), 4);
 
     QTest::keyClicks(view.searchField(), "THE");
     EXPECT_TRUE(view.clearSearchButton()->isVisible());
@@ -109,19 +117,6 @@ TEST_F(HistoryViewTest, ClearWhileSearchingEmptiesTheListAndKeepsTheSearch) {
     QTest::mouseClick(view.clearSearchButton(), Qt::LeftButton);
     EXPECT_EQ(view.searchField()->text(), "");
     EXPECT_FALSE(view.clearSearchButton()->isVisible());
-}
-
-TEST_F(HistoryViewTest, TheClearButtonRestoresTheWholeList) {
-    HistoryFixture f(sample());
-    HistoryView view(*f.store, clock());
-    view.show();
-    QTest::keyClicks(view.searchField(), "monad");
-    EXPECT_EQ(view.list()->model()->rowCount(), 1);
-    QTest::keyClick(view.searchField(), Qt::Key_Return);  // Return does nothing more
-    EXPECT_EQ(view.list()->model()->rowCount(), 1);
-    EXPECT_EQ(view.detailSheet(), nullptr);
-    QTest::mouseClick(view.clearSearchButton(), Qt::LeftButton);
-    EXPECT_EQ(view.list()->model()->rowCount(), 4);
 }
 
 TEST_F(HistoryViewTest, RowsShowTwoInputLinesTheQuoteBadgeOnlyWithASelectionAndTheAge) {
@@ -232,7 +227,7 @@ TEST_F(HistoryViewTest, TheSheetDatesItsEntryAndScrollsALongOutputUnderAFixedHea
     sheet->reject();
 }
 
-TEST_F(HistoryViewTest, TheSettingsWindowsHistoryTabShowsItsOwnStore) {
+TEST_F(HistoryViewTest, TheSettingsWindowsHistoryTabShowsWhatIsStoredAndWhatIsRecordedLater) {
     testing::SettingsHarness h;
     {
         core::HistoryService writer(h.defaults);
@@ -245,33 +240,24 @@ TEST_F(HistoryViewTest, TheSettingsWindowsHistoryTabShowsItsOwnStore) {
     window.tabs()->setCurrentIndex(3);
     window.show();
     ui::Screenshot::save(window, QUILLARY_SCREENSHOT_DIR, "settings-history-tab");
-    QTest::mouseClick(tab->clearHistoryButton(), Qt::LeftButton);
-    EXPECT_TRUE(window.historyService().entries().empty());
-}
-
-TEST_F(HistoryViewTest, TheTabShowsAnswersRecordedWhileTheWindowWasKept) {
-    testing::SettingsHarness h;
-    SettingsView window(h.settings, h.defaults);
-    auto* tab = dynamic_cast<HistoryView*>(window.tabs()->widget(3));
-    ASSERT_NE(tab, nullptr);
-    window.tabs()->setCurrentIndex(3);
-    window.show();
-    EXPECT_EQ(tab->list()->model()->rowCount(), 0);
     window.hide();
 
     // A panel's own store records an answer while the window is closed.
     core::HistoryService panel(h.defaults);
     panel.addEntry("GPT-4o", "asked later", std::nullopt, "out", "App");
     window.show();
-    ASSERT_EQ(tab->list()->model()->rowCount(), 1);
+    ASSERT_EQ(tab->list()->model()->rowCount(), 2);
     EXPECT_EQ(tab->model().entryAt(0).input, "asked later");
 
     // Also when the tab comes to the front again with the window open.
     window.tabs()->setCurrentIndex(0);
     panel.addEntry("GPT-4o", "asked meanwhile", std::nullopt, "out", "App");
     window.tabs()->setCurrentIndex(3);
-    ASSERT_EQ(tab->list()->model()->rowCount(), 2);
+    ASSERT_EQ(tab->list()->model()->rowCount(), 3);
     EXPECT_EQ(tab->model().entryAt(0).input, "asked meanwhile");
+
+    QTest::mouseClick(tab->clearHistoryButton(), Qt::LeftButton);
+    EXPECT_TRUE(window.historyService().entries().empty());
 }
 
 }  // namespace

@@ -139,10 +139,6 @@ TEST_F(ModelsTabTest, MaxTokensTakesOnlyWholeNumbersWhenEditingEnds) {
     EXPECT_EQ(h.settings.maxTokens(), 2000);
     EXPECT_EQ(field->text(), "2000");  // shown again
 
-    selectAllAndType(field, "99999999999999999999");
-    QTest::keyClick(field, Qt::Key_Enter);
-    EXPECT_EQ(h.settings.maxTokens(), 2000);
-    EXPECT_EQ(field->text(), "2000");
     EXPECT_TRUE(h.changes("model_max_tokens").empty());
 
     selectAllAndType(field, "-5");
@@ -298,7 +294,6 @@ TEST_F(ModelsTabTest, DeletingTheFirstOfThreeCustomModelsMovesTheOthersUp) {
     h.settings.setModelGroups({{"Custom", {{"A", "a", true}, {"B", "b", true}, {"C", "c", false}}}});
     ASSERT_EQ(tab->catalogue()->sectionCount(), 1u);
     ModelGroupSection& custom = section(0);
-    EXPECT_EQ(custom.providerIcon()->symbol(), "openai");
     click(custom.row(0)->deleteButton());
     EXPECT_EQ(rowNames(custom), (QStringList{"B", "C"}));
     EXPECT_TRUE(custom.row(0)->visibilitySwitch()->isChecked());
