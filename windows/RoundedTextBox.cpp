@@ -45,7 +45,7 @@ RoundedTextBox::RoundedTextBox(const QString& text, const QColor& background, QW
 QString RoundedTextBox::text() const { return text_->toPlainText(); }
 
 void RoundedTextBox::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
+    ui::RoundedSurface::resizeEvent(event);
     fitHeight();
 }
 
