@@ -83,24 +83,25 @@ void HotkeyManager::setupShortcuts() {
     bind(toggleChatVoiceMode(), [](HotkeyManager& m) { m.modeAction(true, true); });
 }
 
+bool HotkeyManager::permitted() {
+    if (accessibilityManager_.checkAccessibilityPermissions())
+        return true;
+    accessibilityManager_.showPermissionWindow();
+    return false;
+}
+
 void HotkeyManager::mainAction() {
-    if (!accessibilityManager_.checkAccessibilityPermissions()) {
-        accessibilityManager_.showPermissionWindow();
+    if (!permitted())
         return;
-    }
-    // Runs also when the toggle then closes the panel.
+    // Runs also when the toggle then closes the panel (closing gives the
+    // clipboard back).
     TextReplacer::captureSelection();
-    if (windowManager_->state() == FloatingWindowManager::State::panelVisible)
-        windowManager_->toggleWindow();  // closes: the clipboard goes back
-    else
-        windowManager_->toggleWindow();
+    windowManager_->toggleWindow();
 }
 
 void HotkeyManager::modeAction(bool startWithVoiceInput, bool startWithChat) {
-    if (!accessibilityManager_.checkAccessibilityPermissions()) {
-        accessibilityManager_.showPermissionWindow();
+    if (!permitted())
         return;
-    }
     TextReplacer::captureSelection();
     windowManager_->showWindow(startWithVoiceInput, startWithChat);
 }

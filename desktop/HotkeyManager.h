@@ -52,6 +52,8 @@ public:
     FloatingWindowManager& windowManager() { return *windowManager_; }
 
 private:
+    // Probes trust on each press; without it, asks for the permission instead.
+    bool permitted();
     void mainAction();
     void modeAction(bool startWithVoiceInput, bool startWithChat);
 
