@@ -54,6 +54,15 @@ protected:
         return out;
     }
 
+    // One capture of `selection` over the user's `clipboard`; the journal
+    // starts empty after it.
+    void capturedOver(std::string clipboard, std::string selection) {
+        pasteboard->copyFromOtherProgram(std::move(clipboard));
+        otherSelection = std::move(selection);
+        TextReplacer::captureSelection();
+        take();
+    }
+
     void selectViaAccessibility(std::string text) {
         accessibility->focus = {State::found, 7};
         accessibility->selectedText = std::move(text);
@@ -254,10 +263,7 @@ TEST_F(TextReplacerTest, PasteBackWithNothingSavedLeavesTheAnswerAndBeforeACaptu
 
 TEST_F(TextReplacerTest, AClosedWindowGetsNoKeystrokeAndTheAnswerStaysOnTheClipboard) {
     testsupport::LogCapture log;
-    pasteboard->copyFromOtherProgram("mine");
-    otherSelection = "old";
-    TextReplacer::captureSelection();
-    take();
+    capturedOver("mine", "old");
     workspace->closedWindows = {kEditor.window};
     TextReplacer::replaceSelectedText("answer");
     EXPECT_EQ(take(), (Journal{"activate Gedit", "set answer"}));
@@ -272,10 +278,7 @@ TEST_F(TextReplacerTest, AClosedWindowGetsNoKeystrokeAndTheAnswerStaysOnTheClipb
 }
 
 TEST_F(TextReplacerTest, OverOurOwnPanelTheEarlierCaptureStaysAndNoKeysAreSent) {
-    pasteboard->copyFromOtherProgram("user's copy");
-    otherSelection = "selected";
-    TextReplacer::captureSelection();
-    take();
+    capturedOver("user's copy", "selected");
 
     workspace->frontmost = kOurPanel;
     TextReplacer::captureSelection();
@@ -287,10 +290,7 @@ TEST_F(TextReplacerTest, OverOurOwnPanelTheEarlierCaptureStaysAndNoKeysAreSent) 
 }
 
 TEST_F(TextReplacerTest, OverAnotherWindowOfOursNothingIsRememberedToPasteInto) {
-    pasteboard->copyFromOtherProgram("user's copy");
-    otherSelection = "selected";
-    TextReplacer::captureSelection();
-    take();
+    capturedOver("user's copy", "selected");
 
     // The settings window is frontmost: the earlier selection goes back off
     // the clipboard, no keys are sent and no answer is pasted anywhere.
