@@ -5,6 +5,7 @@
 
 #include "platform/ApplicationActivationEvents.h"
 #include "platform/Error.h"
+#include "platform/x11/X11WindowProperty.h"
 
 namespace platform {
 
@@ -30,19 +31,7 @@ X11ActiveWindowWatcher::~X11ActiveWindowWatcher() {
 }
 
 unsigned long X11ActiveWindowWatcher::activeWindow() const {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    unsigned long window = 0;
-    if (XGetWindowProperty(display_, root_, activeWindowAtom_, 0, 1, False, XA_WINDOW, &type, &format, &count,
-                           &remaining, &data) == Success &&
-        data) {
-        if (type == XA_WINDOW && format == 32 && count == 1)
-            window = *reinterpret_cast<unsigned long*>(data);  // 32-bit items come as longs
-        XFree(data);
-    }
-    return window;
+    return x11::singleItemProperty(display_, root_, activeWindowAtom_, XA_WINDOW).value_or(None);
 }
 
 void X11ActiveWindowWatcher::processPendingEvents() {

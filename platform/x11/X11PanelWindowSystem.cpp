@@ -6,28 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/x11/X11WindowProperty.h"
+
 namespace platform {
-
-namespace {
-
-// The window named by a WINDOW property of `owner`, or None.
-Window windowProperty(Display* display, Window owner, Atom property) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    Window result = None;
-    if (XGetWindowProperty(display, owner, property, 0, 1, False, XA_WINDOW, &type, &format, &count, &after,
-                           &data) == Success &&
-        data) {
-        if (type == XA_WINDOW && format == 32 && count == 1) result = *reinterpret_cast<Window*>(data);
-        XFree(data);
-    }
-    return result;
-}
-
-}  // namespace
 
 X11PanelWindowSystem::X11PanelWindowSystem(Display* display, std::function<std::uint32_t()> userTime)
     : display_(display), userTime_(std::move(userTime)) {}
@@ -43,8 +24,8 @@ bool X11PanelWindowSystem::windowManagerRunning() {
     // An EWMH window manager names its check window on the root window and
     // on that window itself; a stale property from one that exited does not.
     const Atom check = atom("_NET_SUPPORTING_WM_CHECK");
-    const Window wm = windowProperty(display_, DefaultRootWindow(display_), check);
-    return wm != None && windowProperty(display_, wm, check) == wm;
+    const Window wm = x11::singleItemProperty(display_, DefaultRootWindow(display_), check, XA_WINDOW).value_or(None);
+    return wm != None && x11::singleItemProperty(display_, wm, check, XA_WINDOW).value_or(None) == wm;
 }
 
 void X11PanelWindowSystem::prepare(std::uint64_t window) {
@@ -79,7 +60,8 @@ void X11PanelWindowSystem::activate(std::uint64_t window) {
         event.xclient.format = 32;
         event.xclient.data.l[0] = 1;  // an application's request
         event.xclient.data.l[1] = static_cast<long>(time);
-        event.xclient.data.l[2] = static_cast<long>(windowProperty(display_, root, atom("_NET_ACTIVE_WINDOW")));
+        const auto active = x11::singleItemProperty(display_, root, atom("_NET_ACTIVE_WINDOW"), XA_WINDOW);
+        event.xclient.data.l[2] = static_cast<long>(active.value_or(None));
         XSendEvent(display_, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
         XRaiseWindow(display_, window);
     } else {

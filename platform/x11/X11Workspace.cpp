@@ -10,27 +10,17 @@
 
 #include "platform/Error.h"
 #include "platform/x11/X11ErrorTrap.h"
+#include "platform/x11/X11WindowProperty.h"
 
 namespace platform {
 
 namespace {
 
-// One window property as 32-bit items (Xlib hands them over as longs).
+// A window property that may belong to a window gone meanwhile.
 std::optional<unsigned long> cardinalProperty(Display* display, Window window, const char* name, Atom type) {
-    const Atom property = XInternAtom(display, name, False);
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
     X11ErrorTrap trap(display);
-    const int status = XGetWindowProperty(display, window, property, 0, 1, False, type, &actualType, &format, &count,
-                                          &remaining, &data);
-    std::optional<unsigned long> result;
-    if (status == Success && trap.sync().empty() && data && actualType == type && format == 32 && count == 1)
-        result = *reinterpret_cast<unsigned long*>(data);
-    if (data)
-        XFree(data);
-    return result;
+    const auto value = x11::singleItemProperty(display, window, XInternAtom(display, name, False), type);
+    return trap.sync().empty() ? value : std::nullopt;
 }
 
 std::optional<std::string> processName(int pid) {
