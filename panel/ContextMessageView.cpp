@@ -8,6 +8,7 @@
 #include "platform/Unicode.h"
 #include "ui/Palette.h"
 #include "ui/PlainLabel.h"
+#include "ui/RoundedSurface.h"
 #include "ui/SymbolView.h"
 #include "ui/TextStyle.h"
 
@@ -24,10 +25,7 @@ protected:
     void paintEvent(QPaintEvent* event) override {
         {
             QPainter painter(this);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(ui::Palette::color(ui::Colour::Grey, 0.1));
-            painter.drawRoundedRect(QRectF(rect()), 8, 8);
+            ui::RoundedSurface::paint(painter, QRectF(rect()), 8, ui::Palette::color(ui::Colour::Grey, 0.1));
         }
         ui::PlainLabel::paintEvent(event);
     }

@@ -25,6 +25,7 @@
 #include "ui/Animations.h"
 #include "ui/Palette.h"
 #include "ui/PlainLabel.h"
+#include "ui/RoundedSurface.h"
 #include "ui/SpringEasing.h"
 
 namespace panel {
@@ -415,10 +416,7 @@ bool FloatingWindowView::event(QEvent* event) {
 
 void FloatingWindowView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(ui::Palette::grey(kBackgroundGrey));
-    painter.drawRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+    ui::RoundedSurface::paint(painter, QRectF(rect()), kCornerRadius, ui::Palette::grey(kBackgroundGrey));
 }
 
 void FloatingWindowView::resizeEvent(QResizeEvent* event) {

@@ -12,6 +12,7 @@
 #include "platform/Pasteboard.h"
 #include "ui/Palette.h"
 #include "ui/PlainLabel.h"
+#include "ui/RoundedSurface.h"
 #include "ui/SymbolView.h"
 #include "ui/TextStyle.h"
 
@@ -43,10 +44,7 @@ protected:
     void paintEvent(QPaintEvent* event) override {
         {
             QPainter painter(this);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(fill_);
-            painter.drawRoundedRect(QRectF(rect()), kBubbleRadius, kBubbleRadius);
+            ui::RoundedSurface::paint(painter, QRectF(rect()), kBubbleRadius, fill_);
         }
         ui::PlainLabel::paintEvent(event);
     }

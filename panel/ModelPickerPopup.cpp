@@ -8,6 +8,7 @@
 
 #include "panel/ModelPickerRow.h"
 #include "ui/Palette.h"
+#include "ui/RoundedSurface.h"
 
 namespace panel {
 
@@ -68,10 +69,7 @@ void ModelPickerPopup::dismissQuietly() {
 
 void ModelPickerPopup::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(ui::Palette::color(ui::Colour::Surface12));
-    painter.drawRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+    ui::RoundedSurface::paint(painter, QRectF(rect()), kCornerRadius, ui::Palette::color(ui::Colour::Surface12));
 }
 
 // A popup gets the press that closes it. One on the button that opened it

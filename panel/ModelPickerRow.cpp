@@ -6,6 +6,7 @@
 #include "panel/ModelIconView.h"
 #include "ui/Palette.h"
 #include "ui/PlainLabel.h"
+#include "ui/RoundedSurface.h"
 
 namespace panel {
 
@@ -33,10 +34,7 @@ QSize ModelPickerRow::sizeHint() const { return layout()->sizeHint(); }
 void ModelPickerRow::paintEvent(QPaintEvent*) {
     if (!isSelected_) return;
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(ui::Palette::color(ui::Colour::White, 0.1));
-    painter.drawRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+    ui::RoundedSurface::paint(painter, QRectF(rect()), kCornerRadius, ui::Palette::color(ui::Colour::White, 0.1));
 }
 
 }  // namespace panel

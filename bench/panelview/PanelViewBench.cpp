@@ -21,6 +21,7 @@
 #include "panel/RotatingBorder.h"
 #include "platform/fake/FakePasteboard.h"
 #include "ui/Animations.h"
+#include "ui/RoundedSurface.h"
 
 namespace {
 
@@ -38,10 +39,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(31, 31, 31));
-        painter.drawRoundedRect(QRectF(rect()), 24, 24);
+        ui::RoundedSurface::paint(painter, QRectF(rect()), 24, QColor(31, 31, 31));
     }
 };
 
