@@ -3,8 +3,6 @@
 #include <QPainter>
 #include <QVariantAnimation>
 
-#include <cmath>
-
 #include "ui/Animations.h"
 
 namespace panel {
@@ -17,10 +15,6 @@ ModernRotatingBorder::ModernRotatingBorder(QWidget* parent) : QWidget(parent) {
 void ModernRotatingBorder::setPhase(double degrees) {
     phase_ = degrees;
     update();
-}
-
-double ModernRotatingBorder::phaseAt(double elapsedSeconds) {
-    return std::fmod(elapsedSeconds / kTurnSeconds, 1.0) * 360.0;
 }
 
 void ModernRotatingBorder::paintEvent(QPaintEvent*) {

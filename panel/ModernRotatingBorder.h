@@ -23,9 +23,6 @@ public:
     // Tests and pictures hold the border at a given angle.
     void setPhase(double degrees);
 
-    // The angle the animation shows `elapsed` seconds after it started.
-    static double phaseAt(double elapsedSeconds);
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;

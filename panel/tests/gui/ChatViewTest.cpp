@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QPainter>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -17,7 +17,6 @@
 #include "panel/LegacyRotatingBorder.h"
 #include "panel/MessageBubble.h"
 #include "panel/ModernRotatingBorder.h"
-#include "panel/RotatingBorder.h"
 #include "platform/fake/FakePasteboard.h"
 #include "platform/fake/ManualMainLoop.h"
 #include "ui/Palette.h"
@@ -196,24 +195,6 @@ TEST_F(Transcript, ContextRowUnfoldsFromItsHeader) {
     ui::Screenshot::save(*window, QUILLARY_SCREENSHOT_DIR, "chat-context-expanded");
 }
 
-// The border lies over the panel's controls; clicks reach them.
-TEST_F(Transcript, ClicksGoThroughTheBorderToTheControlUnderIt) {
-    QWidget window;
-    window.resize(500, 48);
-    auto* button = new QPushButton(QStringLiteral("Send"), &window);
-    button->setGeometry(440, 8, 52, 32);
-    auto* border = new panel::RotatingBorder(&window);
-    border->setGeometry(window.rect());
-    border->raise();
-    int clicks = 0;
-    QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, QPoint(466, 24));
-    EXPECT_EQ(clicks, 1);
-    EXPECT_NE(border->modern(), nullptr);  // the conic border on Linux
-}
-
 // Pixels of the drawn border: colours turn clockwise as the phase grows, and
 // 0 and 360 degrees look alike.
 TEST_F(Transcript, TheModernBorderTurnsClockwiseWithoutAJumpAtTheTurn) {
@@ -244,13 +225,6 @@ TEST_F(Transcript, TheModernBorderTurnsClockwiseWithoutAJumpAtTheTurn) {
     const QImage wrapped = render(359.9);
     for (const QPoint p : {right, down, left, up})
         EXPECT_TRUE(near(wrapped.pixelColor(p), start.pixelColor(p))) << p.x() << "," << p.y();
-}
-
-TEST_F(Transcript, LegacyBorderStepsOneFiftiethPerTick) {
-    panel::LegacyRotatingBorder legacy;
-    for (int i = 0; i < 60; ++i)
-        legacy.tick();
-    EXPECT_NEAR(legacy.phase(), 1.2, 1e-9);
 }
 
 TEST_F(Transcript, BorderPictures) {

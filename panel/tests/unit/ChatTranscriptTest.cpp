@@ -64,12 +64,4 @@ TEST(ModernBorder, PaletteRunsClockwiseFromThePhase) {
     EXPECT_NEAR(BorderLayer::paletteColour(0.5, 0.5).alphaF(), 0.5, 1e-4);
 }
 
-TEST(ModernBorder, TurnsOncePerFourSecondsAndWrapsToTheSameAngle) {
-    EXPECT_DOUBLE_EQ(panel::ModernRotatingBorder::phaseAt(0), 0);
-    EXPECT_DOUBLE_EQ(panel::ModernRotatingBorder::phaseAt(1), 90);
-    EXPECT_DOUBLE_EQ(panel::ModernRotatingBorder::phaseAt(3), 270);
-    EXPECT_DOUBLE_EQ(panel::ModernRotatingBorder::phaseAt(4), 0);
-    EXPECT_NEAR(panel::ModernRotatingBorder::phaseAt(3.999), 359.91, 1e-2);
-}
-
 }  // namespace
