@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "panel/BorderLayer.h"
 #include "ui/Animations.h"
 #include "ui/SpringEasing.h"
 
@@ -20,9 +21,8 @@ double VoiceWaveform::barHeight(bool isRecording, float audioLevel, int index) {
 }
 
 QColor VoiceWaveform::barColour(int index) {
-    static const std::array<QColor, kNumberOfBars> colours{
-        QColor::fromRgbF(0.4f, 0.2f, 1.0f), QColor::fromRgbF(0.2f, 0.8f, 1.0f), QColor::fromRgbF(1.0f, 0.2f, 0.4f)};
-    return colours.at(static_cast<std::size_t>(std::clamp(index, 0, kNumberOfBars - 1)));
+    // The bars take the border's first three colours, so the two match.
+    return BorderLayer::paletteStops(1.0).at(std::clamp(index, 0, kNumberOfBars - 1)).second;
 }
 
 VoiceWaveform::VoiceWaveform(QWidget* parent)

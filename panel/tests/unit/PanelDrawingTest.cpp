@@ -44,12 +44,6 @@ TEST(VoiceWaveformBars, NotRecordingOrNoNumberGiveTheRestingHeights) {
     EXPECT_NEAR(VoiceWaveform::barHeight(true, -0.5f, 0), 7.2, 1e-9);
 }
 
-TEST(VoiceWaveformBars, HaveTheirOwnColours) {
-    EXPECT_EQ(VoiceWaveform::barColour(0), QColor::fromRgbF(0.4f, 0.2f, 1.0f));
-    EXPECT_EQ(VoiceWaveform::barColour(1), QColor::fromRgbF(0.2f, 0.8f, 1.0f));
-    EXPECT_EQ(VoiceWaveform::barColour(2), QColor::fromRgbF(1.0f, 0.2f, 0.4f));
-}
-
 TEST(ModelIconImages, EveryProviderNameHasAnImageInTheRegistry) {
     const core::ModelInfo models[] = {
         {"GPT-4o", "gpt-4o", true},       {"Claude", "claude-3-5-haiku-latest", true},
