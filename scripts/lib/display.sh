@@ -26,6 +26,16 @@ start_display() {
   fi
   export DISPLAY=":$num"
   WM_HOME="$(mktemp -d)"
+  # Click-to-focus, so that no result depends on where a test left the
+  # pointer (Debian's stock configuration focuses the window under it). The
+  # dock holds tray icons.
+  cat >"$WM_HOME/.jwmrc" <<'JWMRC'
+<?xml version="1.0"?>
+<JWM>
+  <Tray x="0" y="-1" height="25" autohide="off"><Dock/></Tray>
+  <FocusModel>click</FocusModel>
+</JWM>
+JWMRC
   HOME="$WM_HOME" jwm >/dev/null 2>&1 &
   WM_PID=$!
   # The window manager is ready once it owns the WM selection of screen 0.
