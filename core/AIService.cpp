@@ -97,10 +97,19 @@ AIService::Provider AIService::providerFor(const std::vector<ModelGroup>& groups
     if (ollama != groups.end() && holds(*ollama)) return Provider::ollama;
     const auto group = std::find_if(groups.begin(), groups.end(), holds);
     if (group == groups.end()) return Provider::ollama;
-    if (group->name == "OpenAI") return Provider::openai;
-    if (group->name == "Anthropic") return Provider::anthropic;
-    if (group->name == "Gemini") return Provider::gemini;
+    for (const auto provider : {Provider::openai, Provider::anthropic, Provider::gemini})
+        if (group->name == providerName(provider)) return provider;
     return Provider::ollama;
+}
+
+std::string_view AIService::providerName(Provider provider) {
+    switch (provider) {
+        case Provider::openai: return "OpenAI";
+        case Provider::anthropic: return "Anthropic";
+        case Provider::gemini: return "Gemini";
+        case Provider::ollama: break;
+    }
+    return "Ollama";
 }
 
 nlohmann::json AIService::openAIRequestBody(const std::string& model, std::string_view prompt,

@@ -66,6 +66,9 @@ public:
     // by its name; a model no group holds, or a group of another name, goes
     // to the local Ollama server. Visibility plays no part.
     static Provider providerFor(const std::vector<ModelGroup>& groups, std::string_view displayName);
+    // The name of the catalogue's group for a provider ("OpenAI", "Anthropic",
+    // "Gemini", "Ollama"), as people see it.
+    static std::string_view providerName(Provider provider);
 
     const RequestSettings& settings() const { return settings_; }
     const OllamaService& ollamaService() const { return *ollamaService_; }

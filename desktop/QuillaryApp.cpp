@@ -36,8 +36,12 @@ void QuillaryApp::installState() {
     if (installed_) return;
     installed_ = true;
     hotkeyManager_ = parts_.makeHotkeyManager(*settings_, *accessibilityManager_);
-    historyService_ = parts_.makeHistoryService();
     helpManager_ = parts_.makeHelpManager();
+}
+
+core::HistoryService* QuillaryApp::historyService() {
+    if (installed_ && !historyService_) historyService_ = parts_.makeHistoryService();
+    return historyService_.get();
 }
 
 MenuModel QuillaryApp::menu() {

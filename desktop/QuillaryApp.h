@@ -24,7 +24,7 @@ namespace desktop {
 // accessibility manager; the accessory activation policy. Then, once, when
 // the program installs its state (`installState`, before the tray shows):
 // the shortcut manager, given these very settings and accessibility objects,
-// the history store, loaded once, and the help manager.
+// the help manager; the history store is loaded once, when first asked for.
 //
 // The objects themselves come from `Parts`, which the program's main fills
 // with the real classes and tests with recorders. Main thread only.
@@ -88,7 +88,10 @@ public:
     AccessibilityManager& accessibilityManager() { return *accessibilityManager_; }
     // Null before installState.
     HotkeyManager* hotkeyManager() const { return hotkeyManager_.get(); }
-    core::HistoryService* historyService() const { return historyService_.get(); }
+    // The application's history store, made and loaded at its first use after
+    // installState (decoding the stored list costs milliseconds that a start
+    // need not pay); null before installState.
+    core::HistoryService* historyService();
     HelpWindow* helpManager() const { return helpManager_.get(); }
 
     // The analytics client's configuration: the built-in project key, which

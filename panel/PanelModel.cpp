@@ -42,17 +42,6 @@ constexpr auto kAnimateInDelay = 100ms;
 constexpr auto kFocusDelay = 100ms;
 constexpr auto kVoiceStartDelay = 300ms;
 
-bool holdsModel(const core::ModelGroup& group, std::string_view displayName) {
-    return std::any_of(group.models.begin(), group.models.end(),
-                       [&](const core::ModelInfo& m) { return m.displayName == displayName; });
-}
-
-const core::ModelGroup* firstGroupHolding(const std::vector<core::ModelGroup>& groups, std::string_view displayName) {
-    for (const auto& group : groups)
-        if (holdsModel(group, displayName)) return &group;
-    return nullptr;
-}
-
 std::optional<std::string_view> view(const std::optional<std::string>& text) {
     if (!text) return std::nullopt;
     return std::string_view(*text);
@@ -209,10 +198,9 @@ void PanelModel::checkApiKeyAtAppear() {
     }
     const std::string key = apiKeyRequirement(selectedModel_->displayName);
     if (key == kNoKeyRequired || !key.empty()) return;
-    const auto* group = firstGroupHolding(settings_.modelGroups(), selectedModel_->displayName);
-    if (!group || group->name == "Ollama") return;
-    setErrorMessage("Please set your " + group->name + " API key in Settings");
-    services_.analytics->trackError("missing_api_keys", "No API key configured for " + group->name);
+    const std::string provider = providerName(selectedModel_->displayName);
+    setErrorMessage("Please set your " + provider + " API key in Settings");
+    services_.analytics->trackError("missing_api_keys", "No API key configured for " + provider);
 }
 
 void PanelModel::animateIn() { setAppearance(kShown, AppearanceAnimation::in); }
@@ -301,17 +289,17 @@ std::optional<core::ModelInfo> PanelModel::startModel(const core::Settings& sett
 // --- submission ---
 
 std::string PanelModel::apiKeyRequirement(const core::Settings& settings, std::string_view displayName) {
-    const auto& groups = settings.modelGroups();
-    // Only the first group called "Ollama" is asked here.
-    const auto ollama =
-        std::find_if(groups.begin(), groups.end(), [](const core::ModelGroup& g) { return g.name == "Ollama"; });
-    if (ollama != groups.end() && holdsModel(*ollama, displayName)) return std::string(kNoKeyRequired);
-    const auto* group = firstGroupHolding(groups, displayName);
-    if (!group) return std::string(kNoKeyRequired);
-    if (group->name == "OpenAI") return settings.openaiKey();
-    if (group->name == "Anthropic") return settings.claudeKey();
-    if (group->name == "Gemini") return settings.geminiKey();
+    switch (core::AIService::providerFor(settings.modelGroups(), displayName)) {
+        case core::AIService::Provider::openai: return settings.openaiKey();
+        case core::AIService::Provider::anthropic: return settings.claudeKey();
+        case core::AIService::Provider::gemini: return settings.geminiKey();
+        case core::AIService::Provider::ollama: break;
+    }
     return std::string(kNoKeyRequired);
+}
+
+std::string PanelModel::providerName(std::string_view displayName) const {
+    return std::string(core::AIService::providerName(core::AIService::providerFor(settings_.modelGroups(), displayName)));
 }
 
 std::string PanelModel::apiKeyRequirement(std::string_view displayName) const {
@@ -335,9 +323,8 @@ void PanelModel::submit() {
         sendRequest();
         return;
     }
-    // An empty key comes only from a group that names its provider.
-    const auto* group = firstGroupHolding(settings_.modelGroups(), selectedModel_->displayName);
-    const std::string provider = group ? group->name : std::string();
+    // An empty key comes only from a provider that needs one.
+    const std::string provider = providerName(selectedModel_->displayName);
     setErrorMessage("Please set your " + provider + " API key in Settings");
     services_.analytics->trackError("missing_api_key", "Missing " + provider + " API key");
 }

@@ -235,6 +235,8 @@ public:
     // "no_key_required", or the key the model's provider needs (maybe empty).
     static std::string apiKeyRequirement(const core::Settings& settings, std::string_view displayName);
     std::string apiKeyRequirement(std::string_view displayName) const;
+    // The provider that answers the model, as its error messages name it.
+    std::string providerName(std::string_view displayName) const;
 
 private:
     struct Guard;
