@@ -28,6 +28,8 @@ public:
     // read reports the program as not registered).
     virtual LoginItemStatus status() const = 0;
     // Both throw platform::Error with a description a user can read.
+    // Registering while registered replaces the entry in one step: after a
+    // failure the old entry is still there.
     virtual void register_() = 0;
     virtual void unregister() = 0;
 };

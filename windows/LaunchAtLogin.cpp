@@ -45,13 +45,9 @@ void LaunchAtLogin::setEnabled(bool enabled) {
     Observable::shared().willChange_.notify();
     const auto registry = service();
     if (enabled) {
-        if (registry->status() == LoginItemStatus::Enabled) {
-            try {
-                registry->unregister();
-            } catch (const std::exception&) {
-                // Registering again below is what counts.
-            }
-        }
+        // Switching on while on registers again. The registry replaces its
+        // entry in one step, which is what unregistering and registering comes
+        // to, without the moment (or the failed write) that leaves no entry.
         try {
             registry->register_();
         } catch (const std::exception& error) {

@@ -26,7 +26,7 @@ public:
     // waiting for the user's approval is off).
     static bool isEnabled();
     // Announces the change to Observable::shared() first. Switching on
-    // registers again (unregister, then register) when already on; a failure
+    // registers again when already on, over the old entry; a failure
     // is logged as "Failed to enable launch at login: ..." (or "disable") and
     // goes no further.
     static void setEnabled(bool enabled);

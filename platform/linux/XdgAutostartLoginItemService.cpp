@@ -1,5 +1,6 @@
 #include "platform/linux/XdgAutostartLoginItemService.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -115,24 +116,16 @@ std::string withoutDoubledPercent(std::string_view argument) {
     return out;
 }
 
-std::filesystem::path ownExecutable() {
-    std::error_code ec;
-    auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::filesystem::path() : path;
-}
-
-bool startsExecutable(const std::string& command, const std::filesystem::path& executable) {
-    if (command == executable.string()) return true;
-    // A hand-written entry may name it through a link.
-    std::error_code ec;
-    const auto resolved = std::filesystem::weakly_canonical(command, ec);
-    return !ec && resolved == executable;
+bool carriesMarker(const std::vector<std::string>& arguments) {
+    return arguments.size() > 1 &&
+           std::find(arguments.begin() + 1, arguments.end(), LoginItemService::kLaunchedAtLoginArgument) !=
+               arguments.end();
 }
 
 }  // namespace
 
 XdgAutostartLoginItemService::XdgAutostartLoginItemService()
-    : XdgAutostartLoginItemService(defaultEntryFile(), ownExecutable()) {}
+    : XdgAutostartLoginItemService(defaultEntryFile(), runningExecutable()) {}
 
 XdgAutostartLoginItemService::XdgAutostartLoginItemService(std::filesystem::path entryFile,
                                                            std::filesystem::path executable)
@@ -142,8 +135,17 @@ std::filesystem::path XdgAutostartLoginItemService::defaultEntryFile() {
     return xdgConfigHome() / "autostart" / "quillary.desktop";
 }
 
+std::filesystem::path XdgAutostartLoginItemService::runningExecutable(const std::filesystem::path& exeLink) {
+    constexpr std::string_view kDeleted = " (deleted)";
+    std::error_code ec;
+    std::string path = std::filesystem::read_symlink(exeLink, ec).string();
+    if (ec) return {};
+    // A file that really is named "... (deleted)" is taken as it is.
+    if (path.ends_with(kDeleted) && !std::filesystem::exists(path, ec)) path.resize(path.size() - kDeleted.size());
+    return path;
+}
+
 LoginItemStatus XdgAutostartLoginItemService::status() const {
-    if (executable_.empty()) return LoginItemStatus::NotFound;
     const auto text = atomic_file::read(entryFile_);
     if (!text) return LoginItemStatus::NotRegistered;
     const auto keys = entryKeys(*text);
@@ -153,13 +155,16 @@ LoginItemStatus XdgAutostartLoginItemService::status() const {
         return LoginItemStatus::NotRegistered;
     const auto exec = value(keys, "Exec");
     const auto arguments = exec ? execArguments(*exec) : std::nullopt;
-    if (!arguments || arguments->empty() || !startsExecutable(arguments->front(), executable_))
-        return LoginItemStatus::NotRegistered;
+    if (!arguments || !carriesMarker(*arguments)) return LoginItemStatus::NotRegistered;
     return LoginItemStatus::Enabled;
 }
 
 void XdgAutostartLoginItemService::register_() {
-    if (executable_.empty()) throw Error(kDomain, ENOENT, "the program's own executable cannot be found");
+    std::error_code ec;
+    if (executable_.empty() || !std::filesystem::is_regular_file(executable_, ec))
+        throw Error(kDomain, ENOENT,
+                    "the program's own executable cannot be found" +
+                        (executable_.empty() ? std::string() : " at " + executable_.string()));
     const auto text = entryText(executable_);
     if (!text)
         throw Error(kDomain, EINVAL,

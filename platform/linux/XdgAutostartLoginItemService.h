@@ -12,23 +12,29 @@ namespace platform {
 
 // The login item as an XDG autostart entry: the desktop session starts every
 // program named by a desktop entry in $XDG_CONFIG_HOME/autostart/. Registering
-// writes quillary.desktop there (atomically, mode 0600, the folder made when
-// missing) with an Exec line that runs this executable with
-// kLaunchedAtLoginArgument; unregistering removes it.
+// writes quillary.desktop there (atomically over any entry already there, mode
+// 0600, the folder made when missing) with an Exec line that runs this
+// executable with kLaunchedAtLoginArgument; unregistering removes it.
 //
-// An entry counts as enabled only while it starts this executable and is not
-// hidden or switched off by the desktop's own autostart settings, so a file
-// of that name written by hand for something else reads as off.
+// An entry counts as enabled while it carries the marker argument and is not
+// hidden or switched off by the desktop's own autostart settings, whichever
+// path it names: one written by another build or before an upgrade is still
+// ours, and a file of that name written by hand for something else is not.
 class XdgAutostartLoginItemService final : public LoginItemService {
 public:
     // The entry file under the user's configuration folder, for the running
-    // executable (/proc/self/exe).
+    // executable (runningExecutable()).
     XdgAutostartLoginItemService();
-    // Any entry file and executable (tests). An empty executable is one that
-    // cannot be found: status NotFound, registering fails.
+    // Any entry file and executable (tests). Registering fails while the
+    // executable is empty or no file is there.
     XdgAutostartLoginItemService(std::filesystem::path entryFile, std::filesystem::path executable);
 
     static std::filesystem::path defaultEntryFile();
+    // The absolute path of the program that `exeLink` (a /proc/PID/exe link)
+    // runs. Once that file is replaced while the program runs (an upgrade, a
+    // rebuild), the link reads "PATH (deleted)": the path is then PATH, where
+    // the new file stands. Empty when the link cannot be read.
+    static std::filesystem::path runningExecutable(const std::filesystem::path& exeLink = "/proc/self/exe");
     const std::filesystem::path& entryFile() const { return entryFile_; }
     const std::filesystem::path& executable() const { return executable_; }
 

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sched.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <fstream>
 #include <sstream>
@@ -34,11 +38,16 @@ std::string execLine(const fs::path& file) {
     return {};
 }
 
+fs::path programFile(const fs::path& path) {
+    writeFile(path, "");
+    return path;
+}
+
 class XdgAutostart : public ::testing::Test {
 protected:
     fs::path config = testsupport::freshDirectory("config");
     fs::path entry = config / "autostart" / "quillary.desktop";
-    fs::path executable = "/opt/quillary/bin/quillary";
+    fs::path executable = programFile(config / "bin" / "quillary");
     XdgAutostartLoginItemService service{entry, executable};
 };
 
@@ -62,7 +71,7 @@ TEST_F(XdgAutostart, RegisteringMakesTheMissingFolderAndAPrivateEntryThatStartsT
     EXPECT_TRUE(text.starts_with("[Desktop Entry]\n"));
     EXPECT_NE(text.find("\nType=Application\n"), std::string::npos);
     EXPECT_NE(text.find("\nName=Quillary\n"), std::string::npos);
-    EXPECT_EQ(execLine(entry), "/opt/quillary/bin/quillary --launched-at-login");
+    EXPECT_EQ(execLine(entry), executable.string() + " --launched-at-login");
     EXPECT_EQ(XdgAutostartLoginItemService::execArguments(execLine(entry)),
               (Arguments{executable.string(), "--launched-at-login"}));
     // Nothing but the entry is left beside it.
@@ -97,16 +106,14 @@ TEST_F(XdgAutostart, PathsWithSpacesAndReservedCharactersAreQuotedAndReadBack) {
         EXPECT_EQ(XdgAutostartLoginItemService::execArguments(written), Arguments{path}) << written;
     }
 
-    const fs::path spaced = "/home/user/My Programs/quillary";
+    const fs::path spaced = programFile(config / "My Programs" / "quillary");
     XdgAutostartLoginItemService withSpaces(entry, spaced);
     withSpaces.register_();
-    EXPECT_EQ(execLine(entry), "\"/home/user/My Programs/quillary\" --launched-at-login");
+    EXPECT_EQ(execLine(entry), "\"" + spaced.string() + "\" --launched-at-login");
     EXPECT_EQ(withSpaces.status(), LoginItemStatus::Enabled);
-    // The unquoted prefix of that path is another program.
-    EXPECT_EQ(XdgAutostartLoginItemService(entry, "/home/user/My").status(), LoginItemStatus::NotRegistered);
 
     EXPECT_EQ(XdgAutostartLoginItemService::execValue({"/opt/bell\a"}), std::nullopt);
-    XdgAutostartLoginItemService unwritable(entry, "/opt/bell\a/quillary");
+    XdgAutostartLoginItemService unwritable(entry, programFile(config / "bell\a" / "quillary"));
     EXPECT_THROW(unwritable.register_(), platform::Error);
 }
 
@@ -116,16 +123,20 @@ TEST_F(XdgAutostart, BrokenQuotingReadsAsNoCommand) {
     EXPECT_EQ(XdgAutostartLoginItemService::execArguments(R"(  /a   b\sc  )"), (Arguments{"/a", "b", "c"}));
 }
 
-TEST_F(XdgAutostart, AHandWrittenEntryIsOnOnlyWhileItStartsThisProgramAndIsNotHidden) {
+TEST_F(XdgAutostart, OurEntryIsOnWhateverPathItNamesUnlessHidden) {
     const std::string group = "# written by hand\n[Desktop Entry]\nType=Application\n";
     const std::vector<std::pair<std::string, LoginItemStatus>> cases = {
-        {group + "Exec = /opt/quillary/bin/quillary\n", LoginItemStatus::Enabled},
+        // Written by another build, or before the program moved.
+        {group + "Exec = \"/opt/other build/quillary\" --launched-at-login\n", LoginItemStatus::Enabled},
         {group + "Exec=/opt/quillary/bin/quillary --launched-at-login\nHidden=true\n", LoginItemStatus::NotRegistered},
-        {group + "Exec=/opt/quillary/bin/quillary\nX-GNOME-Autostart-enabled=false\n", LoginItemStatus::NotRegistered},
-        {group + "Exec=/usr/bin/xterm -e /opt/quillary/bin/quillary\n", LoginItemStatus::NotRegistered},
+        {group + "Exec=/opt/quillary/bin/quillary --launched-at-login\nX-GNOME-Autostart-enabled=false\n",
+         LoginItemStatus::NotRegistered},
+        // Not ours: no marker argument.
+        {group + "Exec=" + executable.string() + "\n", LoginItemStatus::NotRegistered},
+        {group + "Exec=--launched-at-login\n", LoginItemStatus::NotRegistered},
         {group + "Name=Quillary\n", LoginItemStatus::NotRegistered},
-        {"[Other Group]\nExec=/opt/quillary/bin/quillary\n", LoginItemStatus::NotRegistered},
-        {group + "Exec=\"/opt/quillary/bin/quillary\n", LoginItemStatus::NotRegistered},
+        {"[Other Group]\nExec=/opt/quillary/bin/quillary --launched-at-login\n", LoginItemStatus::NotRegistered},
+        {group + "Exec=\"/opt/quillary/bin/quillary --launched-at-login\n", LoginItemStatus::NotRegistered},
         {std::string("\0\xff\xfe garbage", 11), LoginItemStatus::NotRegistered},
         {"", LoginItemStatus::NotRegistered},
     };
@@ -134,24 +145,47 @@ TEST_F(XdgAutostart, AHandWrittenEntryIsOnOnlyWhileItStartsThisProgramAndIsNotHi
         EXPECT_EQ(service.status(), status) << text;
     }
 
-    // Named through a link to this program.
-    const fs::path real = config / "bin" / "quillary";
-    writeFile(real, "");
-    fs::create_symlink(real, config / "link");
-    writeFile(entry, group + "Exec=" + (config / "link").string() + "\n");
-    EXPECT_EQ(XdgAutostartLoginItemService(entry, real).status(), LoginItemStatus::Enabled);
-
     // Registering replaces whatever was there.
     writeFile(entry, group + "Exec=/usr/bin/other\n");
     service.register_();
     EXPECT_EQ(service.status(), LoginItemStatus::Enabled);
 }
 
-TEST_F(XdgAutostart, AProgramThatCannotBeFoundIsReportedAndCannotRegister) {
-    XdgAutostartLoginItemService lost(entry, fs::path());
-    EXPECT_EQ(lost.status(), LoginItemStatus::NotFound);
-    EXPECT_THROW(lost.register_(), platform::Error);
-    EXPECT_FALSE(fs::exists(entry));
+// A running copy of a real program whose file is replaced, as an upgrade does.
+TEST_F(XdgAutostart, AReplacedExecutableIsRegisteredUnderItsPathAndAMissingOneNotAtAll) {
+    const fs::path program = config / "bin" / "quillary";
+    fs::copy_file("/bin/sleep", program, fs::copy_options::overwrite_existing);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::execl(program.c_str(), program.c_str(), "60", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const fs::path link = "/proc/" + std::to_string(child) + "/exe";
+    // Until the exec, the link names this test.
+    while (XdgAutostartLoginItemService::runningExecutable(link) != program) {
+        ASSERT_EQ(::waitpid(child, nullptr, WNOHANG), 0) << "the copy of sleep did not start";
+        ::sched_yield();
+    }
+    fs::remove(program);
+    EXPECT_EQ(fs::read_symlink(link), program.string() + " (deleted)");
+    fs::copy_file("/bin/sleep", program);
+
+    XdgAutostartLoginItemService upgraded(entry, XdgAutostartLoginItemService::runningExecutable(link));
+    EXPECT_EQ(upgraded.executable(), program);
+    upgraded.register_();
+    EXPECT_EQ(execLine(entry), program.string() + " --launched-at-login");
+
+    // Removed, not replaced: nothing to start at login, and the entry stays.
+    const std::string before = testsupport::readFile(entry);
+    fs::remove(program);
+    EXPECT_THROW(upgraded.register_(), platform::Error);
+    EXPECT_EQ(testsupport::readFile(entry), before);
+    EXPECT_EQ(XdgAutostartLoginItemService(entry, {}).status(), LoginItemStatus::Enabled);
+    EXPECT_THROW(XdgAutostartLoginItemService(entry, {}).register_(), platform::Error);
+
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
 }
 
 TEST_F(XdgAutostart, FailuresToWriteOrRemoveAreThrownWithWhatWentWrong) {
