@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "platform/Unicode.h"
 
@@ -26,20 +27,37 @@ std::string mapFolded(std::string_view text, bool& ok) {
     return std::string(reinterpret_cast<const char*>(out), static_cast<std::size_t>(length));
 }
 
-// A mark (an accent, a combining sign) continues the character before it.
-bool isMark(utf8proc_int32_t cp) {
-    const utf8proc_property_t* property = utf8proc_get_property(cp);
-    return property->combining_class != 0 || property->category == UTF8PROC_CATEGORY_MN ||
-           property->category == UTF8PROC_CATEGORY_MC || property->category == UTF8PROC_CATEGORY_ME;
-}
+// Which byte positions of a text start a user-perceived character, worked
+// out from the start of the text only as far as a question needs: most
+// texts searched have no hit at all, and a break can depend on everything
+// before it (flags pair up, emoji join).
+class GraphemeBoundaries {
+public:
+    explicit GraphemeBoundaries(std::string_view text) : text_(text) {}
 
-bool markAt(std::string_view text, std::size_t pos) {
-    if (pos >= text.size()) return false;
-    utf8proc_int32_t cp = -1;
-    utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + pos),
-                     static_cast<utf8proc_ssize_t>(text.size() - pos), &cp);
-    return cp >= 0 && isMark(cp);
-}
+    bool at(std::size_t pos) {
+        if (pos >= text_.size()) return true;
+        if (starts_.empty()) starts_.assign(text_.size(), false);
+        while (scanned_ <= pos) {
+            utf8proc_int32_t cp = -1;
+            const auto length =
+                utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text_.data() + scanned_),
+                                 static_cast<utf8proc_ssize_t>(text_.size() - scanned_), &cp);
+            if (length <= 0) cp = 0xFFFD;
+            starts_[scanned_] = previous_ < 0 || utf8proc_grapheme_break_stateful(previous_, cp, &state_);
+            previous_ = cp;
+            scanned_ += length > 0 ? static_cast<std::size_t>(length) : 1;
+        }
+        return starts_[pos];
+    }
+
+private:
+    std::string_view text_;
+    std::vector<bool> starts_;
+    std::size_t scanned_ = 0;
+    utf8proc_int32_t previous_ = -1;
+    utf8proc_int32_t state_ = 0;
+};
 
 bool isAscii(char c) { return static_cast<unsigned char>(c) < 0x80; }
 
@@ -84,15 +102,16 @@ SearchableEntry SearchableEntry::make(const core::HistoryEntry& entry) {
 bool SearchableEntry::containsFolded(std::string_view haystack, std::string_view needle) {
     if (needle.empty()) return true;
     const char* const begin = haystack.data();
+    GraphemeBoundaries boundaries(haystack);
     std::size_t from = 0;
     while (from + needle.size() <= haystack.size()) {
         const void* hit = ::memmem(begin + from, haystack.size() - from, needle.data(), needle.size());
         if (!hit) return false;
         const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - begin);
-        // Both texts are decomposed, so "e" is a prefix of "é" (e + U+0301):
-        // a hit followed by a mark, or one that begins with a mark, cut a
-        // letter from its accents.
-        if (!markAt(haystack, at + needle.size()) && (at == 0 || !markAt(haystack, at))) return true;
+        // Both texts are decomposed, so "e" is a prefix of "é" (e + U+0301)
+        // and "가" of "각" (three jamo): a hit counts only when it starts and
+        // ends between user-perceived characters.
+        if (boundaries.at(at) && boundaries.at(at + needle.size())) return true;
         from = at + 1;
     }
     return false;

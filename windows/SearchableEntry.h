@@ -36,7 +36,8 @@ struct SearchableEntry {
     static std::string fold(std::string_view text);
 
     // Whether folded `haystack` holds folded `needle` as a whole run of
-    // characters: a hit that starts or ends inside a letter with its accents
+    // user-perceived characters: a hit that starts or ends inside one (a
+    // letter and its accents, a Hangul syllable, an emoji and its modifier)
     // does not count.
     static bool containsFolded(std::string_view haystack, std::string_view needle);
 };

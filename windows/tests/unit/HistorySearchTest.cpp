@@ -71,6 +71,19 @@ TEST(HistorySearch, MarksInAnyCanonicalOrderAfterPlainLettersMatch) {
     EXPECT_EQ(filteredEntries(entries, "KELVIN"), (Rows{1}));
 }
 
+TEST(HistorySearch, AHitStartsAndEndsBetweenUserPerceivedCharacters) {
+    // Hangul syllables decompose into jamo that are letters, not marks; a
+    // skin-tone modifier and a joined emoji continue the emoji before them.
+    const auto entries = index({historyEntry("\uAC01 \uAC04"), historyEntry("\U0001F44D\U0001F3FD"),
+                                historyEntry("\U0001F468\u200D\U0001F4BB"), historyEntry("\uAC00!")});
+    EXPECT_EQ(filteredEntries(entries, "\uAC00"), (Rows{3}));
+    EXPECT_EQ(filteredEntries(entries, "\uAC01"), (Rows{0}));
+    EXPECT_EQ(filteredEntries(entries, "\U0001F44D"), Rows{});
+    EXPECT_EQ(filteredEntries(entries, "\U0001F44D\U0001F3FD"), (Rows{1}));
+    EXPECT_EQ(filteredEntries(entries, "\U0001F468"), Rows{});
+    EXPECT_EQ(filteredEntries(entries, "\U0001F4BB"), Rows{});
+}
+
 TEST(HistorySearch, SearchesFourFieldsInStoreOrderAndNeverTheSelection) {
     const auto entries = index({
         historyEntry("hello world", "answer", "secret words", "gpt-4o", "Text Editor"),
