@@ -101,8 +101,11 @@ QColor MessageBubble::bubbleColour() const {
 }
 
 void MessageBubble::copyToPasteboard() {
-    if (!pasteboard_ || !pasteboard_->setString(message_.content))
+    if (!pasteboard_ || !pasteboard_->setString(message_.content)) {
         platform::Logger("quillary", "panel").error("The message could not be put on the clipboard");
+        setShowCopied(false);
+        return;
+    }
     setShowCopied(true);
     const auto loop = platform::MainLoop::main();
     if (!loop)

@@ -33,7 +33,8 @@ public:
     ~MessageBubble() override;
 
     // The copy button's action: the message text becomes the clipboard's only
-    // content and the button says "Copied!" for 1.5 s. Each press schedules
+    // content and the button says "Copied!" for 1.5 s; when the clipboard
+    // does not take it, the button says "Copy" and the failure is logged. Each press schedules
     // its own reset, which a later press does not cancel.
     void copyToPasteboard();
 

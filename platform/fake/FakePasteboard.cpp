@@ -20,7 +20,8 @@ bool FakePasteboard::setString(std::string_view text) {
     ++writes;
     note(journal, "set " + std::string(text));
     contents = {{{kTextType, std::string(text)}}};
-    return true;
+    if (takenBack) copyFromOtherProgram("taken back");
+    return !takenBack;
 }
 
 PasteboardSnapshot FakePasteboard::snapshot(std::size_t limit) {

@@ -25,6 +25,8 @@ public:
 
     PasteboardSnapshot contents;
     int writes = 0;  // setString and restore calls
+    // Another program takes the clipboard back at once: setString fails.
+    bool takenBack = false;
     EventJournal journal;
 };
 

@@ -117,7 +117,15 @@ TEST_F(Transcript, CopyShowsCopiedForOneAndAHalfSecondsPerPress) {
     loop->advance(std::chrono::milliseconds(1000));
     EXPECT_FALSE(bubble->showsCopied());
 
+    // Nothing is said copied that the clipboard did not keep.
+    bubble->copyToPasteboard();
+    pasteboard->takenBack = true;
+    bubble->copyToPasteboard();
+    EXPECT_FALSE(bubble->showsCopied());
+    EXPECT_EQ(ui::SymbolIcon::nameOf(*bubble->copySymbol()), QStringLiteral("doc.on.doc"));
+
     // A reset due after its row is gone touches nothing.
+    pasteboard->takenBack = false;
     bubble->copyToPasteboard();
     bubble.reset();
     loop->advance(std::chrono::milliseconds(2000));
