@@ -23,6 +23,7 @@ public:
     void setSymbolVisible(bool visible);
     QString symbol() const { return symbol_; }
     QColor colour() const { return colour_; }
+    int pixelSize() const { return pixelSize_; }
 
     QSize sizeHint() const override { return slot_; }
     QSize minimumSizeHint() const override { return slot_; }

@@ -111,6 +111,10 @@ TEST_F(PanelView, OneShotPanelIsTheInputRowOnly) {
     EXPECT_EQ(view->micButton()->size(), QSize(16, 16));
     EXPECT_EQ(ui::SymbolIcon::nameOf(*view->sendButton()), QStringLiteral("arrow.up"));
     EXPECT_EQ(view->sendButton()->size(), QSize(16, 16));
+    // The chat symbol is drawn smaller than the two beside the field.
+    EXPECT_EQ(view->chatButton()->pixelSize(), 12);
+    EXPECT_EQ(view->micButton()->pixelSize(), 14);
+    EXPECT_EQ(view->sendButton()->pixelSize(), 14);
     EXPECT_TRUE(view->sendButton()->isEnabled());
     EXPECT_FALSE(view->spinner()->isVisible());
     EXPECT_EQ(view->promptField()->visibleLines(), 1);
