@@ -79,7 +79,7 @@ std::unique_ptr<desktop::HotkeyManager> ProgramParts::makeHotkeyManager(core::Se
     } catch (const platform::Error& error) {
         // The panel still opens; it just has no selection to work on.
         log().error(std::string("No selection capture: ") + error.what());
-        pasteboard = std::make_shared<platform::QtPasteboard>();
+        pasteboard = std::make_shared<platform::QtPasteboard>(nullptr);
     }
     auto manager = std::make_unique<desktop::HotkeyManager>(settings, accessibility, std::move(dependencies));
     executor();  // the panel's provider calls run on the program's workers

@@ -4,6 +4,7 @@
 #include "platform/qt/QtEventLoopSleeper.h"
 #include "platform/qt/QtPasteboard.h"
 #include "platform/x11/X11PrimarySelection.h"
+#include "platform/x11/X11SelectionReader.h"
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XTestKeyboardEventPoster.h"
 
@@ -16,9 +17,12 @@ TextReplacerPlatform makeSystemTextReplacerPlatform() {
         if (const auto backend = CarbonGlobalShortcuts::backend())
             backend->releaseActiveGrab();
     };
-    return {std::make_shared<platform::X11Workspace>(), std::make_shared<platform::X11PrimarySelection>(),
+    // One reader for every selection of another program: PRIMARY and the
+    // clipboard alike wait at most its budget.
+    auto reader = std::make_shared<platform::X11SelectionReader>();
+    return {std::make_shared<platform::X11Workspace>(), std::make_shared<platform::X11PrimarySelection>(reader),
             std::make_shared<platform::XTestKeyboardEventPoster>(releaseGrab),
-            std::make_shared<platform::QtPasteboard>(), std::make_shared<platform::QtEventLoopSleeper>()};
+            std::make_shared<platform::QtPasteboard>(reader), std::make_shared<platform::QtEventLoopSleeper>()};
 }
 
 }  // namespace desktop

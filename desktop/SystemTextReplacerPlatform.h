@@ -5,9 +5,10 @@
 namespace desktop {
 
 // The capture's services on this desktop: X11 for the windows, the PRIMARY
-// selection and typed keys (after the shortcut library's hot-key grab is let
-// go), Qt for the clipboard and the waits. Needs the QApplication; throws
-// platform::Error when there is no X display.
+// selection, reads of other programs' clipboard and typed keys (after the
+// shortcut library's hot-key grab is let go), Qt for our own clipboard and
+// the waits. Needs the QApplication; throws platform::Error when there is no
+// X display.
 TextReplacerPlatform makeSystemTextReplacerPlatform();
 
 }  // namespace desktop

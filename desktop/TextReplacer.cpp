@@ -33,6 +33,14 @@ struct State {
     std::optional<platform::RunningApplication> lastActiveApp;
     std::optional<std::string> savedClipboard;
     platform::PasteboardSnapshot savedSnapshot;
+    // Whether savedClipboard and savedSnapshot hold the clipboard of this
+    // capture: taken only before something of ours changes it (a simulated
+    // copy, a paste-back).
+    bool clipboardSaved = false;
+    // The selection read from PRIMARY, kept here instead of on the clipboard.
+    std::optional<std::string> selection;
+    // Whether this capture's selection is to be found on the clipboard.
+    bool copied = false;
     // Set while the clipboard holds what a capture put there and has not
     // been given back: the plain text the capture left.
     bool restorePending = false;
@@ -100,6 +108,16 @@ void simulatePaste(bool terminal) {
     press(SimulatedKey::control, false);
 }
 
+// Keeps what the clipboard holds before the capture or the paste-back first
+// changes it (every format, and its plain text to compare copies with).
+void saveClipboard() {
+    auto& s = state();
+    if (s.clipboardSaved) return;
+    s.savedClipboard = s.services.pasteboard->string();
+    s.savedSnapshot = s.services.pasteboard->snapshot();
+    s.clipboardSaved = true;
+}
+
 bool differsFromSaved(const std::optional<std::string>& text) {
     return text && (!state().savedClipboard || *text != *state().savedClipboard);
 }
@@ -125,6 +143,15 @@ void giveBackUnlessChanged() {
         return;
     }
     restoreSavedClipboard();
+}
+
+void forgetSelection() {
+    auto& s = state();
+    s.selection.reset();
+    s.copied = false;
+    s.clipboardSaved = false;
+    s.savedClipboard.reset();
+    s.savedSnapshot = {};
 }
 
 void remember(std::optional<platform::RunningApplication> app) {
@@ -165,6 +192,7 @@ std::optional<std::string> TextReplacer::readSelectionViaAccessibility() {
     if (focused.state == State::failed) return ax.text(app, std::nullopt, Attribute::selectedText);
     if (focused.state == State::noElement) return std::nullopt;
     if (auto selected = ax.text(app, focused.element, Attribute::selectedText)) return selected;
+    if (ax.lastReadUnanswered()) return std::nullopt;
     return ax.text(app, focused.element, Attribute::value);
 }
 
@@ -181,8 +209,7 @@ void TextReplacer::captureSelection() {
         if (s.isPanelWindow && s.isPanelWindow(front->window)) return;
         giveBackUnlessChanged();
         remember(std::nullopt);
-        s.savedClipboard = services.pasteboard->string();
-        s.savedSnapshot = {};
+        forgetSelection();
         return;
     }
 
@@ -190,16 +217,22 @@ void TextReplacer::captureSelection() {
     // A clipboard not yet given back from an earlier capture holds that
     // capture's selection, not the user's own copy.
     giveBackUnlessChanged();
-    s.savedClipboard = services.pasteboard->string();
-    s.savedSnapshot = services.pasteboard->snapshot();
+    forgetSelection();
 
+    // Read once, kept for the panel: the clipboard (and a clipboard manager
+    // recording it) never sees the selection.
     if (auto selected = readSelectionViaAccessibility()) {
-        services.pasteboard->setString(*selected);
-        s.restorePending = true;
-        s.clipboardLeftByCapture = std::move(selected);
+        s.selection = std::move(selected);
+        return;
+    }
+    if (services.accessibility->lastReadUnanswered()) {
+        // A program that does not answer would not answer a copy either.
+        logger().info("The selection's owner did not answer: nothing is captured");
         return;
     }
 
+    saveClipboard();
+    s.copied = true;
     services.keyboard->releaseHeldKeys();
     const bool terminal = front && isTerminal(*front);
     s.restorePending = true;
@@ -213,8 +246,10 @@ void TextReplacer::captureSelection() {
 
 std::optional<std::string> TextReplacer::getSelectedText() {
     if (!installed()) return std::nullopt;
-    if (auto selected = readSelectionViaAccessibility()) return selected;
-    auto& pasteboard = *state().services.pasteboard;
+    auto& s = state();
+    if (s.selection) return s.selection;
+    if (!s.copied) return std::nullopt;
+    auto& pasteboard = *s.services.pasteboard;
     const auto decoded = [&pasteboard]() -> std::optional<std::string> {
         auto bytes = pasteboard.data();
         if (!bytes || !platform::unicode::isValidUtf8(*bytes)) return std::nullopt;
@@ -247,6 +282,7 @@ void TextReplacer::replaceSelectedText(std::string_view text) {
     if (!services.workspace->activate(app)) return leaveOnClipboard();
     services.sleeper->sleep(kActivationWait);
     if (!services.workspace->isAlive(app)) return leaveOnClipboard();
+    saveClipboard();
     services.pasteboard->setString(text);
     services.keyboard->releaseHeldKeys();
     simulatePaste(isTerminal(app));

@@ -43,19 +43,21 @@ public:
     // (settings, help). The panel's owner installs it.
     static void setPanelWindowCheck(std::function<bool(platform::WindowId)> isPanelWindow);
 
-    // Remembers the frontmost application and the clipboard, and brings the
-    // application's selection onto the clipboard: the selection read first,
-    // else up to three simulated copies. Called before every opening or
-    // toggling of the panel. While the panel itself is frontmost it changes
-    // nothing; over another window of this program it remembers no
-    // application and types nothing.
+    // Remembers the frontmost application and its selection: read once and
+    // kept here, clipboard untouched; else, after saving the clipboard, up to
+    // three simulated copies. An application that does not answer the read
+    // gets no copy key either: nothing is captured. Called before every
+    // opening or toggling of the panel. While the panel itself is frontmost
+    // it changes nothing; over another window of this program it remembers
+    // no application and types nothing.
     static void captureSelection();
 
     // The captured selection, when there is one.
     static std::optional<std::string> getSelectedText();
 
     // Pastes `text` over the selection in the remembered application, then
-    // puts the clipboard back as it was before the capture. Does nothing
+    // puts the clipboard back as it was before the capture (saved here first
+    // when the capture did not need it). Does nothing
     // before a capture; when the application's window is gone the answer is
     // left on the clipboard and nothing is typed.
     static void replaceSelectedText(std::string_view text);
@@ -70,7 +72,8 @@ public:
     static void panelClosedWithoutPasteBack();
 
     // The application the last capture came from, and the plain text the
-    // clipboard held before it.
+    // clipboard held before the capture or its paste-back first changed it
+    // (none while nothing has).
     static std::optional<platform::RunningApplication> lastActiveApp();
     static std::optional<std::string> savedClipboard();
 

@@ -35,6 +35,10 @@ public:
     // an empty text is a value like any other.
     virtual std::optional<std::string> text(const RunningApplication& app, std::optional<ElementId> element,
                                             Attribute attribute) = 0;
+
+    // Whether the last read gave none because the application did not
+    // answer in time: asking it anything more would only wait again.
+    virtual bool lastReadUnanswered() const { return false; }
 };
 
 }  // namespace platform

@@ -12,6 +12,7 @@ std::optional<std::string> FakeAccessibilityClient::text(const RunningApplicatio
     ++reads;
     note(journal, std::string(element ? "element " : "application ") +
                       (attribute == Attribute::selectedText ? "selected text" : "value"));
+    if (unanswered) return std::nullopt;
     if (!element) return attribute == Attribute::selectedText ? appSelectedText : std::nullopt;
     return attribute == Attribute::selectedText ? selectedText : value;
 }

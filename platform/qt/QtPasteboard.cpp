@@ -2,10 +2,9 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QElapsedTimer>
 #include <QMimeData>
 
-#include <chrono>
+#include "platform/Unicode.h"
 
 namespace platform {
 
@@ -13,38 +12,33 @@ namespace {
 
 QClipboard* clipboard() { return QGuiApplication::clipboard(); }
 
-// The owner's own clipboard text, never what Qt made of it.
-constexpr const char* kUtf8TextTypes[] = {"text/plain;charset=utf-8", "text/plain"};
+std::string bytesOf(const QByteArray& bytes) { return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())); }
 
-// MIME types only: not Qt's own stand-ins (made up from other formats),
-// nor the selection protocol's own targets (TARGETS, MULTIPLE, TIMESTAMP).
-bool isDataFormat(const QString& type) {
-    return type.contains(QLatin1Char('/')) && !type.startsWith(QLatin1String("application/x-qt-"));
+// Targets that Qt serves from its "text/plain" format.
+bool isTextTarget(const std::string& target) {
+    return target == "UTF8_STRING" || target == "STRING" || target == "TEXT" || target == "COMPOUND_TEXT";
 }
-
-// A read that took this long and gave nothing was the owner not answering.
-constexpr std::chrono::milliseconds kNoAnswer{1000};
 
 }  // namespace
 
-std::optional<std::string> QtPasteboard::string() {
+QtPasteboard::QtPasteboard(std::shared_ptr<ClipboardReader> reader) : reader_(std::move(reader)) {}
+
+// What this program owns is copied here: asking over X would wait on
+// ourselves.
+std::optional<std::string> QtPasteboard::data() {
+    if (!clipboard()->ownsClipboard())
+        return reader_ ? reader_->text() : std::nullopt;
     const QMimeData* mime = clipboard()->mimeData(QClipboard::Clipboard);
     if (!mime || !mime->hasText())
         return std::nullopt;
-    return mime->text().toStdString();
+    return bytesOf(mime->text().toUtf8());
 }
 
-std::optional<std::string> QtPasteboard::data() {
-    const QMimeData* mime = clipboard()->mimeData(QClipboard::Clipboard);
-    if (!mime)
+std::optional<std::string> QtPasteboard::string() {
+    auto bytes = data();
+    if (!bytes)
         return std::nullopt;
-    for (const char* type : kUtf8TextTypes) {
-        if (mime->hasFormat(QLatin1String(type))) {
-            const QByteArray bytes = mime->data(QLatin1String(type));
-            return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        }
-    }
-    return std::nullopt;
+    return unicode::sanitizeUtf8(*bytes);
 }
 
 bool QtPasteboard::setString(std::string_view text) {
@@ -56,31 +50,30 @@ bool QtPasteboard::setString(std::string_view text) {
 }
 
 PasteboardSnapshot QtPasteboard::snapshot(std::size_t limit) {
+    if (!clipboard()->ownsClipboard())
+        return reader_ ? reader_->snapshot(limit) : PasteboardSnapshot{};
     PasteboardSnapshot result;
     const QMimeData* mime = clipboard()->mimeData(QClipboard::Clipboard);
     if (!mime)
         return result;
     std::size_t total = 0;
-    for (const QString& type : mime->formats()) {
-        if (!isDataFormat(type))
-            continue;
-        QElapsedTimer timer;
-        timer.start();
-        QByteArray bytes = mime->data(type);
-        // An owner that stops answering gives empty data after Qt's
-        // clipboard time-out: asking for its other formats would only wait
-        // that long again. A quick empty answer is asked once more.
-        if (bytes.isEmpty() && timer.elapsed() >= kNoAnswer.count())
-            break;
-        if (bytes.isEmpty())
-            bytes = mime->data(type);
-        if (bytes.isEmpty())
-            continue;
-        total += static_cast<std::size_t>(bytes.size());
+    const auto add = [&](std::string target, std::string bytes) {
+        total += bytes.size();
         if (total > limit)
+            return false;
+        result.formats.emplace_back(std::move(target), std::move(bytes));
+        return true;
+    };
+    for (const QString& type : mime->formats()) {
+        if (type.startsWith(QLatin1String("application/x-qt-")))
+            continue;
+        std::string bytes = bytesOf(mime->data(type));
+        // Qt serves its text as UTF8_STRING too; say so, for whoever serves
+        // the snapshot again.
+        if (type == QLatin1String("text/plain") && !add("UTF8_STRING", bytes))
             break;
-        result.formats.emplace_back(type.toStdString(),
-                                    std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        if (!add(type.toStdString(), std::move(bytes)))
+            break;
     }
     return result;
 }
@@ -91,8 +84,18 @@ bool QtPasteboard::restore(const PasteboardSnapshot& snapshot) {
         return true;
     }
     auto* mime = new QMimeData;
-    for (const auto& [type, bytes] : snapshot.formats)
-        mime->setData(QString::fromStdString(type), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    QByteArray utf8Text;
+    for (const auto& [target, bytes] : snapshot.formats) {
+        const QByteArray value(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        if (target == "UTF8_STRING")
+            utf8Text = value;
+        if (!isTextTarget(target))
+            mime->setData(QString::fromStdString(target), value);
+    }
+    // Qt answers UTF8_STRING, STRING and TEXT from "text/plain": the owner's
+    // UTF-8 text is what those readers expect.
+    if (!utf8Text.isNull())
+        mime->setData(QStringLiteral("text/plain"), utf8Text);
     clipboard()->setMimeData(mime, QClipboard::Clipboard);  // the clipboard owns it now
     return clipboard()->ownsClipboard();
 }

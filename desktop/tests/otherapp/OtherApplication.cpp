@@ -7,10 +7,13 @@
 //   select-text START LENGTH        as a mouse selection does (the text edit);
 //   select-line-quietly START LENGTH  select without touching PRIMARY;
 //   primary-fill COUNT              own PRIMARY with COUNT letters "q";
+//   primary-silent                  own PRIMARY from a second X connection
+//                                   that never answers;
 //   terminal-select TEXT            the terminal's selection (never PRIMARY);
 //   set-line TEXT / set-text TEXT   replace the contents;
 //   focus line|text                 move the keyboard focus;
-//   copy-text TEXT / copy-image     put text / a PNG with a caption on the clipboard;
+//   copy-text TEXT / copy-image     put text / a PNG with a caption and a password
+//                                   manager's hint on the clipboard;
 //   activate                        raise the window and ask for the keyboard;
 //   dump                            print "line ...", "text ...", "terminal ...",
 //                                   "focus ..." and "end";
@@ -41,6 +44,8 @@
 
 #include <cstdio>
 #include <string>
+
+#include "SilentOwner.h"
 
 namespace {
 
@@ -184,6 +189,9 @@ int main(int argc, char** argv) {
         else if (command == QLatin1String("primary-fill")) {
             QGuiApplication::clipboard()->setText(QString(rest.toInt(), QLatin1Char('q')), QClipboard::Selection);
             emitLine(QStringLiteral("selected"));
+        } else if (command == QLatin1String("primary-silent")) {
+            takePrimaryAndNeverAnswer();
+            emitLine(QStringLiteral("selected"));
         } else if (command == QLatin1String("terminal-select") && term) term->selection = rest;
         else if (command == QLatin1String("set-line") && line) line->setText(rest);
         else if (command == QLatin1String("set-text") && text) text->setPlainText(rest);
@@ -196,6 +204,9 @@ int main(int argc, char** argv) {
             auto* mime = new QMimeData;
             mime->setData(QStringLiteral("image/png"), smallPng());
             mime->setText(QStringLiteral("a small picture"));
+            // What a password manager adds so that clipboard managers keep
+            // no record of the copy.
+            mime->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
             QGuiApplication::clipboard()->setMimeData(mime);
         } else if (command == QLatin1String("activate")) {
             window.raise();

@@ -82,25 +82,41 @@ protected:
 const platform::PasteboardSnapshot kImageAndText{{{"image/png", std::string("\x89PNG\r\n\x1a\n\0\x01", 10)},
                                                   {"text/plain", "user's text"}}};
 
-TEST_F(TextReplacerTest, TheSelectionReadTakesTheFocusedElementsTextAndTypesNothing) {
-    pasteboard->copyFromOtherProgram("before");
+TEST_F(TextReplacerTest, TheSelectionReadIsKeptWithoutTypingOrTouchingTheClipboardUntilThePasteBack) {
+    pasteboard->contents = kImageAndText;
     selectViaAccessibility("selected words");
     TextReplacer::captureSelection();
-    EXPECT_EQ(take(), Journal{"set selected words"});
-    EXPECT_EQ(TextReplacer::savedClipboard(), "before");
+    EXPECT_EQ(take(), Journal{});
     EXPECT_EQ(TextReplacer::lastActiveApp(), kEditor);
     EXPECT_EQ(TextReplacer::getSelectedText(), "selected words");
+    EXPECT_EQ(accessibility->reads, 1);
     const auto remembered = platform::LastActiveApplication::get();
     ASSERT_TRUE(remembered);
     EXPECT_EQ(remembered->localizedName, "Gedit");
     EXPECT_EQ(remembered->bundleIdentifier, "gedit");
 
-    // An empty selection is a result: it goes on the clipboard, no copy
-    // (after the first capture's clipboard is given back).
+    // The paste-back saves the clipboard it changes, and gives it back.
+    TextReplacer::replaceSelectedText("new words");
+    EXPECT_EQ(take(), (Journal{"activate Gedit", "wait 300ms", "set new words", "release held keys", "control down",
+                               "v down", "v up", "control up", "wait 200ms", "restore"}));
+    EXPECT_EQ(pasteboard->contents, kImageAndText);
+
+    // An empty selection is a result: no copy either.
     selectViaAccessibility("");
     TextReplacer::captureSelection();
-    EXPECT_EQ(take(), (Journal{"restore", "set "}));
-    EXPECT_EQ(sleeper->elapsed, 0ms);
+    EXPECT_EQ(TextReplacer::getSelectedText(), "");
+    EXPECT_EQ(take(), Journal{});
+    EXPECT_EQ(sleeper->elapsed, 500ms);
+}
+
+TEST_F(TextReplacerTest, ASelectionOwnerThatDoesNotAnswerEndsTheCaptureWithNothingTyped) {
+    pasteboard->copyFromOtherProgram("user's copy");
+    otherSelection = "selected";
+    accessibility->focus = {State::found, 7};
+    accessibility->unanswered = true;
+    TextReplacer::captureSelection();
+    EXPECT_EQ(take(), Journal{});
+    EXPECT_EQ(TextReplacer::getSelectedText(), std::nullopt);
 }
 
 TEST_F(TextReplacerTest, TheSelectionReadFallsBackInTheOrderOfTheAttributes) {

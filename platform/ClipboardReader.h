@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "platform/Pasteboard.h"
+
+namespace platform {
+
+// Reads the clipboard while another program owns it, asking that program
+// directly and never waiting on it longer than a fixed budget per read: a
+// program that does not answer cannot hold the caller up. Main thread only.
+class ClipboardReader {
+public:
+    virtual ~ClipboardReader() = default;
+
+    // The owner's UTF-8 text as it gives it (unchecked); none when nobody
+    // owns the clipboard, the owner offers no such text or does not answer.
+    virtual std::optional<std::string> text() = 0;
+
+    // Every data target the owner offers, with its bytes, at most `limit`
+    // bytes in all; it ends at the first target that would pass the limit
+    // or that the owner does not answer.
+    virtual PasteboardSnapshot snapshot(std::size_t limit) = 0;
+};
+
+}  // namespace platform
