@@ -2,7 +2,6 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/extensions/XRes.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "platform/x11/X11ClientIdentity.h"
 #include "platform/x11/X11ErrorTrap.h"
 
 namespace platform {
@@ -27,13 +27,6 @@ bool isDataTarget(std::string_view name) {
         "TARGETS", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS", "DELETE", "INSERT_SELECTION", "INSERT_PROPERTY"};
     return !name.empty() && std::find(kNotData.begin(), kNotData.end(), name) == kNotData.end() &&
            !name.starts_with("application/x-qt-");  // Qt's stand-ins, made up from the other targets
-}
-
-// The part of a resource id that names the X client that made it. The
-// server gives every client the same mask; Xlib's public view of the
-// display keeps it as `private4` (base, mask and next id are private3-5).
-unsigned long clientBase(Display* display, unsigned long id) {
-    return id & ~reinterpret_cast<_XPrivDisplay>(display)->private4;
 }
 
 }  // namespace
@@ -66,10 +59,6 @@ X11SelectionReader::X11SelectionReader(const char* displayName, std::chrono::mil
     utf8Mime_ = atoms[3];
     incr_ = atoms[4];
     property_ = atoms[5];
-    // Client processes are known from version 1.2 on.
-    int event = 0, error = 0, major = 0, minor = 0;
-    hasResourceExtension_ = XResQueryExtension(display_, &event, &error) && XResQueryVersion(display_, &major, &minor) &&
-                            (major > 1 || (major == 1 && minor >= 2));
 }
 
 X11SelectionReader::~X11SelectionReader() {
@@ -79,39 +68,21 @@ X11SelectionReader::~X11SelectionReader() {
 
 unsigned long X11SelectionReader::owner(unsigned long selection) { return XGetSelectionOwner(display_, selection); }
 
-std::optional<int> X11SelectionReader::processOf(unsigned long resource) {
-    if (!hasResourceExtension_ || resource == None)
-        return std::nullopt;
-    XResClientIdSpec spec{resource, XRES_CLIENT_ID_PID_MASK};
-    long count = 0;
-    XResClientIdValue* ids = nullptr;
-    X11ErrorTrap trap(display_);  // a resource gone meanwhile is an error reply, not a reason to exit
-    std::optional<int> pid;
-    if (XResQueryClientIds(display_, 1, &spec, &count, &ids) == Success) {
-        for (long i = 0; i < count; ++i)
-            if (const pid_t value = XResGetClientPid(&ids[i]); value > 0)
-                pid = static_cast<int>(value);
-    }
-    if (ids)
-        XResClientIdsDestroy(count, ids);
-    return pid;
-}
-
 bool X11SelectionReader::sameProgram(unsigned long a, unsigned long b) {
     if (a == None || b == None)
         return false;
     // A program may own a selection from a second connection (an office
     // suite does): its process tells, where the server knows it. A client
     // that is sandboxed or remote has none, and only its connection tells.
-    const auto first = processOf(a);
-    const auto second = first ? processOf(b) : std::nullopt;
+    const auto first = x11::clientProcess(display_, a);
+    const auto second = first ? x11::clientProcess(display_, b) : std::nullopt;
     if (first && second)
         return *first == *second;
-    return clientBase(display_, a) == clientBase(display_, b);
+    return x11::sameClient(display_, a, b);
 }
 
 bool X11SelectionReader::ownedHere(unsigned long ownerWindow) {
-    const auto pid = processOf(ownerWindow);
+    const auto pid = x11::clientProcess(display_, ownerWindow);
     return pid && *pid == static_cast<int>(getpid());
 }
 

@@ -52,7 +52,6 @@ public:
 
 private:
     struct Reply;
-    std::optional<int> processOf(unsigned long resource);
     bool ownedHere(unsigned long ownerWindow);
     void discardPendingEvents();
     Reply request(unsigned long selection, unsigned long target, std::chrono::steady_clock::time_point deadline,
@@ -69,7 +68,6 @@ private:
     unsigned long window_ = 0;
     std::chrono::milliseconds budget_;
     std::size_t limit_;
-    bool hasResourceExtension_ = false;
     unsigned long clipboard_ = 0, targets_ = 0, utf8_ = 0, utf8Mime_ = 0, incr_ = 0, property_ = 0;
 };
 
