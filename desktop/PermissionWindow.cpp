@@ -21,17 +21,15 @@ PermissionWindow::PermissionWindow(AccessibilityManager& manager) {
                                         new AccessibilityPermissionView(manager));
     // 480 wide; at least 400 high, taller when the wrapped texts need it,
     // so no line is ever cut off.
-    frame->setFixedWidth(windowWidth);
-    const int height = std::max(windowHeight, frame->layout()->totalHeightForWidth(windowWidth));
-    frame->resize(windowWidth, height);
+    frame->setFixedSize(windowWidth, std::max(windowHeight, frame->layout()->totalHeightForWidth(windowWidth)));
     frame->centreOnScreen();
     window_ = frame;
 }
+
 PermissionWindow::~PermissionWindow() {
-    // The window may be going because one of its own buttons was pressed:
-    // delete it once that press is over.
-    if (window_)
-        window_->deleteLater();
+    // Not closed before: the manager is going at quit, when no event loop
+    // runs any more to carry out a deferred delete.
+    delete window_.data();
 }
 
 void PermissionWindow::showWindow() {
@@ -45,8 +43,13 @@ void PermissionWindow::orderOut() {
 }
 
 void PermissionWindow::close() {
-    if (window_)
-        window_->close();
+    if (QWidget* window = window_.data()) {
+        window_ = nullptr;
+        window->close();
+        // The close may come from one of the window's own buttons: delete it
+        // once that press is over.
+        window->deleteLater();
+    }
 }
 
 }  // namespace desktop

@@ -14,8 +14,9 @@ class AccessibilityManager;
 
 // The accessibility permission window: a top-level window that stays above
 // other windows, 480 wide, centred on the screen, with the permission view
-// as its content. Not deleted when the user closes it, so the manager can
-// show the same window again.
+// as its content, its size fixed. Not deleted when the user closes it, so the
+// manager can show the same window again; deleted when the manager closes it
+// or goes.
 class PermissionWindow final : public PermissionWindowController {
 public:
     explicit PermissionWindow(AccessibilityManager& manager);

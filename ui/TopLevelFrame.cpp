@@ -11,7 +11,8 @@
 namespace ui {
 
 TopLevelFrame::TopLevelFrame(const QString& title, QWidget* content)
-    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint) {
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::WindowStaysOnTopHint) {
     setWindowTitle(title);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAutoFillBackground(true);

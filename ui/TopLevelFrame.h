@@ -1,13 +1,14 @@
 #pragma once
 
 // A window of the program's own, such as the help or the permission window:
-// above other windows, the dark window surface behind its content, moved by
+// a title and a close button only (no minimise or maximise; its owner fixes
+// its size), above other windows, the dark window surface behind its content, moved by
 // dragging its background (like a window whose content reaches under a
 // transparent title bar), and only hidden when the user closes it, so its
 // owner can show the same window again.
 //
 //   auto* frame = new ui::TopLevelFrame(QStringLiteral("Quillary Help"), new HelpView(...));
-//   frame->resize(600, 700);
+//   frame->setFixedSize(600, 700);
 //   frame->centreOnScreen();
 //   frame->bringToFront();
 

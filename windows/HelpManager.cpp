@@ -29,7 +29,7 @@ void HelpManager::showHelp() {
     };
     view_ = new HelpView(std::move(onClose), analytics_);
     auto* frame = new ui::TopLevelFrame(QStringLiteral("Quillary Help"), view_);
-    frame->resize(width, height);
+    frame->setFixedSize(width, height);
     frame->centreOnScreen();
     window_ = frame;
     frame->bringToFront();

@@ -121,6 +121,11 @@ TEST_F(PermissionWindowGui, ReturnOpensTheSettingsAndHidesTheWindowUntilTheNextS
     EXPECT_EQ(&again, &window);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(trust->promptCalls, 1);
+
+    // At quit the manager goes after the event loop has ended: so does the window.
+    QPointer<QWidget> watched(&window);
+    manager.reset();
+    EXPECT_TRUE(watched.isNull());
 }
 
 TEST_F(PermissionWindowGui, CheckPermissionsClosesTheWindowOnlyOnceTrusted) {
