@@ -61,6 +61,8 @@ QWidget* parameterGroup(const char* title, const char* description, QLayout* con
 ModelsTabView::ModelsTabView(core::Settings& settings, QWidget* parent)
     : SettingsTabPage(parent), settings_(settings), model_(settings) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // This tab alone lies on the window's own background.
+    setBackground(ui::Colour::Surface12);
 
     auto* introduction = new QWidget;
     auto* introductionColumn = stack(introduction, 16);

@@ -13,17 +13,20 @@ SettingsTabPage::SettingsTabPage(QWidget* parent) : QScrollArea(parent) {
     setWidgetResizable(true);
 
     auto* content = new QWidget;
-    QPalette palette = content->palette();
-    palette.setColor(QPalette::Window, ui::Palette::color(ui::Colour::Surface10));
-    content->setPalette(palette);
     content->setAutoFillBackground(true);
-    setPalette(palette);
-
     column_ = new QVBoxLayout(content);
     column_->setContentsMargins(inset, inset, inset, inset);
     column_->setSpacing(spacing);
     column_->addStretch(1);
     setWidget(content);
+    setBackground(ui::Colour::Surface10);
+}
+
+void SettingsTabPage::setBackground(ui::Colour colour) {
+    QPalette palette = widget()->palette();
+    palette.setColor(QPalette::Window, ui::Palette::color(colour));
+    widget()->setPalette(palette);
+    setPalette(palette);
 }
 
 void SettingsTabPage::addPanel(QWidget* panel) {

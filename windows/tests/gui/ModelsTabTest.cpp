@@ -7,14 +7,14 @@
 #include <QToolButton>
 #include <QScrollBar>
 #include <QSlider>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTabWidget>
 #include <QTest>
 #include <set>
 
 #include "fakes/SettingsHarness.h"
+#include "fakes/SliderHandle.h"
 #include "ui/Screenshot.h"
+#include "ui/Palette.h"
 #include "ui/PlainLabel.h"
 #include "ui/SymbolIcon.h"
 #include "ui/SymbolView.h"
@@ -43,23 +43,10 @@ protected:
         ASSERT_NE(tab, nullptr);
     }
 
-    // The centre of the slider's handle, from the style that draws it.
-    static QPoint handleCentre(QSlider& slider) {
-        QStyleOptionSlider option;
-        option.initFrom(&slider);
-        option.orientation = slider.orientation();
-        option.minimum = slider.minimum();
-        option.maximum = slider.maximum();
-        option.sliderPosition = slider.sliderPosition();
-        option.sliderValue = slider.value();
-        option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
-        return slider.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &slider).center();
-    }
-
     // Presses the handle, moves the mouse to `x` a few pixels at a time with
     // the button held, and lets go.
     static void drag(QSlider& slider, int x) {
-        QPoint at = handleCentre(slider);
+        QPoint at = testing::sliderHandleCentre(slider);
         QTest::mousePress(&slider, Qt::LeftButton, Qt::NoModifier, at);
         const int direction = x > at.x() ? 1 : -1;
         while (at.x() != x) {
@@ -110,7 +97,9 @@ TEST_F(ModelsTabTest, DefaultsShowTheTemperatureAndTokenCount) {
     EXPECT_EQ(tab->systemMessageEditor()->toPlainText(), "");
     EXPECT_EQ(tab->systemMessageEditor()->height(), 100);
     EXPECT_EQ(tab->systemMessageEditor()->font().pixelSize(), 12);
-    ui::Screenshot::save(*view_, QUILLARY_SCREENSHOT_DIR, "settings-models");
+    const QImage shot = ui::Screenshot::save(*view_, QUILLARY_SCREENSHOT_DIR, "settings-models");
+    // Behind the panels lies the window's own background, as the tab bar's.
+    EXPECT_EQ(shot.pixelColor(tab->mapTo(view_.get(), QPoint(4, 4))), ui::Palette::color(ui::Colour::Surface12));
     EXPECT_TRUE(h.sink->events.empty());
 }
 
