@@ -2,14 +2,34 @@
 
 #include <QHBoxLayout>
 #include <QSlider>
+#include <QWheelEvent>
 
 #include "ui/Palette.h"
 #include "ui/PlainLabel.h"
 
 namespace windows {
+namespace {
+
+// A settings page scrolls under the pointer: a slider that took every wheel
+// turn passing over it would change its setting unseen. It takes the wheel
+// only once the user has chosen it (a click or Tab gives it the focus).
+class FocusedWheelSlider final : public QSlider {
+public:
+    FocusedWheelSlider() : QSlider(Qt::Horizontal) { setFocusPolicy(Qt::StrongFocus); }
+
+protected:
+    void wheelEvent(QWheelEvent* event) override {
+        if (hasFocus())
+            QSlider::wheelEvent(event);
+        else
+            event->ignore();  // on to the page
+    }
+};
+
+}  // namespace
 
 SteppedSliderRow::SteppedSliderRow(int steps, int valueWidth)
-    : slider(new QSlider(Qt::Horizontal)),
+    : slider(new FocusedWheelSlider),
       value(new ui::PlainLabel(QString(), ui::TextStyle::Caption, ui::Palette::color(ui::Colour::White))),
       layout(new QHBoxLayout) {
     slider->setRange(0, steps);

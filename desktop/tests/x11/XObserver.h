@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 struct _XDisplay;
@@ -26,6 +27,19 @@ public:
     unsigned long activeWindow();
     // Index in the window manager's bottom-to-top stacking list, or -1.
     int stackingIndex(unsigned long window);
+    // Whether `upper` lies above `lower` among the root's children (their
+    // frames, under a window manager that reparents), as XQueryTree reads them.
+    bool stacksAbove(unsigned long upper, unsigned long lower);
+    // Whether the keyboard focus (XGetInputFocus) is on `window` or inside it.
+    bool hasFocus(unsigned long window);
+
+    // The minimum and maximum sizes of WM_NORMAL_HINTS, when both are set.
+    struct SizeLimits {
+        int minWidth, minHeight, maxWidth, maxHeight;
+    };
+    std::optional<SizeLimits> sizeLimits(unsigned long window);
+    // _MOTIF_WM_HINTS: flags, functions, decorations; empty when unset.
+    std::vector<unsigned long> motifHints(unsigned long window);
 
     // From now on, notes when `window` is mapped and when it gets the
     // keyboard (the observer's own requests are through when this returns).
@@ -35,6 +49,10 @@ public:
     bool sawMappedAndFocused();
 
 private:
+    std::vector<unsigned long> property(unsigned long window, const char* name, unsigned long type);
+    unsigned long parentOf(unsigned long window);
+    unsigned long frameOf(unsigned long window);
+
     _XDisplay* display_;
     unsigned long watched_ = 0;
     bool mapped_ = false;
