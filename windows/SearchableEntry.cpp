@@ -27,6 +27,8 @@ std::string mapFolded(std::string_view text, bool& ok) {
     return std::string(reinterpret_cast<const char*>(out), static_cast<std::size_t>(length));
 }
 
+bool isAscii(char c) { return static_cast<unsigned char>(c) < 0x80; }
+
 // Which byte positions of a text start a user-perceived character, worked
 // out from the start of the text only as far as a question needs: most
 // texts searched have no hit at all, and a break can depend on everything
@@ -36,7 +38,10 @@ public:
     explicit GraphemeBoundaries(std::string_view text) : text_(text) {}
 
     bool at(std::size_t pos) {
-        if (pos >= text_.size()) return true;
+        if (pos == 0 || pos >= text_.size()) return true;
+        // Between two ASCII characters only CR LF holds together: no scan.
+        const char before = text_[pos - 1];
+        if (isAscii(before) && isAscii(text_[pos])) return !(before == '\r' && text_[pos] == '\n');
         if (starts_.empty()) starts_.assign(text_.size(), false);
         while (scanned_ <= pos) {
             utf8proc_int32_t cp = -1;
@@ -58,8 +63,6 @@ private:
     utf8proc_int32_t previous_ = -1;
     utf8proc_int32_t state_ = 0;
 };
-
-bool isAscii(char c) { return static_cast<unsigned char>(c) < 0x80; }
 
 // Folds text that is valid UTF-8, or reports that it is not. ASCII is its
 // own decomposition and folds to lower case, so only the runs of other
