@@ -18,6 +18,9 @@ public:
 
     // Errors of requests sent before this call.
     const std::vector<XErrorEvent>& sync();
+    // Errors seen so far, without a round trip: enough after a request that
+    // waits for its reply, whose error comes instead of the reply.
+    const std::vector<XErrorEvent>& errors() const { return errors_; }
     void clear() { errors_.clear(); }
 
 private:

@@ -9,7 +9,8 @@ X11PrimarySelection::X11PrimarySelection(std::shared_ptr<X11SelectionReader> rea
 
 AccessibilityClient::FocusedElement X11PrimarySelection::focusedElement(const RunningApplication& app) {
     unanswered_ = false;
-    if (!reader_->sameProgram(reader_->owner(XA_PRIMARY), app.window))
+    owner_ = reader_->owner(XA_PRIMARY, app.window);
+    if (!owner_.ofProgram)
         return {FocusedElement::State::noElement, 0};
     return {FocusedElement::State::found, app.window};
 }
@@ -21,7 +22,7 @@ std::optional<std::string> X11PrimarySelection::text(const RunningApplication& a
     // the frontmost program's then.
     if (attribute != Attribute::selectedText || !element || *element != app.window)
         return std::nullopt;
-    auto read = reader_->readText(XA_PRIMARY);
+    auto read = reader_->readText(XA_PRIMARY, owner_);
     unanswered_ = !read.answered;
     return std::move(read.text);
 }

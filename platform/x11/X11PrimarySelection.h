@@ -24,6 +24,7 @@ public:
 
 private:
     std::shared_ptr<X11SelectionReader> reader_;
+    X11SelectionReader::Owner owner_;  // as focusedElement found it
     bool unanswered_ = false;
 };
 

@@ -66,24 +66,27 @@ X11SelectionReader::~X11SelectionReader() {
     XCloseDisplay(display_);
 }
 
-unsigned long X11SelectionReader::owner(unsigned long selection) { return XGetSelectionOwner(display_, selection); }
-
-bool X11SelectionReader::sameProgram(unsigned long a, unsigned long b) {
-    if (a == None || b == None)
-        return false;
+X11SelectionReader::Owner X11SelectionReader::owner(unsigned long selection, unsigned long programWindow) {
+    Owner result{XGetSelectionOwner(display_, selection), std::nullopt, false};
+    if (result.window == None)
+        return result;
+    // Both processes in one round trip: the shortcut waits on each.
+    const auto processes = x11::clientProcesses(display_, {result.window, programWindow});
+    result.process = processes[0];
+    if (programWindow == None)
+        return result;
     // A program may own a selection from a second connection (an office
     // suite does): its process tells, where the server knows it. A client
     // that is sandboxed or remote has none, and only its connection tells.
-    const auto first = x11::clientProcess(display_, a);
-    const auto second = first ? x11::clientProcess(display_, b) : std::nullopt;
-    if (first && second)
-        return *first == *second;
-    return x11::sameClient(display_, a, b);
+    if (result.process && processes[1])
+        result.ofProgram = *result.process == *processes[1];
+    else
+        result.ofProgram = x11::sameClient(display_, result.window, programWindow);
+    return result;
 }
 
-bool X11SelectionReader::ownedHere(unsigned long ownerWindow) {
-    const auto pid = x11::clientProcess(display_, ownerWindow);
-    return pid && *pid == static_cast<int>(getpid());
+bool X11SelectionReader::isThisProcess(const Owner& owner) {
+    return owner.process && *owner.process == static_cast<int>(getpid());
 }
 
 void X11SelectionReader::discardPendingEvents() {
@@ -179,10 +182,13 @@ X11SelectionReader::Reply X11SelectionReader::request(unsigned long selection, u
 }
 
 X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selection) {
-    discardPendingEvents();
-    const Window who = owner(selection);
-    if (who == None || ownedHere(who))
+    return readText(selection, owner(selection));
+}
+
+X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selection, const Owner& owner) {
+    if (owner.window == None || isThisProcess(owner))
         return {};
+    discardPendingEvents();
     const auto deadline = std::chrono::steady_clock::now() + budget_;
     for (const Atom target : {utf8_, utf8Mime_}) {
         Reply reply = request(selection, target, deadline, limit_);
@@ -200,10 +206,10 @@ std::optional<std::string> X11SelectionReader::text() { return readText(clipboar
 
 PasteboardSnapshot X11SelectionReader::snapshot(std::size_t limit) {
     PasteboardSnapshot result;
-    discardPendingEvents();
-    const Window who = owner(clipboard_);
-    if (who == None || ownedHere(who))
+    const Owner who = owner(clipboard_);
+    if (who.window == None || isThisProcess(who))
         return result;
+    discardPendingEvents();
     const auto deadline = std::chrono::steady_clock::now() + budget_;
     const Reply list = request(clipboard_, targets_, deadline, 64 * 1024);
     if (list.status != Reply::Outcome::data || list.format != 32)

@@ -11,13 +11,13 @@ struct _XDisplay;
 namespace platform {
 
 // Reads X selections (PRIMARY, CLIPBOARD) that other programs own, on a
-// display connection and a hidden window of its own. Each read has one
-// budget in all, incremental transfers included (a slow owner does not get
-// a fresh one per chunk), and one size limit; it asks nothing more of an
-// owner once that owner has let a request pass the budget. Targets with
-// side effects on the owner (DELETE, INSERT_SELECTION, INSERT_PROPERTY) are
-// never asked for, and nothing is asked of an owner in this very process:
-// it would be waiting on us. Main thread only.
+// display connection and a hidden window of its own. Each read (a text, a
+// whole snapshot) has one budget in all, incremental transfers included (a
+// slow owner does not get a fresh one per chunk), and one size limit; a
+// snapshot asks nothing more once the owner has let one request pass the
+// budget. Targets with side effects on the owner (DELETE, INSERT_SELECTION,
+// INSERT_PROPERTY) are never asked for, and nothing is asked of an owner in
+// this very process: it would be waiting on us. Main thread only.
 class X11SelectionReader final : public ClipboardReader {
 public:
     static constexpr std::chrono::milliseconds kBudget{500};
@@ -31,28 +31,33 @@ public:
     X11SelectionReader(const X11SelectionReader&) = delete;
     X11SelectionReader& operator=(const X11SelectionReader&) = delete;
 
-    // The UTF-8 text of a selection (an atom such as XA_PRIMARY) and whether
-    // its owner answered in time.
+    // Who owns a selection (an atom such as XA_PRIMARY): its window (0:
+    // nobody), that window's process where the server knows it, and whether
+    // it belongs to the program of `programWindow`: the same process when
+    // the server knows both, else the same X client.
+    struct Owner {
+        unsigned long window = 0;
+        std::optional<int> process;
+        bool ofProgram = false;
+    };
+    Owner owner(unsigned long selection, unsigned long programWindow = 0);
+
+    // The UTF-8 text of a selection and whether its owner answered in time.
+    // `owner` as just looked up, saving the look-up.
     struct TextRead {
         std::optional<std::string> text;
         bool answered = true;
     };
     TextRead readText(unsigned long selection);
+    TextRead readText(unsigned long selection, const Owner& owner);
 
     // ClipboardReader, on CLIPBOARD.
     std::optional<std::string> text() override;
     PasteboardSnapshot snapshot(std::size_t limit) override;
 
-    // The window that owns `selection` (0: nobody).
-    unsigned long owner(unsigned long selection);
-
-    // Whether two X resources (windows) belong to the same program: the same
-    // process when the server knows both processes, else the same X client.
-    bool sameProgram(unsigned long a, unsigned long b);
-
 private:
     struct Reply;
-    bool ownedHere(unsigned long ownerWindow);
+    static bool isThisProcess(const Owner& owner);
     void discardPendingEvents();
     Reply request(unsigned long selection, unsigned long target, std::chrono::steady_clock::time_point deadline,
                   std::size_t room);

@@ -16,11 +16,15 @@ namespace platform {
 
 namespace {
 
-// A window property that may belong to a window gone meanwhile.
-std::optional<unsigned long> cardinalProperty(Display* display, Window window, const char* name, Atom type) {
+// A window property that may belong to a window gone meanwhile (which
+// `gone` then tells, when given).
+std::optional<unsigned long> cardinalProperty(Display* display, Window window, const char* name, Atom type,
+                                              bool* gone = nullptr) {
     X11ErrorTrap trap(display);
     const auto value = x11::singleItemProperty(display, window, XInternAtom(display, name, False), type);
-    return trap.sync().empty() ? value : std::nullopt;
+    if (gone)
+        *gone = !trap.errors().empty();
+    return trap.errors().empty() ? value : std::nullopt;
 }
 
 std::optional<std::string> processName(int pid) {
@@ -78,12 +82,17 @@ unsigned long X11Workspace::focusedTopLevel() {
 }
 
 std::optional<RunningApplication> X11Workspace::applicationOf(WindowId window) {
-    if (window == None || !isAlive(RunningApplication{0, {}, {}, window}))
+    if (window == None)
         return std::nullopt;
     RunningApplication app;
     app.window = window;
-    if (const auto pid = cardinalProperty(display_, window, "_NET_WM_PID", XA_CARDINAL))
+    // The first read of the window also tells whether it still exists: the
+    // shortcut waits on every round trip here.
+    bool gone = false;
+    if (const auto pid = cardinalProperty(display_, window, "_NET_WM_PID", XA_CARDINAL, &gone))
         app.processIdentifier = static_cast<int>(*pid);
+    if (gone)
+        return std::nullopt;
     XClassHint hint{nullptr, nullptr};
     {
         X11ErrorTrap trap(display_);
@@ -97,7 +106,6 @@ std::optional<RunningApplication> X11Workspace::applicationOf(WindowId window) {
             XFree(hint.res_class);
         if (hint.res_name)
             XFree(hint.res_name);
-        trap.sync();
     }
     if (!app.localizedName && app.processIdentifier > 0)
         app.localizedName = processName(app.processIdentifier);
