@@ -13,9 +13,9 @@
 #include "platform/ApplicationActivationEvents.h"
 #include "platform/Error.h"
 #include "platform/Logger.h"
+#include "platform/SpeechModule.h"
 #include "platform/qt/QtOwnActivation.h"
 #include "platform/qt/QtPasteboard.h"
-#include "platform/speech/PocketSphinxEngine.h"
 #include "platform/x11/X11ActiveWindowWatcher.h"
 #include "windows/HelpManager.h"
 #include "windows/SettingsWindowController.h"
@@ -32,8 +32,9 @@ const platform::Logger& log() {
 ProgramParts::ProgramParts(std::shared_ptr<platform::UserDefaults> defaults)
     : defaults_(std::move(defaults)) {}
 
-// Made on first use: the network library and its TLS stack start with it,
-// megabytes the program does not need until the first provider call.
+// Made with the panel's view factory at start-up, it starts no thread before
+// the first provider call; the network library and its TLS stack load only
+// at the first request (platform/HttpTransportModule.h).
 platform::Executor& ProgramParts::executor() {
     if (!executor_) executor_ = std::make_shared<platform::Executor>();
     return *executor_;
@@ -107,7 +108,7 @@ void ProgramParts::stopWorkers() {
 
 // Joins the model's thread now, in the program's own quit, rather than in a
 // static destructor after main, when Qt and the loggers may be gone.
-void ProgramParts::releaseSpeechModel() { platform::PocketSphinxEngine::releaseShared(); }
+void ProgramParts::releaseSpeechModel() { platform::SpeechModule::releaseSharedRecognizer(); }
 
 // A store that cannot write keeps the file it had: nothing stored is lost,
 // only the changes of this session, and the log says so.

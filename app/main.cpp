@@ -18,6 +18,7 @@
 #include "desktop/TrayMenu.h"
 #include "gemini/Logging.h"
 #include "platform/Logger.h"
+#include "platform/ProgramModule.h"
 #include "platform/qt/QtMainLoop.h"
 #include "platform/x11/X11HotKeyBackend.h"
 #include "ui/Style.h"
@@ -44,6 +45,10 @@ int run(int argc, char** argv) {
     sigaddset(&quitSet, SIGINT);
     pthread_sigmask(SIG_BLOCK, &quitSet, nullptr);
 
+    // The modules that load at first use are this build's, even if an
+    // upgrade replaces their files while the program runs.
+    platform::ProgramModule::openAll();
+
     gemini::Logging::setLaunchArguments(argc, argv);
     // The login item starts the program with its marker argument.
     windows::LaunchAtLogin::setLaunchArguments(argc, argv);
@@ -68,7 +73,7 @@ int run(int argc, char** argv) {
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillary"));
-    QApplication::setDesktopFileName(QStringLiteral("quillary"));
+    QApplication::setDesktopFileName(QStringLiteral("org.quillary.Quillary"));
     // The program lives in the tray: closing a window never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     ui::Style::apply(application);

@@ -17,6 +17,34 @@ if(QUILLARY_SANITIZE)
   add_link_options(-fsanitize=${QUILLARY_SANITIZE})
 endif()
 
+# The modules the program loads at first use (platform/ProgramModule.h) are
+# found through the path from the program's folder to theirs. It is the same
+# in the build tree as in an installed prefix, so the program needs no
+# compiled-in folder, and an install to any prefix keeps working.
+file(RELATIVE_PATH QUILLARY_MODULE_DIR_FROM_PROGRAM ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/quillary)
+set(QUILLARY_PROGRAM_DIR ${PROJECT_BINARY_DIR}/app)
+cmake_path(ABSOLUTE_PATH QUILLARY_MODULE_DIR_FROM_PROGRAM BASE_DIRECTORY ${QUILLARY_PROGRAM_DIR} NORMALIZE
+  OUTPUT_VARIABLE QUILLARY_BUILD_MODULE_DIR)
+
+# quillary_program_module(NAME SOURCES... [DEPS targets...])
+# A module of the program: its own copies of the few platform pieces it
+# uses, everything hidden but its entry point, built where the program finds
+# it and installed where the installed program does.
+function(quillary_program_module name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} MODULE ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} quillary_warnings)
+  set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
+    LIBRARY_OUTPUT_DIRECTORY ${QUILLARY_BUILD_MODULE_DIR})
+  if(NOT QUILLARY_SANITIZE)
+    # Every symbol resolved inside the module, so a missing one fails the
+    # build, not the first use.
+    target_link_options(${name} PRIVATE -Wl,-z,defs)
+  endif()
+  install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/quillary)
+endfunction()
+
 # quillary_library(NAME SOURCES... [DEPS targets...])
 function(quillary_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
@@ -33,7 +61,7 @@ function(quillary_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} quillary_platform_fakes quillary_testmain GTest::gtest GTest::gmock
-    quillary_warnings)
+    quillary_build_tree_modules quillary_warnings)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()

@@ -6,12 +6,10 @@
 #include <fmt/format.h>
 
 #include "platform/Clock.h"
-#include "platform/DeferredSpeechEngine.h"
 #include "platform/Logger.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SpeechModule.h"
 #include "platform/UserDefaults.h"
-#include "platform/speech/PocketSphinxEngine.h"
-#include "platform/speech/PulseAudioInput.h"
 
 namespace desktop {
 
@@ -54,10 +52,8 @@ struct SpeechRecognizer::MainThread {
 };
 
 SpeechRecognizer::SpeechRecognizer()
-    : SpeechRecognizer(Services{std::make_unique<platform::PulseAudioInput>(),
-                                std::make_shared<platform::DeferredSpeechEngine>(
-                                    [] { return platform::PocketSphinxEngine::shared(); }),
-                                nullptr, nullptr, nullptr, nullptr}) {}
+    : SpeechRecognizer(Services{platform::SpeechModule::deferredAudioInput(),
+                                platform::SpeechModule::deferredRecognizer(), nullptr, nullptr, nullptr, nullptr}) {}
 
 SpeechRecognizer::SpeechRecognizer(Services services)
     : speechRecognizer_(std::move(services.speechRecognizer)),
@@ -68,7 +64,7 @@ SpeechRecognizer::SpeechRecognizer(Services services)
       defaults_(services.defaults ? std::move(services.defaults) : platform::UserDefaults::standard()),
       clock_(services.clock ? std::move(services.clock) : platform::Clock::system()),
       recording_(std::make_shared<Recording>()) {
-    if (!audioEngine_) audioEngine_ = std::make_unique<platform::PulseAudioInput>();
+    if (!audioEngine_) audioEngine_ = platform::SpeechModule::deferredAudioInput();
     recording_->owner = this;
 }
 

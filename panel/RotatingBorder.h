@@ -9,8 +9,9 @@ class ModernRotatingBorder;
 
 // The panel's decorative moving outline, laid over the panel and filling
 // whatever frame it is given. Clicks go through it to the controls under it.
-// Two forms exist; the conic one is used on Linux (`usesModernBorder`), the
-// linear one is kept for machines where the conic one would cost too much.
+// Two forms exist, chosen when the program is built (`usesModernBorder`): it
+// always uses the conic one; the linear one is kept beside it, and nothing
+// switches to it while the program runs.
 class RotatingBorder final : public QWidget {
 public:
     explicit RotatingBorder(QWidget* parent = nullptr);

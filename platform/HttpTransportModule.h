@@ -1,26 +1,19 @@
 #pragma once
 
-#include <filesystem>
 #include <memory>
-#include <vector>
 
 #include "platform/HttpClient.h"
 
 namespace platform {
 
-// The libcurl transport lives in a module of its own (libquillary_http.so)
-// that the program loads at its first request: libcurl and the TLS, Kerberos
-// and LDAP libraries under it cost megabytes of memory and start-up time
-// that a program waiting in the tray does not need.
+// The libcurl transport lives in a module of its own (libquillary_http.so,
+// see ProgramModule) that the program loads at its first request: libcurl
+// and the TLS, Kerberos and LDAP libraries under it cost megabytes of memory
+// and start-up time that a program waiting in the tray does not need.
 class HttpTransportModule {
 public:
-    static constexpr const char* kFileName = "libquillary_http.so";
     // The name of the module's one exported function, which makes a client.
     static constexpr const char* kEntryPoint = "quillary_make_http_client";
-
-    // Where the module is looked for, in order: beside the running
-    // executable, then where the build put it.
-    static std::vector<std::filesystem::path> candidates();
 
     // Loads the module (once per process; it is never unloaded) and makes a
     // client. Throws URLError, naming what went wrong, when it cannot.

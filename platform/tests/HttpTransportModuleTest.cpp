@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "platform/ProgramModule.h"
 #include "testsupport/LoopbackServer.h"
+#include "testsupport/TempHome.h"
 
 namespace {
 
@@ -40,7 +43,7 @@ TEST(HttpTransportModule, TheSharedClientLoadsTheNetworkLibraryAtItsFirstRequest
         EXPECT_STREQ(error.what(), "Could not connect to the server.");
     }
     EXPECT_TRUE(mapped("libcurl"));
-    EXPECT_TRUE(mapped(platform::HttpTransportModule::kFileName));
+    EXPECT_TRUE(mapped("libquillary_http.so"));
 
     const auto response = client->send(get(server.url("/hello")));
     EXPECT_EQ(response.status, 200);
@@ -49,11 +52,26 @@ TEST(HttpTransportModule, TheSharedClientLoadsTheNetworkLibraryAtItsFirstRequest
     EXPECT_EQ(platform::HttpClient::shared(), client);
 }
 
-TEST(HttpTransportModule, IsLookedForBesideTheExecutableFirst) {
-    const auto paths = platform::HttpTransportModule::candidates();
-    ASSERT_FALSE(paths.empty());
-    EXPECT_EQ(paths.front().filename(), platform::HttpTransportModule::kFileName);
-    EXPECT_EQ(paths.front().parent_path(), std::filesystem::read_symlink("/proc/self/exe").parent_path());
+TEST(ProgramModule, LoadsTheFileItOpenedAtStartEvenWhenAnUpgradeReplacedItSince) {
+    namespace fs = std::filesystem;
+    const fs::path folder = testsupport::freshDirectory("modules");
+    const std::string name = "libquillary_http.so";
+    fs::copy_file(platform::ProgramModule::directory() / name, folder / name);
+    platform::ProgramModule module(name, folder);
+    module.open();
+    // An upgrade writes the new file beside the old one and renames it over.
+    std::ofstream(folder / "new") << "another build";
+    fs::rename(folder / "new", folder / name);
+    EXPECT_NE(module.symbol(platform::HttpTransportModule::kEntryPoint), nullptr);
+
+    platform::ProgramModule missing("libquillary_none.so", folder);
+    missing.open();
+    try {
+        missing.symbol(platform::HttpTransportModule::kEntryPoint);
+        FAIL() << "a missing module was loaded";
+    } catch (const platform::Error& error) {
+        EXPECT_EQ(error.description(), (folder / "libquillary_none.so").string() + ": No such file or directory");
+    }
 }
 
 }  // namespace
