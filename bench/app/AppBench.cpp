@@ -6,7 +6,7 @@
 //     manager's tray and its main shortcut grabbed (both programs grab it)
 //     (target: within 1.5x of the bare program, under 500 ms).
 //   IdleMemory: RSS and PSS 2 s after start, from /proc/<pid>/smaps_rollup
-//     (target: within 1.3x of the bare program's RSS).
+//     (target: within 1.1x of the bare program's RSS).
 //   SpeechModel: what loading the speech model adds, reported apart: the
 //     program loads it only when voice input is first used.
 
