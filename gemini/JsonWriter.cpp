@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <string>
 
 #include "gemini/EncodingError.h"
 
@@ -12,6 +13,46 @@ namespace {
 [[noreturn]] void notFinite(double value) {
     throw EncodingError({}, std::isnan(value) ? "Unable to encode Double.nan directly in JSON."
                                               : "Unable to encode Double.infinity directly in JSON.");
+}
+
+std::string text(const nlohmann::json& leaf) {
+    return leaf.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// Plain decimal with the fewest digits that read back to the same double
+// (1e-7 as 0.0000001, 1e21 as 1000000000000000000000): some servers refuse
+// exponents, and nlohmann writes one below 1e-5 and from 1e15 up.
+void appendNumber(std::string& out, double value) {
+    char buffer[400];  // the longest, 5e-324, is 326 characters
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    out.append(buffer, written.ptr);
+}
+
+void append(std::string& out, const nlohmann::json& value) {
+    switch (value.type()) {
+        case nlohmann::json::value_t::object: {
+            out += '{';
+            for (auto it = value.begin(); it != value.end(); ++it) {
+                if (it != value.begin()) out += ',';
+                out += text(it.key());
+                out += ':';
+                append(out, it.value());
+            }
+            out += '}';
+            break;
+        }
+        case nlohmann::json::value_t::array: {
+            out += '[';
+            for (auto it = value.begin(); it != value.end(); ++it) {
+                if (it != value.begin()) out += ',';
+                append(out, *it);
+            }
+            out += ']';
+            break;
+        }
+        case nlohmann::json::value_t::number_float: appendNumber(out, value.get<double>()); break;
+        default: out += text(value);
+    }
 }
 
 }  // namespace
@@ -35,7 +76,9 @@ nlohmann::json JsonWriter::number(float value) {
 }
 
 std::string JsonWriter::serialize(const nlohmann::json& value) {
-    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::string out;
+    append(out, value);
+    return out;
 }
 
 }  // namespace gemini

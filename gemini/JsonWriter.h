@@ -6,11 +6,12 @@
 
 namespace gemini {
 
-// Writes request bodies. The records build nlohmann values; nlohmann writes
-// them as compact text with invalid UTF-8 in strings replaced, never thrown.
+// Writes request bodies. The records build nlohmann values; `serialize`
+// writes them as compact text, strings by nlohmann with invalid UTF-8
+// replaced, never thrown, and numbers by our own rule.
 // Numbers come in through `number`, which keeps them as written: 0.7f goes
-// out as 0.7, a whole 3.0 as 3, every other double in nlohmann's shortest
-// form that reads back to the same value.
+// out as 0.7, a whole 3.0 as 3, every other double in plain decimal (never an
+// exponent) with the fewest digits that read back to the same value.
 class JsonWriter {
 public:
     JsonWriter() = delete;

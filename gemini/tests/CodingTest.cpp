@@ -113,10 +113,12 @@ TEST(JsonWriter, WritesNumbersAsWritten) {
     EXPECT_EQ(JsonWriter::serialize(JsonWriter::number(-0.5)), "-0.5");
     EXPECT_EQ(JsonWriter::serialize(JsonWriter::number(-4096.0)), "-4096");
     EXPECT_EQ(JsonWriter::serialize(json(std::int64_t{40})), "40");
-    // Whatever the digits, they read back to the same double.
+    // Whatever the digits, they read back to the same double, with no exponent
+    // at either end of the range.
     for (double d : {0.1, 1.0 / 3.0, 123456.789, 1e-7, 1e21, 9007199254740993.0, 5e-324, 1.7976931348623157e308}) {
         const auto text = JsonWriter::serialize(JsonWriter::number(d));
         EXPECT_EQ(json::parse(text).get<double>(), d) << text;
+        EXPECT_EQ(text.find_first_of("eE"), std::string::npos) << text;
     }
 }
 

@@ -62,6 +62,8 @@ TEST(JSONValue, EqualityFollowsTheCases) {
 TEST(JSONValue, WritesNumbersPlainAndRefusesNonFinite) {
     EXPECT_EQ(JsonWriter::serialize(JSONValue::number(3).toJson()), "3");
     EXPECT_EQ(JsonWriter::serialize(JSONValue::number(-0.5).toJson()), "-0.5");
+    EXPECT_EQ(JsonWriter::serialize(JSONValue::array({JSONValue::number(1e-7), JSONValue::number(-1e21)}).toJson()),
+              "[0.0000001,-1000000000000000000000]");
     const auto bad = JSONValue::object({{"list", JSONValue::array({JSONValue::number(INFINITY)})}});
     try {
         (void)bad.toJson();
