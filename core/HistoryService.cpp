@@ -109,6 +109,12 @@ void HistoryService::saveHistory() {
     store();
 }
 
+void HistoryService::clearHistory() {
+    setEntries({});
+    store();
+    defaults_->removeKeptCopies(kStorageKey);
+}
+
 void HistoryService::store() {
     // `text_` is unset after `setEntries`, also when an observer called it
     // while being told of an addition.

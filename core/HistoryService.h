@@ -55,6 +55,11 @@ public:
     // Stores the whole of `entries` under the storage key.
     void saveHistory();
 
+    // "Clear History": stores an empty list and removes every copy of the
+    // list that was kept aside as unreadable, since those hold the user's
+    // past prompts too.
+    void clearHistory();
+
     // Called after `entries` changed.
     ObserverToken subscribe(std::function<void()> observer) { return observers_.subscribe(std::move(observer)); }
     void unsubscribe(ObserverToken token) { observers_.unsubscribe(token); }

@@ -61,6 +61,20 @@ bool UserDefaults::bool_(std::string_view key) const {
     return false;
 }
 
+void UserDefaults::removeKeptCopies(std::string_view key) {
+    for (const auto& candidate : keys(key))
+        if (isKeptCopy(candidate, key)) remove(candidate);
+}
+
+bool UserDefaults::isKeptCopy(std::string_view candidate, std::string_view key) {
+    constexpr std::string_view kCopy = ".corrupt";
+    if (!candidate.starts_with(key) || !candidate.substr(key.size()).starts_with(kCopy)) return false;
+    const auto number = candidate.substr(key.size() + kCopy.size());
+    if (number.empty()) return true;
+    return number.size() > 1 && number[0] == '.' &&
+           number.find_first_not_of("0123456789", 1) == std::string_view::npos;
+}
+
 namespace {
 std::mutex& standardMutex() {
     static std::mutex m;

@@ -36,6 +36,13 @@ public:
 
     bool contains(std::string_view key) const { return object(key).has_value(); }
 
+    // Removes the copies of `key`'s earlier values that were kept aside
+    // because they could not be read ("KEY.corrupt", "KEY.corrupt.N"),
+    // whatever they hold: for when the user asks for a value to be gone.
+    virtual void removeKeptCopies(std::string_view key);
+    // Whether `candidate` names such a copy of `key`.
+    static bool isKeptCopy(std::string_view candidate, std::string_view key);
+
     // The bytes of a data value without a copy of them, for values of
     // megabytes (the history). Nothing when no data value is stored. The
     // bytes never change; a later change of the key stores new ones.

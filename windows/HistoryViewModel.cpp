@@ -25,10 +25,7 @@ void HistoryViewModel::selectRow(std::size_t row) {
     if (row < shown_.size()) selectedEntry_ = entryAt(row);
 }
 
-void HistoryViewModel::clearHistory() {
-    store_.setEntries({});
-    store_.saveHistory();
-}
+void HistoryViewModel::clearHistory() { store_.clearHistory(); }
 
 void HistoryViewModel::reindex() {
     const auto& entries = store_.entries();

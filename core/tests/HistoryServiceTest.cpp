@@ -270,6 +270,29 @@ TEST(HistoryServiceFileStore, AListInAShapeTheFileStoreCannotReadIsKeptAsItWasIn
     }
 }
 
+TEST(HistoryServiceFileStore, ClearingRemovesEveryCopyKeptAsideButNothingElse) {
+    const auto file = testsupport::freshDirectory("history") / "defaults.json";
+    std::filesystem::create_directories(file.parent_path());
+    // Copies kept by earlier runs, readable ones and ones of a shape the
+    // store does not read, over a list that is itself unreadable.
+    std::ofstream(file) << R"({"quillary_history": [1],
+        "quillary_history.corrupt": {"data": "[{\"input\":\"secret"},
+        "quillary_history.corrupt.2": {"data": "x", "extra": 1},
+        "quillary_history.corrupt.10": "[{",
+        "quillary_history.corrupted": "not a copy", "quillary_history.corrupt.x": "not a copy",
+        "model_groups.corrupt": "not the history"})";
+    {
+        HistoryService service(std::make_shared<platform::JsonFileUserDefaults>(file));
+        service.clearHistory();
+    }
+    std::vector<std::string> keys;
+    const auto stored = nlohmann::json::parse(testsupport::readFile(file));
+    for (const auto& [key, value] : stored.items()) keys.push_back(key);
+    EXPECT_THAT(keys, ElementsAre("model_groups.corrupt", "quillary_history", "quillary_history.corrupt.x",
+                                  "quillary_history.corrupted"));
+    EXPECT_EQ(stored["quillary_history"], nlohmann::json::parse(R"({"data": "[]"})"));
+}
+
 TEST(HistoryServiceFileStore, AFullHistoryInsideTheSettingsFileMovesToAFileOfItsOwnAtTheFirstAddition) {
     const auto file = testsupport::freshDirectory("history") / "defaults.json";
     std::filesystem::create_directories(file.parent_path());

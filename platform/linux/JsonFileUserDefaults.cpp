@@ -302,6 +302,20 @@ void JsonFileUserDefaults::remove(std::string_view key) {
     changed();
 }
 
+void JsonFileUserDefaults::removeKeptCopies(std::string_view key) {
+    std::vector<Slot> removed;  // released after the lock
+    std::lock_guard lock(mutex_);
+    for (auto it = slots_.lower_bound(key); it != slots_.end() && it->first.starts_with(key);) {
+        if (isKeptCopy(it->first, key)) {
+            removed.push_back(std::move(it->second));
+            it = slots_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (!removed.empty()) changed();
+}
+
 void JsonFileUserDefaults::keepUnknownAside(Slots::iterator it) {
     // Only a newer version or a hand edit writes a shape we do not read; what
     // it holds may be the only copy of something the user wants back.

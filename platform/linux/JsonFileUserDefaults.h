@@ -19,8 +19,8 @@
 
 namespace platform {
 
-// The settings store as one JSON object in a file (mode 0600: it holds API
-// keys).
+// The settings store as one JSON object in a file (mode 0600, in a folder of
+// mode 0700: it holds API keys).
 //
 // A change updates memory and returns; one background writer per store
 // writes the newest state, coalescing the changes that came meanwhile:
@@ -69,6 +69,8 @@ public:
     std::optional<DefaultsValue> object(std::string_view key) const override;
     void set(std::string_view key, DefaultsValue value) override;
     void remove(std::string_view key) override;
+    // Also the copies of unknown shape this store kept aside itself.
+    void removeKeptCopies(std::string_view key) override;
     std::vector<std::string> keys(std::string_view prefix = {}) const override;
     std::shared_ptr<const std::string> sharedData(std::string_view key) const override;
     void setSharedData(std::string_view key, std::shared_ptr<const std::string> bytes) override;
