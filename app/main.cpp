@@ -36,14 +36,18 @@ bool canOpenDisplay() {
 }
 
 int run(int argc, char** argv) {
-    // SIGTERM or SIGINT during start-up waits, instead of killing the
-    // process halfway, until the main loop can quit cleanly; threads started
-    // meanwhile keep them blocked, so they reach the main thread.
+    // SIGTERM, SIGINT or SIGHUP during start-up waits, instead of killing
+    // the process halfway, until the main loop can quit cleanly; threads
+    // started meanwhile keep them blocked, so they reach the main thread.
     sigset_t quitSet;
     sigemptyset(&quitSet);
     sigaddset(&quitSet, SIGTERM);
     sigaddset(&quitSet, SIGINT);
+    sigaddset(&quitSet, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &quitSet, nullptr);
+    // A write to a closed pipe (a reader of our output that went away) fails
+    // with EPIPE like any other write error, instead of ending the program.
+    std::signal(SIGPIPE, SIG_IGN);
 
     // The modules that load at first use are this build's, even if an
     // upgrade replaces their files while the program runs.

@@ -18,6 +18,8 @@ namespace {
 std::atomic<int> writeEnd{-1};
 struct sigaction previousTerm {};
 struct sigaction previousInt {};
+struct sigaction previousHup {};
+bool hangUpHandled = false;
 
 extern "C" void onQuitSignal(int signal) {
     const int saved = errno;
@@ -46,11 +48,17 @@ QuitSignals::QuitSignals(std::shared_ptr<platform::MainLoop> loop, std::function
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, &previousTerm);
     sigaction(SIGINT, &action, &previousInt);
+    // A closed terminal or a session manager sends SIGHUP; whoever started
+    // us with it ignored (nohup) wants us to outlive the terminal.
+    sigaction(SIGHUP, nullptr, &previousHup);
+    hangUpHandled = previousHup.sa_handler != SIG_IGN;
+    if (hangUpHandled) sigaction(SIGHUP, &action, nullptr);
 }
 
 QuitSignals::~QuitSignals() {
     sigaction(SIGTERM, &previousTerm, nullptr);
     sigaction(SIGINT, &previousInt, nullptr);
+    if (hangUpHandled) sigaction(SIGHUP, &previousHup, nullptr);
     loop_->cancel(watch_);
     const int fd = writeEnd.exchange(-1);
     if (fd >= 0) ::close(fd);

@@ -7,9 +7,10 @@
 
 namespace desktop {
 
-// Turns SIGTERM and SIGINT into a call on the main loop, so a signal ends the
-// program the way "Quit Quillary" does: the loop ends, transfers stop,
-// workers are joined and the settings are written. The signal handler only
+// Turns SIGTERM, SIGINT and SIGHUP into a call on the main loop, so a signal
+// ends the program the way "Quit Quillary" does: the loop ends, transfers
+// stop, workers are joined and the settings are written. SIGHUP stays
+// ignored when it was ignored already (started with nohup). The signal handler only
 // writes a byte to a pipe the loop watches (the one thing a handler may do
 // safely). One instance at a time; the previous handlers come back when it goes.
 class QuitSignals {

@@ -57,6 +57,25 @@ TEST_F(QuillaryProgram, ShowsItsTrayIconAndQuitsCleanlyOnTermAndInt) {
     EXPECT_NE(apptest::readFile(settingsFile()).find("\"has_launched_before\": true"), std::string::npos) << apptest::readFile(settingsFile());
 }
 
+TEST_F(QuillaryProgram, StartedWithHangUpIgnoredItOutlivesItsTerminal) {
+    launchedBefore();
+    // As `nohup` starts it: SIGHUP ignored, which the program inherits.
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGHUP, &ignore, &previous);
+    apptest::Program quillary(home);
+    sigaction(SIGHUP, &previous, nullptr);
+    ASSERT_TRUE(apptest::waitUntil([&] { return display.mainShortcutGrabbedElsewhere(); })) << quillary.standardError();
+    kill(quillary.pid(), SIGHUP);
+    // Still at work after the signal: the main shortcut opens the panel.
+    ASSERT_EQ(std::system("xdotool key super+shift+space"), 0);
+    EXPECT_TRUE(apptest::waitUntil([&] { return display.widestVisibleWindow(quillary.pid()) >= 500; }))
+        << quillary.ending() << "\n" << quillary.standardError();
+    EXPECT_TRUE(quillary.running());
+    kill(quillary.pid(), SIGTERM);
+    EXPECT_EQ(quillary.exitCode(), 0) << quillary.ending() << "\n" << quillary.standardError();
+}
+
 TEST_F(QuillaryProgram, ASignalDuringStartUpStillQuitsCleanly) {
     launchedBefore();
     apptest::Program quillary(home);

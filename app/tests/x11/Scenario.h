@@ -110,11 +110,11 @@ public:
         return waitUntil([&] { return display_.mainShortcutGrabbedElsewhere(); }, std::chrono::seconds(20));
     }
 
-    // Ends the program as a user's session would (SIGTERM); true when it
-    // ended by itself with exit code 0.
-    bool stopProgram() {
+    // Ends the program as a user's session would (SIGTERM, or SIGHUP when
+    // its terminal closes); true when it ended by itself with exit code 0.
+    bool stopProgram(int signal = SIGTERM) {
         if (!program_ || !program_->running()) return !program_ || program_->exitCode() == 0;
-        kill(program_->pid(), SIGTERM);
+        kill(program_->pid(), signal);
         return program_->exitCode(std::chrono::seconds(10)) == 0;
     }
 

@@ -354,10 +354,12 @@ TEST_F(EndToEnd, AKeyTypedInPreferencesWorksAtOnceAndIsKeptPrivatelyAcrossAResta
         scenario.screenshot(*again, "end-to-end-settings-" + name);
     }
 
-    // Restarted, the program still has it, in a file only the user reads.
-    ASSERT_TRUE(scenario.stopProgram()) << scenario.program().ending() << "\n" << scenario.program().standardError();
+    // Its terminal closed (SIGHUP), then restarted, the program still has it,
+    // in a file only the user reads, in a folder only the user opens.
+    ASSERT_TRUE(scenario.stopProgram(SIGHUP)) << scenario.program().ending() << "\n" << scenario.program().standardError();
     EXPECT_EQ(std::filesystem::status(scenario.settingsFile()).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(std::filesystem::status(scenario.configFolder()).permissions(), std::filesystem::perms::owner_all);
     ASSERT_TRUE(scenario.startProgram()) << scenario.program().standardError();
     answerWith("Answered after the restart.");
     ASSERT_TRUE(openPanelOver("Once more."));
