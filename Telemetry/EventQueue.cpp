@@ -23,7 +23,7 @@ void deleteFile(const std::filesystem::path& file) {
 EventQueue::EventQueue(std::filesystem::path folder, std::size_t maxEvents)
     : folder_(std::move(folder)), maxEvents_(std::max<std::size_t>(maxEvents, 1)) {
     std::error_code ec;
-    std::filesystem::create_directories(folder_, ec);
+    (void)platform::atomic_file::makeFolders(folder_);  // a failure shows in the listing below
     std::vector<std::string> found;
     for (auto it = std::filesystem::directory_iterator(folder_, ec); !ec && it != std::filesystem::directory_iterator();
          it.increment(ec)) {

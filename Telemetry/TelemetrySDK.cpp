@@ -11,6 +11,7 @@
 #include "Telemetry/EventQueue.h"
 #include "Telemetry/StoredValues.h"
 #include "Telemetry/TelemetryLog.h"
+#include "platform/linux/XdgConfigHome.h"
 
 #ifndef QUILLARY_APP_VERSION
 #define QUILLARY_APP_VERSION "0.0.0"
@@ -73,15 +74,7 @@ std::shared_ptr<TelemetrySDK> TelemetrySDK::sharedPointer() {
 TelemetrySDK& TelemetrySDK::shared() { return *sharedPointer(); }
 
 std::filesystem::path TelemetrySDK::defaultFolder() {
-    std::filesystem::path base;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
-        base = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::filesystem::path(home) / ".local" / "share";
-    } else {
-        base = std::filesystem::temp_directory_path();
-    }
-    return base / "quillary" / "telemetry";
+    return platform::xdgDataHome() / "quillary" / "telemetry";
 }
 
 void TelemetrySDK::setup(const TelemetryConfig& config) {

@@ -6,15 +6,16 @@
 
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
+#include "platform/AtomicFile.h"
 #include "platform/linux/JsonFileUserDefaults.h"
 
 namespace desktop {
 
 SingleInstanceLock::SingleInstanceLock(const std::filesystem::path& file) {
-    std::error_code error;
-    std::filesystem::create_directories(file.parent_path(), error);
+    // The settings folder, made private at the program's first step; one
+    // that cannot be made is reported by the open below.
+    (void)platform::atomic_file::makePrivateFolder(file.parent_path());
     fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0) {
         problem_ = "cannot open " + file.string() + ": " + std::strerror(errno);

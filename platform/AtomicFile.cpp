@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -71,17 +73,21 @@ std::string failure(const char* what, const std::filesystem::path& file, int err
     return std::string(what) + " " + file.string() + ": " + std::strerror(err);
 }
 
-// Opens a file for writing with `flags` added; makes the folder on first use
-// (or again, if someone removed it).
-FileDescriptor create(const std::filesystem::path& path, int flags) {
-    const auto open = [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0600); };
+// Makes a file that did not exist, never following a link planted at its
+// name; makes the folder on first use (or again, if someone removed it).
+FileDescriptor create(const std::filesystem::path& path) {
+    const auto open = [&] {
+        return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    };
     FileDescriptor fd(open());
-    if (fd.get() < 0 && errno == ENOENT) {
-        std::error_code ignored;
-        std::filesystem::create_directories(path.parent_path(), ignored);
-        fd = FileDescriptor(open());
-    }
+    if (fd.get() < 0 && errno == ENOENT && !makeFolders(path.parent_path())) fd = FileDescriptor(open());
     return fd;
+}
+
+// A number no other writer picks, for a name whose first choice was taken.
+unsigned long long randomNumber() {
+    std::random_device device;
+    return (static_cast<unsigned long long>(device()) << 32) | device();
 }
 
 // Writes, syncs and closes; removes the file when any of it failed. A file
@@ -100,10 +106,13 @@ std::optional<std::string> fill(FileDescriptor fd, const std::filesystem::path& 
     return failure("cannot write", path, err);
 }
 
-// Unique per process and call, so concurrent writers never share a name.
+// Unique per process and call, so the value files of one process never
+// share a name.
 std::atomic<unsigned long> sequence{0};
 
 std::string processTag() { return std::to_string(::getpid()); }
+
+constexpr int kNameAttempts = 100;
 
 }  // namespace
 
@@ -113,9 +122,17 @@ std::optional<std::string> write(const std::filesystem::path& file, std::string_
 
 std::optional<std::string> write(const std::filesystem::path& file, std::span<const std::string_view> pieces,
                                  Sync sync) {
+    // The first name is the same on every write of this process; when it is
+    // taken (a write of another thread, a crash, anything planted there), a
+    // random one, as mkostemp does.
     auto temporary = file;
-    temporary += fmt::format(".{}-{}{}", processTag(), sequence++, kTemporarySuffix);
-    FileDescriptor fd = create(temporary, O_TRUNC);
+    temporary += fmt::format(".{}-0{}", processTag(), kTemporarySuffix);
+    FileDescriptor fd = create(temporary);
+    for (int attempt = 0; fd.get() < 0 && errno == EEXIST && attempt < kNameAttempts; ++attempt) {
+        temporary = file;
+        temporary += fmt::format(".{}-{}{}", processTag(), randomNumber(), kTemporarySuffix);
+        fd = create(temporary);
+    }
     if (fd.get() < 0) return failure("cannot create", temporary, errno);
     if (auto error = fill(std::move(fd), temporary, pieces, sync)) return error;
     if (::rename(temporary.c_str(), file.c_str()) != 0) {
@@ -140,7 +157,7 @@ NewFile writeNew(const std::filesystem::path& file, std::string_view tag, std::s
         FileDescriptor fd(-1);
         if (reusing) {
             if (::renameat2(AT_FDCWD, reuse.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
-                fd = FileDescriptor(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+                fd = FileDescriptor(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
                 if (fd.get() < 0) ::unlink(path.c_str());
             } else if (errno == EEXIST) {
                 continue;
@@ -149,7 +166,7 @@ NewFile writeNew(const std::filesystem::path& file, std::string_view tag, std::s
             }
             if (fd.get() < 0) reusing = false;  // a fresh file, then
         }
-        if (fd.get() < 0) fd = create(path, O_EXCL);
+        if (fd.get() < 0) fd = create(path);
         // Taken by an earlier process that had the same id: try the next number.
         if (fd.get() < 0 && errno == EEXIST) continue;
         if (fd.get() < 0) return {{}, failure("cannot create", path, errno)};
@@ -192,6 +209,30 @@ void removeStaleTemporaries(const std::filesystem::path& file) {
         if (name.ends_with(kTemporarySuffix) && isLeftByEndedProcess(file, name, {}))
             std::filesystem::remove(entry.path(), ec);
     }
+}
+
+std::optional<std::string> makeFolders(const std::filesystem::path& folder) {
+    if (::mkdir(folder.c_str(), 0700) == 0) return std::nullopt;
+    if (errno == ENOENT && folder.has_relative_path() && folder.parent_path() != folder) {
+        if (auto error = makeFolders(folder.parent_path())) return error;
+        if (::mkdir(folder.c_str(), 0700) == 0) return std::nullopt;
+    }
+    int err = errno;
+    struct stat status {};
+    if (err == EEXIST && ::stat(folder.c_str(), &status) == 0) {
+        if (S_ISDIR(status.st_mode)) return std::nullopt;
+        err = ENOTDIR;
+    }
+    return failure("cannot make the folder", folder, err);
+}
+
+std::optional<std::string> makePrivateFolder(const std::filesystem::path& folder) {
+    if (auto error = makeFolders(folder)) return error;
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) return failure("cannot read", folder, errno);
+    if ((status.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0)
+        return failure("cannot make private", folder, errno);
+    return std::nullopt;
 }
 
 std::optional<std::string> read(const std::filesystem::path& file) {

@@ -20,13 +20,22 @@ enum class Sync {
     ToDisk,  // also survives a crash of the machine (fsync; costs milliseconds)
 };
 
-// Returns an error text, or nothing on success. Creates missing folders. The
-// file gets mode 0600: what we keep (API keys, events) is the user's alone.
+// Returns an error text, or nothing on success. Creates missing folders
+// (makeFolders). The file gets mode 0600: what we keep (API keys, events) is
+// the user's alone.
 std::optional<std::string> write(const std::filesystem::path& file, std::string_view bytes, Sync sync);
 // The same for a file made of several pieces, written in order without
 // joining them first (the settings file is megabytes of history).
 std::optional<std::string> write(const std::filesystem::path& file, std::span<const std::string_view> pieces,
                                  Sync sync);
+
+// Makes `folder` and the folders above it that are missing, each new one
+// with mode 0700 (readable by the user alone); folders that exist stay as
+// they are. Returns an error text, or nothing on success.
+std::optional<std::string> makeFolders(const std::filesystem::path& folder);
+// The same, and `folder` itself is made 0700 also when it exists: for the
+// program's own folder, which holds API keys.
+std::optional<std::string> makePrivateFolder(const std::filesystem::path& folder);
 
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> read(const std::filesystem::path& file);

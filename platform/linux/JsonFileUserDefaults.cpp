@@ -164,6 +164,10 @@ void JsonFileUserDefaults::moveAside(const char* reason) {
 }
 
 void JsonFileUserDefaults::load() {
+    // The folder holds API keys: no other user may list or read it, also
+    // when an earlier version made it readable to all. A folder that cannot
+    // be made is reported by the first write.
+    (void)atomic_file::makePrivateFolder(file_.parent_path());
     atomic_file::removeStaleTemporaries(file_);
     std::error_code ec;
     if (!std::filesystem::exists(file_, ec)) return removeLeftovers({});

@@ -121,6 +121,15 @@ TEST_F(JsonFileUserDefaultsTest, KeepsEachKindDistinctAcrossReopening) {
 }
 
 TEST_F(JsonFileUserDefaultsTest, WritesAPrivateFileWhereTextDataStaysReadable) {
+    // A folder an earlier version made readable to all, and a link planted
+    // at the name of the first temporary file, aimed at another file.
+    fs::create_directories(file.parent_path());
+    fs::permissions(file.parent_path(), fs::perms(0755));
+    const auto above = fs::status(dir).permissions();
+    const fs::path target = dir / "someone-elses";
+    writeFile(target, "theirs");
+    fs::create_symlink(target, file.parent_path() / ("defaults.json." + std::to_string(::getpid()) + "-0.tmp"));
+
     JsonFileUserDefaults d(file);
     d.setData("history", "[{\"input\":\"Hello \xC3\xA9\\n\\\"quoted\\\"\",\"tab\":\"\t\x01\"}]");
     d.setData("icon", std::string("\x89PNG\xff", 5));
@@ -129,6 +138,9 @@ TEST_F(JsonFileUserDefaultsTest, WritesAPrivateFileWhereTextDataStaysReadable) {
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(readFile(target), "theirs");
+    EXPECT_EQ(fs::status(file.parent_path()).permissions(), fs::perms(0700));
+    EXPECT_EQ(fs::status(dir).permissions(), above) << "the folder above is not ours to change";
 
     const std::string text = readFile(file);
     EXPECT_NE(text.find("Hello \xC3\xA9"), std::string::npos) << text;  // readable, not base64
