@@ -20,7 +20,7 @@
 #include "panel/PromptField.h"
 #include "panel/RotatingBorder.h"
 #include "panel/SlotOverlay.h"
-#include "panel/SymbolButton.h"
+#include "ui/SymbolButton.h"
 #include "panel/VoiceWaveform.h"
 #include "ui/Animations.h"
 #include "ui/Palette.h"
@@ -127,7 +127,7 @@ void FloatingWindowView::buildInputRow() {
     picker_->setOnPick([this](const core::ModelInfo& model) { model_->selectModel(model); });
     picker_->setOnDismiss([this] { model_->setModelPickerVisible(false); });
 
-    chatButton_ = new SymbolButton(kChatSymbol, grey(), 12, QSize(18, 16), inputRow_);
+    chatButton_ = new ui::SymbolButton(kChatSymbol, grey(), 12, QSize(18, 16), inputRow_);
     QObject::connect(chatButton_, &QAbstractButton::clicked, this, [this] {
         // Only the button's change moves on the spring; a panel opened in
         // chat mode shows it at once.
@@ -142,10 +142,10 @@ void FloatingWindowView::buildInputRow() {
     prompt_->setOnTextChanged([this](const QString& text) { model_->setText(text.toStdString()); });
     prompt_->installEventFilter(this);
 
-    micButton_ = new SymbolButton(kMicSymbol, grey(), 14, QSize(16, 16), inputRow_);
+    micButton_ = new ui::SymbolButton(kMicSymbol, grey(), 14, QSize(16, 16), inputRow_);
     QObject::connect(micButton_, &QAbstractButton::clicked, this, [this] { model_->toggleVoiceInput(); });
 
-    sendButton_ = new SymbolButton(kSendSymbol, grey(), 14, QSize(16, 16), inputRow_);
+    sendButton_ = new ui::SymbolButton(kSendSymbol, grey(), 14, QSize(16, 16), inputRow_);
     QObject::connect(sendButton_, &QAbstractButton::clicked, this, [this] { model_->submit(); });
 
     row->addWidget(modelButton_, 0, Qt::AlignVCenter);

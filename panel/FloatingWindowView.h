@@ -27,6 +27,7 @@ class Pasteboard;
 }
 namespace ui {
 class PlainLabel;
+class SymbolButton;
 }
 
 namespace panel {
@@ -39,7 +40,6 @@ class PanelAppearanceEffect;
 class PromptField;
 class RotatingBorder;
 class SlotOverlay;
-class SymbolButton;
 class VoiceWaveform;
 
 class FloatingWindowView final : public QWidget {
@@ -75,10 +75,10 @@ public:
     QWidget* inputRow() const { return inputRow_; }
     ModelPickerButton* modelButton() const { return modelButton_; }
     ModelPickerPopup* picker() const { return picker_; }
-    SymbolButton* chatButton() const { return chatButton_; }
+    ui::SymbolButton* chatButton() const { return chatButton_; }
     PromptField* promptField() const { return prompt_; }
-    SymbolButton* micButton() const { return micButton_; }
-    SymbolButton* sendButton() const { return sendButton_; }
+    ui::SymbolButton* micButton() const { return micButton_; }
+    ui::SymbolButton* sendButton() const { return sendButton_; }
     VoiceWaveform* waveform() const { return waveform_; }
     LoadingSpinner* spinner() const { return spinner_; }
     RotatingBorder* border() const { return border_; }
@@ -125,10 +125,10 @@ private:
     QWidget* inputRow_ = nullptr;
     ModelPickerButton* modelButton_ = nullptr;
     ModelPickerPopup* picker_ = nullptr;
-    SymbolButton* chatButton_ = nullptr;
+    ui::SymbolButton* chatButton_ = nullptr;
     PromptField* prompt_ = nullptr;
-    SymbolButton* micButton_ = nullptr;
-    SymbolButton* sendButton_ = nullptr;
+    ui::SymbolButton* micButton_ = nullptr;
+    ui::SymbolButton* sendButton_ = nullptr;
     VoiceWaveform* waveform_ = nullptr;
     SlotOverlay* waveformOverlay_ = nullptr;
     LoadingSpinner* spinner_ = nullptr;

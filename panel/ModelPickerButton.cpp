@@ -2,7 +2,7 @@
 
 #include <QHBoxLayout>
 
-#include "panel/ModelIconView.h"
+#include "ui/ModelIconView.h"
 #include "ui/Palette.h"
 #include "ui/PlainLabel.h"
 
@@ -10,7 +10,7 @@ namespace panel {
 
 ModelPickerButton::ModelPickerButton(QWidget* parent)
     : QAbstractButton(parent),
-      icon_(new ModelIconView(core::ModelInfo{}, false, this)),
+      icon_(new ui::ModelIconView(core::ModelInfo{}, false, this)),
       title_(new ui::PlainLabel(this)) {
     setFocusPolicy(Qt::NoFocus);
     title_->setFont(ui::TextStyles::system(kFontPixels));

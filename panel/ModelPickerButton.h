@@ -14,12 +14,11 @@
 #include "core/ModelInfo.h"
 
 namespace ui {
+class ModelIconView;
 class PlainLabel;
 }
 
 namespace panel {
-
-class ModelIconView;
 
 class ModelPickerButton final : public QAbstractButton {
 public:
@@ -30,7 +29,7 @@ public:
 
     void setModel(const std::optional<core::ModelInfo>& model);
 
-    ModelIconView* icon() const { return icon_; }
+    ui::ModelIconView* icon() const { return icon_; }
     ui::PlainLabel* title() const { return title_; }
 
     QSize sizeHint() const override;
@@ -40,7 +39,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    ModelIconView* icon_;
+    ui::ModelIconView* icon_;
     ui::PlainLabel* title_;
 };
 

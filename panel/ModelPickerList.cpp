@@ -1,6 +1,6 @@
 #include "panel/ModelPickerList.h"
 
-#include "panel/ModelIconName.h"
+#include "ui/ModelIconName.h"
 
 namespace panel {
 
@@ -10,7 +10,7 @@ std::vector<ModelPickerList::Row> ModelPickerList::rows(const std::vector<core::
     rows.reserve(availableModels.size());
     for (const auto& model : availableModels) {
         const bool selected = selectedModel && model.displayName == selectedModel->displayName;
-        rows.push_back(Row{model, selected, iconName(model)});
+        rows.push_back(Row{model, selected, ui::iconName(model)});
     }
     return rows;
 }

@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
-#include "panel/ModelIconView.h"
+#include "ui/ModelIconView.h"
 #include "ui/Palette.h"
 #include "ui/PlainLabel.h"
 #include "ui/RoundedSurface.h"
@@ -14,7 +14,7 @@ ModelPickerRow::ModelPickerRow(const core::ModelInfo& model, bool isSelected, QW
     : QAbstractButton(parent),
       model_(model),
       isSelected_(isSelected),
-      icon_(new ModelIconView(model, isSelected, this)),
+      icon_(new ui::ModelIconView(model, isSelected, this)),
       title_(new ui::PlainLabel(QString::fromStdString(model.displayName), ui::TextStyle::Body,
                                 ui::Palette::color(isSelected ? ui::Colour::White : ui::Colour::Grey), this)) {
     setFocusPolicy(Qt::NoFocus);

@@ -12,12 +12,11 @@
 #include "core/ModelInfo.h"
 
 namespace ui {
+class ModelIconView;
 class PlainLabel;
 }
 
 namespace panel {
-
-class ModelIconView;
 
 class ModelPickerRow final : public QAbstractButton {
 public:
@@ -29,7 +28,7 @@ public:
     const core::ModelInfo& model() const { return model_; }
     bool isSelected() const { return isSelected_; }
     ui::PlainLabel* title() const { return title_; }
-    ModelIconView* icon() const { return icon_; }
+    ui::ModelIconView* icon() const { return icon_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -40,7 +39,7 @@ protected:
 private:
     core::ModelInfo model_;
     bool isSelected_;
-    ModelIconView* icon_;
+    ui::ModelIconView* icon_;
     ui::PlainLabel* title_;
 };
 

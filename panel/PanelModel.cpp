@@ -9,7 +9,7 @@
 #include "Telemetry/TelemetrySDK.h"
 #include "desktop/FloatingWindowManager.h"
 #include "panel/LinuxVoiceAuthorization.h"
-#include "panel/ModelIconName.h"
+#include "ui/ModelIconName.h"
 #include "panel/RecognizerSpeechInput.h"
 #include "panel/TextReplacerSelection.h"
 #include "platform/LastActiveApplication.h"
@@ -103,7 +103,7 @@ float PanelModel::audioLevel() const { return speechInput_ ? speechInput_->audio
 
 PanelModel::ModelButton PanelModel::modelButton() const {
     if (!selectedModel_) return {};
-    return {selectedModel_->displayName, iconName(*selectedModel_)};
+    return {selectedModel_->displayName, ui::iconName(*selectedModel_)};
 }
 
 std::vector<ModelPickerList::Row> PanelModel::pickerRows() const {

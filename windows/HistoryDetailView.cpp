@@ -5,8 +5,8 @@
 #include <QVBoxLayout>
 
 #include "core/ModelInfo.h"
-#include "panel/ModelIconView.h"
-#include "panel/SymbolButton.h"
+#include "ui/ModelIconView.h"
+#include "ui/SymbolButton.h"
 #include "ui/Badge.h"
 #include "ui/Palette.h"
 #include "ui/PlainLabel.h"
@@ -81,7 +81,7 @@ QWidget* HistoryDetailView::makeHeader() {
     auto* model = new ui::Badge(ui::Palette::color(ui::Colour::Purple, 0.2), header_);
     model->setObjectName("modelBadge");
     model->setSpacing(kBadgeSpacing);
-    model->addWidget(new panel::ModelIconView(core::ModelInfo{entry_.modelName, entry_.modelName, true},
+    model->addWidget(new ui::ModelIconView(core::ModelInfo{entry_.modelName, entry_.modelName, true},
                                               /*isSelected=*/true, model));
     model->addWidget(new ui::PlainLabel(fromUtf8(entry_.modelName), ui::TextStyle::Caption, white, model));
     row->addWidget(model);
@@ -91,7 +91,7 @@ QWidget* HistoryDetailView::makeHeader() {
     row->addWidget(date_);
     row->addStretch(1);
 
-    auto* close = new panel::SymbolButton("xmark.circle.fill", grey, kCloseSymbolSize,
+    auto* close = new ui::SymbolButton("xmark.circle.fill", grey, kCloseSymbolSize,
                                           QSize(kCloseSymbolSize, kCloseSymbolSize), header_);
     connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
     close_ = close;

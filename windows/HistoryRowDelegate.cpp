@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "core/ModelInfo.h"
-#include "panel/ModelIconView.h"
+#include "ui/ModelIconView.h"
 #include "ui/Badge.h"
 #include "ui/Palette.h"
 #include "ui/SymbolIcon.h"
@@ -33,7 +33,7 @@ QFont inputFont() { return ui::TextStyles::system(HistoryRowDelegate::kInputPixe
 QFont captionFont() { return ui::TextStyles::font(ui::TextStyle::Caption); }
 
 qreal badgeHeight() {
-    return std::max<qreal>(QFontMetricsF(captionFont()).height(), panel::kModelIconSize) +
+    return std::max<qreal>(QFontMetricsF(captionFont()).height(), ui::kModelIconSize) +
            2 * ui::Badge::verticalPadding;
 }
 
@@ -121,8 +121,8 @@ HistoryRowDelegate::Layout HistoryRowDelegate::layout(const core::HistoryEntry& 
     }
 
     out.modelName = captionMetrics.elidedText(QString::fromStdString(entry.modelName), Qt::ElideRight, maxName);
-    out.modelIcon = centred(x + pad, panel::kModelIconSize);
-    out.modelBadge = QRectF(x, y, 2 * pad + panel::kModelIconSize + kModelIconSpacing +
+    out.modelIcon = centred(x + pad, ui::kModelIconSize);
+    out.modelBadge = QRectF(x, y, 2 * pad + ui::kModelIconSize + kModelIconSpacing +
                                       captionMetrics.horizontalAdvance(out.modelName),
                             badge);
 
@@ -192,7 +192,7 @@ void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     }
 
     ui::Badge::paintBackground(*painter, row.modelBadge, ui::Palette::color(ui::Colour::Purple, 0.2));
-    panel::paintModelIcon(*painter, row.modelIcon, modelOf(entry), /*isSelected=*/true);
+    ui::paintModelIcon(*painter, row.modelIcon, modelOf(entry), /*isSelected=*/true);
     painter->setPen(white);
     painter->drawText(QRectF(row.modelIcon.right() + kModelIconSpacing, row.modelBadge.top(),
                              row.modelBadge.right() - pad - row.modelIcon.right() - kModelIconSpacing,

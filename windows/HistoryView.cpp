@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "panel/SymbolButton.h"
+#include "ui/SymbolButton.h"
 #include "ui/Palette.h"
 #include "ui/SymbolView.h"
 #include "ui/TextStyle.h"
@@ -103,7 +103,7 @@ QWidget* HistoryView::makeSearchBar() {
             [this](const QString& text) { model_->setSearchText(text.toStdString()); });
     row->addWidget(searchField_, 1);
 
-    auto* clear = new panel::SymbolButton("xmark.circle.fill", grey, kSymbolSize, QSize(kSymbolSize, kSymbolSize), searchBar_);
+    auto* clear = new ui::SymbolButton("xmark.circle.fill", grey, kSymbolSize, QSize(kSymbolSize, kSymbolSize), searchBar_);
     clear->setVisible(false);
     connect(clear, &QAbstractButton::clicked, this, [this] { searchField_->clear(); });
     clearSearch_ = clear;

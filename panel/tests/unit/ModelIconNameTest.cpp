@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Settings.h"
-#include "panel/ModelIconName.h"
+#include "ui/ModelIconName.h"
 #include "panel/ModelPickerList.h"
 
 namespace panel {
@@ -40,14 +40,14 @@ TEST(ModelIconName, ApiNameTestsInOrderThenFirstWordOfDisplayName) {
         {"", "   ", "openai"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(iconName({c.displayName, c.apiName, true}), c.icon) << c.apiName << " / " << c.displayName;
+        EXPECT_EQ(ui::iconName({c.displayName, c.apiName, true}), c.icon) << c.apiName << " / " << c.displayName;
 }
 
 TEST(ModelIconName, EveryDefaultModelShowsItsProvider) {
     const std::map<std::string, std::string> expected = {
         {"OpenAI", "openai"}, {"Anthropic", "claude"}, {"Gemini", "gemini"}, {"Ollama", "ollama"}};
     for (const auto& group : core::Settings::defaultModelGroups())
-        for (const auto& model : group.models) EXPECT_EQ(iconName(model), expected.at(group.name)) << model.apiName;
+        for (const auto& model : group.models) EXPECT_EQ(ui::iconName(model), expected.at(group.name)) << model.apiName;
 }
 
 TEST(ModelPickerList, RowsAreTheVisibleModelsWithTheSelectedOneMarkedByName) {
@@ -67,7 +67,7 @@ TEST(ModelPickerList, RowsAreTheVisibleModelsWithTheSelectedOneMarkedByName) {
     for (const auto& row : rows) {
         selectedRows += row.isSelected;
         EXPECT_EQ(row.isSelected, row.model.displayName == "Claude 3.5 Haiku");
-        EXPECT_EQ(row.iconName, iconName(row.model));
+        EXPECT_EQ(row.iconName, ui::iconName(row.model));
     }
     EXPECT_EQ(selectedRows, 1);
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "panel/ModelIconName.h"
+#include "ui/ModelIconName.h"
 #include "panel/VoiceWaveform.h"
 #include "ui/SymbolIcon.h"
 
@@ -51,7 +51,7 @@ TEST(ModelIconImages, EveryProviderNameHasAnImageInTheRegistry) {
         {"Qwen 2", "qwen2", true},        {"", "", true},
     };
     for (const auto& model : models) {
-        const std::string_view name = iconName(model);
+        const std::string_view name = ui::iconName(model);
         EXPECT_TRUE(ui::SymbolIcon::has(name)) << name;
         EXPECT_FALSE(ui::SymbolIcon::path(name).isEmpty()) << name;
     }

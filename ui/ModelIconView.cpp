@@ -1,29 +1,29 @@
-#include "panel/ModelIconView.h"
+#include "ui/ModelIconView.h"
 
 #include <QPainter>
 
-#include "panel/ModelIconName.h"
+#include "ui/ModelIconName.h"
 #include "ui/Palette.h"
 #include "ui/SymbolIcon.h"
 
-namespace panel {
+namespace ui {
 
 void paintModelIcon(QPainter& painter, const QRectF& rect, const core::ModelInfo& model, bool isSelected) {
-    ui::SymbolIcon::paint(painter, rect, iconName(model),
-                          ui::Palette::color(isSelected ? ui::Colour::White : ui::Colour::Grey));
+    SymbolIcon::paint(painter, rect, iconName(model),
+                          Palette::color(isSelected ? Colour::White : Colour::Grey));
 }
 
 ModelIconView::ModelIconView(const core::ModelInfo& model, bool isSelected, QWidget* parent)
     : QWidget(parent), model_(model), isSelected_(isSelected) {
     setFixedSize(kModelIconSize, kModelIconSize);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    ui::SymbolIcon::tag(*this, iconName(model_));
+    SymbolIcon::tag(*this, iconName(model_));
 }
 
 void ModelIconView::setModel(const core::ModelInfo& model, bool isSelected) {
     model_ = model;
     isSelected_ = isSelected;
-    ui::SymbolIcon::tag(*this, iconName(model_));
+    SymbolIcon::tag(*this, iconName(model_));
     update();
 }
 
@@ -32,4 +32,4 @@ void ModelIconView::paintEvent(QPaintEvent*) {
     paintModelIcon(painter, QRectF(rect()), model_, isSelected_);
 }
 
-}  // namespace panel
+}  // namespace ui

@@ -1,10 +1,10 @@
-#include "panel/SymbolButton.h"
+#include "ui/SymbolButton.h"
 
 #include <QPainter>
 
 #include "ui/SymbolIcon.h"
 
-namespace panel {
+namespace ui {
 
 SymbolButton::SymbolButton(std::string_view symbol, const QColor& colour, int pixelSize, QSize slot, QWidget* parent)
     : QAbstractButton(parent), colour_(colour), pixelSize_(pixelSize), slot_(slot) {
@@ -17,7 +17,7 @@ SymbolButton::SymbolButton(std::string_view symbol, const QColor& colour, int pi
 void SymbolButton::setSymbol(std::string_view symbol, const QColor& colour) {
     symbol_ = QString::fromUtf8(symbol.data(), static_cast<qsizetype>(symbol.size()));
     colour_ = colour;
-    ui::SymbolIcon::tag(*this, symbol);
+    SymbolIcon::tag(*this, symbol);
     update();
 }
 
@@ -32,8 +32,8 @@ void SymbolButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRectF box((width() - pixelSize_) / 2.0, (height() - pixelSize_) / 2.0, pixelSize_, pixelSize_);
     const QByteArray name = symbol_.toUtf8();
-    ui::SymbolIcon::paint(painter, box, std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
+    SymbolIcon::paint(painter, box, std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
                           colour_);
 }
 
-}  // namespace panel
+}  // namespace ui

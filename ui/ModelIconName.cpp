@@ -1,8 +1,8 @@
-#include "panel/ModelIconName.h"
+#include "ui/ModelIconName.h"
 
 #include <string>
 
-namespace panel {
+namespace ui {
 
 namespace {
 
@@ -39,4 +39,4 @@ std::string_view iconName(const core::ModelInfo& model) {
     return "openai";
 }
 
-}  // namespace panel
+}  // namespace ui

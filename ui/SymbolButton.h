@@ -3,7 +3,7 @@
 // A borderless button that is only a symbol (see ui/SymbolIcon.h) in one
 // colour, in a fixed slot: the panel's chat, microphone and send buttons.
 //
-//   auto* chat = new panel::SymbolButton("bubble.left.and.bubble.right", grey, 14, QSize(18, 16), row);
+//   auto* chat = new ui::SymbolButton("bubble.left.and.bubble.right", grey, 14, QSize(18, 16), row);
 //   chat->setSymbol("bubble.left.and.bubble.right.fill", blue);
 //   chat->setSymbolVisible(false);     // the slot stays, something else draws over it
 //
@@ -13,7 +13,7 @@
 #include <QColor>
 #include <string_view>
 
-namespace panel {
+namespace ui {
 
 class SymbolButton : public QAbstractButton {
 public:
@@ -39,4 +39,4 @@ private:
     bool symbolVisible_ = true;
 };
 
-}  // namespace panel
+}  // namespace ui

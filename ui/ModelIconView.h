@@ -1,16 +1,16 @@
 #pragma once
 
 // The provider image beside a model's name: one of our four images
-// ("openai", "claude", "gemini", "ollama", chosen by panel::iconName), 12 x 12,
+// ("openai", "claude", "gemini", "ollama", chosen by ui::iconName), 12 x 12,
 // white for the selected model and grey otherwise.
 //
-//   auto* icon = new panel::ModelIconView(model, /*isSelected=*/false, row);
+//   auto* icon = new ui::ModelIconView(model, /*isSelected=*/false, row);
 //   icon->setModel(other, true);
 //
 // List delegates that paint rows themselves (the history list) draw it with
 // the free function:
 //
-//   panel::paintModelIcon(painter, QRectF(x, y, 12, 12), entry.model, false);
+//   ui::paintModelIcon(painter, QRectF(x, y, 12, 12), entry.model, false);
 
 #include <QRectF>
 #include <QWidget>
@@ -19,7 +19,7 @@
 
 class QPainter;
 
-namespace panel {
+namespace ui {
 
 inline constexpr int kModelIconSize = 12;
 
@@ -46,4 +46,4 @@ private:
     bool isSelected_;
 };
 
-}  // namespace panel
+}  // namespace ui
