@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
+#include "desktop/PanelPlacement.h"
 #include "platform/PanelWindowSystem.h"
 #include "platform/x11/X11FocusEvents.h"
 #include "platform/x11/X11PanelWindowSystem.h"
@@ -140,6 +141,10 @@ void FloatingPanel::mousePressEvent(QMouseEvent* event) {
 
 void FloatingPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (keptInside_) {
+        const QPoint kept = panel_placement::topLeftAfterResize(QRect(pos(), size()), *keptInside_);
+        if (kept != pos()) move(kept);
+    }
     if (!useMask_) return;
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);

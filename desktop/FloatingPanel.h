@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <QWidget>
 
@@ -27,7 +28,8 @@ public:
     static constexpr int kCornerRadius = 24;
 
     // Hosts `content` (none: an empty 400 x 48 area); the window takes the
-    // content's size and follows it when it changes. Without a window
+    // content's size and follows it when it changes, moving up when told to
+    // keep inside a screen area. Without a window
     // system (an offscreen test), Qt's own activation is used.
     explicit FloatingPanel(std::unique_ptr<QWidget> content,
                            std::shared_ptr<platform::PanelWindowSystem> windowSystem = {});
@@ -43,6 +45,7 @@ public:
 
     int panelHeight() const override;
     void moveTo(QPoint topLeft) override;
+    void keepInside(QRect visibleFrame) override { keptInside_ = visibleFrame; }
     void showPanel() override;
     void closePanel() override;
     bool isPanelVisible() const override { return isVisible(); }
@@ -63,6 +66,7 @@ private:
     std::shared_ptr<platform::PanelWindowSystem> windowSystem_;
     QWidget* content_ = nullptr;
     std::function<void()> onDeactivate_;
+    std::optional<QRect> keptInside_;
     bool useMask_ = false;
     // Key loss counts only once the panel had the keyboard.
     bool wasActive_ = false;

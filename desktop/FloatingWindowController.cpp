@@ -12,9 +12,11 @@ namespace desktop {
 FloatingWindowController::FloatingWindowController(std::unique_ptr<PanelWindow> window, QPoint pointer,
                                                    std::optional<QRect> visibleFrame)
     : window_(std::move(window)) {
-    // The height is read once, now that the content is set and sized; later
-    // growth of the view moves the bottom edge only.
+    // The height is read once, now that the content is set and sized; as the
+    // view grows later (an error line, the transcript, more prompt lines),
+    // the window moves up rather than off the bottom of the same screen.
     window_->moveTo(panel_placement::topLeft(pointer, visibleFrame, window_->panelHeight()));
+    if (visibleFrame) window_->keepInside(*visibleFrame);
 
     if (auto* app = QCoreApplication::instance()) app->installEventFilter(this);
 

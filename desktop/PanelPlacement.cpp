@@ -1,5 +1,6 @@
 #include "desktop/PanelPlacement.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace desktop::panel_placement {
@@ -10,14 +11,14 @@ QPointF origin(QPointF mouse, QRectF visibleFrame, double h) {
     const double minY = visibleFrame.top();
     const double maxY = visibleFrame.top() + visibleFrame.height();
 
-    double x = mouse.x() + kAssumedWidth > maxX - 40 ? maxX - kAssumedWidth - 20 : mouse.x() - 125;
-    if (minX + 20 > x) x = minX + 20;
+    double x = mouse.x() + kAssumedWidth > maxX - 40 ? maxX - kAssumedWidth - kMargin : mouse.x() - 125;
+    if (minX + kMargin > x) x = minX + kMargin;
 
     // Below the pointer first; above it when that leaves the screen's bottom;
     // never above the screen's top.
     double y = mouse.y() - h - 50;
-    if (y < minY + 20) y = mouse.y() + 100;
-    if (y + h > maxY - 20) y = maxY - h - 20;
+    if (y < minY + kMargin) y = mouse.y() + 100;
+    if (y + h > maxY - kMargin) y = maxY - h - kMargin;
     return {x, y};
 }
 
@@ -30,6 +31,12 @@ QPoint topLeft(QPoint pointer, std::optional<QRect> visibleFrame, int h) {
                        visibleFrame->height());
     const QPointF o = origin(QPointF(pointer.x(), -pointer.y()), frame, h);
     return {static_cast<int>(std::lround(o.x())), static_cast<int>(std::lround(-(o.y() + h)))};
+}
+
+QPoint topLeftAfterResize(QRect frame, QRect visibleFrame) {
+    const int lowestTop = visibleFrame.y() + visibleFrame.height() - kMargin - frame.height();
+    if (frame.y() <= lowestTop) return frame.topLeft();
+    return {frame.x(), std::min(frame.y(), std::max(lowestTop, visibleFrame.y()))};
 }
 
 }  // namespace desktop::panel_placement

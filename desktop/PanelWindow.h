@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QPoint>
+#include <QRect>
 
 namespace desktop {
 
@@ -16,6 +17,10 @@ public:
     virtual int panelHeight() const = 0;
     // Puts the window's top-left corner at `topLeft` (global coordinates).
     virtual void moveTo(QPoint topLeft) = 0;
+    // From now on, when the window's height changes, moves it up as far as
+    // it takes to keep it inside `visibleFrame` (never above its top). A
+    // window whose size never changes may ignore it.
+    virtual void keepInside(QRect /*visibleFrame*/) {}
 
     // Maps the window above the others, gives it the keyboard and raises it.
     virtual void showPanel() = 0;

@@ -151,6 +151,23 @@ TEST_F(FloatingPanelTest, EscapeClosesTheVisiblePanelAndGoesNoFurther) {
     EXPECT_EQ(closed, 1);
 }
 
+TEST_F(FloatingPanelTest, APanelOpenedLowOnTheScreenMovesUpAsItGrows) {
+    auto view = std::make_unique<RoundedView>();
+    QWidget* viewPointer = view.get();
+    const QRect area(0, 0, 1440, 900);
+    FloatingWindowController controller(std::make_unique<FloatingPanel>(std::move(view)), QPoint(700, 880), area);
+    controller.showWindow();
+    auto* panel = dynamic_cast<FloatingPanel*>(controller.window());
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return panel->isVisible(); }));
+    EXPECT_EQ(panel->pos(), QPoint(575, 660));  // its bottom 100 above the pointer
+
+    // The transcript, the error line and more prompt lines make it taller.
+    viewPointer->setFixedSize(500, 600);
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return panel->height() == 600; }));
+    EXPECT_TRUE(testsupport::runEventsUntil([&] { return panel->pos() == QPoint(575, 280); }));
+    EXPECT_TRUE(area.contains(panel->geometry()));
+}
+
 TEST_F(FloatingPanelTest, WithThePanelClosedEscapeReachesTheProgramsOtherWindows) {
     FloatingWindowController controller(std::make_unique<FloatingPanel>(std::make_unique<RoundedView>()),
                                         QPoint(700, 450), QRect(0, 0, 1440, 900));

@@ -58,5 +58,17 @@ TEST(PanelPlacementTest, TopLeftInQtCoordinatesMirrorsTheRules) {
               QPoint(static_cast<int>(up.x()), static_cast<int>(-(up.y() + 48))));
 }
 
+TEST(PanelPlacementTest, AGrowingPanelMovesUpToStayOnItsScreen) {
+    const QRect area(0, 40, 1440, 860);  // below a top bar 40 high
+    // Still 20 clear of the bottom: it stays.
+    EXPECT_EQ(panel_placement::topLeftAfterResize({575, 732, 500, 128}, area), QPoint(575, 732));
+    // Grown past that: up as far as it takes, never sideways.
+    EXPECT_EQ(panel_placement::topLeftAfterResize({575, 732, 500, 300}, area), QPoint(575, 580));
+    // Taller than the area: its top at the area's top, not above.
+    EXPECT_EQ(panel_placement::topLeftAfterResize({575, 732, 500, 1000}, area), QPoint(575, 40));
+    // Dragged above the area by the user: growing never pulls it down.
+    EXPECT_EQ(panel_placement::topLeftAfterResize({575, 10, 500, 1000}, area), QPoint(575, 10));
+}
+
 }  // namespace
 }  // namespace desktop
