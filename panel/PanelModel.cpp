@@ -349,7 +349,8 @@ void PanelModel::sendRequest() {
     history_->prefetch();
     // The copy is taken here, on the main thread; the worker reads only it.
     auto service = services_.makeAIService(settings_.requestSettings());
-    ProviderRequest::start(*services_.executor, services_.mainLoop, std::move(service), std::move(call),
+    ProviderRequest::start(*services_.executor, std::weak_ptr<Guard>(guard_), services_.mainLoop, std::move(service),
+                           std::move(call),
                            [request](ProviderRequest::Outcome outcome) {
                                if (auto* answer = std::get_if<std::string>(&outcome))
                                    handleCompletion(*request, std::move(*answer));

@@ -76,7 +76,9 @@ void PromptField::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (isReturn && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
-        if (onSubmit_) onSubmit_();
+        // A held Return repeats some thirty times a second, and each submit
+        // is a paid request: only the press itself sends.
+        if (!event->isAutoRepeat() && onSubmit_) onSubmit_();
         return;
     }
     QTextEdit::keyPressEvent(event);

@@ -2,7 +2,8 @@
 
 // The panel's prompt: plain text, white, 14 px, no frame and no background.
 // It starts one line high, grows with its lines (wrapped ones count) up to
-// five, then scrolls. Return submits; Shift+Return inserts a line break.
+// five, then scrolls. Return submits (once while held); Shift+Return inserts
+// a line break.
 //
 //   auto* field = new panel::PromptField(row);
 //   field->setOnSubmit([&] { model.submit(); });

@@ -19,7 +19,8 @@ ProviderRequest::Outcome ProviderRequest::run(const core::AIService& service, co
     }
 }
 
-void ProviderRequest::start(RequestExecutor& executor, std::shared_ptr<platform::MainLoop> mainLoop,
+void ProviderRequest::start(RequestExecutor& executor, const platform::MainLoop::Context& owner,
+                            std::shared_ptr<platform::MainLoop> mainLoop,
                             std::unique_ptr<core::AIService> service, Call call,
                             std::function<void(Outcome)> onMainThread) {
     // std::function needs a copyable job; the pieces travel together.
@@ -31,7 +32,7 @@ void ProviderRequest::start(RequestExecutor& executor, std::shared_ptr<platform:
     };
     auto job = std::make_shared<Job>(Job{std::move(service), std::move(call), std::move(mainLoop),
                                          std::move(onMainThread)});
-    executor.execute([job] {
+    executor.executeRequest(owner, [job] {
         Outcome outcome = run(*job->service, job->call);
         // The service ends here; the completion leaves the worker with the
         // outcome, so whatever it holds is released on the main thread.

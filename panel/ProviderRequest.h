@@ -34,9 +34,11 @@ public:
     // The answer, or why there is none.
     using Outcome = std::variant<std::string, Failure>;
 
-    // Runs `call` through `service` on `executor`, then `onMainThread` with
-    // the outcome on `mainLoop`.
-    static void start(RequestExecutor& executor, std::shared_ptr<platform::MainLoop> mainLoop,
+    // Runs `call` for `owner` through `service` on `executor`, then
+    // `onMainThread` with the outcome on `mainLoop`. A call that waits for
+    // room on the executor is dropped when `owner` goes first.
+    static void start(RequestExecutor& executor, const platform::MainLoop::Context& owner,
+                      std::shared_ptr<platform::MainLoop> mainLoop,
                       std::unique_ptr<core::AIService> service, Call call,
                       std::function<void(Outcome)> onMainThread);
 

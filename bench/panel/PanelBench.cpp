@@ -91,7 +91,8 @@ struct Program {
     core::Settings settings{store, analytics};
     std::shared_ptr<platform::Executor> executor =
         std::make_shared<platform::Executor>(std::make_shared<platform::FakeHttpClient>());
-    std::shared_ptr<panel::PlatformRequestExecutor> requests = std::make_shared<panel::PlatformRequestExecutor>(executor);
+    std::shared_ptr<panel::PlatformRequestExecutor> requests =
+        std::make_shared<panel::PlatformRequestExecutor>(executor, loop);
     std::shared_ptr<panel::testing::FakeSelectionAccess> selection =
         std::make_shared<panel::testing::FakeSelectionAccess>();
 };

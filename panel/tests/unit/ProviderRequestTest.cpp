@@ -2,7 +2,11 @@
 // descriptions the panel shows for real provider failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <condition_variable>
+#include <functional>
 #include <future>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -57,7 +61,8 @@ TEST(ProviderRequest, CallsOnTheWorkerAndAnswersOnTheMainLoop) {
     std::thread::id calledOn, destroyedOn, answeredOn;
     std::optional<ProviderRequest::Outcome> outcome;
     ProviderRequest::Call call{{"M", "m", true}, "p", "sel", {core::ChatMessage::make("x", core::MessageRole::user)}};
-    ProviderRequest::start(executor, loop, std::make_unique<ThreadNotingService>(&calledOn, &destroyedOn), call,
+    auto panel = std::make_shared<int>();
+    ProviderRequest::start(executor, panel, loop, std::make_unique<ThreadNotingService>(&calledOn, &destroyedOn), call,
                            [&](ProviderRequest::Outcome o) {
                                answeredOn = std::this_thread::get_id();
                                outcome = std::move(o);
@@ -88,7 +93,7 @@ TEST(ProviderRequest, EveryFailureBecomesItsUserFacingText) {
 
 TEST(ProviderRequest, TheProgramsExecutorRunsCallsOnItsWorkersUntilItShutsDown) {
     auto executor = std::make_shared<platform::Executor>(std::make_shared<platform::FakeHttpClient>());
-    PlatformRequestExecutor requests(executor);
+    PlatformRequestExecutor requests(executor, std::make_shared<platform::ManualMainLoop>());
     EXPECT_EQ(requests.transport(), executor->http());
     std::promise<std::thread::id> ranOn;
     requests.execute([&] { ranOn.set_value(std::this_thread::get_id()); });
@@ -100,6 +105,83 @@ TEST(ProviderRequest, TheProgramsExecutorRunsCallsOnItsWorkersUntilItShutsDown) 
     requests.execute([&] { ran = true; });
     EXPECT_FALSE(ran);
     EXPECT_TRUE(log.contains("Provider call not started: the program is quitting"));
+}
+
+TEST(ProviderRequest, TheProgramRunsEightCallsAtOnceAndTheRestWaitUnlessTheirPanelOrTheProgramGoes) {
+    auto loop = std::make_shared<platform::ManualMainLoop>();
+    auto executor = std::make_shared<platform::Executor>(std::make_shared<platform::FakeHttpClient>());
+    PlatformRequestExecutor requests(executor, loop);
+    // Calls that hold their worker until the test lets them end.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<int> started;
+    int mayEnd = 0;
+    const auto call = [&](int id, std::shared_ptr<int> held = nullptr) {
+        return [&, id, held] {
+            std::unique_lock lock(mutex);
+            started.push_back(id);
+            changed.notify_all();
+            changed.wait(lock, [&] { return mayEnd > 0; });
+            --mayEnd;
+        };
+    };
+    const auto startedCount = [&] {
+        std::lock_guard lock(mutex);
+        return started.size();
+    };
+    const auto letEnd = [&](int count) {
+        std::lock_guard lock(mutex);
+        mayEnd += count;
+        changed.notify_all();
+    };
+    // Whatever fails, no call is left waiting for the executor's shutdown.
+    const std::shared_ptr<void> endAll(nullptr, [&](void*) {
+        letEnd(1000);
+        executor->shutdown();
+    });
+    // Runs the ends that the workers post until `done`; bounded, so a fault
+    // fails instead of hanging.
+    const auto serveUntil = [&](const std::function<bool()>& done) {
+        for (int i = 0; i < 10000 && !done(); ++i) {
+            loop->runPending();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return done();
+    };
+
+    auto panel = std::make_shared<int>();
+    auto replaced = std::make_shared<int>();
+    auto heldByDropped = std::make_shared<int>();
+    const std::weak_ptr<int> dropped = heldByDropped;
+    for (int id = 0; id < 8; ++id) requests.executeRequest(panel, call(id));
+    ASSERT_TRUE(serveUntil([&] { return startedCount() == 8; }));
+    requests.executeRequest(replaced, call(8, std::move(heldByDropped)));
+    requests.executeRequest(panel, call(9));
+    requests.execute([&] {  // not a provider call: never waits here
+        std::lock_guard lock(mutex);
+        started.push_back(100);
+    });
+    ASSERT_TRUE(serveUntil([&] { return startedCount() == 9; }));
+    EXPECT_EQ(requests.runningRequests(), 8u);
+    EXPECT_EQ(requests.waitingRequests(), 2u);
+
+    // The replaced panel's call is let go, keys and all, and the next one
+    // starts in the room an ended call leaves.
+    replaced.reset();
+    letEnd(1);
+    ASSERT_TRUE(serveUntil([&] { return startedCount() == 10; }));
+    EXPECT_EQ(std::count(started.begin(), started.end(), 9), 1);
+    EXPECT_TRUE(dropped.expired());
+    EXPECT_EQ(requests.waitingRequests(), 0u);
+
+    // At quit the calls still waiting are dropped unrun.
+    requests.executeRequest(panel, call(10));
+    EXPECT_EQ(requests.waitingRequests(), 1u);
+    letEnd(100);
+    executor->shutdown();
+    loop->runPending();
+    EXPECT_EQ(requests.waitingRequests(), 0u);
+    EXPECT_EQ(std::count(started.begin(), started.end(), 10), 0);
 }
 
 TEST(ProviderRequest, APanelOnRealThreadsLoadsItsHistoryOnAWorkerAndPastesOnTheMainThread) {
