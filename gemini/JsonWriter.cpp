@@ -28,6 +28,17 @@ void appendNumber(std::string& out, double value) {
     out.append(buffer, written.ptr);
 }
 
+// Whether nlohmann would write a number of `value` with an exponent. Rare
+// (a function argument of 1e-7): the other bodies are written by nlohmann in
+// one pass, twice as fast as writing them piece by piece.
+bool hasExponentNumber(const nlohmann::json& value) {
+    if (value.is_number_float()) return text(value).find_first_of("eE") != std::string::npos;
+    if (!value.is_structured()) return false;
+    for (const auto& element : value)
+        if (hasExponentNumber(element)) return true;
+    return false;
+}
+
 void append(std::string& out, const nlohmann::json& value) {
     switch (value.type()) {
         case nlohmann::json::value_t::object: {
@@ -76,6 +87,7 @@ nlohmann::json JsonWriter::number(float value) {
 }
 
 std::string JsonWriter::serialize(const nlohmann::json& value) {
+    if (!hasExponentNumber(value)) return text(value);
     std::string out;
     append(out, value);
     return out;

@@ -62,8 +62,11 @@ TEST(JSONValue, EqualityFollowsTheCases) {
 TEST(JSONValue, WritesNumbersPlainAndRefusesNonFinite) {
     EXPECT_EQ(JsonWriter::serialize(JSONValue::number(3).toJson()), "3");
     EXPECT_EQ(JsonWriter::serialize(JSONValue::number(-0.5).toJson()), "-0.5");
-    EXPECT_EQ(JsonWriter::serialize(JSONValue::array({JSONValue::number(1e-7), JSONValue::number(-1e21)}).toJson()),
-              "[0.0000001,-1000000000000000000000]");
+    const auto extremes = JSONValue::object(
+        {{"n", JSONValue::array({JSONValue::number(1e-7), JSONValue::number(-1e21)})},
+         {"s", JSONValue::string("\"\xff")}});
+    EXPECT_EQ(JsonWriter::serialize(extremes.toJson()),
+              "{\"n\":[0.0000001,-1000000000000000000000],\"s\":\"\\\"\xEF\xBF\xBD\"}");
     const auto bad = JSONValue::object({{"list", JSONValue::array({JSONValue::number(INFINITY)})}});
     try {
         (void)bad.toJson();
