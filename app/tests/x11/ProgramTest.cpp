@@ -140,6 +140,14 @@ TEST_F(QuillaryProgram, ASecondStartSaysSoAndLeavesTheFirstRunning) {
     apptest::Program second(home);
     EXPECT_EQ(second.exitCode(), 0) << second.ending() << "\n" << second.standardError();
     EXPECT_EQ(second.standardOutput(), "Quillary is already running\n");
+    // Said into a pipe whose reader has gone, the sentence is lost, and
+    // nothing else: the write fails instead of ending the program.
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    close(pipeEnds[0]);
+    apptest::Program unread(home, {}, QUILLARY_EXECUTABLE, pipeEnds[1]);
+    close(pipeEnds[1]);
+    EXPECT_EQ(unread.exitCode(), 0) << unread.ending() << "\n" << unread.standardError();
     EXPECT_TRUE(first.running());
     kill(first.pid(), SIGTERM);
     EXPECT_EQ(first.exitCode(), 0) << first.ending() << "\n" << first.standardError();

@@ -55,9 +55,10 @@ inline std::string readFile(const fs::path& file) {
 // standard error in files.
 class Program {
 public:
-    // Starts `executable` (the program by default).
+    // Starts `executable` (the program by default), with its standard output
+    // on `standardOutput` when one is given.
     Program(const fs::path& home, std::vector<std::string> environment = {},
-            const char* executable = QUILLARY_EXECUTABLE)
+            const char* executable = QUILLARY_EXECUTABLE, int standardOutput = -1)
         : home_(home) {
         out_ = home / ("out-" + std::to_string(counter++));
         // A private home; no session bus, so the tray is the X11 one the
@@ -85,7 +86,10 @@ public:
         posix_spawn_file_actions_init(&actions);
         const std::string stdoutPath = out_.string() + ".stdout";
         const std::string stderrPath = out_.string() + ".stderr";
-        posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (standardOutput >= 0)
+            posix_spawn_file_actions_adddup2(&actions, standardOutput, 1);
+        else
+            posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         char* argv[] = {const_cast<char*>(executable), nullptr};
         if (posix_spawn(&pid_, executable, &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
