@@ -118,6 +118,7 @@ std::optional<std::string> BatchUploader::send(const EventQueue::Batch& batch, s
         request.headers = {{"Content-Type", "application/json"}, {"Content-Encoding", "gzip"}};
         request.body = gzipCompress(body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
         request.timeout = config_.requestTimeout;
+        request.loopbackOnly = config_.loopbackOnly;
         auto token = std::make_shared<platform::CancellationToken>();
         request.cancellation = token;
         // Shutting down must not wait for a host that does not answer.

@@ -22,6 +22,10 @@ struct TelemetryConfig {
     std::string apiKey;
     std::string host;
 
+    // The host came from a test hook: uploads go only to this machine
+    // (HttpRequest::loopbackOnly).
+    bool loopbackOnly = false;
+
     // Record "Application Installed" and "Application Opened" at set-up.
     bool captureApplicationLifecycleEvents = true;
 

@@ -71,7 +71,8 @@ AIService::AIService(RequestSettings settings, std::shared_ptr<platform::HttpCli
       http_(std::move(http)),
       endpoints_(std::move(endpoints)),
       ollamaService_(std::make_unique<OllamaService>(http_, endpoints_.ollama)),
-      geminiService_(std::make_unique<GeminiService>(settings_.geminiKey, http_, endpoints_.gemini)) {}
+      geminiService_(std::make_unique<GeminiService>(settings_.geminiKey, http_, endpoints_.gemini,
+                                                     endpoints_.geminiLoopbackOnly)) {}
 
 std::string AIService::sendMessage(const ModelInfo& model, std::string_view prompt,
                                    const std::optional<std::string>& selectedText,
@@ -164,7 +165,7 @@ std::string AIService::parseClaudeReply(const platform::HttpResponse& response) 
                       [](const nlohmann::json& json) { return stringMember(firstObject(json, "content"), "text"); });
 }
 
-platform::HttpResponse AIService::post(const std::string& url, platform::HttpHeaders headers,
+platform::HttpResponse AIService::post(const std::string& url, bool loopbackOnly, platform::HttpHeaders headers,
                                        const nlohmann::json& body) const {
     platform::HttpRequest request;
     request.method = "POST";
@@ -172,6 +173,7 @@ platform::HttpResponse AIService::post(const std::string& url, platform::HttpHea
     request.headers = std::move(headers);
     request.body = dumpRequestJson(body);
     request.timeout = endpoints_.timeout;
+    request.loopbackOnly = loopbackOnly;
     return http_->send(request);
 }
 
@@ -179,7 +181,7 @@ std::string AIService::sendOpenAIRequest(const std::string& model, std::string_v
                                          const std::optional<std::string>& selectedText,
                                          const std::vector<ChatMessage>& history) const {
     const auto response = post(
-        endpoints_.openai, {{"Authorization", "Bearer " + settings_.openaiKey}, {"Content-Type", "application/json"}},
+        endpoints_.openai, endpoints_.openaiLoopbackOnly, {{"Authorization", "Bearer " + settings_.openaiKey}, {"Content-Type", "application/json"}},
         openAIRequestBody(model, prompt, selectedText, history, settings_));
     return parseOpenAIReply(response);
 }
@@ -187,7 +189,7 @@ std::string AIService::sendOpenAIRequest(const std::string& model, std::string_v
 std::string AIService::sendClaudeRequest(const std::string& model, std::string_view prompt,
                                          const std::optional<std::string>& selectedText,
                                          const std::vector<ChatMessage>& history) const {
-    const auto response = post(endpoints_.claude,
+    const auto response = post(endpoints_.claude, endpoints_.claudeLoopbackOnly,
                                {{"x-api-key", settings_.claudeKey},
                                 {"anthropic-api-key", settings_.claudeKey},
                                 {"anthropic-version", "2023-06-01"},

@@ -26,6 +26,11 @@ struct AIServiceEndpoints {
     std::chrono::milliseconds timeout{60'000};  // OpenAI and Anthropic
     OllamaEndpoints ollama;
     std::string gemini = "https://generativelanguage.googleapis.com";
+    // Set for the endpoints a test hook named: their requests go only to
+    // this machine (HttpRequest::loopbackOnly).
+    bool openaiLoopbackOnly = false;
+    bool claudeLoopbackOnly = false;
+    bool geminiLoopbackOnly = false;
 };
 
 // Turns one submission into one answer. The panel makes a new one for every
@@ -86,7 +91,7 @@ public:
     static std::string parseClaudeReply(const platform::HttpResponse& response);
 
 private:
-    platform::HttpResponse post(const std::string& url, platform::HttpHeaders headers,
+    platform::HttpResponse post(const std::string& url, bool loopbackOnly, platform::HttpHeaders headers,
                                 const nlohmann::json& body) const;
 
     RequestSettings settings_;

@@ -52,17 +52,21 @@ AIServiceEndpoints endpointsFromEnvironment(const EnvironmentLookup& lookup) {
     bool chatRedirected = false;
     if (const auto server = loopbackServer(lookup, "QUILLARY_OPENAI_URL")) {
         endpoints.openai = *server + "/v1/chat/completions";
-        chatRedirected = true;
+        endpoints.openaiLoopbackOnly = chatRedirected = true;
     }
     if (const auto server = loopbackServer(lookup, "QUILLARY_ANTHROPIC_URL")) {
         endpoints.claude = *server + "/v1/messages";
-        chatRedirected = true;
+        endpoints.claudeLoopbackOnly = chatRedirected = true;
     }
     if (chatRedirected && timeout) endpoints.timeout = *timeout;
-    if (const auto server = loopbackServer(lookup, "QUILLARY_GEMINI_URL")) endpoints.gemini = *server;
+    if (const auto server = loopbackServer(lookup, "QUILLARY_GEMINI_URL")) {
+        endpoints.gemini = *server;
+        endpoints.geminiLoopbackOnly = true;
+    }
     if (const auto server = loopbackServer(lookup, "QUILLARY_OLLAMA_URL")) {
         endpoints.ollama.chat = *server + "/api/chat";
         endpoints.ollama.probe = *server + "/api/version";
+        endpoints.ollama.loopbackOnly = true;
         if (timeout) endpoints.ollama.timeout = *timeout;
     }
     return endpoints;

@@ -15,10 +15,31 @@ std::string roleLabel(MessageRole role) {
     return label;
 }
 
+// Passes requests on, each marked for this machine only: the Gemini client
+// builds its requests itself and knows nothing of test hooks.
+class LoopbackOnlyClient final : public platform::HttpClient {
+public:
+    explicit LoopbackOnlyClient(std::shared_ptr<platform::HttpClient> http) : http_(std::move(http)) {}
+    platform::HttpResponse send(const platform::HttpRequest& request) override { return http_->send(marked(request)); }
+    std::unique_ptr<platform::HttpStream> open(const platform::HttpRequest& request) override {
+        return http_->open(marked(request));
+    }
+
+private:
+    static platform::HttpRequest marked(platform::HttpRequest request) {
+        request.loopbackOnly = true;
+        return request;
+    }
+    std::shared_ptr<platform::HttpClient> http_;
+};
+
 }  // namespace
 
-GeminiService::GeminiService(std::string apiKey, std::shared_ptr<platform::HttpClient> http, std::string baseURL)
-    : apiKey_(std::move(apiKey)), http_(std::move(http)), baseURL_(std::move(baseURL)) {}
+GeminiService::GeminiService(std::string apiKey, std::shared_ptr<platform::HttpClient> http, std::string baseURL,
+                             bool loopbackOnly)
+    : apiKey_(std::move(apiKey)),
+      http_(loopbackOnly ? std::make_shared<LoopbackOnlyClient>(std::move(http)) : std::move(http)),
+      baseURL_(std::move(baseURL)) {}
 
 std::string GeminiService::promptText(std::string_view prompt, const std::optional<std::string>& selectedText,
                                       const std::optional<std::vector<ChatMessage>>& history) {

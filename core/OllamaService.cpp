@@ -37,6 +37,7 @@ bool OllamaService::isRunning() const {
     request.method = "GET";
     request.url = endpoints_.probe;
     request.timeout = endpoints_.timeout;
+    request.loopbackOnly = endpoints_.loopbackOnly;
     try {
         return http_->send(request).status == 200;
     } catch (const std::exception&) {
@@ -82,6 +83,7 @@ std::string OllamaService::sendMessage(const std::string& model, std::string_vie
     request.method = "POST";
     request.url = endpoints_.chat;
     request.timeout = endpoints_.timeout;
+    request.loopbackOnly = endpoints_.loopbackOnly;
     request.headers = {{"Content-Type", "application/json"}};
     request.body = dumpRequestJson(requestBody(model, prompt, selectedText, history, settings));
 

@@ -20,6 +20,7 @@ struct OllamaEndpoints {
     // A fixed address of its own, not derived from `chat`.
     std::string probe = "http://127.0.0.1:11434/api/version";
     std::chrono::milliseconds timeout{60'000};  // each of the two requests
+    bool loopbackOnly = false;                  // set by a test hook
 };
 
 // Answers a prompt with an Ollama server on this machine. No key is involved;

@@ -75,6 +75,7 @@ telemetry::TelemetryConfig QuillaryApp::analyticsConfig(const char* testHost, co
     if (testHost && *testHost) {
         if (platform::isLoopbackUrl(testHost)) {
             telemetry::TelemetryConfig config(testKey ? testKey : "", testHost);
+            config.loopbackOnly = true;
             config.captureApplicationLifecycleEvents = true;
             return config;
         }

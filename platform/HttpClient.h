@@ -34,6 +34,12 @@ struct HttpRequest {
     // for this long. Not a limit on the whole transfer: a long answer that
     // keeps arriving never times out.
     std::chrono::milliseconds timeout{60'000};
+    // The address came from a test hook, not from the program itself. The
+    // transport then connects only to this machine (localhost, 127.0.0.0/8,
+    // [::1]), through no proxy, deciding on the address exactly as it will
+    // connect to it; anything else fails with URLError::BadURL before a
+    // connection is made.
+    bool loopbackOnly = false;
     std::shared_ptr<CancellationToken> cancellation;
 };
 

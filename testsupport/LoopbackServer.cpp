@@ -97,7 +97,9 @@ std::pair<LoopbackServer::ChunkedBody::Next, std::string> LoopbackServer::Chunke
     return {dropped_ ? Next::Drop : Next::Finish, {}};
 }
 
-LoopbackServer::LoopbackServer(Connections connections, int port) : server_(std::make_unique<httplib::Server>()) {
+LoopbackServer::LoopbackServer(Connections connections, int port, std::string address)
+    : server_(std::make_unique<httplib::Server>()), address_(std::move(address)) {
+    if (!address_.starts_with("127.")) throw std::invalid_argument("LoopbackServer: not a loopback address");
     auto handler = [this](const httplib::Request& in, httplib::Response& out) { handle(in, out); };
     server_->Get(".*", handler);
     server_->Post(".*", handler);
@@ -113,8 +115,8 @@ LoopbackServer::LoopbackServer(Connections connections, int port) : server_(std:
     server_->set_read_timeout(std::chrono::seconds(2));
     server_->set_tcp_nodelay(true);
 
-    port_ = port == 0 ? server_->bind_to_any_port("127.0.0.1") : (server_->bind_to_port("127.0.0.1", port) ? port : -1);
-    if (port_ <= 0) throw std::runtime_error("LoopbackServer: cannot bind 127.0.0.1");
+    port_ = port == 0 ? server_->bind_to_any_port(address_) : (server_->bind_to_port(address_, port) ? port : -1);
+    if (port_ <= 0) throw std::runtime_error("LoopbackServer: cannot bind " + address_);
     listener_ = std::thread([this] { server_->listen_after_bind(); });
     // stop() is a no-op until the accept loop runs; wait for it so the
     // destructor can always end it.
@@ -138,7 +140,7 @@ LoopbackServer::~LoopbackServer() {
 }
 
 std::string LoopbackServer::url(std::string_view path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+    return "http://" + address_ + ":" + std::to_string(port_) + std::string(path);
 }
 
 void LoopbackServer::addRoute(std::string method, std::string path, Route route) {

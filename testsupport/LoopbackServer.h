@@ -21,7 +21,7 @@ struct Response;
 
 namespace testsupport {
 
-// An HTTP server on 127.0.0.1 (a free port) that answers from a script, for
+// An HTTP server on 127.0.0.1 or another loopback address (a free port) that answers from a script, for
 // tests of code that talks HTTP. Routes are keyed by method and path (the
 // query is ignored when matching); a request with no route gets 404. Every
 // request is recorded. Faults are scripted too: a body released piece by
@@ -86,15 +86,17 @@ public:
     // them.
     enum class Connections { CloseAfterReply, KeepOpen };
 
-    // Listens on `port` of 127.0.0.1, or on a free one when it is 0 (a
-    // given port lets a test bring a server back where one went down).
-    explicit LoopbackServer(Connections connections = Connections::CloseAfterReply, int port = 0);
+    // Listens on `port` of `address` (which must be in 127.0.0.0/8), or on a
+    // free one when it is 0 (a given port lets a test bring a server back
+    // where one went down).
+    explicit LoopbackServer(Connections connections = Connections::CloseAfterReply, int port = 0,
+                            std::string address = "127.0.0.1");
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     int port() const { return port_; }
-    // "http://127.0.0.1:PORT" + path.
+    // "http://ADDRESS:PORT" + path.
     std::string url(std::string_view path = "/") const;
 
     // Answers every METHOD PATH request with this reply.
@@ -138,6 +140,7 @@ private:
 
     std::unique_ptr<httplib::Server> server_;
     std::thread listener_;
+    std::string address_;
     int port_ = 0;
     int reservedFd_ = -1;
     int reservedPort_ = 0;

@@ -101,7 +101,9 @@ TEST_F(TelemetrySDKTest, ASecondSetUpIsIgnored) {
 
 TEST_F(TelemetrySDKTest, ABatchGoesOutAsGzipJsonWithEveryEventStampedAndPropertiesKeepingTheirKinds) {
     auto client = makeClient();
-    client->setup(config("http://127.0.0.1:9/"));
+    auto hooked = config("http://127.0.0.1:9/");
+    hooked.loopbackOnly = true;
+    client->setup(hooked);
     client->capture("model_used", {{"model", std::string("gpt-4o")},
                                    {"is_chat", true},
                                    {"prompt_length", std::int64_t{42}},
@@ -115,6 +117,7 @@ TEST_F(TelemetrySDKTest, ABatchGoesOutAsGzipJsonWithEveryEventStampedAndProperti
     const auto& request = requests[0];
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.url, "http://127.0.0.1:9/batch");
+    EXPECT_TRUE(request.loopbackOnly);
     EXPECT_EQ(request.headers, (platform::HttpHeaders{{"Content-Type", "application/json"},
                                                       {"Content-Encoding", "gzip"}}));
 

@@ -13,6 +13,8 @@
 #include <curl/curl.h>
 #include <fmt/format.h>
 
+#include "platform/LoopbackUrl.h"
+
 namespace platform {
 namespace {
 
@@ -69,17 +71,33 @@ bool isToken(std::string_view s) {
     });
 }
 
-// Only http and https, with a host: anything else never reaches curl.
-void checkUrl(const std::string& url) {
+std::optional<std::string> urlPart(CURLU* url, CURLUPart part) {
+    char* raw = nullptr;
+    if (curl_url_get(url, part, &raw, 0) != CURLUE_OK) return std::nullopt;
+    const CurlString text(raw);
+    return std::string(raw ? raw : "");
+}
+
+// The address parsed once, by the parser of the transfer that uses it: only
+// http and https, with a host; anything else never reaches curl. A request
+// bound to this machine must name it plainly, so that no reading of the
+// address, curl's or a proxy's, can take its key anywhere else.
+UrlHandle parseUrl(const HttpRequest& request) {
     UrlHandle parsed(curl_url());
     if (!parsed) throw std::bad_alloc();
-    if (url.empty() || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
+    if (request.url.empty() || curl_url_set(parsed.get(), CURLUPART_URL, request.url.c_str(), 0) != CURLUE_OK)
         throw URLError(URLError::BadURL);
-    char* raw = nullptr;
-    if (curl_url_get(parsed.get(), CURLUPART_SCHEME, &raw, 0) != CURLUE_OK) throw URLError(URLError::BadURL);
-    const CurlString scheme(raw);
-    if (!equalsIgnoringCase(scheme.get(), "http") && !equalsIgnoringCase(scheme.get(), "https"))
+    const auto scheme = urlPart(parsed.get(), CURLUPART_SCHEME);
+    if (!scheme) throw URLError(URLError::BadURL);
+    if (!equalsIgnoringCase(*scheme, "http") && !equalsIgnoringCase(*scheme, "https"))
         throw URLError(URLError::UnsupportedURL);
+    if (request.loopbackOnly) {
+        const auto host = urlPart(parsed.get(), CURLUPART_HOST);
+        if (!host || !isLoopbackHost(*host) || urlPart(parsed.get(), CURLUPART_USER) ||
+            urlPart(parsed.get(), CURLUPART_PASSWORD) || request.url.find('\\') != std::string::npos)
+            throw URLError(URLError::BadURL, "The request was refused: its address is not on this machine.");
+    }
+    return parsed;
 }
 
 HeaderList buildHeaderList(const HttpRequest& request, bool sendsBody) {
@@ -248,6 +266,7 @@ private:
 
     std::string requestBody_;
     HeaderList headerList_;
+    UrlHandle url_;  // read by the easy handle until it is cleaned up
     std::shared_ptr<CurlHttpClient::ConnectionPool> pool_;
     MultiHandle multi_;
     EasyHandle easy_;
@@ -276,9 +295,12 @@ void setOption(CURL* easy, CURLoption option, T value) {
 }
 
 Transfer::Transfer(const HttpRequest& request, std::shared_ptr<CurlHttpClient::ConnectionPool> pool)
-    : requestBody_(request.body), pool_(std::move(pool)), timeout_(request.timeout), token_(request.cancellation) {
+    : requestBody_(request.body),
+      pool_(std::move(pool)),
+      timeout_(request.timeout),
+      token_(request.cancellation) {
     initCurlOnce();
-    checkUrl(request.url);
+    url_ = parseUrl(request);
     if (!isToken(request.method))
         throw URLError(URLError::Unknown, fmt::format("The request method \"{}\" is not valid.", request.method));
 
@@ -291,14 +313,17 @@ Transfer::Transfer(const HttpRequest& request, std::shared_ptr<CurlHttpClient::C
     if (!multi_ || !easy_) throw std::bad_alloc();
     CURL* h = easy_.get();
 
-    setOption(h, CURLOPT_URL, request.url.c_str());
+    setOption(h, CURLOPT_CURLU, url_.get());
     setOption(h, CURLOPT_PROTOCOLS_STR, "http,https");
     setOption(h, CURLOPT_NOSIGNAL, 1L);
     setOption(h, CURLOPT_FOLLOWLOCATION, 0L);
     setOption(h, CURLOPT_SSL_VERIFYPEER, 1L);
     setOption(h, CURLOPT_SSL_VERIFYHOST, 2L);
     setOption(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    setOption(h, CURLOPT_NOPROXY, pool_->noProxyHosts().c_str());
+    if (request.loopbackOnly)
+        setOption(h, CURLOPT_PROXY, "");  // no proxy variable applies
+    else
+        setOption(h, CURLOPT_NOPROXY, pool_->noProxyHosts().c_str());
     setOption(h, CURLOPT_ERRORBUFFER, errorText_);
     setOption(h, CURLOPT_HTTPHEADER, headerList_.get());
     if (timeout_.count() > 0) setOption(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout_.count()));

@@ -16,6 +16,8 @@ namespace platform {
 // verified, redirects are returned as responses, never followed, and no
 // signals are used. The request's time-out is an idle limit: the transfer
 // fails when no byte moves for that long, whether connecting or transferring.
+// The address is parsed once, and that parse is what the transfer connects
+// to.
 // Connections left open by complete answers are kept by the client and reused
 // by its later requests to the same server.
 class CurlHttpClient final : public HttpClient {

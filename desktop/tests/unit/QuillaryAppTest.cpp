@@ -220,20 +220,22 @@ TEST(QuillaryApp, AnalyticsStayOffUnlessATestPointsThemAtThisMachine) {
     EXPECT_EQ(builtIn.apiKey, "");
     EXPECT_EQ(builtIn.host, telemetry::TelemetryConfig::kDefaultHost);
     EXPECT_TRUE(builtIn.captureApplicationLifecycleEvents);
+    EXPECT_FALSE(builtIn.loopbackOnly);
 
     for (const char* host : {"http://127.0.0.1:8080", "http://localhost:1/ingest", "http://[::1]:99", "http://127.3.2.1"}) {
         const auto config = QuillaryApp::analyticsConfig(host, "key");
         EXPECT_EQ(config.apiKey, "key") << host;
+        EXPECT_TRUE(config.loopbackOnly) << host;
         EXPECT_TRUE(config.captureApplicationLifecycleEvents) << host;
     }
     testsupport::LogCapture log;
     for (const char* host : {"https://telemetry.example.com", "http://127.0.0.1.example.com", "http://localhost@evil.example",
-                             "http://128.0.0.1", "http://[::2]", "not a url"}) {
+                             "http://128.0.0.1", "http://[::2]", "not a url", "http:/evil.example/x://127.0.0.1"}) {
         const auto config = QuillaryApp::analyticsConfig(host, "key");
         EXPECT_EQ(config.apiKey, "") << host;
         EXPECT_EQ(config.host, telemetry::TelemetryConfig::kDefaultHost) << host;
     }
-    EXPECT_EQ(log.errors().size(), 6u);
+    EXPECT_EQ(log.errors().size(), 7u);
 }
 
 TEST(MenuModel, RowsTextsAndShortcuts) {
