@@ -107,14 +107,21 @@ void GenerativeAIService::loadRequestStream(const GenerateContentRequest& reques
                                                describeResponse(httpRequest, head)));
         throw notHTTPError();
     }
-    platform::HttpLineReader lines(*stream);
+    // A line can carry a whole image, so it may be as long as a body; the
+    // text kept across lines has the same bound.
+    const std::size_t limit = httpRequest.maxResponseBytes;
+    platform::HttpLineReader lines(*stream, limit);
+    const auto keep = [limit](std::string& kept, const std::string& line) {
+        if (kept.size() + line.size() >= limit) throw platform::URLError(platform::URLError::DataLengthExceedsMaximum);
+        kept += line;
+    };
 
     if (*head.status != 200) {
         Logging::network()->error(fmt::format("[GeminiClient] The server responded with an error: {}",
                                               describeResponse(httpRequest, head)));
         std::string errorText;
         while (auto line = lines.nextLine()) {
-            errorText += *line;
+            keep(errorText, *line);
             errorText += '\n';
         }
         Logging::default_()->error(fmt::format("[GeminiClient] Response payload: {}", errorText));
@@ -130,7 +137,7 @@ void GenerativeAIService::loadRequestStream(const GenerateContentRequest& reques
         if (line->starts_with("data:"))
             onEvent(parseResponse<GenerateContentResponse>(std::string_view(*line).substr(5)));
         else
-            leftover += *line;
+            keep(leftover, *line);
     }
     if (!leftover.empty()) std::rethrow_exception(errorFromBody(leftover));
 }

@@ -25,6 +25,7 @@ const char* URLError::defaultDescription(Code code) {
         case NetworkConnectionLost: return "The network connection was lost.";
         case NotConnectedToInternet: return "The Internet connection appears to be offline.";
         case BadServerResponse: return "The server returned an invalid response.";
+        case DataLengthExceedsMaximum: return "The response is too large.";
         case SecureConnectionFailed:
             return "An SSL error has occurred and a secure connection to the server cannot be made.";
         case Unknown: break;
@@ -34,6 +35,11 @@ const char* URLError::defaultDescription(Code code) {
 
 URLError::URLError(Code code) : Error(kDomain, code, defaultDescription(code)) {}
 URLError::URLError(Code code, std::string description) : Error(kDomain, code, std::move(description)) {}
+
+std::string HttpLineReader::lineAt(std::size_t start, std::size_t end) const {
+    if (end - start > maxLineBytes_) throw URLError(URLError::DataLengthExceedsMaximum);
+    return unicode::sanitizeUtf8(std::string_view(buffer_).substr(start, end - start));
+}
 
 std::optional<std::string> HttpLineReader::nextLine() {
     for (;;) {
@@ -59,7 +65,8 @@ std::optional<std::string> HttpLineReader::nextLine() {
                 break;
             }
             scanned_ = static_cast<std::size_t>(terminator - buffer_.data());
-            const std::string_view line(buffer_.data() + start_, scanned_ - start_);
+            const std::size_t lineStart = start_;
+            const std::size_t lineEnd = scanned_;
             std::size_t next = scanned_ + 1;
             if (*terminator == '\r') {
                 if (next < buffer_.size()) {
@@ -69,16 +76,19 @@ std::optional<std::string> HttpLineReader::nextLine() {
                 }
             }
             start_ = scanned_ = next;
-            if (line.empty()) continue;
-            return unicode::sanitizeUtf8(line);
+            if (lineEnd == lineStart) continue;
+            return lineAt(lineStart, lineEnd);
         }
         if (ended_) {
             if (start_ >= buffer_.size()) return std::nullopt;
-            std::string line = buffer_.substr(start_);
+            std::string line = lineAt(start_, buffer_.size());
             buffer_.clear();
             start_ = scanned_ = 0;
-            return unicode::sanitizeUtf8(line);
+            return line;
         }
+        // A line still without its end: waiting for more of it must not keep
+        // more than a line may hold.
+        if (buffer_.size() - start_ > maxLineBytes_) throw URLError(URLError::DataLengthExceedsMaximum);
         auto chunk = stream_.read();
         if (!chunk) {
             ended_ = true;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,11 @@ private:
 
 using HttpHeaders = std::vector<std::pair<std::string, std::string>>;
 
+// The most a reply body (or one line of a streamed one) may hold: far above
+// any answer a provider gives, an image included, yet a server that never
+// stops sending cannot make the program grow until it is killed.
+inline constexpr std::size_t kMaxResponseBytes = 32u << 20;
+
 struct HttpRequest {
     std::string method = "GET";
     std::string url;
@@ -34,6 +40,12 @@ struct HttpRequest {
     // for this long. Not a limit on the whole transfer: a long answer that
     // keeps arriving never times out.
     std::chrono::milliseconds timeout{60'000};
+    // Limit on the whole request, however steadily bytes arrive, so a server
+    // that trickles a byte now and then cannot hold it for ever. Zero: none.
+    std::chrono::milliseconds totalTimeout{600'000};
+    // Largest body `send` returns, and largest unread part of a stream: past
+    // it the request fails with URLError::DataLengthExceedsMaximum.
+    std::size_t maxResponseBytes = kMaxResponseBytes;
     // The address came from a test hook, not from the program itself. The
     // transport then connects only to this machine (localhost, 127.0.0.0/8,
     // [::1]), through no proxy, deciding on the address exactly as it will
@@ -67,6 +79,7 @@ public:
         NetworkConnectionLost = -1005,
         NotConnectedToInternet = -1009,
         BadServerResponse = -1011,
+        DataLengthExceedsMaximum = -1103,
         SecureConnectionFailed = -1200,
         Unknown = -1,
     };
@@ -86,7 +99,8 @@ public:
     virtual ~HttpStream() = default;
     virtual const HttpResponse& head() const = 0;  // status and headers; body empty
     // Next bytes of the body, or nothing at its end. Throws URLError when the
-    // transfer fails, stalls past the time-out or is cancelled.
+    // transfer fails, stalls past the time-out, runs past the total limit or
+    // is cancelled.
     virtual std::optional<std::string> read() = 0;
     // Stops the transfer; a blocked or later read throws URLError::Cancelled.
     virtual void cancel() = 0;
@@ -110,13 +124,18 @@ public:
 // invalid UTF-8 replaced with U+FFFD, empty lines skipped.
 class HttpLineReader {
 public:
-    explicit HttpLineReader(HttpStream& stream) : stream_(stream) {}
+    explicit HttpLineReader(HttpStream& stream, std::size_t maxLineBytes = kMaxResponseBytes)
+        : stream_(stream), maxLineBytes_(maxLineBytes) {}
     // The next non-empty line, or nothing at the end of the body. A final line
-    // without terminator is delivered too. Throws what the stream throws.
+    // without terminator is delivered too. Throws what the stream throws, and
+    // URLError::DataLengthExceedsMaximum for a line longer than the limit.
     std::optional<std::string> nextLine();
 
 private:
+    std::string lineAt(std::size_t start, std::size_t end) const;
+
     HttpStream& stream_;
+    const std::size_t maxLineBytes_;
     std::string buffer_;
     std::size_t start_ = 0;  // first byte of the buffer not yet handed out
     std::size_t scanned_ = 0;

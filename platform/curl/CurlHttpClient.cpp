@@ -274,6 +274,9 @@ private:
     char errorText_[CURL_ERROR_SIZE] = {};
 
     std::chrono::milliseconds timeout_;
+    std::optional<Clock::time_point> deadline_;
+    std::size_t maxBody_;
+    bool tooLarge_ = false;
     std::shared_ptr<CancellationToken> token_;
     std::atomic<bool> cancelled_{false};
     Clock::time_point lastActivity_;
@@ -298,6 +301,7 @@ Transfer::Transfer(const HttpRequest& request, std::shared_ptr<CurlHttpClient::C
     : requestBody_(request.body),
       pool_(std::move(pool)),
       timeout_(request.timeout),
+      maxBody_(request.maxResponseBytes),
       token_(request.cancellation) {
     initCurlOnce();
     url_ = parseUrl(request);
@@ -349,6 +353,7 @@ Transfer::Transfer(const HttpRequest& request, std::shared_ptr<CurlHttpClient::C
     if (curl_multi_add_handle(multi_.get(), h) != CURLM_OK) throw URLError(URLError::Unknown);
     attached_ = true;
     touch();
+    if (request.totalTimeout.count() > 0) deadline_ = lastActivity_ + request.totalTimeout;
 }
 
 Transfer::~Transfer() {
@@ -384,6 +389,12 @@ void Transfer::throwIfCancelled() {
 void Transfer::pump(const std::function<bool()>& enough) {
     while (!enough() && !finished_) {
         throwIfCancelled();
+        // Checked before curl runs: a server that always has another byte
+        // ready would otherwise never reach the check below.
+        if (deadline_ && Clock::now() >= *deadline_) {
+            fail(URLError(URLError::TimedOut));
+            return;
+        }
         int running = 0;
         if (const CURLMcode rc = curl_multi_perform(multi_.get(), &running); rc != CURLM_OK) {
             fail(URLError(URLError::Unknown, curl_multi_strerror(rc)));
@@ -395,19 +406,22 @@ void Transfer::pump(const std::function<bool()>& enough) {
             const CURLcode result = msg->data.result;
             detach();
             finished_ = true;
-            if (result != CURLE_OK) failure_ = errorFor(result, errorText_);
+            if (result != CURLE_OK)
+                failure_ = tooLarge_ ? URLError(URLError::DataLengthExceedsMaximum) : errorFor(result, errorText_);
         }
         if (enough() || finished_) return;
 
         auto wait = kCancellationPoll;
+        const auto now = Clock::now();
         if (timeout_.count() > 0) {
-            const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastActivity_);
+            const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastActivity_);
             if (idle >= timeout_) {
                 fail(URLError(URLError::TimedOut));
                 return;
             }
             wait = std::min(wait, timeout_ - idle);
         }
+        if (deadline_) wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - now));
         // curl shortens the wait when one of its own timers is due sooner;
         // HttpStream::cancel interrupts it.
         curl_multi_poll(multi_.get(), nullptr, 0, static_cast<int>(std::max<long>(1, wait.count())), nullptr);
@@ -480,10 +494,15 @@ std::size_t Transfer::onHeader(char* data, std::size_t size, std::size_t count, 
 
 std::size_t Transfer::onBody(char* data, std::size_t size, std::size_t count, void* self) {
     auto& t = *static_cast<Transfer*>(self);
+    const std::size_t length = size * count;
     t.touch();
     t.headComplete_ = true;
-    t.pending_.append(data, size * count);
-    return size * count;
+    if (t.pending_.size() + length > t.maxBody_) {
+        t.tooLarge_ = true;
+        return 0;  // curl ends the transfer with a write error
+    }
+    t.pending_.append(data, length);
+    return length;
 }
 
 int Transfer::onProgress(void* self, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow) {

@@ -15,9 +15,10 @@ namespace platform {
 // own Accept, Content-Type and Expect headers are suppressed. TLS peers are
 // verified, redirects are returned as responses, never followed, and no
 // signals are used. The request's time-out is an idle limit: the transfer
-// fails when no byte moves for that long, whether connecting or transferring.
-// The address is parsed once, and that parse is what the transfer connects
-// to.
+// fails when no byte moves for that long, whether connecting or transferring;
+// its total limit ends it however steadily bytes move, and its size limit
+// bounds what is kept of the answer. The address is parsed once, and that
+// parse is what the transfer connects to.
 // Connections left open by complete answers are kept by the client and reused
 // by its later requests to the same server.
 class CurlHttpClient final : public HttpClient {

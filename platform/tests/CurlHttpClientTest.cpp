@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <future>
 #include <thread>
@@ -220,6 +221,56 @@ TEST_F(CurlHttpClientTest, ARequestBoundToThisMachineIsRefusedBeforeConnectingAn
         EXPECT_EQ(urlErrorOf([&] { client.open(request); }), URLError::BadURL) << url;
     }
     EXPECT_EQ(server.requests().size(), 1u);
+}
+
+TEST_F(CurlHttpClientTest, AnAnswerPastTheSizeLimitFailsAsTooLarge) {
+    server.reply("GET", "/big", {200, {}, std::string(1000, 'x')});
+    HttpRequest request = get(server.url("/big"));
+    request.maxResponseBytes = 1000;
+    EXPECT_EQ(client.send(request).body.size(), 1000u);
+    request.maxResponseBytes = 999;
+    std::string text;
+    EXPECT_EQ(urlErrorOf([&] { client.send(request); }, &text), URLError::DataLengthExceedsMaximum);
+    EXPECT_EQ(text, "The response is too large.");
+
+    // A streamed line past the limit fails, whether it came whole or is still
+    // waiting for its end (the connection drops only after its bytes).
+    auto whole = server.replyInChunks("GET", "/whole");
+    auto stream = client.open(get(server.url("/whole")));
+    platform::HttpLineReader lines(*stream, 100);
+    whole->release("short\n" + std::string(101, 'y') + "\n");
+    EXPECT_EQ(lines.nextLine(), "short");
+    EXPECT_EQ(urlErrorOf([&] { lines.nextLine(); }), URLError::DataLengthExceedsMaximum);
+
+    auto endless = server.replyInChunks("GET", "/endless");
+    auto endlessStream = client.open(get(server.url("/endless")));
+    platform::HttpLineReader endlessLines(*endlessStream, 100);
+    endless->release(std::string(101, 'z'));
+    endless->drop();
+    EXPECT_EQ(urlErrorOf([&] { endlessLines.nextLine(); }), URLError::DataLengthExceedsMaximum);
+}
+
+TEST_F(CurlHttpClientTest, ATrickleThatNeverEndsStopsAtTheTotalLimit) {
+    auto body = server.replyInChunks("GET", "/trickle");
+    HttpRequest request = get(server.url("/trickle"));
+    request.totalTimeout = 300ms;
+    auto stream = client.open(request);
+    std::atomic<bool> stop{false};
+    std::thread feeder([&] {
+        // Each byte well within the idle limit; bounded, so a failing run ends.
+        for (int i = 0; i < 200 && !stop; ++i) {
+            body->release("x");
+            std::this_thread::sleep_for(10ms);
+        }
+        body->finish();
+    });
+    const long code = urlErrorOf([&] {
+        while (stream->read()) {
+        }
+    });
+    stop = true;
+    feeder.join();
+    EXPECT_EQ(code, URLError::TimedOut);
 }
 
 TEST_F(CurlHttpClientTest, RefusesHeadersThatWouldSmuggleAnotherHeader) {
