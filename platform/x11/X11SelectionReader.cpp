@@ -214,13 +214,14 @@ PasteboardSnapshot X11SelectionReader::snapshot(std::size_t limit) {
     const Reply list = request(clipboard_, targets_, deadline, 64 * 1024);
     if (list.status != Reply::Outcome::data || list.format != 32)
         return result;
-    std::vector<Atom> atoms(list.bytes.size() / sizeof(long));
-    std::copy_n(reinterpret_cast<const long*>(list.bytes.data()), atoms.size(), atoms.begin());
+    std::vector<Atom> atoms;
+    for (std::size_t i = 0; i < list.bytes.size() / sizeof(long); ++i)
+        if (const auto atom = reinterpret_cast<const unsigned long*>(list.bytes.data())[i]; atom != None)
+            atoms.push_back(atom);
     std::vector<char*> names(atoms.size(), nullptr);
-    {
-        X11ErrorTrap trap(display_);  // an atom that names nothing is left out
-        if (atoms.empty() || !XGetAtomNames(display_, atoms.data(), static_cast<int>(atoms.size()), names.data()))
-            std::fill(names.begin(), names.end(), nullptr);
+    if (!atoms.empty()) {
+        X11ErrorTrap trap(display_);  // an atom that names nothing stays unnamed, and is left out
+        XGetAtomNames(display_, atoms.data(), static_cast<int>(atoms.size()), names.data());
     }
     std::size_t total = 0;
     bool stopped = false;
