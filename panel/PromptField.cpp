@@ -70,6 +70,7 @@ QSize PromptField::minimumSizeHint() const { return {0, heightForLines(shownLine
 
 void PromptField::keyPressEvent(QKeyEvent* event) {
     const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool repeated = isReturn && isHeldReturn(*event);
     if (isReturn && (event->modifiers() & Qt::ShiftModifier)) {
         textCursor().insertText(QStringLiteral("\n"));
         ensureCursorVisible();
@@ -78,10 +79,35 @@ void PromptField::keyPressEvent(QKeyEvent* event) {
     if (isReturn && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
         // A held Return repeats some thirty times a second, and each submit
         // is a paid request: only the press itself sends.
-        if (!event->isAutoRepeat() && onSubmit_) onSubmit_();
+        if (!repeated && onSubmit_) onSubmit_();
         return;
     }
     QTextEdit::keyPressEvent(event);
+}
+
+// X11 repeats a held key as a release and a press of one server time, which
+// Qt marks as a repeat only when both are already queued together; with
+// detectable repeat there are only presses. So a Return pressed while down,
+// or at the very time it was released, is held, not pressed again.
+bool PromptField::isHeldReturn(const QKeyEvent& press) {
+    const bool held = press.isAutoRepeat() || returnDown_ ||
+                      (press.timestamp() != 0 && press.timestamp() == returnReleasedAt_);
+    returnDown_ = true;
+    return held;
+}
+
+void PromptField::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        returnDown_ = false;
+        returnReleasedAt_ = event->timestamp();
+    }
+    QTextEdit::keyReleaseEvent(event);
+}
+
+void PromptField::focusOutEvent(QFocusEvent* event) {
+    // The release of a key held now goes to another window.
+    returnDown_ = false;
+    QTextEdit::focusOutEvent(event);
 }
 
 void PromptField::resizeEvent(QResizeEvent* event) {

@@ -11,6 +11,7 @@
 //   field->setTextIfDifferent(QString::fromStdString(model.text()));
 
 #include <QTextEdit>
+#include <cstdint>
 #include <functional>
 
 namespace panel {
@@ -41,15 +42,21 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void contentChanged();
     int heightForLines(int lines) const;
+    // Whether the Return key of `press` was already down: a repeat.
+    bool isHeldReturn(const QKeyEvent& press);
 
     std::function<void()> onSubmit_;
     std::function<void(const QString&)> onTextChanged_;
     int shownLines_ = kMinLines;
+    bool returnDown_ = false;
+    std::uint64_t returnReleasedAt_ = 0;  // server time, 0: none
 };
 
 }  // namespace panel
