@@ -185,15 +185,28 @@ X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selectio
     return readText(selection, owner(selection));
 }
 
+bool X11SelectionReader::silent(unsigned long selection, const Owner& owner) const {
+    return silent_.window == owner.window && silent_.selection == selection &&
+           std::chrono::steady_clock::now() < silent_.until;
+}
+
+void X11SelectionReader::rememberSilent(unsigned long selection, const Owner& owner) {
+    silent_ = {selection, owner.window, std::chrono::steady_clock::now() + kSilentFor};
+}
+
 X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selection, const Owner& owner) {
     if (owner.window == None || isThisProcess(owner))
         return {};
+    if (silent(selection, owner))
+        return {std::nullopt, false};
     discardPendingEvents();
     const auto deadline = std::chrono::steady_clock::now() + budget_;
     for (const Atom target : {utf8_, utf8Mime_}) {
         Reply reply = request(selection, target, deadline, limit_);
-        if (reply.status == Reply::Outcome::unanswered)
+        if (reply.status == Reply::Outcome::unanswered) {
+            rememberSilent(selection, owner);
             return {std::nullopt, false};
+        }
         if (reply.status == Reply::Outcome::tooLarge)
             return {};
         if (reply.status == Reply::Outcome::data && reply.format == 8)
@@ -207,11 +220,13 @@ std::optional<std::string> X11SelectionReader::text() { return readText(clipboar
 PasteboardSnapshot X11SelectionReader::snapshot(std::size_t limit) {
     PasteboardSnapshot result;
     const Owner who = owner(clipboard_);
-    if (who.window == None || isThisProcess(who))
+    if (who.window == None || isThisProcess(who) || silent(clipboard_, who))
         return result;
     discardPendingEvents();
     const auto deadline = std::chrono::steady_clock::now() + budget_;
     const Reply list = request(clipboard_, targets_, deadline, 64 * 1024);
+    if (list.status == Reply::Outcome::unanswered)
+        rememberSilent(clipboard_, who);
     if (list.status != Reply::Outcome::data || list.format != 32)
         return result;
     std::vector<Atom> atoms;
@@ -234,6 +249,8 @@ PasteboardSnapshot X11SelectionReader::snapshot(std::size_t limit) {
         if (stopped || seen || !isDataTarget(name))
             continue;
         Reply reply = request(clipboard_, atoms[i], deadline, limit - total);
+        if (reply.status == Reply::Outcome::unanswered)
+            rememberSilent(clipboard_, who);
         if (reply.status == Reply::Outcome::unanswered || reply.status == Reply::Outcome::tooLarge) {
             stopped = true;
             continue;

@@ -13,15 +13,18 @@ namespace platform {
 // Reads X selections (PRIMARY, CLIPBOARD) that other programs own, on a
 // display connection and a hidden window of its own. Each read (a text, a
 // whole snapshot) has one budget in all, incremental transfers included (a
-// slow owner does not get a fresh one per chunk), and one size limit; a
-// snapshot asks nothing more once the owner has let one request pass the
-// budget. Targets with side effects on the owner (DELETE, INSERT_SELECTION,
+// slow owner does not get a fresh one per chunk), and one size limit. An
+// owner that lets a request pass the budget is asked nothing more for a
+// while: the rest of a capture (its clipboard reads between copy attempts)
+// would otherwise wait on it again and again. Targets with side effects on the owner (DELETE, INSERT_SELECTION,
 // INSERT_PROPERTY) are never asked for, and nothing is asked of an owner in
 // this very process: it would be waiting on us. Main thread only.
 class X11SelectionReader final : public ClipboardReader {
 public:
     static constexpr std::chrono::milliseconds kBudget{500};
     static constexpr std::size_t kLimit = 64 * 1024 * 1024;
+    // How long an owner that did not answer is taken as still silent.
+    static constexpr std::chrono::seconds kSilentFor{2};
 
     // Connects to `displayName` (null: $DISPLAY); throws platform::Error when
     // there is no display.
@@ -58,6 +61,8 @@ public:
 private:
     struct Reply;
     static bool isThisProcess(const Owner& owner);
+    bool silent(unsigned long selection, const Owner& owner) const;
+    void rememberSilent(unsigned long selection, const Owner& owner);
     void discardPendingEvents();
     Reply request(unsigned long selection, unsigned long target, std::chrono::steady_clock::time_point deadline,
                   std::size_t room);
@@ -73,6 +78,10 @@ private:
     unsigned long window_ = 0;
     std::chrono::milliseconds budget_;
     std::size_t limit_;
+    struct Silent {
+        unsigned long selection = 0, window = 0;
+        std::chrono::steady_clock::time_point until;
+    } silent_;
     unsigned long clipboard_ = 0, targets_ = 0, utf8_ = 0, utf8Mime_ = 0, incr_ = 0, property_ = 0;
 };
 

@@ -9,6 +9,7 @@
 //   primary-fill COUNT              own PRIMARY with COUNT letters "q";
 //   primary-silent                  own PRIMARY from a second X connection
 //                                   that never answers;
+//   silent-requests                 print "requests N", the requests it got;
 //   terminal-select TEXT            the terminal's selection (never PRIMARY);
 //   set-line TEXT / set-text TEXT   replace the contents;
 //   focus line|text                 move the keyboard focus;
@@ -192,6 +193,8 @@ int main(int argc, char** argv) {
         } else if (command == QLatin1String("primary-silent")) {
             takePrimaryAndNeverAnswer();
             emitLine(QStringLiteral("selected"));
+        } else if (command == QLatin1String("silent-requests")) {
+            emitLine(QStringLiteral("requests %1").arg(unansweredRequests()));
         } else if (command == QLatin1String("terminal-select") && term) term->selection = rest;
         else if (command == QLatin1String("set-line") && line) line->setText(rest);
         else if (command == QLatin1String("set-text") && text) text->setPlainText(rest);
