@@ -11,6 +11,8 @@
 #include "Telemetry/EventQueue.h"
 #include "Telemetry/StoredValues.h"
 #include "Telemetry/TelemetryLog.h"
+#include "platform/Installed.h"
+#include "platform/Required.h"
 #include "platform/linux/XdgConfigHome.h"
 
 #ifndef QUILLARY_APP_VERSION
@@ -49,27 +51,23 @@ nlohmann::json toJson(const platform::AnalyticsValue& value) {
 }  // namespace
 
 TelemetrySDK::TelemetrySDK(Dependencies dependencies)
-    : http_(std::move(dependencies.http)),
+    : http_(platform::required(std::move(dependencies.http), "TelemetrySDK: the HTTP client")),
       clock_(dependencies.clock ? std::move(dependencies.clock) : platform::Clock::system()),
       timer_(dependencies.timer ? std::move(dependencies.timer) : platform::MonotonicClock::steady()),
       folder_(dependencies.folder.empty() ? defaultFolder() : std::move(dependencies.folder)) {}
 
-TelemetrySDK::TelemetrySDK() : TelemetrySDK(Dependencies{}) {}
-
 TelemetrySDK::~TelemetrySDK() = default;
 
-std::shared_ptr<TelemetrySDK> TelemetrySDK::sharedPointer() {
-    static const std::shared_ptr<TelemetrySDK> instance = [] {
-        // Statics made before this one are destroyed after it: the log sink
-        // and the HTTP transport must still be there while the worker stops
-        // at exit.
-        (void)platform::Logger::sink();
-        (void)log();
-        (void)platform::HttpClient::shared();
-        return std::make_shared<TelemetrySDK>();
-    }();
-    return instance;
+namespace {
+platform::Installed<TelemetrySDK>& sharedSlot() {
+    static platform::Installed<TelemetrySDK> slot("the telemetry client (TelemetrySDK::install)");
+    return slot;
 }
+}  // namespace
+
+std::shared_ptr<TelemetrySDK> TelemetrySDK::sharedPointer() { return sharedSlot().get(); }
+
+void TelemetrySDK::install(std::shared_ptr<TelemetrySDK> client) { sharedSlot().install(std::move(client)); }
 
 TelemetrySDK& TelemetrySDK::shared() { return *sharedPointer(); }
 
@@ -102,7 +100,6 @@ void TelemetrySDK::setup(const TelemetryConfig& config) {
             sessionId_ = ids_.next(now).uuidString();
             context_ = contextProperties(sessionId_);
             queue_ = std::make_unique<EventQueue>(folder_ / "queue", config.maxQueueSize);
-            if (!http_) http_ = platform::HttpClient::shared();
             uploader_ = std::make_unique<BatchUploader>(*queue_, http_, clock_, timer_, config);
         } catch (const std::exception& e) {
             // The application goes on without analytics.

@@ -30,14 +30,13 @@ class StoredValues;
 class TelemetrySDK final : public platform::AnalyticsSink {
 public:
     struct Dependencies {
-        std::shared_ptr<platform::HttpClient> http;  // null: HttpClient::shared(), taken at set-up
+        std::shared_ptr<platform::HttpClient> http;  // required
         std::shared_ptr<platform::Clock> clock;      // null: the system clock
         std::filesystem::path folder;                // empty: defaultFolder()
         // Upload intervals and back-off; null: the steady clock.
         std::shared_ptr<platform::MonotonicClock> timer = nullptr;
     };
 
-    TelemetrySDK();
     explicit TelemetrySDK(Dependencies dependencies);
     // Stops the upload worker without waiting for the host; queued events
     // stay on disk and go out at the next start.
@@ -46,11 +45,14 @@ public:
     TelemetrySDK(const TelemetrySDK&) = delete;
     TelemetrySDK& operator=(const TelemetrySDK&) = delete;
 
-    // The process-wide client, made on first use (safely from any thread) and
-    // not set up until the application calls setup().
+    // The process-wide client: the one the program installed (safely from
+    // any thread), not set up until the program calls setup(). Null
+    // uninstalls it, at the program's end. Reading it while none is
+    // installed throws std::logic_error.
     static TelemetrySDK& shared();
     // The same object, for wiring it in as another object's analytics sink.
     static std::shared_ptr<TelemetrySDK> sharedPointer();
+    static void install(std::shared_ptr<TelemetrySDK> client);
 
     // $XDG_DATA_HOME/quillary/telemetry (default ~/.local/share/...).
     static std::filesystem::path defaultFolder();

@@ -12,6 +12,7 @@
 #include "desktop/SystemTextReplacerPlatform.h"
 #include "platform/ApplicationActivationEvents.h"
 #include "platform/Error.h"
+#include "platform/HttpTransportModule.h"
 #include "platform/Logger.h"
 #include "platform/SpeechModule.h"
 #include "platform/qt/QtOwnActivation.h"
@@ -29,14 +30,15 @@ const platform::Logger& log() {
 
 }  // namespace
 
+// The network library and its TLS stack load only at the first request
+// (platform/HttpTransportModule.h).
 ProgramParts::ProgramParts(std::shared_ptr<platform::UserDefaults> defaults)
-    : defaults_(std::move(defaults)) {}
+    : defaults_(std::move(defaults)), http_(platform::HttpTransportModule::deferredClient()) {}
 
 // Made with the panel's view factory at start-up, it starts no thread before
-// the first provider call; the network library and its TLS stack load only
-// at the first request (platform/HttpTransportModule.h).
+// the first provider call.
 platform::Executor& ProgramParts::executor() {
-    if (!executor_) executor_ = std::make_shared<platform::Executor>();
+    if (!executor_) executor_ = std::make_shared<platform::Executor>(http_);
     return *executor_;
 }
 
@@ -45,6 +47,8 @@ std::unique_ptr<core::Settings> ProgramParts::makeSettings() {
 }
 
 void ProgramParts::setUpAnalytics() {
+    telemetry::TelemetrySDK::install(
+        std::make_shared<telemetry::TelemetrySDK>(telemetry::TelemetrySDK::Dependencies{http_, platform::Clock::system(), {}}));
     core::Analytics::shared().setSink(telemetry::TelemetrySDK::sharedPointer());
     telemetry::TelemetrySDK::shared().setup(desktop::QuillaryApp::analyticsConfig(
         std::getenv("QUILLARY_TELEMETRY_URL"), std::getenv("QUILLARY_TELEMETRY_KEY")));
@@ -95,7 +99,7 @@ std::unique_ptr<core::HistoryService> ProgramParts::makeHistoryService() {
 }
 
 std::unique_ptr<desktop::QuillaryApp::HelpWindow> ProgramParts::makeHelpManager() {
-    return std::make_unique<windows::HelpManager>();
+    return std::make_unique<windows::HelpManager>(telemetry::TelemetrySDK::sharedPointer());
 }
 
 std::unique_ptr<desktop::QuillaryApp::SettingsWindow> ProgramParts::makeSettingsWindow(core::Settings& settings) {

@@ -36,6 +36,8 @@ private:
     platform::Executor& executor();
 
     std::shared_ptr<platform::UserDefaults> defaults_;
+    // The transport of every provider call and of the analytics uploads.
+    std::shared_ptr<platform::HttpClient> http_;
     // The one owner of the program's worker threads (provider calls).
     std::shared_ptr<platform::Executor> executor_;
     // Feed the desktop's activations to the accessibility manager; made

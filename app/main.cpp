@@ -19,6 +19,7 @@
 #include "gemini/Logging.h"
 #include "platform/Logger.h"
 #include "platform/ProgramModule.h"
+#include "platform/linux/JsonFileUserDefaults.h"
 #include "platform/qt/QtMainLoop.h"
 #include "platform/x11/X11HotKeyBackend.h"
 #include "ui/Style.h"
@@ -90,6 +91,8 @@ int run(int argc, char** argv) {
     CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
     GlobalShortcuts::QtEventBridge::ensureInstalled();
 
+    platform::UserDefaults::setStandard(
+        std::make_shared<platform::JsonFileUserDefaults>(platform::JsonFileUserDefaults::defaultPath()));
     ProgramParts parts(platform::UserDefaults::standard());
     desktop::QuillaryApp quillary(parts, &desktop::QuillaryApp::quitEventLoop);
     quillary.installState();

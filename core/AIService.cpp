@@ -5,6 +5,7 @@
 #include "core/JsonError.h"
 #include "core/ProviderError.h"
 #include "core/ProviderWire.h"
+#include "platform/Required.h"
 #include "platform/Unicode.h"
 #include "core/RequestBody.h"
 
@@ -68,7 +69,7 @@ std::string readAnswer(const platform::HttpResponse& response, const char* domai
 
 AIService::AIService(RequestSettings settings, std::shared_ptr<platform::HttpClient> http, Endpoints endpoints)
     : settings_(std::move(settings)),
-      http_(std::move(http)),
+      http_(platform::required(std::move(http), "AIService: the HTTP client")),
       endpoints_(std::move(endpoints)),
       ollamaService_(std::make_unique<OllamaService>(http_, endpoints_.ollama)),
       geminiService_(std::make_unique<GeminiService>(settings_.geminiKey, http_, endpoints_.gemini,

@@ -42,9 +42,7 @@ public:
 
     enum class Provider { openai, anthropic, gemini, ollama };
 
-    explicit AIService(RequestSettings settings,
-                       std::shared_ptr<platform::HttpClient> http = platform::HttpClient::shared(),
-                       Endpoints endpoints = {});
+    AIService(RequestSettings settings, std::shared_ptr<platform::HttpClient> http, Endpoints endpoints = {});
     virtual ~AIService() = default;
 
     // Answers the prompt with the provider of the group that holds `model`

@@ -3,6 +3,7 @@
 #include "core/ProviderError.h"
 #include "core/RequestBody.h"
 #include "gemini/GenerativeModel.h"
+#include "platform/Required.h"
 #include "platform/Unicode.h"
 
 namespace core {
@@ -38,8 +39,10 @@ private:
 GeminiService::GeminiService(std::string apiKey, std::shared_ptr<platform::HttpClient> http, std::string baseURL,
                              bool loopbackOnly)
     : apiKey_(std::move(apiKey)),
-      http_(loopbackOnly ? std::make_shared<LoopbackOnlyClient>(std::move(http)) : std::move(http)),
-      baseURL_(std::move(baseURL)) {}
+      http_(platform::required(std::move(http), "GeminiService: the HTTP client")),
+      baseURL_(std::move(baseURL)) {
+    if (loopbackOnly) http_ = std::make_shared<LoopbackOnlyClient>(std::move(http_));
+}
 
 std::string GeminiService::promptText(std::string_view prompt, const std::optional<std::string>& selectedText,
                                       const std::optional<std::vector<ChatMessage>>& history) {

@@ -20,12 +20,10 @@ public:
     static constexpr double kTimeoutSeconds = 300;
     static constexpr std::string_view kAPIVersion = "v1beta";
 
-    // `baseURL` and `http` are for tests; the program uses the defaults.
+    // `baseURL` is for tests; the program uses the default.
     // `loopbackOnly` marks every request as one a test hook addressed.
-    explicit GeminiService(std::string apiKey,
-                           std::shared_ptr<platform::HttpClient> http = platform::HttpClient::shared(),
-                           std::string baseURL = "https://generativelanguage.googleapis.com",
-                           bool loopbackOnly = false);
+    GeminiService(std::string apiKey, std::shared_ptr<platform::HttpClient> http,
+                  std::string baseURL = "https://generativelanguage.googleapis.com", bool loopbackOnly = false);
     virtual ~GeminiService() = default;
 
     // The trimmed answer. Throws what the client throws (GenerateContentError:

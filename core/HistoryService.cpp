@@ -4,6 +4,7 @@
 
 #include "core/UndecodableValue.h"
 #include "platform/Logger.h"
+#include "platform/Required.h"
 #include "platform/Uuid.h"
 
 namespace core {
@@ -17,7 +18,8 @@ const platform::Logger& log() {
 }  // namespace
 
 HistoryService::HistoryService(std::shared_ptr<platform::UserDefaults> defaults, std::shared_ptr<platform::Clock> clock)
-    : defaults_(std::move(defaults)), clock_(std::move(clock)) {
+    : defaults_(platform::required(std::move(defaults), "HistoryService: the settings store")),
+      clock_(platform::required(std::move(clock), "HistoryService: the clock")) {
     loadHistory();
 }
 

@@ -3,6 +3,7 @@
 #include "core/JsonError.h"
 #include "core/ProviderError.h"
 #include "core/ProviderWire.h"
+#include "platform/Required.h"
 #include "platform/Unicode.h"
 #include "core/RequestBody.h"
 
@@ -30,7 +31,7 @@ std::string errorMessage(std::string_view body) {
 }  // namespace
 
 OllamaService::OllamaService(std::shared_ptr<platform::HttpClient> http, Endpoints endpoints)
-    : http_(std::move(http)), endpoints_(std::move(endpoints)) {}
+    : http_(platform::required(std::move(http), "OllamaService: the HTTP client")), endpoints_(std::move(endpoints)) {}
 
 bool OllamaService::isRunning() const {
     platform::HttpRequest request;

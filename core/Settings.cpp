@@ -4,11 +4,12 @@
 
 #include "core/ModelCatalog.h"
 #include "core/UndecodableValue.h"
+#include "platform/Required.h"
 
 namespace core {
 
 Settings::Settings(std::shared_ptr<platform::UserDefaults> defaults, Analytics& analytics)
-    : defaults_(std::move(defaults)), analytics_(analytics) {
+    : defaults_(platform::required(std::move(defaults), "Settings: the settings store")), analytics_(analytics) {
     loadScalars();
     loadModelGroups();
     storeModelGroups();

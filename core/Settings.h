@@ -43,8 +43,7 @@ public:
     // Loads every setting, merges the stored catalogue with the default
     // groups and writes the merged catalogue back (without a report). A
     // stored catalogue that cannot be read is kept under a side key first.
-    explicit Settings(std::shared_ptr<platform::UserDefaults> defaults = platform::UserDefaults::standard(),
-                      Analytics& analytics = Analytics::shared());
+    Settings(std::shared_ptr<platform::UserDefaults> defaults, Analytics& analytics);
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 

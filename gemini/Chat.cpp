@@ -72,6 +72,7 @@ GenerateContentResponse Chat::sendMessage(const std::vector<ModelContent>& conte
 }
 
 GenerateContentStream Chat::sendStream(const std::function<std::vector<ModelContent>()>& contents) {
+    platform::Executor& executor = model_.streamExecutor();
     std::vector<ModelContent> newContents;
     try {
         newContents = contents();
@@ -84,7 +85,7 @@ GenerateContentStream Chat::sendStream(const std::function<std::vector<ModelCont
     // The job reads the model's answer itself, on its worker: no second
     // thread, and nothing of the Chat but its transcript, which the job
     // extends at the end of the answer even when nobody reads any more.
-    const bool started = model_.executor_->submit(
+    const bool started = executor.submit(
         [state = model_.state_, transcript = transcript_, newContents = withDefaultRoles(std::move(newContents)),
          end](const platform::Executor::Token& token) {
             try {

@@ -2,11 +2,12 @@
 
 #include <fmt/format.h>
 
+#include <stdexcept>
+
 #include "gemini/Chat.h"
 #include "gemini/ImageConversionError.h"
 #include "gemini/Logging.h"
 #include "gemini/RPCError.h"
-#include "gemini/StreamExecutor.h"
 
 namespace gemini {
 namespace {
@@ -32,7 +33,7 @@ GenerativeModel::GenerativeModel(std::string_view name, std::string apiKey, Conf
     : state_(std::make_shared<const State>(State{resourceName(name),
                                                  GenerativeAIService(std::move(apiKey), std::move(http), std::move(baseURL)),
                                                  std::move(configuration)})),
-      executor_(executor ? std::move(executor) : StreamExecutor::shared()) {
+      executor_(std::move(executor)) {
     Logging::default_()->info(fmt::format(
         "[GeminiClient] Model {} initialized. To enable additional logging, add `{}` as a command-line argument.",
         name, kDebugLogArgument));
@@ -105,7 +106,13 @@ GenerateContentResponse GenerativeModel::generateContent(const ContentsProducer&
     return generate(contents);
 }
 
+platform::Executor& GenerativeModel::streamExecutor() const {
+    if (!executor_) throw std::logic_error("GenerativeModel: a streamed answer needs the executor the model was not given");
+    return *executor_;
+}
+
 GenerateContentStream GenerativeModel::stream(const std::function<std::vector<ModelContent>()>& contents) const {
+    platform::Executor& executor = streamExecutor();
     std::vector<ModelContent> list;
     try {
         list = contents();
@@ -122,7 +129,7 @@ GenerateContentStream GenerativeModel::stream(const std::function<std::vector<Mo
     // request, the buffer's producing end), so the caller may drop the
     // stream or the model at any time.
     auto end = std::make_shared<GenerateContentStream::Continuation>(std::move(continuation));
-    const bool started = executor_->submit([state = state_, request = state_->makeRequest(std::move(list), true),
+    const bool started = executor.submit([state = state_, request = state_->makeRequest(std::move(list), true),
                                             end](const platform::Executor::Token& token) {
         state->service.loadRequestStream(request, *end, token);
     });

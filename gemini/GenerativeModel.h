@@ -39,10 +39,11 @@ public:
     using ContentsProducer = std::function<std::vector<ModelContent>()>;
 
     // `name` gets the "models/" prefix unless it already holds a slash.
-    // Streamed answers are read on `executor`'s workers (StreamExecutor's
-    // when none is given); shutting it down ends them.
-    GenerativeModel(std::string_view name, std::string apiKey, Configuration configuration = {},
-                    std::shared_ptr<platform::HttpClient> http = platform::HttpClient::shared(),
+    // Streamed answers are read on `executor`'s workers; shutting it down
+    // ends them. A model made without one answers only whole: a streamed
+    // call on it is a programming error (std::logic_error).
+    GenerativeModel(std::string_view name, std::string apiKey, Configuration configuration,
+                    std::shared_ptr<platform::HttpClient> http,
                     std::string baseURL = std::string(kDefaultBaseURL),
                     std::shared_ptr<platform::Executor> executor = nullptr);
 
@@ -93,6 +94,7 @@ private:
     GenerateContentResponse generate(const std::function<std::vector<ModelContent>()>& contents) const;
     GenerateContentStream stream(const std::function<std::vector<ModelContent>()>& contents) const;
     CountTokensResponse count(const std::function<std::vector<ModelContent>()>& contents) const;
+    platform::Executor& streamExecutor() const;
 
     // What the workers use; the executor stays out of it, so a worker never
     // holds the executor it runs on.

@@ -26,7 +26,7 @@ public:
 
     // The transport the jobs' provider calls should use, so that stopping
     // the executor also stops their transfers.
-    virtual std::shared_ptr<platform::HttpClient> transport() const { return platform::HttpClient::shared(); }
+    virtual std::shared_ptr<platform::HttpClient> transport() const = 0;
 };
 
 }  // namespace panel

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/Logger.h"
+#include "platform/Required.h"
 
 namespace platform {
 
@@ -12,7 +13,8 @@ Logger executorLog() { return Logger("platform", "Executor"); }
 }  // namespace
 
 Executor::Executor(std::shared_ptr<HttpClient> transport)
-    : transfers_(std::make_shared<TransferGroup>(std::move(transport))), state_(std::make_shared<State>()) {}
+    : transfers_(std::make_shared<TransferGroup>(required(std::move(transport), "Executor: the HTTP client"))),
+      state_(std::make_shared<State>()) {}
 
 Executor::~Executor() { shutdown(); }
 

@@ -33,7 +33,7 @@ public:
     using Job = std::function<void(const Token&)>;
 
     // `transport` is what `http()` passes requests on to.
-    explicit Executor(std::shared_ptr<HttpClient> transport = HttpClient::shared());
+    explicit Executor(std::shared_ptr<HttpClient> transport);
     ~Executor();  // shuts down
     Executor(const Executor&) = delete;
     Executor& operator=(const Executor&) = delete;

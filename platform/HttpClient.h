@@ -115,9 +115,6 @@ public:
     // Throws URLError on a transport failure; any HTTP status is a response.
     virtual HttpResponse send(const HttpRequest& request) = 0;
     virtual std::unique_ptr<HttpStream> open(const HttpRequest& request) = 0;
-
-    // The process-wide libcurl transport.
-    static std::shared_ptr<HttpClient> shared();
 };
 
 // Splits a streamed body into lines: terminators (\n, \r\n, \r) removed,

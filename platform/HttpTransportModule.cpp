@@ -16,10 +16,8 @@ std::shared_ptr<HttpClient> HttpTransportModule::makeClient() {
     return std::shared_ptr<HttpClient>(entry());
 }
 
-std::shared_ptr<HttpClient> HttpClient::shared() {
-    static const std::shared_ptr<HttpClient> client =
-        std::make_shared<DeferredHttpClient>(&HttpTransportModule::makeClient);
-    return client;
+std::shared_ptr<HttpClient> HttpTransportModule::deferredClient() {
+    return std::make_shared<DeferredHttpClient>(&HttpTransportModule::makeClient);
 }
 
 }  // namespace platform

@@ -18,6 +18,9 @@ public:
     // Loads the module (once per process; it is never unloaded) and makes a
     // client. Throws URLError, naming what went wrong, when it cannot.
     static std::shared_ptr<HttpClient> makeClient();
+    // A client that calls makeClient() at its first request, so that owning
+    // it from start-up maps nothing (see DeferredHttpClient).
+    static std::shared_ptr<HttpClient> deferredClient();
 };
 
 }  // namespace platform

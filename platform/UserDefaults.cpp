@@ -1,8 +1,6 @@
 #include "platform/UserDefaults.h"
 
-#include <mutex>
-
-#include "platform/linux/JsonFileUserDefaults.h"
+#include "platform/Installed.h"
 
 namespace platform {
 
@@ -76,26 +74,14 @@ bool UserDefaults::isKeptCopy(std::string_view candidate, std::string_view key) 
 }
 
 namespace {
-std::mutex& standardMutex() {
-    static std::mutex m;
-    return m;
-}
-std::shared_ptr<UserDefaults>& standardSlot() {
-    static std::shared_ptr<UserDefaults> slot;
+Installed<UserDefaults>& standardSlot() {
+    static Installed<UserDefaults> slot("the standard settings store (UserDefaults::setStandard)");
     return slot;
 }
 }  // namespace
 
-std::shared_ptr<UserDefaults> UserDefaults::standard() {
-    std::lock_guard lock(standardMutex());
-    auto& slot = standardSlot();
-    if (!slot) slot = std::make_shared<JsonFileUserDefaults>(JsonFileUserDefaults::defaultPath());
-    return slot;
-}
+std::shared_ptr<UserDefaults> UserDefaults::standard() { return standardSlot().get(); }
 
-void UserDefaults::setStandard(std::shared_ptr<UserDefaults> defaults) {
-    std::lock_guard lock(standardMutex());
-    standardSlot() = std::move(defaults);
-}
+void UserDefaults::setStandard(std::shared_ptr<UserDefaults> defaults) { standardSlot().install(std::move(defaults)); }
 
 }  // namespace platform

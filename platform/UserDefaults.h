@@ -69,8 +69,9 @@ public:
     void setInteger(std::string_view key, std::int64_t value) { set(key, value); }
     void setBool(std::string_view key, bool value) { set(key, value); }
 
-    // The process-wide store ("standard user defaults"). Until the program
-    // installs one, it is the JSON file under $XDG_CONFIG_HOME/quillary/.
+    // The process-wide store ("standard user defaults"): the one the program
+    // installed at start-up (null uninstalls it at the end). Reading it
+    // while none is installed throws std::logic_error.
     static std::shared_ptr<UserDefaults> standard();
     static void setStandard(std::shared_ptr<UserDefaults> defaults);
 };

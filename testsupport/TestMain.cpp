@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
+#include "platform/fake/InMemoryUserDefaults.h"
 #include "testsupport/TempHome.h"
 
 namespace {
@@ -52,6 +54,9 @@ int main(int argc, char** argv) {
     // Point every per-user folder at a fresh temporary one before any code
     // under test can look at the environment.
     const auto home = testsupport::tempHome();
+    // The program installs its settings store at start-up; tests get one in
+    // memory unless they install their own.
+    platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     std::error_code ignored;

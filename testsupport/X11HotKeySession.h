@@ -47,7 +47,7 @@ public:
         GlobalShortcuts::resetForTesting();
         CarbonGlobalShortcuts::setBackend(nullptr);
         platform::MainLoop::setMain(nullptr);
-        platform::UserDefaults::setStandard(nullptr);
+        platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
     }
 
     std::shared_ptr<platform::QtMainLoop> loop;

@@ -1,13 +1,13 @@
 #include "windows/HelpManager.h"
 
-#include "Telemetry/TelemetrySDK.h"
+#include "platform/Required.h"
 #include "ui/TopLevelFrame.h"
 #include "windows/HelpView.h"
 
 namespace windows {
 
 HelpManager::HelpManager(std::shared_ptr<platform::AnalyticsSink> analytics)
-    : analytics_(analytics ? std::move(analytics) : telemetry::TelemetrySDK::sharedPointer()),
+    : analytics_(platform::required(std::move(analytics), "HelpManager: the analytics sink")),
       self_(std::make_shared<HelpManager*>(this)) {}
 
 HelpManager::~HelpManager() {

@@ -17,8 +17,8 @@ namespace windows {
 // rows as they were (and records nothing new).
 class HelpManager final : public desktop::QuillaryApp::HelpWindow {
 public:
-    // `analytics`: null means the telemetry client.
-    explicit HelpManager(std::shared_ptr<platform::AnalyticsSink> analytics = nullptr);
+    // `analytics` records the rows the user opens.
+    explicit HelpManager(std::shared_ptr<platform::AnalyticsSink> analytics);
     ~HelpManager() override;
     HelpManager(const HelpManager&) = delete;
     HelpManager& operator=(const HelpManager&) = delete;

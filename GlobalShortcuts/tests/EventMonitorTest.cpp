@@ -218,7 +218,7 @@ TEST_F(QtBridge, AnOpenMenuDeliversTheShortcutsKeysToTheirHandlers) {
     GlobalShortcuts::resetForTesting();
     CarbonGlobalShortcuts::setBackend(nullptr);
     GlobalShortcuts::setKeyboardLayout(nullptr);
-    platform::UserDefaults::setStandard(nullptr);
+    platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
 }
 
 TEST_F(QtBridge, KeysWithoutAPositionPassUntouched) {

@@ -33,7 +33,7 @@ protected:
         GlobalShortcuts::resetForTesting();
         CarbonGlobalShortcuts::setBackend(nullptr);
         platform::MainLoop::setMain(nullptr);
-        platform::UserDefaults::setStandard(nullptr);
+        platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
     }
 
     static platform::HotKeyCombination combo(const GlobalShortcuts::Shortcut& shortcut) {

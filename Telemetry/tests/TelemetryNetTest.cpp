@@ -4,6 +4,7 @@
 
 #include "Telemetry/TelemetrySDK.h"
 #include "TelemetryTestSupport.h"
+#include "platform/HttpTransportModule.h"
 #include "testsupport/LoopbackServer.h"
 #include "testsupport/TempHome.h"
 
@@ -35,7 +36,7 @@ protected:
     std::unique_ptr<TelemetrySDK> startClient(const std::string& host, std::chrono::milliseconds timeout = 5s,
                                               std::size_t flushAt = 1000) {
         auto client = std::make_unique<TelemetrySDK>(
-            TelemetrySDK::Dependencies{platform::HttpClient::shared(), nullptr, folder_});
+            TelemetrySDK::Dependencies{platform::HttpTransportModule::deferredClient(), nullptr, folder_});
         TelemetryConfig config("phc_net_key", host);
         config.flushAt = flushAt;
         config.flushInterval = 1h;

@@ -4,12 +4,14 @@
 #include <latch>
 #include <regex>
 #include <set>
+#include <stdexcept>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "Telemetry/TelemetrySDK.h"
 #include "TelemetryTestSupport.h"
+#include "platform/fake/FakeHttpClient.h"
 #include "platform/fake/ManualMonotonicClock.h"
 #include "testsupport/TempHome.h"
 
@@ -342,7 +344,10 @@ TEST_F(TelemetrySDKTest, AnUnwritableFolderNeverMakesCaptureThrow) {
     EXPECT_TRUE(logs.contains("[Telemetry] cannot store"));
 }
 
-TEST(TelemetrySharedTest, ConcurrentFirstUseMakesOneClientThatStartsOff) {
+TEST(TelemetrySharedTest, EveryThreadGetsTheInstalledClientWhichStartsOffUntilUninstalled) {
+    EXPECT_THROW(TelemetrySDK::shared(), std::logic_error);
+    TelemetrySDK::install(std::make_shared<TelemetrySDK>(
+        TelemetrySDK::Dependencies{std::make_shared<platform::FakeHttpClient>(), platform::Clock::system(), {}}));
     constexpr int kThreads = 16;
     std::latch start(kThreads);
     std::vector<TelemetrySDK*> seen(kThreads);
@@ -366,6 +371,12 @@ TEST(TelemetrySharedTest, ConcurrentFirstUseMakesOneClientThatStartsOff) {
     shared.setup(TelemetryConfig("", ""));  // the built-in key is empty
     EXPECT_FALSE(shared.isSetUp());
     EXPECT_FALSE(fs::exists(shared.folder()));
+
+    const std::weak_ptr<TelemetrySDK> installed = TelemetrySDK::sharedPointer();
+    sink.reset();
+    TelemetrySDK::install(nullptr);
+    EXPECT_TRUE(installed.expired());
+    EXPECT_THROW(TelemetrySDK::shared(), std::logic_error);
 }
 
 }  // namespace

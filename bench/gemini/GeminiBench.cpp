@@ -11,6 +11,7 @@
 #include "gemini/GenerateContentResponse.h"
 #include "gemini/GenerativeModel.h"
 #include "gemini/JsonWriter.h"
+#include "platform/HttpTransportModule.h"
 #include "platform/Logger.h"
 #include "testsupport/LoopbackServer.h"
 
@@ -138,7 +139,7 @@ struct Discard : platform::LogSink {
 void BM_StreamEvents(benchmark::State& state) {
     auto& server = streamServer();
     const auto previous = platform::Logger::setSink(std::make_shared<Discard>());
-    const gemini::GenerativeModel model("gemini-2.0-flash", "bench-key", {}, platform::HttpClient::shared(), server.url(""));
+    const gemini::GenerativeModel model("gemini-2.0-flash", "bench-key", {}, platform::HttpTransportModule::deferredClient(), server.url(""));
     for (auto _ : state) {
         auto stream = model.generateContentStream({"Tell me a long story."});
         int events = 0;
@@ -155,7 +156,7 @@ BENCHMARK(BM_StreamEvents)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_StreamEventsOnOneThread(benchmark::State& state) {
     auto& server = streamServer();
     const auto previous = platform::Logger::setSink(std::make_shared<Discard>());
-    const gemini::GenerativeAIService service("bench-key", platform::HttpClient::shared(), server.url(""));
+    const gemini::GenerativeAIService service("bench-key", platform::HttpTransportModule::deferredClient(), server.url(""));
     gemini::GenerateContentRequest request;
     request.model = "models/gemini-2.0-flash";
     request.contents = {gemini::ModelContent({gemini::ModelContent::Part::text("Tell me a long story.")})};

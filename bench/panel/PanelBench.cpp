@@ -36,7 +36,7 @@ namespace {
 class FixedAnswerService final : public core::AIService {
 public:
     FixedAnswerService(core::RequestSettings settings, std::chrono::milliseconds latency)
-        : AIService(std::move(settings)), latency_(latency) {}
+        : AIService(std::move(settings), std::make_shared<platform::FakeHttpClient>()), latency_(latency) {}
     std::string sendMessage(const core::ModelInfo&, std::string_view, const std::optional<std::string>&,
                             const std::vector<core::ChatMessage>&) const override {
         static const std::string answer = bench::text(1700, 99);

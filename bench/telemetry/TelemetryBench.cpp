@@ -15,6 +15,7 @@
 #include "Telemetry/TelemetrySDK.h"
 #include "platform/Clock.h"
 #include "platform/HttpClient.h"
+#include "platform/HttpTransportModule.h"
 #include "platform/Logger.h"
 
 namespace {
@@ -60,7 +61,7 @@ void captureToUnreachableHost(benchmark::State& state, std::size_t maxQueueSize)
     const auto previousSink = platform::Logger::setSink(std::make_shared<QuietSink>());
     ScratchFolder folder;
     {
-        telemetry::TelemetrySDK client({platform::HttpClient::shared(), nullptr, folder.path()});
+        telemetry::TelemetrySDK client({platform::HttpTransportModule::deferredClient(), platform::Clock::system(), folder.path()});
         // Port 9 on loopback: nothing listens, every upload is refused and
         // retried later, as with a machine that is offline.
         telemetry::TelemetryConfig config("phc_bench", "http://127.0.0.1:9");

@@ -10,6 +10,7 @@
 #include "gemini/ImageConversionError.h"
 #include "gemini/Logging.h"
 #include "gemini/RPCError.h"
+#include "platform/Executor.h"
 #include "platform/fake/FakeHttpClient.h"
 
 namespace gemini {
@@ -27,12 +28,13 @@ std::string answer(const std::string& text, const std::string& finish = "STOP") 
 class ModelTest : public ::testing::Test {
 protected:
     GenerativeModel model(std::string_view name = "gemini-1.5-flash", GenerativeModel::Configuration c = {}) {
-        return GenerativeModel(name, "key", std::move(c), http, "https://gemini.test");
+        return GenerativeModel(name, "key", std::move(c), http, "https://gemini.test", executor);
     }
     json sentBody(std::size_t i = 0) const { return json::parse(http->requests().at(i).body); }
 
     const testsupport::LogCapture quiet;
     std::shared_ptr<platform::FakeHttpClient> http = std::make_shared<platform::FakeHttpClient>();
+    std::shared_ptr<platform::Executor> executor = std::make_shared<platform::Executor>(http);
 };
 
 TEST_F(ModelTest, ResourceNamesAndTheCreationLog) {

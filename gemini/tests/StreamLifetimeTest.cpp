@@ -98,24 +98,26 @@ TEST(StreamLifetime, ShuttingTheExecutorDownEndsAStreamNobodyReadsAndJoinsItsWor
     EXPECT_THROW((void)lateChat.next(), GenerateContentError);
 }
 
-// The program exits while a dropped stream is still being read, on the
-// client's own executor: its worker must be cancelled and joined before the
-// client's loggers and the log sink are destroyed (under AddressSanitizer a
-// worker logging into destroyed loggers is a use after free).
+// The program quits while a dropped stream is still being read: shutting its
+// executor down cancels and joins the worker before exit destroys the
+// client's loggers and the log sink (under AddressSanitizer a worker logging
+// into destroyed loggers is a use after free).
 TEST(StreamLifetimeDeathTest, ExitWhileAStreamIsStillReadEndsCleanly) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             platform::Logger::setSink(std::make_shared<Discard>());
             const auto http = std::make_shared<EndlessHttpClient>();
+            const auto executor = std::make_shared<platform::Executor>(http);
             {
-                const GenerativeModel model("gemini-1.5-flash", "key", {}, http, "https://gemini.test");
+                const GenerativeModel model("gemini-1.5-flash", "key", {}, http, "https://gemini.test", executor);
                 auto stream = model.generateContentStream({"Tell me everything."});
                 (void)stream.next();
                 const auto chat = model.startChat();
                 (void)chat->sendMessageStream({"And the rest."});
             }
             while (http->reads.load() < 1000) std::this_thread::yield();
+            executor->shutdown();
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "");

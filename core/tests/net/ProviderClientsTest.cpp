@@ -11,6 +11,7 @@
 #include "core/JsonError.h"
 #include "core/tests/net/Fixtures.h"
 #include "platform/HttpClient.h"
+#include "platform/HttpTransportModule.h"
 #include "testsupport/LoopbackServer.h"
 
 namespace core {
@@ -91,7 +92,7 @@ AIService serviceOn(LoopbackServer& server, std::chrono::milliseconds timeout = 
     endpoints.openai = refused ? server.refusedUrl("/v1/chat/completions") : server.url("/v1/chat/completions");
     endpoints.claude = refused ? server.refusedUrl("/v1/messages") : server.url("/v1/messages");
     endpoints.timeout = timeout;
-    return AIService(settings, platform::HttpClient::shared(), endpoints);
+    return AIService(settings, platform::HttpTransportModule::deferredClient(), endpoints);
 }
 
 class ProviderClientsTest : public ::testing::Test {
@@ -243,7 +244,7 @@ OllamaService ollamaOn(LoopbackServer& server, std::chrono::milliseconds timeout
     endpoints.chat = server.url("/api/chat");
     endpoints.probe = probeRefused ? server.refusedUrl("/api/version") : server.url("/api/version");
     endpoints.timeout = timeout;
-    return OllamaService(platform::HttpClient::shared(), endpoints);
+    return OllamaService(platform::HttpTransportModule::deferredClient(), endpoints);
 }
 
 class OllamaClientTest : public ::testing::Test {

@@ -7,6 +7,7 @@
 #include "core/AIService.h"
 #include "core/RequestBody.h"
 #include "core/tests/net/Fixtures.h"
+#include "platform/HttpTransportModule.h"
 #include "testsupport/LoopbackServer.h"
 
 namespace core {
@@ -46,7 +47,7 @@ protected:
         endpoints.ollama.chat = server.url("/api/chat");
         endpoints.ollama.probe = server.url("/api/version");
         endpoints.gemini = server.url("");
-        return AIService(settings, platform::HttpClient::shared(), endpoints);
+        return AIService(settings, platform::HttpTransportModule::deferredClient(), endpoints);
     }
 
     std::vector<std::string> paths() const {
@@ -102,7 +103,7 @@ TEST_F(ProviderDispatchTest, UnplacedModelsGoToOllama) {
     // With no Ollama running, that is what the user hears about.
     AIService::Endpoints endpoints;
     endpoints.ollama.probe = server.refusedUrl("/api/version");
-    const AIService down(settings, platform::HttpClient::shared(), endpoints);
+    const AIService down(settings, platform::HttpTransportModule::deferredClient(), endpoints);
     try {
         down.sendMessage({"Nowhere", "nowhere", true}, "Hi", std::nullopt);
         ADD_FAILURE() << "answered without a server";

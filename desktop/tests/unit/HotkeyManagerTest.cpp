@@ -11,6 +11,7 @@
 #include "desktop/FloatingWindowManager.h"
 #include "desktop/HotkeyManager.h"
 #include "platform/fake/InMemoryHotKeyBackend.h"
+#include "platform/fake/InMemoryUserDefaults.h"
 #include "testsupport/LogCapture.h"
 #include "unit/CaptureFakes.h"
 #include "unit/PermissionFakes.h"
@@ -63,7 +64,7 @@ protected:
         GlobalShortcuts::resetForTesting();
         CarbonGlobalShortcuts::setBackend(nullptr);
         platform::MainLoop::setMain(nullptr);
-        platform::UserDefaults::setStandard(nullptr);
+        platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
     }
 
     void make() {

@@ -10,6 +10,8 @@
 #include "gemini/DecodingError.h"
 #include "gemini/GenerativeModel.h"
 #include "gemini/RPCError.h"
+#include "platform/Executor.h"
+#include "platform/HttpTransportModule.h"
 #include "testsupport/LoopbackServer.h"
 
 namespace gemini {
@@ -37,7 +39,7 @@ protected:
     GenerativeModel model(double timeoutSeconds = 30) const {
         GenerativeModel::Configuration c;
         c.requestOptions = RequestOptions{timeoutSeconds, "v1beta"};
-        return GenerativeModel("gemini-2.0-flash", "test-key", c, platform::HttpClient::shared(), server.url(""));
+        return GenerativeModel("gemini-2.0-flash", "test-key", c, http, server.url(""), executor);
     }
 
     GenerateContentError generateError(const GenerativeModel& m) const {
@@ -62,6 +64,8 @@ protected:
 
     const testsupport::LogCapture quiet;
     LoopbackServer server;
+    const std::shared_ptr<platform::HttpClient> http = platform::HttpTransportModule::deferredClient();
+    const std::shared_ptr<platform::Executor> executor = std::make_shared<platform::Executor>(http);
 };
 
 TEST_F(GeminiServerTest, AGoodAnswerAndWhatWentOnTheWire) {
@@ -133,7 +137,7 @@ TEST_F(GeminiServerTest, TransportFailures) {
     EXPECT_EQ(stalled.underlyingAs<platform::URLError>()->urlCode(), platform::URLError::TimedOut);
     server.releaseStalls();
 
-    const GenerativeModel refused("gemini-2.0-flash", "k", {}, platform::HttpClient::shared(), server.refusedUrl(""));
+    const GenerativeModel refused("gemini-2.0-flash", "k", {}, platform::HttpTransportModule::deferredClient(), server.refusedUrl(""));
     const auto error = generateError(refused);
     ASSERT_NE(error.underlyingAs<platform::URLError>(), nullptr);
     EXPECT_EQ(error.underlyingAs<platform::URLError>()->urlCode(), platform::URLError::CannotConnectToHost);

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "panel/RequestExecutor.h"
+#include "platform/fake/FakeHttpClient.h"
 
 namespace panel::testing {
 
@@ -12,6 +13,8 @@ namespace panel::testing {
 // job not yet run is a request still on its way.
 class QueuedRequestExecutor final : public RequestExecutor {
 public:
+    // Jobs of these tests never reach a transport.
+    std::shared_ptr<platform::HttpClient> transport() const override { return transport_; }
     void execute(std::function<void()> job) override {
         std::lock_guard lock(mutex_);
         jobs_.push_back(std::move(job));
@@ -31,6 +34,8 @@ public:
     }
 
 private:
+    std::shared_ptr<platform::HttpClient> transport_ = std::make_shared<platform::FakeHttpClient>();
+
     bool run(bool newest) {
         std::function<void()> job;
         {

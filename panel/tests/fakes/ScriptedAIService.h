@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/AIService.h"
+#include "platform/fake/FakeHttpClient.h"
 
 namespace panel::testing {
 
@@ -48,7 +49,7 @@ struct AIScript {
 class ScriptedAIService final : public core::AIService {
 public:
     ScriptedAIService(core::RequestSettings settings, std::shared_ptr<AIScript> script)
-        : AIService(std::move(settings)), script_(std::move(script)) {}
+        : AIService(std::move(settings), std::make_shared<platform::FakeHttpClient>()), script_(std::move(script)) {}
 
     std::string sendMessage(const core::ModelInfo& model, std::string_view prompt,
                             const std::optional<std::string>& selectedText,

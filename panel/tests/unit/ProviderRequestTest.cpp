@@ -42,7 +42,7 @@ private:
 class ThreadNotingService final : public core::AIService {
 public:
     ThreadNotingService(std::thread::id* calledOn, std::thread::id* destroyedOn)
-        : AIService({}), calledOn_(calledOn), destroyedOn_(destroyedOn) {}
+        : AIService({}, std::make_shared<platform::FakeHttpClient>()), calledOn_(calledOn), destroyedOn_(destroyedOn) {}
     ~ThreadNotingService() override { *destroyedOn_ = std::this_thread::get_id(); }
     std::string sendMessage(const core::ModelInfo& model, std::string_view prompt, const std::optional<std::string>&,
                             const std::vector<core::ChatMessage>& history) const override {
