@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "Telemetry/TelemetryConfig.h"
+#include "desktop/TextReplacer.h"
 #include "platform/Logger.h"
 #include "platform/LoopbackUrl.h"
 
@@ -67,6 +68,8 @@ void QuillaryApp::shutDown() {
     shutDown_ = true;
     parts_.stopWorkers();
     hotkeyManager_.reset();
+    // Once no panel is left to paste: the user's clipboard is theirs again.
+    TextReplacer::giveBackBeforeQuit();
     parts_.releaseSpeechModel();
     parts_.flushSettings();
 }

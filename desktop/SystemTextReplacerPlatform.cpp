@@ -4,6 +4,7 @@
 #include "platform/qt/QtEventLoopSleeper.h"
 #include "platform/qt/QtPasteboard.h"
 #include "platform/x11/X11PrimarySelection.h"
+#include "platform/x11/X11SelectionOwner.h"
 #include "platform/x11/X11SelectionReader.h"
 #include "platform/x11/X11Workspace.h"
 #include "platform/x11/XTestKeyboardEventPoster.h"
@@ -22,7 +23,8 @@ TextReplacerPlatform makeSystemTextReplacerPlatform() {
     auto reader = std::make_shared<platform::X11SelectionReader>();
     return {std::make_shared<platform::X11Workspace>(), std::make_shared<platform::X11PrimarySelection>(reader),
             std::make_shared<platform::XTestKeyboardEventPoster>(releaseGrab),
-            std::make_shared<platform::QtPasteboard>(reader), std::make_shared<platform::QtEventLoopSleeper>()};
+            std::make_shared<platform::QtPasteboard>(reader), std::make_shared<platform::QtEventLoopSleeper>(),
+            std::make_shared<platform::X11SelectionOwner>(), platform::MainLoop::main()};
 }
 
 }  // namespace desktop

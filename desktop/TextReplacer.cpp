@@ -19,8 +19,15 @@ namespace {
 constexpr auto kKeyStepWait = 50ms;   // between the events of a simulated copy
 constexpr auto kCopySettleWait = 300ms;  // for the copied text to reach the clipboard
 constexpr auto kActivationWait = 300ms;  // for the application to take the keyboard back
-constexpr auto kPasteSettleWait = 200ms;  // for the application to read the pasted text
+constexpr auto kKeysUpPoll = 10ms;       // between looks at the keyboard
+constexpr auto kKeysUpLimit = 1000ms;    // a key held longer is released for the user
+// The previous clipboard goes back when the application has fetched the
+// answer, or after this long (an application that never asks).
+constexpr auto kGiveBackDeadline = 2000ms;
+constexpr int kHandOverAttempts = 5;
+constexpr auto kHandOverRetry = 50ms;
 constexpr int kCopyAttempts = 3;
+constexpr const char* kPlainText = "text/plain";
 
 const platform::Logger& logger() {
     static const platform::Logger log("quillary", "selection");
@@ -45,6 +52,15 @@ struct State {
     // been given back: the plain text the capture left.
     bool restorePending = false;
     std::optional<std::string> clipboardLeftByCapture;
+    // Set from the start of a paste-back until the next capture: closing the
+    // panel is then the paste-back's doing (its activation takes the focus).
+    bool pasteBackStarted = false;
+    // Set while the answer waits on the clipboard for the application to
+    // fetch it; the timer ends the wait.
+    bool pastePending = false;
+    platform::MainLoop::Id giveBackTimer = 0;
+    platform::MainLoop::Id handOverTimer = 0;
+    std::string answer;
 };
 
 State& state() {
@@ -54,11 +70,19 @@ State& state() {
 
 bool installed() {
     const auto& s = state().services;
-    return s.workspace && s.accessibility && s.keyboard && s.pasteboard && s.sleeper;
+    return s.workspace && s.accessibility && s.keyboard && s.pasteboard && s.sleeper && s.selectionOwner;
 }
 
-// WM_CLASS values of terminal emulators: there Control+C interrupts the
-// running job, so copy and paste take Shift as well.
+platform::MainLoop& loop() {
+    auto& s = state().services;
+    if (!s.loop) s.loop = platform::MainLoop::main();
+    return *s.loop;
+}
+
+// WM_CLASS values of terminal emulators. There Control+C interrupts the
+// running job and some turn Control+Shift+C/V into ^C, ^L and ^V, so no
+// copy key is sent (every X terminal puts its selection on PRIMARY, which
+// the selection read takes) and the paste is Shift+Insert.
 bool isTerminal(const platform::RunningApplication& app) {
     static constexpr std::array<std::string_view, 26> kTerminals = {
         "xterm",          "uxterm",          "urxvt",         "rxvt",          "alacritty",
@@ -86,26 +110,56 @@ void press(SimulatedKey key, bool down) {
         logger().error(std::string("Cannot type the key ") + std::string(platform::toString(key)));
 }
 
-void simulateCopy(bool terminal) {
+// Before the first simulated key: a key the user lets go of after we
+// pressed our own Control or Shift would let go of ours too, and a key still
+// held would join them. Only keys held past the limit are released for the
+// user.
+void waitUntilKeysAreUp() {
+    auto& s = state().services;
+    for (auto waited = 0ms; waited < kKeysUpLimit && s.keyboard->isAnyKeyDown(); waited += kKeysUpPoll)
+        s.sleeper->sleep(kKeysUpPoll);
+    s.keyboard->releaseHeldKeys();
+}
+
+void simulateCopy() {
     auto& s = state().services;
     press(SimulatedKey::control, true);
-    if (terminal) press(SimulatedKey::shift, true);
     s.sleeper->sleep(kKeyStepWait);
     press(SimulatedKey::c, true);
     s.sleeper->sleep(kKeyStepWait);
     press(SimulatedKey::c, false);
     s.sleeper->sleep(kKeyStepWait);
-    if (terminal) press(SimulatedKey::shift, false);
     press(SimulatedKey::control, false);
 }
 
 void simulatePaste(bool terminal) {
-    press(SimulatedKey::control, true);
-    if (terminal) press(SimulatedKey::shift, true);
-    press(SimulatedKey::v, true);
-    press(SimulatedKey::v, false);
-    if (terminal) press(SimulatedKey::shift, false);
-    press(SimulatedKey::control, false);
+    const SimulatedKey modifier = terminal ? SimulatedKey::shift : SimulatedKey::control;
+    const SimulatedKey key = terminal ? SimulatedKey::insert : SimulatedKey::v;
+    press(modifier, true);
+    press(key, true);
+    press(key, false);
+    press(modifier, false);
+}
+
+// The answer as a terminal gets it: no control characters but tab and line
+// feed (an escape sequence in an answer could end a bracketed paste or move
+// the cursor; CRLF becomes LF), no DEL, no C1 controls, and no line feed at
+// the end, which would run the line.
+std::string terminalText(std::string_view text) {
+    const std::string valid = platform::unicode::sanitizeUtf8(text);
+    std::string out;
+    out.reserve(valid.size());
+    for (std::size_t i = 0; i < valid.size(); ++i) {
+        const auto c = static_cast<unsigned char>(valid[i]);
+        if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) continue;
+        if (c == 0xC2 && i + 1 < valid.size() && static_cast<unsigned char>(valid[i + 1]) <= 0x9F) {
+            ++i;  // U+0080 to U+009F
+            continue;
+        }
+        out += static_cast<char>(c);
+    }
+    while (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
 }
 
 // Keeps what the clipboard holds before the capture or the paste-back first
@@ -145,6 +199,56 @@ void giveBackUnlessChanged() {
     restoreSavedClipboard();
 }
 
+void handOverClipboard(int attemptsLeft);
+
+void giveBackAfterPaste() {
+    auto& s = state();
+    if (!s.pastePending) return;
+    s.pastePending = false;
+    loop().cancel(s.giveBackTimer);
+    // A moment later: the toolkit's clock must first catch up with the
+    // answer's ownership, or the server refuses the toolkit's claim.
+    s.handOverTimer = loop().addTimer(kHandOverRetry, false, [] { handOverClipboard(kHandOverAttempts); });
+}
+
+// What the clipboard held before the capture; the answer when it held
+// nothing (the answer then stays).
+platform::PasteboardSnapshot previousClipboard() {
+    auto& s = state();
+    if (!s.savedSnapshot.empty()) return s.savedSnapshot;
+    return {{{kPlainText, s.savedClipboard.value_or(s.answer)}}};
+}
+
+// The clipboard goes from the answer's owner to the toolkit's clipboard. A
+// claim the server refused (the toolkit's clock still behind) is tried again
+// on later turns; as a last resort the answer's owner lets go, so that no
+// read of the clipboard in this program waits on itself. Nothing is read
+// back meanwhile, for the same reason.
+void handOverClipboard(int attemptsLeft) {
+    auto& s = state();
+    auto& owner = *s.services.selectionOwner;
+    s.handOverTimer = 0;
+    if (!owner.ownsClipboard()) return;  // another program's copy wins
+    s.services.pasteboard->restore(previousClipboard());
+    s.restorePending = false;
+    if (!owner.ownsClipboard()) return;
+    if (attemptsLeft > 0) {
+        s.handOverTimer = loop().addTimer(kHandOverRetry, false, [attemptsLeft] { handOverClipboard(attemptsLeft - 1); });
+        return;
+    }
+    logger().error("The clipboard could not be given back; it is left empty");
+    owner.releaseClipboard();
+}
+
+// A hand-over still waiting to be tried again is finished now.
+void finishGiveBack() {
+    giveBackAfterPaste();
+    auto& s = state();
+    if (!s.handOverTimer) return;
+    loop().cancel(s.handOverTimer);
+    handOverClipboard(0);
+}
+
 void forgetSelection() {
     auto& s = state();
     s.selection.reset();
@@ -177,6 +281,10 @@ std::optional<platform::RunningApplication> TextReplacer::lastActiveApp() { retu
 std::optional<std::string> TextReplacer::savedClipboard() { return state().savedClipboard; }
 
 void TextReplacer::resetForTesting() {
+    if (const auto& loop = state().services.loop) {
+        loop->cancel(state().giveBackTimer);
+        loop->cancel(state().handOverTimer);
+    }
     state() = State{};
     platform::LastActiveApplication::set(std::nullopt);
 }
@@ -200,6 +308,7 @@ void TextReplacer::captureSelection() {
     if (!installed()) return;
     auto& s = state();
     auto& services = s.services;
+    finishGiveBack();
     auto front = services.workspace->frontmostApplication();
     if (front && front->processIdentifier == services.workspace->currentProcessIdentifier()) {
         // Over the panel the earlier capture still holds: the clipboard
@@ -207,6 +316,7 @@ void TextReplacer::captureSelection() {
         // to paste into. Over another window of ours nothing of ours is a
         // place to paste an answer into.
         if (s.isPanelWindow && s.isPanelWindow(front->window)) return;
+        s.pasteBackStarted = false;
         giveBackUnlessChanged();
         remember(std::nullopt);
         forgetSelection();
@@ -214,6 +324,7 @@ void TextReplacer::captureSelection() {
     }
 
     remember(front);
+    s.pasteBackStarted = false;
     // A clipboard not yet given back from an earlier capture holds that
     // capture's selection, not the user's own copy.
     giveBackUnlessChanged();
@@ -231,13 +342,13 @@ void TextReplacer::captureSelection() {
         return;
     }
 
+    if (front && isTerminal(*front)) return;  // no copy key: its selection is PRIMARY
     saveClipboard();
     s.copied = true;
-    services.keyboard->releaseHeldKeys();
-    const bool terminal = front && isTerminal(*front);
+    waitUntilKeysAreUp();
     s.restorePending = true;
     for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
-        simulateCopy(terminal);
+        simulateCopy();
         services.sleeper->sleep(kCopySettleWait);
         s.clipboardLeftByCapture = services.pasteboard->string();
         if (differsFromSaved(s.clipboardLeftByCapture)) return;
@@ -273,28 +384,62 @@ void TextReplacer::replaceSelectedText(std::string_view text) {
     if (!s.lastActiveApp) return;
     auto& services = s.services;
     const auto app = *s.lastActiveApp;
+    const std::string name = app.localizedName.value_or("the application");
+    s.pasteBackStarted = true;
+    finishGiveBack();  // an earlier answer's wait ends here
     const auto leaveOnClipboard = [&] {
-        logger().info("The window of " + app.localizedName.value_or("the application") +
-                      " is gone: the answer stays on the clipboard");
+        logger().info("The window of " + name + " is gone: the answer stays on the clipboard");
         services.pasteboard->setString(text);
         s.restorePending = false;
     };
     if (!services.workspace->activate(app)) return leaveOnClipboard();
     services.sleeper->sleep(kActivationWait);
     if (!services.workspace->isAlive(app)) return leaveOnClipboard();
+    if (!services.workspace->hasInputFocus(app)) {
+        // Typed now, the paste would go wherever the keyboard is.
+        logger().info("The window of " + name + " did not take the keyboard: the answer is not typed");
+        giveBackUnlessChanged();
+        return;
+    }
+
+    const bool terminal = isTerminal(app);
+    const std::string answer = terminal ? terminalText(text) : std::string(text);
+    using Selections = platform::SelectionOwner::Selections;
+    if (terminal && answer.find('\n') != std::string::npos) {
+        // A shell without bracketed paste would run each line as it comes.
+        logger().info("The answer has more than one line: it is left on the clipboard and the selection, not "
+                      "typed into the terminal");
+        services.selectionOwner->offer(answer, Selections::primary, app, {});
+        services.pasteboard->setString(answer);
+        s.restorePending = false;
+        return;
+    }
     saveClipboard();
-    services.pasteboard->setString(text);
-    services.keyboard->releaseHeldKeys();
-    simulatePaste(isTerminal(app));
-    services.sleeper->sleep(kPasteSettleWait);
-    if (!s.savedSnapshot.empty() || s.savedClipboard)
-        restoreSavedClipboard();
-    else
-        s.restorePending = false;  // nothing to give back: the answer stays
+    waitUntilKeysAreUp();
+    if (!services.selectionOwner->offer(answer, terminal ? Selections::both : Selections::clipboard, app,
+                                        [] { giveBackAfterPaste(); })) {
+        logger().error("Cannot put the answer on the clipboard: it is not typed");
+        giveBackUnlessChanged();
+        return;
+    }
+    // From here the clipboard goes back once the application has the answer.
+    s.restorePending = false;
+    s.answer = answer;
+    s.pastePending = true;
+    s.giveBackTimer = loop().addTimer(kGiveBackDeadline, false, [] { giveBackAfterPaste(); });
+    simulatePaste(terminal);
+}
+
+void TextReplacer::giveBackBeforeQuit() {
+    if (!installed()) return;
+    finishGiveBack();
+    giveBackUnlessChanged();
 }
 
 void TextReplacer::panelClosedWithoutPasteBack() {
-    if (installed()) giveBackUnlessChanged();
+    // The paste-back's own activation takes the keyboard from the panel: that
+    // close is no close without a paste-back.
+    if (installed() && !state().pasteBackStarted) giveBackUnlessChanged();
 }
 
 }  // namespace desktop

@@ -8,7 +8,9 @@
 
 #include "platform/AccessibilityClient.h"
 #include "platform/KeyboardEventPoster.h"
+#include "platform/MainLoop.h"
 #include "platform/Pasteboard.h"
+#include "platform/SelectionOwner.h"
 #include "platform/Sleeper.h"
 #include "platform/Workspace.h"
 
@@ -21,6 +23,10 @@ struct TextReplacerPlatform {
     std::shared_ptr<platform::KeyboardEventPoster> keyboard;
     std::shared_ptr<platform::Pasteboard> pasteboard;
     std::shared_ptr<platform::Sleeper> sleeper;
+    // Serves the pasted answer, so the clipboard goes back once it is fetched.
+    std::shared_ptr<platform::SelectionOwner> selectionOwner;
+    // For the give-back's deadline; null: MainLoop::main().
+    std::shared_ptr<platform::MainLoop> loop;
 };
 
 // Reads the text the user selected in another application before the panel
@@ -45,8 +51,10 @@ public:
 
     // Remembers the frontmost application and its selection: read once and
     // kept here, clipboard untouched; else, after saving the clipboard, up to
-    // three simulated copies. An application that does not answer the read
-    // gets no copy key either: nothing is captured. Called before every
+    // three simulated copies once no key is down (never in a terminal). An
+    // application that does not answer the read gets no copy key either:
+    // nothing is captured. A clipboard still waiting to go back after a
+    // paste-back goes back first. Called before every
     // opening or toggling of the panel. While the panel itself is frontmost
     // it changes nothing; over another window of this program it remembers
     // no application and types nothing.
@@ -55,12 +63,21 @@ public:
     // The captured selection, when there is one.
     static std::optional<std::string> getSelectedText();
 
-    // Pastes `text` over the selection in the remembered application, then
-    // puts the clipboard back as it was before the capture (saved here first
-    // when the capture did not need it). Does nothing
-    // before a capture; when the application's window is gone the answer is
-    // left on the clipboard and nothing is typed.
+    // Pastes `text` over the selection in the remembered application: puts
+    // it on the clipboard (and PRIMARY, for a terminal) and types the paste
+    // keys once the application's window has the keyboard and no key is
+    // down. The clipboard goes back to what it held before the capture
+    // (saved first when the capture did not need it) when the application
+    // has fetched the answer, or after two seconds, through the main loop.
+    // Does nothing before a capture. When the window is gone the answer is
+    // left on the clipboard; when it does not take the keyboard nothing is
+    // typed and the clipboard goes back. A terminal gets the text without
+    // control characters, and an answer of several lines is only left on its
+    // clipboard and selection.
     static void replaceSelectedText(std::string_view text);
+
+    // The program quits: a clipboard still waiting to go back goes back now.
+    static void giveBackBeforeQuit();
 
     // The remembered application's selected text (or the whole value of its
     // focused field), read without typing anything.

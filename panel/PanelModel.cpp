@@ -371,11 +371,20 @@ void PanelModel::handleCompletion(PendingRequest& request, std::string answer) {
                           applicationName = std::move(applicationName)](core::HistoryService& store) {
         store.addEntry(name, prompt, originalText, answer, applicationName);
     });
-    if (!model) return;
+    // A panel closed before its answer came (Escape, the keyboard gone to
+    // another window, the main shortcut) types nothing: the user may be
+    // writing somewhere else by now.
+    const auto closedBeforeAnswer = [] {
+        platform::Logger("quillary", "panel")
+            .info("The answer came after its panel was closed: it is in the history, nothing is typed");
+    };
+    if (!model) return closedBeforeAnswer();
 
     if (model->isChatMode_) {
         model->appendMessage(std::move(answer), core::MessageRole::assistant);
         model->setText("");
+    } else if (model->hidden_) {
+        closedBeforeAnswer();
     } else if (!model->deliveredAnswer_ && (!model->options_.isCurrent || model->options_.isCurrent())) {
         // One answer per panel goes into the application, and only while the
         // panel is still the one shown: a newer capture remembers another

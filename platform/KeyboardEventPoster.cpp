@@ -8,6 +8,7 @@ std::string_view toString(SimulatedKey key) {
     case SimulatedKey::shift: return "shift";
     case SimulatedKey::c: return "c";
     case SimulatedKey::v: return "v";
+    case SimulatedKey::insert: return "insert";
     }
     return "?";
 }

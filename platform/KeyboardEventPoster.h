@@ -5,8 +5,8 @@
 namespace platform {
 
 // The keys the program types into other applications. Control stands in
-// for the Command key of copy and paste; Shift joins it in terminals.
-enum class SimulatedKey { control, shift, c, v };
+// for the Command key of copy and paste; terminals paste with Shift+Insert.
+enum class SimulatedKey { control, shift, c, v, insert };
 
 std::string_view toString(SimulatedKey key);
 
@@ -21,6 +21,10 @@ public:
     // other applications, so the keys posted next arrive alone and nothing
     // held auto-repeats into the other application.
     virtual void releaseHeldKeys() = 0;
+
+    // Whether any key of the keyboard is down right now (the user's hand
+    // still on the shortcut, say).
+    virtual bool isAnyKeyDown() = 0;
 
     // Posts one key press or release; false when the event cannot be made
     // (no key for it on this keyboard), and then nothing is posted.

@@ -36,6 +36,10 @@ public:
     // Whether the application's window still exists.
     virtual bool isAlive(const RunningApplication& app) = 0;
 
+    // Whether the keyboard's input goes to the application's window (or one
+    // of its children) right now.
+    virtual bool hasInputFocus(const RunningApplication& app) = 0;
+
     // The identifier of this program's own process, to know its windows.
     virtual int currentProcessIdentifier() const = 0;
 };

@@ -5,7 +5,11 @@
 //    look-ups and the same read (target: within 2x);
 //  - through the simulated copy, whose own waits are 0.45 s per attempt:
 //    one attempt, and three when the copy never changes the clipboard
-//    (counter "waits_ms" is the sum of the waits).
+//    (counter "waits_ms" is the sum of the waits);
+//  - the paste-back, from the answer's arrival to the clipboard given back
+//    (counter "pasted_ms": until the other program has pasted the answer,
+//    the activation's 0.3 s wait included), beside the other program's own
+//    fetch of the clipboard as the bench drives it.
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +20,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -43,7 +48,9 @@ struct Desktop {
         app = std::make_unique<QApplication>(argc, argv);
         loop = std::make_shared<platform::QtMainLoop>();
         platform::MainLoop::setMain(loop);
-        other = std::make_unique<OtherApplicationProcess>(QStringLiteral(QUILLARY_OTHER_APP));
+        // It pastes on a turn of its own and says so.
+        other = std::make_unique<OtherApplicationProcess>(
+            QStringLiteral(QUILLARY_OTHER_APP), QStringList{QStringLiteral("--paste-delay"), QStringLiteral("0")});
         const auto window = other->waitReady();
         platform::X11Workspace workspace;
         other->bringToFront(workspace, window);
@@ -198,6 +205,43 @@ void BM_CaptureThroughCopy(benchmark::State& state) {
     if (!unchanged && TextReplacer::getSelectedText() != "Hello") state.SkipWithError("the copy did not arrive");
 }
 BENCHMARK(BM_CaptureThroughCopy)->Arg(1)->Arg(3)->ArgName("attempts")->Unit(benchmark::kMillisecond)->Iterations(4);
+
+void BM_PasteBack(benchmark::State& state) {
+    auto& d = desktopOnce();
+    const std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    const Atom clipboard = XInternAtom(display.get(), "CLIPBOARD", False);
+    double pastedMs = 0;
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        d.other->send("set-line Hello world");
+        d.other->send("select-line 6 5");
+        d.other->waitFor("selected");
+        d.prepare(++round);
+        TextReplacer::captureSelection();
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        TextReplacer::replaceSelectedText("there");
+        const Window answerOwner = XGetSelectionOwner(display.get(), clipboard);
+        if (d.other->waitFor("pasted").empty()) state.SkipWithError("the answer was not pasted");
+        pastedMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        testsupport::runEventsUntil([&] { return XGetSelectionOwner(display.get(), clipboard) != answerOwner; });
+    }
+    state.counters["pasted_ms"] = pastedMs / static_cast<double>(state.iterations());
+    if (d.other->dump()["line"] != "Hello there") state.SkipWithError("the answer is not in the other program");
+}
+BENCHMARK(BM_PasteBack)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Baseline: the other program reads the clipboard, driven the same way.
+void BM_OtherProgramFetchesTheClipboard(benchmark::State& state) {
+    auto& d = desktopOnce();
+    d.prepare(0);
+    for (auto _ : state) {
+        d.other->send("fetch-clipboard");
+        if (d.other->waitFor("clipboard ").empty()) state.SkipWithError("no answer from the other program");
+    }
+}
+BENCHMARK(BM_OtherProgramFetchesTheClipboard)->Unit(benchmark::kMillisecond)->Iterations(50);
 
 }  // namespace
 

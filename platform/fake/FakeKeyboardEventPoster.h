@@ -15,12 +15,15 @@ namespace platform {
 class FakeKeyboardEventPoster final : public KeyboardEventPoster {
 public:
     void releaseHeldKeys() override;
+    bool isAnyKeyDown() override { return keysDown && keysDown(); }
     bool post(SimulatedKey key, bool down) override;
 
     std::vector<std::string> events;
     std::set<SimulatedKey> missingKeys;  // keys that cannot be made
     int releases = 0;
     std::function<void(SimulatedKey key, bool down)> onPost;
+    // Whether the user holds a key now (null: never).
+    std::function<bool()> keysDown;
     EventJournal journal;
 };
 

@@ -21,6 +21,7 @@ bool FakePasteboard::setString(std::string_view text) {
     note(journal, "set " + std::string(text));
     contents = {{{kTextType, std::string(text)}}};
     if (takenBack) copyFromOtherProgram("taken back");
+    if (onWrite) onWrite();
     return !takenBack;
 }
 
@@ -39,6 +40,7 @@ bool FakePasteboard::restore(const PasteboardSnapshot& snapshot) {
     ++writes;
     note(journal, "restore");
     contents = snapshot;
+    if (onWrite) onWrite();
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/Pasteboard.h"
@@ -27,6 +28,7 @@ public:
     int writes = 0;  // setString and restore calls
     // Another program takes the clipboard back at once: setString fails.
     bool takenBack = false;
+    std::function<void()> onWrite;  // after each setString and restore
     EventJournal journal;
 };
 

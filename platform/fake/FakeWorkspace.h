@@ -16,11 +16,16 @@ public:
     std::optional<RunningApplication> frontmostApplication() override { return frontmost; }
     bool activate(const RunningApplication& app) override;
     bool isAlive(const RunningApplication& app) override;
+    // The frontmost application's window has the keyboard unless `focusElsewhere`.
+    bool hasInputFocus(const RunningApplication& app) override {
+        return !focusElsewhere && frontmost && frontmost->window == app.window;
+    }
     int currentProcessIdentifier() const override { return kOwnProcess; }
 
     std::optional<RunningApplication> frontmost;
     std::vector<WindowId> closedWindows;  // activate and isAlive fail for these
     std::vector<RunningApplication> activations;
+    bool focusElsewhere = false;  // an activation that does not take
     EventJournal journal;
 };
 

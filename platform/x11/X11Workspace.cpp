@@ -27,6 +27,21 @@ std::optional<unsigned long> cardinalProperty(Display* display, Window window, c
     return trap.errors().empty() ? value : std::nullopt;
 }
 
+// How far up a focus window is looked for its top-level window.
+constexpr int kMaxDepth = 64;
+
+// The window's parent; None when the window is gone (or is the root).
+Window parentOf(Display* display, Window window) {
+    Window root = None, parent = None;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &count))
+        return None;
+    if (children)
+        XFree(children);
+    return parent;
+}
+
 std::optional<std::string> processName(int pid) {
     std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
     std::string name;
@@ -66,15 +81,11 @@ unsigned long X11Workspace::focusedTopLevel() {
         return None;
     X11ErrorTrap trap(display_);
     Window window = focus;
-    for (int depth = 0; depth < 64; ++depth) {
-        Window rootReturn = None, parent = None;
-        Window* children = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(display_, window, &rootReturn, &parent, &children, &count))
-            return None;
-        if (children)
-            XFree(children);
-        if (parent == root || parent == None)
+    for (int depth = 0; depth < kMaxDepth; ++depth) {
+        const Window parent = parentOf(display_, window);
+        if (parent == None)
+            return None;  // gone meanwhile
+        if (parent == root)
             return window;
         window = parent;
     }
@@ -128,6 +139,25 @@ bool X11Workspace::isAlive(const RunningApplication& app) {
     XWindowAttributes attributes;
     const Status status = XGetWindowAttributes(display_, app.window, &attributes);
     return status != 0 && trap.sync().empty();
+}
+
+bool X11Workspace::hasInputFocus(const RunningApplication& app) {
+    // The server's own focus, not the window manager's hint: the hint may
+    // name a window whose activation has not taken (yet).
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    const Window root = DefaultRootWindow(display_);
+    if (app.window == None || focus == None || focus == PointerRoot)
+        return false;
+    X11ErrorTrap trap(display_);
+    Window window = focus;
+    for (int depth = 0; depth < kMaxDepth && window != root && window != None; ++depth) {
+        if (window == app.window)
+            return true;
+        window = parentOf(display_, window);
+    }
+    return false;
 }
 
 bool X11Workspace::activate(const RunningApplication& app) {

@@ -24,6 +24,7 @@ public:
     std::optional<RunningApplication> frontmostApplication() override;
     bool activate(const RunningApplication& app) override;
     bool isAlive(const RunningApplication& app) override;
+    bool hasInputFocus(const RunningApplication& app) override;
     int currentProcessIdentifier() const override;
 
     // What the desktop says of one top-level window; none when it is gone.

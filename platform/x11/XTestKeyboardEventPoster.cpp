@@ -22,6 +22,7 @@ KeyInfo infoOf(SimulatedKey key) {
     case SimulatedKey::shift: return {XK_Shift_L, 0x38};
     case SimulatedKey::c: return {XK_c, 8};
     case SimulatedKey::v: return {XK_v, 9};
+    case SimulatedKey::insert: return {XK_Insert, 0x72};
     }
     return {NoSymbol, -1};
 }
@@ -48,6 +49,15 @@ unsigned XTestKeyboardEventPoster::keyCode(SimulatedKey key) const {
     XDisplayKeycodes(display_, &minCode, &maxCode);
     const auto code = KeyPositions::x11FromCarbon(info.carbonCode);
     return code && *code >= minCode && *code <= maxCode ? static_cast<unsigned>(*code) : 0;
+}
+
+bool XTestKeyboardEventPoster::isAnyKeyDown() {
+    char keys[32];
+    XQueryKeymap(display_, keys);
+    for (const char byte : keys)
+        if (byte != 0)
+            return true;
+    return false;
 }
 
 void XTestKeyboardEventPoster::releaseHeldKeys() {

@@ -22,6 +22,7 @@ public:
     XTestKeyboardEventPoster& operator=(const XTestKeyboardEventPoster&) = delete;
 
     void releaseHeldKeys() override;
+    bool isAnyKeyDown() override;
     bool post(SimulatedKey key, bool down) override;
 
     // Whether the server offers XTEST at all.

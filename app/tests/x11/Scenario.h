@@ -194,6 +194,22 @@ public:
             if (window.title == title && !window.popup) return window;
         return std::nullopt;
     }
+    // Whether the X server's input focus is `window` or inside it.
+    bool hasInputFocus(Window window) {
+        Window focus = None;
+        int revert = 0;
+        XGetInputFocus(display_.get(), &focus, &revert);
+        for (int depth = 0; focus != None && focus != PointerRoot && depth < 64; ++depth) {
+            if (focus == window) return true;
+            Window root = None, parent = None;
+            Window* children = nullptr;
+            unsigned count = 0;
+            if (!XQueryTree(display_.get(), focus, &root, &parent, &children, &count)) return false;
+            if (children) XFree(children);
+            focus = parent;
+        }
+        return false;
+    }
     bool isActive(const ShownWindow& window) {
         return display_.property(DefaultRootWindow(display_.get()), "_NET_ACTIVE_WINDOW") == window.id;
     }

@@ -6,9 +6,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <QProcess>
+
+#include <X11/Xatom.h>
 
 #include "TestSpeech.h"
 #include "app/tests/x11/Scenario.h"
@@ -139,6 +144,108 @@ TEST_F(EndToEnd, OneShotReplacesTheSelectionAndGivesTheClipboardBack) {
     EXPECT_EQ(history[0]["input"], "fix this");
     EXPECT_EQ(history[0]["selectedText"], "This sentense has a typo.");
     EXPECT_EQ(history[0]["output"], "This sentence has no typo.");
+}
+
+TEST_F(EndToEnd, AnAnswerComingAfterEscapeIsTypedNowhereLeavesTheClipboardAndIsInTheHistory) {
+    scenario.provider().stall("POST", "/v1/chat/completions", {200, kJson, Scenario::openAIAnswer("Too late.")});
+    ASSERT_TRUE(scenario.startProgram()) << scenario.program().standardError();
+    ASSERT_TRUE(scenario.startOtherApp());
+    scenario.other().send("copy-text what the user had copied");
+    const auto clipboardBefore = scenario.clipboard();
+    ASSERT_TRUE(openPanelOver("Left as it was."));
+    ASSERT_TRUE(submit("fix this"));
+    ASSERT_TRUE(scenario.provider().waitForRequests(1));
+    ASSERT_TRUE(Scenario::key("Escape"));
+    ASSERT_TRUE(scenario.waitPanelGone());
+    ASSERT_TRUE(scenario.activateOther());
+    scenario.provider().releaseStalls();
+
+    EXPECT_TRUE(apptest::waitUntil(
+        [&] { return scenario.program().standardError().find("after its panel was closed") != std::string::npos; }))
+        << scenario.program().standardError();
+    const auto history = waitForHistory(1);
+    ASSERT_EQ(history.size(), 1u) << history.dump();
+    EXPECT_EQ(history[0]["output"], "Too late.");
+    EXPECT_EQ(scenario.otherLine(), "Left as it was.");
+    const auto keys = scenario.other().keyLines();
+    EXPECT_TRUE(std::none_of(keys.begin(), keys.end(),
+                             [](const std::string& key) { return key.find("ctrl") != std::string::npos; }))
+        << "no paste was typed into the other program: " << testing::PrintToString(keys);
+    EXPECT_EQ(scenario.clipboard(), clipboardBefore);
+}
+
+// Each real terminal runs a job that logs every byte it reads; a word on its
+// screen is selected with a double click, then the main shortcut, a prompt
+// and Return. Once more with nothing selected.
+TEST_F(EndToEnd, RealTerminalsGetTheAnswerAtTheCursorAndNeverAnInterruptOrAControlKey) {
+    ASSERT_TRUE(scenario.startProgram()) << scenario.program().standardError();
+    Display* x = scenario.display().get();
+    for (const std::string terminal : {"xterm", "urxvt"}) {
+        SCOPED_TRACE(terminal);
+        if (std::system(("command -v " + terminal + " >/dev/null").c_str()) != 0) {
+            ADD_FAILURE() << terminal << " is missing: scripts/setup installs it";
+            continue;
+        }
+        const auto log = scenario.home() / (terminal + ".log");
+        // Every byte the job read, and its signals.
+        const auto received = [&] {
+            std::string bytes;
+            std::istringstream lines(apptest::readFile(log));
+            for (std::string line; std::getline(lines, line);)
+                bytes += line.size() == 2 ? static_cast<char>(std::stoi(line, nullptr, 16)) : '\0';
+            return bytes;
+        };
+        QProcess job;
+        job.start(QString::fromStdString(terminal),
+                  {"-fn", "fixed", "+sb", "-geometry", "60x6+40+80", "-e", QUILLARY_TERMINAL_JOB,
+                   QString::fromStdString(log.string())});
+        ASSERT_TRUE(apptest::waitUntil([&] { return apptest::readFile(log).find("ready") != std::string::npos; }));
+        std::vector<Window> windows;
+        apptest::waitUntil([&] {
+            windows.clear();
+            scenario.display().windowsOf(DefaultRootWindow(x), static_cast<pid_t>(job.processId()), windows);
+            return !windows.empty();
+        });
+        ASSERT_FALSE(windows.empty()) << "the terminal's window";
+        const Window window = windows.front();
+        XSetSelectionOwner(x, XA_PRIMARY, None, CurrentTime);
+        XSync(x, False);
+        ASSERT_TRUE(Scenario::click(window, 12, 8));
+        ASSERT_TRUE(apptest::waitUntil([&] { return scenario.hasInputFocus(window); }));
+        ASSERT_EQ(std::system(("xdotool mousemove --window " + std::to_string(window) +
+                               " 12 8 click --repeat 2 --delay 80 1").c_str()), 0);
+        ASSERT_TRUE(apptest::waitUntil([&] { return XGetSelectionOwner(x, XA_PRIMARY) != None; }));
+
+        answerWith("echo fixed");
+        const auto asked = scenario.provider().requests().size();
+        ASSERT_TRUE(Scenario::key("super+shift+space"));
+        ASSERT_TRUE(scenario.waitPanelFocused()) << scenario.program().standardError();
+        ASSERT_TRUE(submit("fix it"));
+        EXPECT_TRUE(apptest::waitUntil([&] { return received().find("echo fixed") != std::string::npos; }))
+            << received() << "\n" << scenario.program().standardError();
+        ASSERT_EQ(scenario.provider().requests().size(), asked + 1);
+        EXPECT_NE(scenario.provider().requests().back().body.find("selectme"), std::string::npos);
+
+        // Nothing selected: no copy key, and the answer still comes.
+        ASSERT_TRUE(scenario.waitPanelGone());
+        ASSERT_TRUE(apptest::waitUntil([&] { return scenario.hasInputFocus(window); }));
+        XSetSelectionOwner(x, XA_PRIMARY, None, CurrentTime);
+        XSync(x, False);
+        answerWith("second");
+        ASSERT_TRUE(Scenario::key("super+shift+space"));
+        ASSERT_TRUE(scenario.waitPanelFocused()) << scenario.program().standardError();
+        ASSERT_TRUE(submit("again"));
+        EXPECT_TRUE(apptest::waitUntil([&] { return received().find("second") != std::string::npos; })) << received();
+        EXPECT_EQ(scenario.provider().requests().back().body.find("selectme"), std::string::npos);
+
+        const std::string bytes = received();
+        EXPECT_EQ(apptest::readFile(log).find("SIGINT"), std::string::npos);
+        for (const char control : {'\x03', '\x0c', '\x16'})
+            EXPECT_EQ(bytes.find(control), std::string::npos) << static_cast<int>(control);
+        job.kill();
+        job.waitForFinished(3000);
+        ASSERT_TRUE(scenario.waitPanelGone());
+    }
 }
 
 TEST_F(EndToEnd, ChatKeepsTheConversationInThePanelAndPastesNothing) {

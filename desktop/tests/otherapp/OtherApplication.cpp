@@ -1,7 +1,8 @@
 // A stand-in for "any other program" in tests under X11: a window with a
-// line edit and a text edit, or (with --terminal) a window whose WM_CLASS is
-// a terminal's. It prints what happens to it on standard output, one event a
-// line, and takes commands on standard input, one a line:
+// line edit and a text edit. With --paste-delay MS it is a busy program:
+// Control+V in the line edit reads the clipboard MS milliseconds later. It
+// prints what happens to it on standard output, one event a line, and takes
+// commands on standard input, one a line:
 //
 //   select-line START LENGTH        select in the line edit and own PRIMARY,
 //   select-text START LENGTH        as a mouse selection does (the text edit);
@@ -10,21 +11,20 @@
 //   primary-silent                  own PRIMARY from a second X connection
 //                                   that never answers;
 //   silent-requests                 print "requests N", the requests it got;
-//   terminal-select TEXT            the terminal's selection (never PRIMARY);
 //   set-line TEXT / set-text TEXT   replace the contents;
 //   focus line|text                 move the keyboard focus;
 //   copy-text TEXT / copy-image     put text / a PNG with a caption and a password
 //                                   manager's hint on the clipboard;
 //   activate                        raise the window and ask for the keyboard;
-//   dump                            print "line ...", "text ...", "terminal ...",
-//                                   "focus ..." and "end";
+//   dump                            print "line ...", "text ...", "focus ..." and "end";
 //   dump-clipboard                  print "format TYPE SIZE MD5" per format, "end";
+//   fetch-clipboard                 read the clipboard's text, as a clipboard
+//                                   manager does: print "clipboard TEXT";
 //   quit
 //
 // Events: "ready WINDOW-ID" once the window is shown, "key press|release
-// NAME MODIFIERS repeat=0|1" for every key its window gets, and in terminal
-// mode "interrupt" for Control+C, "copied" and "pasted" for Control+Shift+C/V.
-// Texts are printed with "\n" for line breaks.
+// NAME MODIFIERS repeat=0|1" for every key its window gets, and "pasted"
+// after a delayed paste. Texts are printed with "\n" for line breaks.
 
 #include <QApplication>
 #include <QBuffer>
@@ -38,12 +38,14 @@
 #include <QSocketNotifier>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "SilentOwner.h"
@@ -86,28 +88,25 @@ protected:
     }
 };
 
-// A terminal's window as far as copy and paste go: Control+C interrupts,
-// Control+Shift+C copies the selection, Control+Shift+V pastes.
-class TerminalWidget : public QWidget {
+// Pastes into the line edit a while after Control+V, as a busy program does.
+class DelayedPaste : public QObject {
 public:
-    QString buffer;
-    QString selection;
+    DelayedPaste(QLineEdit* line, int delayMs) : line_(line), delayMs_(delayMs) {}
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override {
-        const auto mods = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
-        if (event->key() == Qt::Key_C && mods == Qt::ControlModifier) {
-            emitLine(QStringLiteral("interrupt"));
-        } else if (event->key() == Qt::Key_C && mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
-            QGuiApplication::clipboard()->setText(selection);
-            emitLine(QStringLiteral("copied"));
-        } else if (event->key() == Qt::Key_V && mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
-            buffer += QGuiApplication::clipboard()->text();
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste))
+            return false;
+        QTimer::singleShot(delayMs_, line_, [line = line_] {
+            line->insert(QGuiApplication::clipboard()->text());
             emitLine(QStringLiteral("pasted"));
-        } else if (!event->text().isEmpty() && mods == Qt::NoModifier) {
-            buffer += event->text();
-        }
+        });
+        return watched == line_;
     }
+
+private:
+    QLineEdit* line_;
+    int delayMs_;
 };
 
 QByteArray smallPng() {
@@ -124,41 +123,32 @@ QByteArray smallPng() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool terminal = false;
-    for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]) == "--terminal") terminal = true;
+    int pasteDelay = -1;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == "--paste-delay") pasteDelay = std::atoi(argv[i + 1]);
     // WM_CLASS: instance from RESOURCE_NAME, class from the application name.
-    qputenv("RESOURCE_NAME", terminal ? "xterm" : "otherapp");
+    qputenv("RESOURCE_NAME", "otherapp");
     QApplication app(argc, argv);
-    QApplication::setApplicationName(terminal ? QStringLiteral("XTerm") : QStringLiteral("OtherApp"));
+    QApplication::setApplicationName(QStringLiteral("OtherApp"));
 
     KeyReporter reporter;
     app.installEventFilter(&reporter);
 
     QWidget window;
-    window.setWindowTitle(terminal ? QStringLiteral("Terminal") : QStringLiteral("Other application"));
+    window.setWindowTitle(QStringLiteral("Other application"));
     auto* layout = new QVBoxLayout(&window);
-    QLineEdit* line = nullptr;
-    QTextEdit* text = nullptr;
-    TerminalWidget* term = nullptr;
-    if (terminal) {
-        term = new TerminalWidget;
-        term->setObjectName(QStringLiteral("terminal"));
-        term->setFocusPolicy(Qt::StrongFocus);
-        term->setMinimumSize(300, 120);
-        layout->addWidget(term);
-    } else {
-        line = new QLineEdit;
-        line->setObjectName(QStringLiteral("line"));
-        text = new QTextEdit;
-        text->setObjectName(QStringLiteral("text"));
-        layout->addWidget(line);
-        layout->addWidget(text);
-    }
+    auto* line = new QLineEdit;
+    line->setObjectName(QStringLiteral("line"));
+    auto* text = new QTextEdit;
+    text->setObjectName(QStringLiteral("text"));
+    layout->addWidget(line);
+    layout->addWidget(text);
+    DelayedPaste delayedPaste(line, pasteDelay);
+    if (pasteDelay >= 0) line->installEventFilter(&delayedPaste);
     window.resize(360, 200);
     window.show();
     window.activateWindow();
-    if (term) term->setFocus(); else line->setFocus();
+    line->setFocus();
 
     auto select = [&](const QStringList& words, bool inText, bool primary) {
         const int start = words.value(1).toInt();
@@ -195,12 +185,11 @@ int main(int argc, char** argv) {
             emitLine(QStringLiteral("selected"));
         } else if (command == QLatin1String("silent-requests")) {
             emitLine(QStringLiteral("requests %1").arg(unansweredRequests()));
-        } else if (command == QLatin1String("terminal-select") && term) term->selection = rest;
-        else if (command == QLatin1String("set-line") && line) line->setText(rest);
-        else if (command == QLatin1String("set-text") && text) text->setPlainText(rest);
+        } else if (command == QLatin1String("set-line")) line->setText(rest);
+        else if (command == QLatin1String("set-text")) text->setPlainText(rest);
         else if (command == QLatin1String("focus")) {
-            if (rest == QLatin1String("text") && text) text->setFocus();
-            else if (line) line->setFocus();
+            if (rest == QLatin1String("text")) text->setFocus();
+            else line->setFocus();
         } else if (command == QLatin1String("copy-text")) {
             QGuiApplication::clipboard()->setText(rest);
         } else if (command == QLatin1String("copy-image")) {
@@ -215,9 +204,8 @@ int main(int argc, char** argv) {
             window.raise();
             window.activateWindow();
         } else if (command == QLatin1String("dump")) {
-            if (line) emitLine(QStringLiteral("line ") + escaped(line->text()));
-            if (text) emitLine(QStringLiteral("text ") + escaped(text->toPlainText()));
-            if (term) emitLine(QStringLiteral("terminal ") + escaped(term->buffer));
+            emitLine(QStringLiteral("line ") + escaped(line->text()));
+            emitLine(QStringLiteral("text ") + escaped(text->toPlainText()));
             const QWidget* focus = QApplication::focusWidget();
             emitLine(QStringLiteral("focus ") + (focus ? focus->objectName() : QStringLiteral("none")));
             emitLine(QStringLiteral("end"));
@@ -231,6 +219,8 @@ int main(int argc, char** argv) {
                              .arg(QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex())));
             }
             emitLine(QStringLiteral("end"));
+        } else if (command == QLatin1String("fetch-clipboard")) {
+            emitLine(QStringLiteral("clipboard ") + escaped(QGuiApplication::clipboard()->text()));
         } else if (command == QLatin1String("quit")) {
             QApplication::quit();
         }

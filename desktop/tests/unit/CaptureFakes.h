@@ -6,12 +6,14 @@
 #include "platform/fake/FakeAccessibilityClient.h"
 #include "platform/fake/FakeKeyboardEventPoster.h"
 #include "platform/fake/FakePasteboard.h"
+#include "platform/fake/FakeSelectionOwner.h"
+#include "platform/fake/ManualMainLoop.h"
 #include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/RecordingSleeper.h"
 
 namespace desktop::testing {
 
-// The capture's five desktop services as fakes, ready to install.
+// The capture's desktop services as fakes, ready to install.
 struct CaptureFakes {
     std::shared_ptr<platform::FakeWorkspace> workspace = std::make_shared<platform::FakeWorkspace>();
     std::shared_ptr<platform::FakeAccessibilityClient> accessibility =
@@ -19,8 +21,19 @@ struct CaptureFakes {
     std::shared_ptr<platform::FakeKeyboardEventPoster> keyboard = std::make_shared<platform::FakeKeyboardEventPoster>();
     std::shared_ptr<platform::FakePasteboard> pasteboard = std::make_shared<platform::FakePasteboard>();
     std::shared_ptr<platform::RecordingSleeper> sleeper = std::make_shared<platform::RecordingSleeper>();
+    std::shared_ptr<platform::FakeSelectionOwner> selectionOwner = std::make_shared<platform::FakeSelectionOwner>();
+    std::shared_ptr<platform::ManualMainLoop> captureLoop = std::make_shared<platform::ManualMainLoop>();
 
-    TextReplacerPlatform services() const { return {workspace, accessibility, keyboard, pasteboard, sleeper}; }
+    // The clipboard a toolkit write takes is no longer the answer's.
+    CaptureFakes() {
+        pasteboard->onWrite = [owner = std::weak_ptr<platform::FakeSelectionOwner>(selectionOwner)] {
+            if (const auto o = owner.lock()) o->clipboard.reset();
+        };
+    }
+
+    TextReplacerPlatform services() const {
+        return {workspace, accessibility, keyboard, pasteboard, sleeper, selectionOwner, captureLoop};
+    }
 };
 
 }  // namespace desktop::testing

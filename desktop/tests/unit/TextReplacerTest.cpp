@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,7 +33,8 @@ protected:
     void SetUp() override {
         TextReplacer::resetForTesting();
         for (auto* fake : std::initializer_list<platform::EventJournal*>{&workspace->journal, &keyboard->journal,
-                                                                         &pasteboard->journal, &sleeper->journal})
+                                                                         &pasteboard->journal, &sleeper->journal,
+                                                                         &selectionOwner->journal})
             *fake = journal;
         // The frontmost program copies its selection when Control+C (or
         // Control+Shift+C in a terminal) goes down.
@@ -187,27 +189,53 @@ TEST_F(TextReplacerTest, WithAnEmptyClipboardTheFirstCopyThatLeavesTextEndsTheCa
     EXPECT_EQ(TextReplacer::getSelectedText(), "late");
 }
 
-TEST_F(TextReplacerTest, TerminalsCopyAndPasteWithControlShiftSoNoJobIsInterrupted) {
+TEST_F(TextReplacerTest, NoKeyIsTypedWhileTheUserStillHoldsOneAndAKeyHeldPastASecondIsReleased) {
+    // A quick tap: the shortcut's keys come up 25 ms after the capture began.
+    keyboard->keysDown = [&] { return sleeper->elapsed < 25ms; };
+    keyboard->onPost = [&](SimulatedKey, bool) { EXPECT_FALSE(keyboard->keysDown()); };
+    TextReplacer::captureSelection();
+    Journal start = take();
+    start.resize(5);
+    EXPECT_EQ(start, (Journal{"wait 10ms", "wait 10ms", "wait 10ms", "release held keys", "control down"}));
+
+    // A key held on: after a second it is released for the user.
+    keyboard->onPost = {};
+    keyboard->keysDown = [] { return true; };
+    const auto before = sleeper->elapsed;
+    TextReplacer::captureSelection();
+    const Journal held = take();
+    EXPECT_EQ(std::count(held.begin(), held.end(), "wait 10ms"), 100);
+    EXPECT_EQ(sleeper->elapsed - before, 1000ms + 3 * 450ms);
+}
+
+TEST_F(TextReplacerTest, InATerminalNoCopyKeyIsSentAndTheCleanedAnswerIsPastedWithShiftInsert) {
     workspace->frontmost = kTerminal;
     pasteboard->copyFromOtherProgram("before");
-    keyboard->onPost = [&](SimulatedKey key, bool down) {
-        if (key == SimulatedKey::c && down) pasteboard->copyFromOtherProgram("ls -l");
-    };
     TextReplacer::captureSelection();
-    EXPECT_EQ(keyboard->events, (Journal{"control down", "shift down", "c down", "c up", "shift up", "control up"}));
-    EXPECT_EQ(sleeper->elapsed, 450ms);
+    EXPECT_EQ(take(), Journal{});
+    EXPECT_EQ(TextReplacer::getSelectedText(), std::nullopt);
 
-    keyboard->events.clear();
-    TextReplacer::replaceSelectedText("answer");
-    EXPECT_EQ(keyboard->events, (Journal{"control down", "shift down", "v down", "v up", "shift up", "control up"}));
+    // No escape sequence, C1 control, carriage return or final line feed
+    // reaches the terminal; tabs and text do.
+    TextReplacer::replaceSelectedText("ls\x1b[201~\t-l \xC2\x9B\x7F\xC3\xA9\r\n");
+    EXPECT_EQ(take(), (Journal{"activate XTerm", "wait 300ms", "release held keys", "offer ls[201~\t-l \xC3\xA9 on both",
+                               "shift down", "insert down", "insert up", "shift up"}));
+
+    // Several lines are not typed: a shell would run each one.
+    testsupport::LogCapture log;
+    TextReplacer::captureSelection();
+    take();
+    TextReplacer::replaceSelectedText("rm -rf build\r\nmake");
+    EXPECT_EQ(take(), (Journal{"activate XTerm", "wait 300ms", "offer rm -rf build\nmake on primary",
+                               "set rm -rf build\nmake"}));
+    EXPECT_TRUE(log.contains("more than one line"));
 
     // Any capitalisation of the class or instance counts.
+    keyboard->events.clear();
     for (const char* name : {"URxvt", "Alacritty", "kitty", "gnome-terminal-server", "konsole"}) {
         workspace->frontmost = platform::RunningApplication{77, std::nullopt, name, 0x600001};
-        keyboard->events.clear();
         TextReplacer::captureSelection();
-        ASSERT_GE(keyboard->events.size(), 2u) << name;
-        EXPECT_EQ(keyboard->events[1], "shift down") << name;
+        EXPECT_TRUE(keyboard->events.empty()) << name;
     }
 }
 
@@ -244,25 +272,90 @@ TEST_F(TextReplacerTest, GetSelectedTextComparesWithTheClipboardSavedBeforeTheCa
     EXPECT_EQ(TextReplacer::getSelectedText()->size(), big.size());
 }
 
-TEST_F(TextReplacerTest, PasteBackActivatesWaitsPastesThenPutsEveryFormatBack) {
+TEST_F(TextReplacerTest, PasteBackServesTheAnswerAndGivesEveryFormatBackOnceTheApplicationFetchedIt) {
     pasteboard->contents = kImageAndText;
     otherSelection = "old words";
     TextReplacer::captureSelection();
     take();
+    // The activation takes the keyboard from the panel, which closes: that
+    // is no close without a paste-back.
+    sleeper->onSleep = [&](auto) { TextReplacer::panelClosedWithoutPasteBack(); };
     TextReplacer::replaceSelectedText("new words");
-    EXPECT_EQ(take(), (Journal{"activate Gedit", "wait 300ms", "set new words", "release held keys", "control down",
-                               "v down", "v up", "control up", "wait 200ms", "restore"}));
+    EXPECT_EQ(take(), (Journal{"activate Gedit", "wait 300ms", "release held keys", "offer new words", "control down",
+                               "v down", "v up", "control up"}));
+    EXPECT_EQ(selectionOwner->pasteInto, kEditor);
+    captureLoop->advance(1999ms);
+    EXPECT_EQ(take(), Journal{});
+    selectionOwner->fetchByApplication();
+    captureLoop->advance(50ms);
+    EXPECT_EQ(take(), Journal{"restore"});
     EXPECT_EQ(pasteboard->contents, kImageAndText);
+    selectionOwner->fetchByApplication();
+    captureLoop->advance(5s);
+    EXPECT_EQ(take(), Journal{});  // once
 
-    // A second paste-back pastes into the same program and restores the same.
-    workspace->frontmost = kTerminal;
+    // An application that never asks: the clipboard goes back after 2 s.
+    sleeper->onSleep = {};
     TextReplacer::replaceSelectedText("again");
-    EXPECT_EQ(workspace->activations.back(), kEditor);
-    EXPECT_EQ(pasteboard->contents, kImageAndText);
-    // The paste-back was the close: nothing more to give back.
-    pasteboard->writes = 0;
-    TextReplacer::panelClosedWithoutPasteBack();
-    EXPECT_EQ(pasteboard->writes, 0);
+    take();
+    captureLoop->advance(1999ms);
+    EXPECT_EQ(take(), Journal{});
+    captureLoop->advance(51ms);
+    EXPECT_EQ(take(), Journal{"restore"});
+
+    // A copy the user makes meanwhile stays.
+    TextReplacer::replaceSelectedText("third");
+    selectionOwner->takenByOther();
+    take();
+    captureLoop->advance(2s);
+    EXPECT_EQ(take(), Journal{});
+}
+
+TEST_F(TextReplacerTest, AClipboardTheToolkitCouldNotTakeBackIsTriedAgainThenLetGo) {
+    testsupport::LogCapture log;
+    capturedOver("mine", "old");
+    int refusals = 2;
+    pasteboard->onWrite = [&] {
+        if (--refusals < 0) selectionOwner->takenByOther();
+    };
+    TextReplacer::replaceSelectedText("answer");
+    selectionOwner->fetchByApplication();
+    take();
+    captureLoop->advance(500ms);
+    EXPECT_EQ(take(), (Journal{"restore", "restore", "restore"}));
+
+    // Never taken: the answer's owner lets go, so no read waits on it.
+    refusals = 100;
+    TextReplacer::replaceSelectedText("answer");
+    selectionOwner->fetchByApplication();
+    take();
+    captureLoop->advance(1s);
+    EXPECT_EQ(take(), (Journal{"restore", "restore", "restore", "restore", "restore", "restore", "release clipboard"}));
+    EXPECT_TRUE(log.contains("could not be given back"));
+}
+
+TEST_F(TextReplacerTest, ANewCaptureOrAQuitGivesThePastedAnswersClipboardBackFirst) {
+    capturedOver("mine", "old");
+    TextReplacer::replaceSelectedText("answer");
+    take();
+    TextReplacer::captureSelection();
+    EXPECT_EQ(take().front(), "restore");
+
+    TextReplacer::replaceSelectedText("answer");
+    take();
+    TextReplacer::giveBackBeforeQuit();
+    EXPECT_EQ(take(), Journal{"restore"});
+    captureLoop->advance(2s);
+    EXPECT_EQ(take(), Journal{});
+}
+
+TEST_F(TextReplacerTest, AWindowThatDoesNotTakeTheKeyboardGetsNoPasteAndTheClipboardGoesBack) {
+    testsupport::LogCapture log;
+    capturedOver("mine", "old");
+    workspace->focusElsewhere = true;
+    TextReplacer::replaceSelectedText("answer");
+    EXPECT_EQ(take(), (Journal{"activate Gedit", "wait 300ms", "restore"}));
+    EXPECT_TRUE(log.contains("did not take the keyboard"));
 }
 
 TEST_F(TextReplacerTest, PasteBackWithNothingSavedLeavesTheAnswerAndBeforeACaptureDoesNothing) {
@@ -272,6 +365,8 @@ TEST_F(TextReplacerTest, PasteBackWithNothingSavedLeavesTheAnswerAndBeforeACaptu
     otherSelection = "old";
     TextReplacer::captureSelection();
     TextReplacer::replaceSelectedText("answer");
+    selectionOwner->fetchByApplication();
+    captureLoop->advance(50ms);
     EXPECT_EQ(pasteboard->string(), "answer");
     TextReplacer::panelClosedWithoutPasteBack();
     EXPECT_EQ(pasteboard->string(), "answer");

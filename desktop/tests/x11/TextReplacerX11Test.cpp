@@ -136,8 +136,13 @@ TEST_F(CaptureOnX11, WhenAnotherProgramOwnsPrimaryTheSimulatedCopyFetchesTheSele
     EXPECT_FALSE(contains(other->keyLines(), "shift"));
 }
 
-TEST_F(CaptureOnX11, ThePasteBackReplacesTheSelectionAndPutsBackEveryFormatAnImageAndAHintIncluded) {
-    startOther();
+// The other program is busy: it reads the clipboard a second after Control+V.
+// A clipboard manager that fetches each new clipboard at once must not make
+// the old clipboard come back before that.
+TEST_F(CaptureOnX11, ThePasteBackWaitsForTheProgramsOwnFetchThenPutsBackEveryFormatAnImageAndAHintIncluded) {
+    OtherApplicationProcess manager(QStringLiteral(QUILLARY_OTHER_APP));
+    ASSERT_NE(manager.waitReady(), 0u);
+    startOther({QStringLiteral("--paste-delay"), QStringLiteral("1000")});
     other->send("copy-image");
     other->send("set-line Hello world");
     other->send("select-line 6 5");
@@ -148,17 +153,13 @@ TEST_F(CaptureOnX11, ThePasteBackReplacesTheSelectionAndPutsBackEveryFormatAnIma
     TextReplacer::captureSelection();
     ASSERT_EQ(TextReplacer::getSelectedText(), "world");
     TextReplacer::replaceSelectedText("there");
-    ASSERT_TRUE(testsupport::runEventsUntil([&] { return other->dump()["line"] == "Hello there"; }))
-        << other->dump()["line"];
+    manager.send("fetch-clipboard");
+    EXPECT_EQ(manager.waitFor("clipboard "), "clipboard there");
+    ASSERT_FALSE(other->waitFor("pasted").empty());
+    EXPECT_EQ(other->dump()["line"], "Hello there");
     EXPECT_TRUE(contains(other->keyLines(), "key press V ctrl repeat=0"));
 
-    // What this process put back...
-    const auto restored = platform::QtPasteboard(reader).snapshot();
-    for (const char* type : {"image/png", "x-kde-passwordManagerHint"})
-        EXPECT_TRUE(std::any_of(restored.formats.begin(), restored.formats.end(),
-                                [&](const auto& format) { return format.first == type; }))
-            << type;
-    // ...is what the other program sees, once it has noticed the new owner.
+    // Then every format is back, as the other program sees it.
     const auto find = [](const std::vector<std::string>& lines, const std::string& type) {
         const auto it = std::find_if(lines.begin(), lines.end(),
                                      [&](const std::string& line) { return line.rfind(type, 0) == 0; });
@@ -173,21 +174,6 @@ TEST_F(CaptureOnX11, ThePasteBackReplacesTheSelectionAndPutsBackEveryFormatAnIma
         EXPECT_FALSE(find(before, type).empty()) << type;
         EXPECT_EQ(find(after, type), find(before, type)) << type;
     }
-}
-
-TEST_F(CaptureOnX11, InATerminalTheKeysAreControlShiftCAndV) {
-    startOther({QStringLiteral("--terminal")});
-    ASSERT_EQ(workspace.frontmostApplication()->bundleIdentifier, "xterm");
-    other->send("terminal-select ls -l");
-
-    TextReplacer::captureSelection();
-    EXPECT_EQ(TextReplacer::getSelectedText(), "ls -l");
-    EXPECT_TRUE(other->printed("copied"));
-    TextReplacer::replaceSelectedText("pwd");
-    ASSERT_TRUE(testsupport::runEventsUntil([&] { return other->dump()["terminal"] == "pwd"; }));
-    EXPECT_TRUE(contains(other->keyLines(), "key press C ctrl+shift repeat=0"));
-    EXPECT_TRUE(contains(other->keyLines(), "key press V ctrl+shift repeat=0"));
-    EXPECT_FALSE(other->printed("interrupt"));
 }
 
 TEST_F(CaptureOnX11, WithTheHotKeyStillHeldTheCopyReachesTheProgramAndNothingRepeatsIntoIt) {

@@ -3,10 +3,13 @@
 // that must not reach the application (replaced panel, second answer).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/ProviderError.h"
 #include "desktop/FloatingWindowManager.h"
 #include "fakes/PanelHarness.h"
 #include "platform/LastActiveApplication.h"
+#include "testsupport/LogCapture.h"
 
 namespace panel {
 namespace {
@@ -371,14 +374,27 @@ TEST_F(PanelSubmission, ASecondReturnInOneShotModeDeliversOnlyOneAnswer) {
     EXPECT_EQ(h.submitted.size(), 1u);
 }
 
-TEST_F(PanelSubmission, APanelClosedByEscapeButKeptStillPastesItsAnswer) {
-    const auto panel = shown();
+TEST_F(PanelSubmission, AnAnswerForAClosedPanelIsTypedNowhereAndKeptInTheHistory) {
+    testsupport::LogCapture log;
+    // Closed by Escape or the focus going elsewhere: the panel is kept.
+    auto panel = shown();
     panel->setText("q");
     panel->submit();
     panel->handleDisappear();
     h.finishRequests();
-    EXPECT_EQ(h.selection->pasted, std::vector<std::string>{"answer"});
-    EXPECT_EQ(h.submitted.size(), 1u);
+    // Closed by the main shortcut: the panel is gone.
+    panel = shown();
+    panel->setText("q");
+    panel->submit();
+    panel.reset();
+    h.finishRequests();
+    EXPECT_TRUE(h.selection->pasted.empty());
+    EXPECT_TRUE(h.submitted.empty());
+    EXPECT_EQ(h.entries().size(), 2u);
+    const auto messages = log.messages();
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                            [](const std::string& m) { return m.find("after its panel was closed") != m.npos; }),
+              2);
 }
 
 TEST_F(PanelSubmission, APanelDestroyedDuringThePasteIsNotTouchedAfterwards) {

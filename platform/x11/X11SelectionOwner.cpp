@@ -1,0 +1,264 @@
+#include "platform/x11/X11SelectionOwner.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XRes.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+
+#include "platform/Error.h"
+#include "platform/Logger.h"
+#include "platform/x11/X11ErrorTrap.h"
+
+namespace platform {
+
+namespace {
+
+// Who made a request: the process and the X client behind a window.
+struct ClientIdentity {
+    int pid = 0;      // 0: the server cannot tell (a remote client)
+    XID client = 0;   // the client's resource base; 0: unknown
+};
+
+ClientIdentity identify(Display* display, Window window) {
+    ClientIdentity identity;
+    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK | XRES_CLIENT_ID_XID_MASK};
+    long count = 0;
+    XResClientIdValue* values = nullptr;
+    X11ErrorTrap trap(display);
+    if (XResQueryClientIds(display, 1, &spec, &count, &values) != Success || !trap.sync().empty())
+        return identity;
+    for (long i = 0; i < count; ++i) {
+        if (values[i].spec.mask & XRES_CLIENT_ID_PID_MASK)
+            identity.pid = std::max(0, static_cast<int>(XResGetClientPid(&values[i])));
+        if (values[i].spec.mask & XRES_CLIENT_ID_XID_MASK)
+            identity.client = values[i].spec.client;
+    }
+    XResClientIdsDestroy(count, values);
+    return identity;
+}
+
+// The text for requesters that ask for Latin-1.
+std::string latin1(const std::string& utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (length == 2 && i + 1 < utf8.size())
+            out += static_cast<char>(((lead & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
+        else
+            out += length == 1 ? static_cast<char>(lead) : '?';
+        i += length;
+    }
+    return out;
+}
+
+const Logger& logger() {
+    static const Logger log("quillary", "selection");
+    return log;
+}
+
+}  // namespace
+
+struct X11SelectionOwner::State {
+    Display* display = nullptr;
+    Window window = None;
+    std::shared_ptr<MainLoop> loop;
+    MainLoop::Id watch = 0;
+    bool hasResourceExtension = false;
+
+    Atom clipboard, targets, timestamp, utf8, textPlainUtf8, text, stamp;
+
+    std::string offered;
+    Time ownedSince = CurrentTime;
+    bool ownsClipboard = false;
+    bool ownsPrimary = false;
+    RunningApplication pasteInto;
+    ClientIdentity pasteIntoClient;
+    std::function<void()> onFetched;
+
+    bool owns(Atom selection) const {
+        return (selection == clipboard && ownsClipboard) || (selection == XA_PRIMARY && ownsPrimary);
+    }
+
+    // A server time for the ownership: the time stamp of a property change
+    // (CurrentTime would make late requests look current). It is made on the
+    // root window, whose changes the program's toolkit hears too: its own
+    // clock then reaches this time, so the clipboard it later puts back is
+    // not refused as older than this ownership.
+    Time serverTime() {
+        const Window root = DefaultRootWindow(display);
+        XChangeProperty(display, root, stamp, XA_STRING, 8, PropModeAppend, nullptr, 0);
+        XEvent event;
+        XIfEvent(display, &event, &State::isStamp, reinterpret_cast<XPointer>(this));
+        return event.xproperty.time;
+    }
+    static Bool isStamp(Display* display, XEvent* event, XPointer self) {
+        const auto* state = reinterpret_cast<const State*>(self);
+        return event->type == PropertyNotify && event->xproperty.window == DefaultRootWindow(display) &&
+               event->xproperty.atom == state->stamp;
+    }
+
+    bool fromPasteTarget(Window requestor) {
+        if (!hasResourceExtension)
+            return false;
+        const ClientIdentity asking = identify(display, requestor);
+        if (pasteInto.processIdentifier > 0 && asking.pid > 0)
+            return asking.pid == pasteInto.processIdentifier;
+        return asking.client != 0 && asking.client == pasteIntoClient.client;
+    }
+
+    // Writes the answer to `request` in its property; false: refused.
+    bool answer(const XSelectionRequestEvent& request, Atom property, bool& dataRequest) {
+        // A request's time is not checked against the ownership's: toolkits
+        // stamp requests with the last event they saw, often older than ours.
+        if (!owns(request.selection))
+            return false;
+        const Atom target = request.target;
+        if (target == targets) {
+            const Atom offeredTargets[] = {targets, timestamp, utf8, textPlainUtf8, text, XA_STRING};
+            XChangeProperty(display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(offeredTargets), std::size(offeredTargets));
+            return true;
+        }
+        if (target == timestamp) {
+            const long time = static_cast<long>(ownedSince);
+            XChangeProperty(display, request.requestor, property, XA_INTEGER, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(&time), 1);
+            return true;
+        }
+        std::string bytes;
+        Atom type = target;
+        if (target == utf8 || target == text) {
+            bytes = offered;
+            type = utf8;
+        } else if (target == textPlainUtf8) {
+            bytes = offered;
+        } else if (target == XA_STRING) {
+            bytes = latin1(offered);
+        } else {
+            return false;
+        }
+        dataRequest = true;
+        long limit = XExtendedMaxRequestSize(display);
+        if (limit == 0)
+            limit = XMaxRequestSize(display);
+        if (static_cast<long>(bytes.size()) > limit * 4 - 1024) {
+            logger().error("The answer is too large to hand to another program in one piece");
+            return false;
+        }
+        XChangeProperty(display, request.requestor, property, type, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+        return true;
+    }
+
+    void handle(const XSelectionRequestEvent& request) {
+        // Old requesters leave the property to the owner: the target names it.
+        const Atom property = request.property == None ? request.target : request.property;
+        bool dataRequest = false;
+        X11ErrorTrap trap(display);
+        const bool answered = answer(request, property, dataRequest);
+        XEvent reply{};
+        reply.xselection.type = SelectionNotify;
+        reply.xselection.requestor = request.requestor;
+        reply.xselection.selection = request.selection;
+        reply.xselection.target = request.target;
+        reply.xselection.property = answered ? property : None;
+        reply.xselection.time = request.time;
+        XSendEvent(display, request.requestor, False, NoEventMask, &reply);
+        trap.sync();  // a requester gone meanwhile is no error of ours
+        if (dataRequest && answered && onFetched && fromPasteTarget(request.requestor)) {
+            const auto fetched = onFetched;  // it may make a new offer
+            fetched();
+        }
+    }
+};
+
+X11SelectionOwner::X11SelectionOwner(std::shared_ptr<MainLoop> loop, const char* displayName)
+    : state_(std::make_unique<State>()) {
+    auto& s = *state_;
+    s.display = XOpenDisplay(displayName);
+    if (!s.display)
+        throw Error("X11", 0, "Cannot connect to the X display to hand over the answer");
+    s.loop = std::move(loop);
+    int event = 0, error = 0;
+    s.hasResourceExtension = XResQueryExtension(s.display, &event, &error);
+    s.window = XCreateWindow(s.display, DefaultRootWindow(s.display), -10, -10, 1, 1, 0, 0, InputOnly,
+                             CopyFromParent, 0, nullptr);
+    XSelectInput(s.display, DefaultRootWindow(s.display), PropertyChangeMask);
+    s.clipboard = XInternAtom(s.display, "CLIPBOARD", False);
+    s.targets = XInternAtom(s.display, "TARGETS", False);
+    s.timestamp = XInternAtom(s.display, "TIMESTAMP", False);
+    s.utf8 = XInternAtom(s.display, "UTF8_STRING", False);
+    s.textPlainUtf8 = XInternAtom(s.display, "text/plain;charset=utf-8", False);
+    s.text = XInternAtom(s.display, "TEXT", False);
+    s.stamp = XInternAtom(s.display, "QUILLARY_TIME_STAMP", False);
+}
+
+X11SelectionOwner::~X11SelectionOwner() {
+    if (state_->loop && state_->watch)
+        state_->loop->cancel(state_->watch);
+    XDestroyWindow(state_->display, state_->window);
+    XCloseDisplay(state_->display);
+}
+
+bool X11SelectionOwner::offer(std::string text, Selections selections, const RunningApplication& pasteInto,
+                              std::function<void()> onFetched) {
+    auto& s = *state_;
+    if (!s.loop)
+        s.loop = MainLoop::main();
+    if (!s.loop)
+        return false;  // nothing would answer the requests
+    if (!s.watch)
+        s.watch = s.loop->watchReadable(ConnectionNumber(s.display), [this] { processPendingEvents(); });
+    s.offered = std::move(text);
+    s.pasteInto = pasteInto;
+    s.pasteIntoClient = s.hasResourceExtension ? identify(s.display, pasteInto.window) : ClientIdentity{};
+    s.onFetched = std::move(onFetched);
+    s.ownedSince = s.serverTime();
+    const bool clipboard = selections != Selections::primary;
+    const bool primary = selections != Selections::clipboard;
+    if (clipboard)
+        XSetSelectionOwner(s.display, s.clipboard, s.window, s.ownedSince);
+    if (primary)
+        XSetSelectionOwner(s.display, XA_PRIMARY, s.window, s.ownedSince);
+    s.ownsClipboard = clipboard && XGetSelectionOwner(s.display, s.clipboard) == s.window;
+    s.ownsPrimary = primary ? XGetSelectionOwner(s.display, XA_PRIMARY) == s.window : s.ownsPrimary;
+    // Requests already read off the connection would wait for the next input.
+    processPendingEvents();
+    return clipboard ? s.ownsClipboard : s.ownsPrimary;
+}
+
+bool X11SelectionOwner::ownsClipboard() {
+    processPendingEvents();  // a clear already sent counts
+    return state_->ownsClipboard;
+}
+
+void X11SelectionOwner::releaseClipboard() {
+    auto& s = *state_;
+    if (!ownsClipboard())
+        return;
+    XSetSelectionOwner(s.display, s.clipboard, None, s.ownedSince);
+    XFlush(s.display);
+    s.ownsClipboard = false;
+}
+
+void X11SelectionOwner::processPendingEvents() {
+    auto& s = *state_;
+    while (XPending(s.display) > 0) {
+        XEvent event;
+        XNextEvent(s.display, &event);
+        if (event.type == SelectionRequest) {
+            s.handle(event.xselectionrequest);
+        } else if (event.type == SelectionClear && event.xselectionclear.time >= s.ownedSince) {
+            if (event.xselectionclear.selection == s.clipboard)
+                s.ownsClipboard = false;
+            else if (event.xselectionclear.selection == XA_PRIMARY)
+                s.ownsPrimary = false;
+        }
+    }
+}
+
+}  // namespace platform
