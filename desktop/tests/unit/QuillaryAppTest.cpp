@@ -20,6 +20,7 @@
 #include "desktop/MenuModel.h"
 #include "desktop/QuillaryApp.h"
 #include "desktop/SingleInstanceLock.h"
+#include "desktop/TextReplacer.h"
 #include "platform/fake/FakeHttpClient.h"
 #include "platform/fake/InMemoryHotKeyBackend.h"
 #include "platform/fake/InMemoryUserDefaults.h"
@@ -189,7 +190,8 @@ TEST(QuillaryApp, QuitCancelsTransfersThenJoinsWorkersThenWritesSettingsOnce) {
 }
 
 // Opens panels through a real shortcut manager, quits, and exits 0 when the
-// panels went before the speech model was let go.
+// panels went, then the clipboard a capture had changed came back, before the
+// speech model was let go and the settings written.
 [[noreturn]] void quitWithPanelsOpen() {
     CarbonGlobalShortcuts::setBackend(std::make_shared<platform::InMemoryHotKeyBackend>());
     RecordingParts parts;
@@ -200,16 +202,18 @@ TEST(QuillaryApp, QuitCancelsTransfersThenJoinsWorkersThenWritesSettingsOnce) {
     windows.showWindow(false, false);
     windows.toggleWindow();  // closed and let go, but the loop has not turned since
     windows.showWindow(false, true);
+    desktop::TextReplacer::captureSelection();  // its copies changed the clipboard
+    parts.capture.pasteboard->onWrite = [&] { parts.journal.push_back("clipboard back"); };
     parts.journal.clear();
 
     app.shutDown();
-    const std::vector<std::string> expected{"stopWorkers", "panel gone", "panel gone", "releaseSpeechModel",
-                                            "flushSettings"};
+    const std::vector<std::string> expected{"stopWorkers",        "panel gone",    "panel gone", "clipboard back",
+                                            "releaseSpeechModel", "flushSettings"};
     for (const auto& step : parts.journal) std::fprintf(stderr, "%s; ", step.c_str());
     std::exit(parts.journal == expected && !app.hotkeyManager() ? 0 : 1);
 }
 
-TEST(QuillaryApp, QuitLetsThePanelsGoBeforeTheSpeechModelTheyHold) {
+TEST(QuillaryApp, QuitLetsThePanelsGoAndGivesTheClipboardBackBeforeTheSpeechModelAndTheSettings) {
     // In a child process: the shortcut names a real shortcut manager makes
     // live for the whole process, and belong to that manager's own tests.
     EXPECT_EXIT(quitWithPanelsOpen(), ::testing::ExitedWithCode(0), "");

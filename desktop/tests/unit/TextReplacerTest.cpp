@@ -99,8 +99,10 @@ TEST_F(TextReplacerTest, TheSelectionReadIsKeptWithoutTypingOrTouchingTheClipboa
 
     // The paste-back saves the clipboard it changes, and gives it back.
     TextReplacer::replaceSelectedText("new words");
-    EXPECT_EQ(take(), (Journal{"activate Gedit", "wait 300ms", "set new words", "release held keys", "control down",
-                               "v down", "v up", "control up", "wait 200ms", "restore"}));
+    selectionOwner->fetchByApplication();
+    captureLoop->advance(50ms);
+    EXPECT_EQ(take(), (Journal{"activate Gedit", "wait 300ms", "release held keys", "offer new words", "control down",
+                               "v down", "v up", "control up", "restore"}));
     EXPECT_EQ(pasteboard->contents, kImageAndText);
 
     // An empty selection is a result: no copy either.
@@ -108,7 +110,7 @@ TEST_F(TextReplacerTest, TheSelectionReadIsKeptWithoutTypingOrTouchingTheClipboa
     TextReplacer::captureSelection();
     EXPECT_EQ(TextReplacer::getSelectedText(), "");
     EXPECT_EQ(take(), Journal{});
-    EXPECT_EQ(sleeper->elapsed, 500ms);
+    EXPECT_EQ(sleeper->elapsed, 300ms);
 }
 
 TEST_F(TextReplacerTest, ASelectionOwnerThatDoesNotAnswerEndsTheCaptureWithNothingTyped) {
