@@ -17,6 +17,8 @@
 #include "platform/SpeechModule.h"
 #include "platform/qt/QtOwnActivation.h"
 #include "platform/qt/QtPasteboard.h"
+#include "platform/qt/QtSettingsLink.h"
+#include "platform/x11/X11AccessibilityTrust.h"
 #include "platform/x11/X11ActiveWindowWatcher.h"
 #include "windows/HelpManager.h"
 #include "windows/SettingsWindowController.h"
@@ -33,7 +35,9 @@ const platform::Logger& log() {
 // The network library and its TLS stack load only at the first request
 // (platform/HttpTransportModule.h).
 ProgramParts::ProgramParts(std::shared_ptr<platform::UserDefaults> defaults)
-    : defaults_(std::move(defaults)), http_(platform::HttpTransportModule::deferredClient()) {}
+    : defaults_(std::move(defaults)),
+      http_(platform::HttpTransportModule::deferredClient()),
+      settingsLink_(std::make_shared<platform::QtSettingsLink>()) {}
 
 // Made with the panel's view factory at start-up, it starts no thread before
 // the first provider call.
@@ -59,12 +63,16 @@ ProgramParts::~ProgramParts() = default;
 std::unique_ptr<desktop::AccessibilityManager> ProgramParts::makeAccessibilityManager() {
     // "An application was activated": the window manager's active window,
     // and the program's own windows taking the focus.
-    const auto activations = platform::ApplicationActivationEvents::shared();
+    const auto activations = std::make_shared<platform::ApplicationActivationEvents>();
     activeWindowWatcher_ = std::make_unique<platform::X11ActiveWindowWatcher>(platform::MainLoop::main(), activations);
     ownActivation_ = std::make_unique<platform::QtOwnActivation>(activations);
     desktop::AccessibilityManager::Dependencies dependencies;
+    dependencies.trust = std::make_shared<platform::X11AccessibilityTrust>();
     dependencies.activations = activations;
+    dependencies.settingsLink = settingsLink_;
     dependencies.defaults = defaults_;
+    dependencies.analytics = telemetry::TelemetrySDK::sharedPointer();
+    dependencies.loop = platform::MainLoop::main();
     return std::make_unique<desktop::AccessibilityManager>(std::move(dependencies));
 }
 
@@ -86,10 +94,17 @@ std::unique_ptr<desktop::HotkeyManager> ProgramParts::makeHotkeyManager(core::Se
         log().error(std::string("No selection capture: ") + error.what());
         pasteboard = std::make_shared<platform::QtPasteboard>(nullptr);
     }
-    auto manager = std::make_unique<desktop::HotkeyManager>(settings, accessibility, std::move(dependencies));
+    dependencies.loop = platform::MainLoop::main();
+    desktop::FloatingWindowManager::Environment panels;
+    panels.loop = dependencies.loop;
+    dependencies.windowManager = std::make_unique<desktop::FloatingWindowManager>(settings, std::move(panels));
+    auto manager = std::make_unique<desktop::HotkeyManager>(accessibility, std::move(dependencies));
     executor();  // the panel's provider calls run on the program's workers
-    manager->windowManager().setViewFactory(makePanelViewFactory(manager->windowManager(), executor_, pasteboard,
-                                                                 core::endpointsFromEnvironment(std::getenv)));
+    manager->windowManager().setViewFactory(makePanelViewFactory(
+        manager->windowManager(),
+        PanelServices{executor_, pasteboard, platform::MainLoop::main(), defaults_,
+                      telemetry::TelemetrySDK::sharedPointer(), settingsLink_,
+                      core::endpointsFromEnvironment(std::getenv)}));
     return manager;
 }
 

@@ -8,6 +8,7 @@
 
 namespace platform {
 class QtOwnActivation;
+class SettingsLink;
 class X11ActiveWindowWatcher;
 }  // namespace platform
 
@@ -38,6 +39,8 @@ private:
     std::shared_ptr<platform::UserDefaults> defaults_;
     // The transport of every provider call and of the analytics uploads.
     std::shared_ptr<platform::HttpClient> http_;
+    // Opens the desktop's accessibility and sound settings.
+    std::shared_ptr<platform::SettingsLink> settingsLink_;
     // The one owner of the program's worker threads (provider calls).
     std::shared_ptr<platform::Executor> executor_;
     // Feed the desktop's activations to the accessibility manager; made

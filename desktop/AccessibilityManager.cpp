@@ -1,15 +1,14 @@
 #include "desktop/AccessibilityManager.h"
 
-#include "Telemetry/TelemetrySDK.h"
 #include "desktop/PermissionWindow.h"
 #include "desktop/PermissionWindowController.h"
 #include "platform/AccessibilityTrust.h"
+#include "platform/AnalyticsSink.h"
 #include "platform/ApplicationActivationEvents.h"
 #include "platform/Logger.h"
+#include "platform/Required.h"
 #include "platform/SettingsLink.h"
 #include "platform/UserDefaults.h"
-#include "platform/qt/QtSettingsLink.h"
-#include "platform/x11/X11AccessibilityTrust.h"
 
 namespace desktop {
 
@@ -20,16 +19,12 @@ const char* text(bool value) { return value ? "true" : "false"; }
 }  // namespace
 
 AccessibilityManager::AccessibilityManager(Dependencies dependencies)
-    : trust_(dependencies.trust ? std::move(dependencies.trust)
-                                : std::make_shared<platform::X11AccessibilityTrust>()),
-      activations_(dependencies.activations ? std::move(dependencies.activations)
-                                            : platform::ApplicationActivationEvents::shared()),
-      settingsLink_(dependencies.settingsLink ? std::move(dependencies.settingsLink)
-                                              : std::make_shared<platform::QtSettingsLink>()),
-      defaults_(dependencies.defaults ? std::move(dependencies.defaults) : platform::UserDefaults::standard()),
-      analytics_(dependencies.analytics ? std::move(dependencies.analytics)
-                                        : telemetry::TelemetrySDK::sharedPointer()),
-      loop_(dependencies.loop ? std::move(dependencies.loop) : platform::MainLoop::main()),
+    : trust_(platform::required(std::move(dependencies.trust), "AccessibilityManager: the trust probe")),
+      activations_(platform::required(std::move(dependencies.activations), "AccessibilityManager: the activations")),
+      settingsLink_(platform::required(std::move(dependencies.settingsLink), "AccessibilityManager: the settings link")),
+      defaults_(platform::required(std::move(dependencies.defaults), "AccessibilityManager: the settings store")),
+      analytics_(platform::required(std::move(dependencies.analytics), "AccessibilityManager: the analytics")),
+      loop_(platform::required(std::move(dependencies.loop), "AccessibilityManager: the main loop")),
       windowFactory_(dependencies.windowFactory ? std::move(dependencies.windowFactory) : WindowFactory(
                                                       [](AccessibilityManager& manager) {
                                                           return std::make_unique<PermissionWindow>(manager);

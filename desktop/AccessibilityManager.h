@@ -31,15 +31,17 @@ public:
     // back into `manager`.
     using WindowFactory = std::function<std::unique_ptr<PermissionWindowController>(AccessibilityManager& manager)>;
 
-    // Every member left null takes the program's own.
+    // Every member is required but the window factory. The program's are
+    // the X11 probe of $DISPLAY, its activation events, the desktop's
+    // settings programs, its settings store, telemetry client and main loop.
     struct Dependencies {
-        std::shared_ptr<platform::AccessibilityTrust> trust;                // the X11 probe of $DISPLAY
-        std::shared_ptr<platform::ApplicationActivationEvents> activations;  // ApplicationActivationEvents::shared()
-        std::shared_ptr<platform::SettingsLink> settingsLink;               // the desktop's settings programs
-        std::shared_ptr<platform::UserDefaults> defaults;                   // UserDefaults::standard()
-        std::shared_ptr<platform::AnalyticsSink> analytics;                 // the telemetry client
-        std::shared_ptr<platform::MainLoop> loop;                           // MainLoop::main()
-        WindowFactory windowFactory;                                        // the real permission window
+        std::shared_ptr<platform::AccessibilityTrust> trust;
+        std::shared_ptr<platform::ApplicationActivationEvents> activations;
+        std::shared_ptr<platform::SettingsLink> settingsLink;
+        std::shared_ptr<platform::UserDefaults> defaults;
+        std::shared_ptr<platform::AnalyticsSink> analytics;
+        std::shared_ptr<platform::MainLoop> loop;
+        WindowFactory windowFactory;  // null: the real permission window
     };
 
     static constexpr const char* launchedBeforeKey = "has_launched_before";
@@ -47,7 +49,7 @@ public:
     static constexpr std::chrono::milliseconds launchShowDelay{500};
 
     // Registers the activation observer, then runs the launch check.
-    explicit AccessibilityManager(Dependencies dependencies = {});
+    explicit AccessibilityManager(Dependencies dependencies);
     ~AccessibilityManager();
     AccessibilityManager(const AccessibilityManager&) = delete;
     AccessibilityManager& operator=(const AccessibilityManager&) = delete;

@@ -10,14 +10,13 @@
 #include "desktop/TextReplacer.h"
 #include "platform/MainLoop.h"
 #include "platform/PanelWindowSystem.h"
+#include "platform/Required.h"
 
 namespace desktop {
 
-FloatingWindowManager::FloatingWindowManager(core::Settings& settings)
-    : FloatingWindowManager(settings, Environment{}) {}
-
 FloatingWindowManager::FloatingWindowManager(core::Settings& settings, Environment environment)
     : settings_(settings), environment_(std::move(environment)), self_(std::make_shared<FloatingWindowManager*>(this)) {
+    platform::required(environment_.loop, "FloatingWindowManager: the main loop");
     if (!environment_.makeWindow)
         environment_.makeWindow = [this](std::unique_ptr<QWidget> view) -> std::unique_ptr<PanelWindow> {
             return std::make_unique<FloatingPanel>(std::move(view), windowSystem());
@@ -143,9 +142,6 @@ std::shared_ptr<platform::PanelWindowSystem> FloatingWindowManager::windowSystem
     return environment_.windowSystem;
 }
 
-platform::MainLoop& FloatingWindowManager::loop() {
-    if (!environment_.loop) environment_.loop = platform::MainLoop::main();
-    return *environment_.loop;
-}
+platform::MainLoop& FloatingWindowManager::loop() { return *environment_.loop; }
 
 }  // namespace desktop

@@ -54,8 +54,11 @@ public:
 
     enum class State { noController, panelVisible, panelClosedControllerKept };
 
-    // The platform services the manager uses; each member left empty takes
-    // the program's real one.
+    // The platform services the manager uses: the loop is required, each
+    // other member left empty takes the panel window's own (a FloatingPanel
+    // on the window system Qt runs on, the pointer and screens as Qt sees
+    // them, a history store over the standard settings store, the text
+    // replacer's clipboard give-back).
     struct Environment {
         // The window system of the real panels (default: the one Qt runs on).
         std::shared_ptr<platform::PanelWindowSystem> windowSystem;
@@ -80,7 +83,6 @@ public:
     };
 
     // Also tells the text replacer which windows are panels.
-    explicit FloatingWindowManager(core::Settings& settings);
     FloatingWindowManager(core::Settings& settings, Environment environment);
     ~FloatingWindowManager();
     FloatingWindowManager(const FloatingWindowManager&) = delete;

@@ -4,10 +4,9 @@
 #include "GlobalShortcuts/ModifierFlags.h"
 #include "desktop/AccessibilityManager.h"
 #include "desktop/FloatingWindowManager.h"
-#include "desktop/SystemTextReplacerPlatform.h"
-#include "platform/Error.h"
 #include "platform/Logger.h"
 #include "platform/MainLoop.h"
+#include "platform/Required.h"
 
 namespace desktop {
 
@@ -42,24 +41,13 @@ const Name& HotkeyManager::toggleChatVoiceMode() {
     return name;
 }
 
-HotkeyManager::HotkeyManager(core::Settings& settings, AccessibilityManager& accessibilityManager,
-                             Dependencies dependencies)
+HotkeyManager::HotkeyManager(AccessibilityManager& accessibilityManager, Dependencies dependencies)
     : accessibilityManager_(accessibilityManager),
-      loop_(dependencies.loop ? std::move(dependencies.loop) : platform::MainLoop::main()),
+      loop_(platform::required(std::move(dependencies.loop), "HotkeyManager: the main loop")),
       self_(std::make_shared<HotkeyManager*>(this)) {
     platform::consoleLine("Initializing HotkeyManager");
-    windowManager_ = dependencies.windowManager ? std::move(dependencies.windowManager)
-                                                : std::make_unique<FloatingWindowManager>(settings);
-    if (dependencies.capture) {
-        TextReplacer::install(std::move(*dependencies.capture));
-    } else if (!TextReplacer::isInstalled()) {
-        try {
-            TextReplacer::install(makeSystemTextReplacerPlatform());
-        } catch (const platform::Error& error) {
-            // The panel still opens; it just has no selection to work on.
-            platform::Logger("quillary", "selection").error(std::string("No selection capture: ") + error.what());
-        }
-    }
+    windowManager_ = platform::required(std::move(dependencies.windowManager), "HotkeyManager: the panel manager");
+    if (dependencies.capture) TextReplacer::install(std::move(*dependencies.capture));
     setupShortcuts();
 }
 

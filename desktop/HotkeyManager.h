@@ -7,9 +7,6 @@
 #include "GlobalShortcuts/Name.h"
 #include "desktop/TextReplacer.h"
 
-namespace core {
-class Settings;
-}
 namespace platform {
 class MainLoop;
 }
@@ -32,16 +29,17 @@ public:
     static const GlobalShortcuts::Name& toggleChatMode();
     static const GlobalShortcuts::Name& toggleChatVoiceMode();
 
-    // Every member left empty takes the program's own.
+    // The loop and the panel manager are required.
     struct Dependencies {
-        std::shared_ptr<platform::MainLoop> loop;             // MainLoop::main()
-        std::unique_ptr<FloatingWindowManager> windowManager;  // FloatingWindowManager(settings)
-        // The capture's desktop services; without them the X11 ones are
-        // installed, unless the capture has some already.
+        std::shared_ptr<platform::MainLoop> loop;
+        std::unique_ptr<FloatingWindowManager> windowManager;
+        // The capture's desktop services, installed into the text replacer;
+        // without them the capture keeps what it has (nothing: the panel
+        // opens with no selection to work on).
         std::optional<TextReplacerPlatform> capture;
     };
 
-    HotkeyManager(core::Settings& settings, AccessibilityManager& accessibilityManager, Dependencies dependencies = {});
+    HotkeyManager(AccessibilityManager& accessibilityManager, Dependencies dependencies);
     ~HotkeyManager();
     HotkeyManager(const HotkeyManager&) = delete;
     HotkeyManager& operator=(const HotkeyManager&) = delete;

@@ -5,7 +5,8 @@ namespace desktop {
 PanelHistory::PanelHistory(Factory make) : make_(std::move(make)) {}
 
 core::HistoryService& PanelHistory::get() {
-    if (!service_) service_ = make_ ? make_() : std::make_unique<core::HistoryService>(platform::UserDefaults::standard());
+    if (!service_)
+        service_ = make_ ? make_() : std::make_unique<core::HistoryService>(platform::UserDefaults::standard());
     return *service_;
 }
 

@@ -8,7 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/Logger.h"
 #include "platform/NotificationCenter.h"
-#include "platform/SpeechModule.h"
+#include "platform/Required.h"
 #include "platform/UserDefaults.h"
 
 namespace desktop {
@@ -51,20 +51,15 @@ struct SpeechRecognizer::MainThread {
     }
 };
 
-SpeechRecognizer::SpeechRecognizer()
-    : SpeechRecognizer(Services{platform::SpeechModule::deferredAudioInput(),
-                                platform::SpeechModule::deferredRecognizer(), nullptr, nullptr, nullptr, nullptr}) {}
-
 SpeechRecognizer::SpeechRecognizer(Services services)
     : speechRecognizer_(std::move(services.speechRecognizer)),
-      audioEngine_(std::move(services.audioInput)),
-      mainLoop_(services.mainLoop ? std::move(services.mainLoop) : platform::MainLoop::main()),
+      audioEngine_(platform::required(std::move(services.audioInput), "SpeechRecognizer: the audio input")),
+      mainLoop_(platform::required(std::move(services.mainLoop), "SpeechRecognizer: the main loop")),
       notificationCenter_(services.notificationCenter ? services.notificationCenter
                                                       : &platform::NotificationCenter::defaultCenter()),
-      defaults_(services.defaults ? std::move(services.defaults) : platform::UserDefaults::standard()),
+      defaults_(platform::required(std::move(services.defaults), "SpeechRecognizer: the settings store")),
       clock_(services.clock ? std::move(services.clock) : platform::Clock::system()),
       recording_(std::make_shared<Recording>()) {
-    if (!audioEngine_) audioEngine_ = platform::SpeechModule::deferredAudioInput();
     recording_->owner = this;
 }
 

@@ -60,13 +60,11 @@ public:
         std::shared_ptr<platform::Clock> clock;
     };
 
-    // The microphone through PulseAudio, the process-wide PocketSphinx
-    // recogniser (made, and its model loaded in the background, by the first
-    // recording of the process: audio waits for it), the main loop, the
-    // default notification centre and the standard user defaults.
-    SpeechRecognizer();
-    // A null audio input is the microphone through PulseAudio; a null
-    // recogniser means none. Other null members take the defaults above.
+    // The program's are the microphone through PulseAudio and the
+    // process-wide PocketSphinx recogniser (made, and its model loaded in the
+    // background, by the first recording of the process: audio waits for
+    // it). A null recogniser means none; a null centre is the default
+    // centre, a null clock the system clock; the others are required.
     explicit SpeechRecognizer(Services services);
 
     // Stops the microphone (joining its audio thread) and cancels the

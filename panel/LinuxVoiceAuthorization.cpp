@@ -2,12 +2,12 @@
 
 #include <utility>
 
-#include "platform/qt/QtSettingsLink.h"
+#include "platform/Required.h"
 
 namespace panel {
 
 LinuxVoiceAuthorization::LinuxVoiceAuthorization(std::shared_ptr<platform::SettingsLink> settingsLink)
-    : settingsLink_(settingsLink ? std::move(settingsLink) : std::make_shared<platform::QtSettingsLink>()) {}
+    : settingsLink_(platform::required(std::move(settingsLink), "LinuxVoiceAuthorization: the settings link")) {}
 
 void LinuxVoiceAuthorization::openMicrophoneSettings() {
     // The link logs when this desktop has no settings program it knows.

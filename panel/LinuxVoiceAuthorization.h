@@ -14,8 +14,8 @@ namespace panel {
 // Settings" opens the desktop's sound settings where it knows them.
 class LinuxVoiceAuthorization final : public VoiceAuthorization {
 public:
-    // Null: the desktop's settings program, started through Qt.
-    explicit LinuxVoiceAuthorization(std::shared_ptr<platform::SettingsLink> settingsLink = nullptr);
+    // `settingsLink` opens the desktop's sound settings.
+    explicit LinuxVoiceAuthorization(std::shared_ptr<platform::SettingsLink> settingsLink);
 
     MicrophoneStatus microphoneStatus() const override { return MicrophoneStatus::authorized; }
     void requestMicrophoneAccess(std::function<void(bool granted)> completion) override { completion(true); }

@@ -6,15 +6,12 @@
 
 #include "GlobalShortcuts/Alert.h"
 #include "GlobalShortcuts/AlertPresenter.h"
-#include "Telemetry/TelemetrySDK.h"
 #include "desktop/FloatingWindowManager.h"
-#include "panel/LinuxVoiceAuthorization.h"
-#include "ui/ModelIconName.h"
-#include "panel/RecognizerSpeechInput.h"
-#include "panel/TextReplacerSelection.h"
 #include "platform/LastActiveApplication.h"
 #include "platform/Logger.h"
+#include "platform/Required.h"
 #include "platform/Unicode.h"
+#include "ui/ModelIconName.h"
 
 namespace panel {
 
@@ -56,19 +53,15 @@ PanelModel::PanelModel(core::Settings& settings, std::shared_ptr<desktop::PanelH
       services_(std::move(services)),
       guard_(std::make_shared<Guard>(Guard{this})) {
     if (!history || !services_.executor) throw std::invalid_argument("PanelModel needs a history and an executor");
-    if (!services_.selection) services_.selection = std::make_shared<TextReplacerSelection>();
-    if (!services_.voiceAuthorization) services_.voiceAuthorization = std::make_shared<LinuxVoiceAuthorization>();
-    if (!services_.makeSpeechInput)
-        services_.makeSpeechInput = [] { return std::make_unique<RecognizerSpeechInput>(); };
-    if (!services_.mainLoop) services_.mainLoop = platform::MainLoop::main();
+    platform::required(services_.selection, "PanelModel: the selection access");
+    platform::required(services_.voiceAuthorization, "PanelModel: the voice authorisation");
+    platform::required(services_.makeSpeechInput, "PanelModel: the speech input factory");
+    platform::required(services_.mainLoop, "PanelModel: the main loop");
+    platform::required(services_.makeAIService, "PanelModel: the provider factory");
+    platform::required(services_.defaults, "PanelModel: the settings store");
+    platform::required(services_.analytics, "PanelModel: the analytics");
+    platform::required(services_.telemetry, "PanelModel: the telemetry client");
     history_ = std::make_shared<BackgroundHistory>(std::move(history), services_.executor, services_.mainLoop);
-    if (!services_.defaults) services_.defaults = platform::UserDefaults::standard();
-    if (!services_.analytics) services_.analytics = &core::Analytics::shared();
-    if (!services_.telemetry) services_.telemetry = telemetry::TelemetrySDK::sharedPointer();
-    if (!services_.makeAIService)
-        services_.makeAIService = [transport = services_.executor->transport()](core::RequestSettings copy) {
-            return std::make_unique<core::AIService>(std::move(copy), transport);
-        };
     originalText_ = options_.originalText;
     selectedModel_ = startModel(settings_, *services_.defaults);
 }

@@ -128,24 +128,25 @@ public:
         std::function<void()> activateApplication;
     };
 
-    // What the panel works with. Null members take the program's own.
+    // What the panel works with, every member required but `alerts`. The
+    // program's are a PlatformRequestExecutor, TextReplacerSelection,
+    // LinuxVoiceAuthorization, a RecognizerSpeechInput over a new
+    // SpeechRecognizer, core::AIService over the executor's transport, and
+    // the program's settings store, analytics and telemetry client.
     struct Services {
-        std::shared_ptr<platform::MainLoop> mainLoop;             // MainLoop::main()
-        // Required: the program's is a PlatformRequestExecutor.
+        std::shared_ptr<platform::MainLoop> mainLoop;
         std::shared_ptr<RequestExecutor> executor;
-        std::shared_ptr<SelectionAccess> selection;               // TextReplacerSelection
-        std::shared_ptr<VoiceAuthorization> voiceAuthorization;   // LinuxVoiceAuthorization
+        std::shared_ptr<SelectionAccess> selection;
+        std::shared_ptr<VoiceAuthorization> voiceAuthorization;
         // Makes the panel's recogniser, once, when the panel first appears.
-        // Null: a RecognizerSpeechInput over a new SpeechRecognizer.
         std::function<std::unique_ptr<SpeechInput>()> makeSpeechInput;
-        // Makes the provider dispatcher of one submission from a settings
-        // copy. Null: core::AIService over the executor's transport.
+        // Makes the provider dispatcher of one submission from a settings copy.
         std::function<std::unique_ptr<core::AIService>(core::RequestSettings)> makeAIService;
-        std::shared_ptr<platform::UserDefaults> defaults;         // UserDefaults::standard()
-        core::Analytics* analytics = nullptr;                     // Analytics::shared()
+        std::shared_ptr<platform::UserDefaults> defaults;
+        core::Analytics* analytics = nullptr;
         // The analytics client, for the panel's own shown/dismissed events.
-        std::shared_ptr<platform::AnalyticsSink> telemetry;       // TelemetrySDK::shared()
-        std::shared_ptr<GlobalShortcuts::AlertPresenter> alerts;  // AlertPresenter::current()
+        std::shared_ptr<platform::AnalyticsSink> telemetry;
+        std::shared_ptr<GlobalShortcuts::AlertPresenter> alerts;  // null: AlertPresenter::current()
     };
 
     // The options of a panel that the panel window manager shows, from the

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/Logger.h"
+#include "platform/Required.h"
 
 namespace panel {
 
@@ -14,9 +15,8 @@ void logQuitting() { requestLog().info("Provider call not started: the program i
 
 PlatformRequestExecutor::PlatformRequestExecutor(std::shared_ptr<platform::Executor> executor,
                                                  std::shared_ptr<platform::MainLoop> mainLoop)
-    : executor_(std::move(executor)), mainLoop_(mainLoop ? std::move(mainLoop) : platform::MainLoop::main()) {
-    if (!executor_) throw std::invalid_argument("PlatformRequestExecutor needs an executor");
-}
+    : executor_(platform::required(std::move(executor), "PlatformRequestExecutor: the executor")),
+      mainLoop_(platform::required(std::move(mainLoop), "PlatformRequestExecutor: the main loop")) {}
 
 void PlatformRequestExecutor::execute(std::function<void()> job) {
     if (!executor_->submit(std::move(job))) logQuitting();

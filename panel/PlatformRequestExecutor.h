@@ -22,9 +22,8 @@ class PlatformRequestExecutor final : public RequestExecutor {
 public:
     static constexpr std::size_t kMaxRunningRequests = 8;
 
-    // `mainLoop` (null: MainLoop::main()) hears when a call ends.
-    explicit PlatformRequestExecutor(std::shared_ptr<platform::Executor> executor,
-                                     std::shared_ptr<platform::MainLoop> mainLoop = nullptr);
+    // `mainLoop` hears when a call ends.
+    PlatformRequestExecutor(std::shared_ptr<platform::Executor> executor, std::shared_ptr<platform::MainLoop> mainLoop);
     PlatformRequestExecutor(const PlatformRequestExecutor&) = delete;
     PlatformRequestExecutor& operator=(const PlatformRequestExecutor&) = delete;
 

@@ -18,9 +18,8 @@ class RecognizerSpeechInput final : public SpeechInput {
 public:
     // `center` is the one the recogniser posts on (its default: the default
     // centre).
-    explicit RecognizerSpeechInput(
-        std::unique_ptr<desktop::SpeechRecognizer> recognizer = std::make_unique<desktop::SpeechRecognizer>(),
-        platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
+    explicit RecognizerSpeechInput(std::unique_ptr<desktop::SpeechRecognizer> recognizer,
+                                   platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
     ~RecognizerSpeechInput() override;
 
     std::optional<std::string> startRecording(bool autoSubmit) override;

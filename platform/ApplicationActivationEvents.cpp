@@ -17,9 +17,4 @@ void ApplicationActivationEvents::applicationActivated(std::uint64_t window) {
         center_.post(notificationName, {{windowKey, window}});
 }
 
-std::shared_ptr<ApplicationActivationEvents> ApplicationActivationEvents::shared() {
-    static const auto events = std::make_shared<ApplicationActivationEvents>();
-    return events;
-}
-
 }  // namespace platform

@@ -37,9 +37,6 @@ public:
 
     std::size_t observerCount() const { return center_.observerCount(); }
 
-    // The process-wide source, fed by the program's backings.
-    static std::shared_ptr<ApplicationActivationEvents> shared();
-
 private:
     NotificationCenter center_;
     std::optional<std::uint64_t> active_;

@@ -86,7 +86,7 @@ protected:
             return nullptr;
         });
         manager = std::make_unique<HotkeyManager>(
-            settings, *accessibilityManager,
+            *accessibilityManager,
             HotkeyManager::Dependencies{loop, std::move(windows), services()});
         TextReplacer::setPanelWindowCheck([](platform::WindowId window) { return window == kOurPanel.window; });
     }

@@ -92,7 +92,7 @@ public:
         environment.loop = permissions.loop;
         environment.panelClosedWithoutPasteBack = [] {};
         return std::make_unique<desktop::HotkeyManager>(
-            settings, accessibility,
+            accessibility,
             desktop::HotkeyManager::Dependencies{
                 permissions.loop, std::make_unique<FloatingWindowManager>(settings, std::move(environment)),
                 capture.services()});

@@ -64,7 +64,9 @@ protected:
         other->activateWindow();
         ASSERT_TRUE(runEventsUntil([&] { return other->isActiveWindow(); }));
 
-        manager = std::make_unique<FloatingWindowManager>(settings);
+        FloatingWindowManager::Environment environment;
+        environment.loop = loop;
+        manager = std::make_unique<FloatingWindowManager>(settings, std::move(environment));
         manager->setPanelClosedWithoutPasteBack([] {});
         manager->setViewFactory([this](PanelViewContext) -> std::unique_ptr<QWidget> {
             auto widget = std::make_unique<QWidget>();

@@ -220,7 +220,9 @@ TEST(ProviderRequest, APanelOnARealThreadShowsAGeminiKeyRefusalInTheServicesOwnW
     auto executor = std::make_shared<ThreadPerJobExecutor>(http);
     auto services = h.services();
     services.executor = executor;
-    services.makeAIService = nullptr;
+    services.makeAIService = [transport = executor->transport()](core::RequestSettings copy) {
+        return std::make_unique<core::AIService>(std::move(copy), transport);
+    };
     h.settings().setGeminiKey("not-a-key");
     h.defaults->setString("last_selected_model", "Gemini 1.5 Flash");
     PanelModel panel(h.settings(), h.history, {}, services);

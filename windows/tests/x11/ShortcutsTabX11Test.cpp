@@ -72,7 +72,7 @@ protected:
             modes.emplace_back(context.startWithVoiceInput, context.startWithChat);
             return nullptr;
         });
-        manager_ = std::make_unique<HotkeyManager>(h.settings, *accessibility_,
+        manager_ = std::make_unique<HotkeyManager>(*accessibility_,
                                                    HotkeyManager::Dependencies{qtLoop, std::move(panels), services()});
     }
 
