@@ -2,43 +2,18 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/extensions/XRes.h>
 
-#include <algorithm>
 #include <iterator>
 #include <string>
 
 #include "platform/Error.h"
 #include "platform/Logger.h"
+#include "platform/x11/X11ClientIdentity.h"
 #include "platform/x11/X11ErrorTrap.h"
 
 namespace platform {
 
 namespace {
-
-// Who made a request: the process and the X client behind a window.
-struct ClientIdentity {
-    int pid = 0;      // 0: the server cannot tell (a remote client)
-    XID client = 0;   // the client's resource base; 0: unknown
-};
-
-ClientIdentity identify(Display* display, Window window) {
-    ClientIdentity identity;
-    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK | XRES_CLIENT_ID_XID_MASK};
-    long count = 0;
-    XResClientIdValue* values = nullptr;
-    X11ErrorTrap trap(display);
-    if (XResQueryClientIds(display, 1, &spec, &count, &values) != Success || !trap.sync().empty())
-        return identity;
-    for (long i = 0; i < count; ++i) {
-        if (values[i].spec.mask & XRES_CLIENT_ID_PID_MASK)
-            identity.pid = std::max(0, static_cast<int>(XResGetClientPid(&values[i])));
-        if (values[i].spec.mask & XRES_CLIENT_ID_XID_MASK)
-            identity.client = values[i].spec.client;
-    }
-    XResClientIdsDestroy(count, values);
-    return identity;
-}
 
 // The text for requesters that ask for Latin-1.
 std::string latin1(const std::string& utf8) {
@@ -46,7 +21,7 @@ std::string latin1(const std::string& utf8) {
     for (std::size_t i = 0; i < utf8.size();) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
         const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        if (length == 2 && i + 1 < utf8.size())
+        if (length == 2 && lead <= 0xC3 && i + 1 < utf8.size())  // U+0080 to U+00FF
             out += static_cast<char>(((lead & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
         else
             out += length == 1 ? static_cast<char>(lead) : '?';
@@ -67,7 +42,6 @@ struct X11SelectionOwner::State {
     Window window = None;
     std::shared_ptr<MainLoop> loop;
     MainLoop::Id watch = 0;
-    bool hasResourceExtension = false;
 
     Atom clipboard, targets, timestamp, utf8, textPlainUtf8, text, stamp;
 
@@ -76,7 +50,6 @@ struct X11SelectionOwner::State {
     bool ownsClipboard = false;
     bool ownsPrimary = false;
     RunningApplication pasteInto;
-    ClientIdentity pasteIntoClient;
     std::function<void()> onFetched;
 
     bool owns(Atom selection) const {
@@ -101,13 +74,13 @@ struct X11SelectionOwner::State {
                event->xproperty.atom == state->stamp;
     }
 
+    // A window of the remembered application's process; where either has
+    // no process id, a window of the same X client as its window.
     bool fromPasteTarget(Window requestor) {
-        if (!hasResourceExtension)
-            return false;
-        const ClientIdentity asking = identify(display, requestor);
-        if (pasteInto.processIdentifier > 0 && asking.pid > 0)
-            return asking.pid == pasteInto.processIdentifier;
-        return asking.client != 0 && asking.client == pasteIntoClient.client;
+        const int asking = x11::clientProcesses(display, {requestor}).front().value_or(0);
+        if (pasteInto.processIdentifier > 0 && asking > 0)
+            return asking == pasteInto.processIdentifier;
+        return pasteInto.window != None && x11::sameClient(display, requestor, pasteInto.window);
     }
 
     // Writes the answer to `request` in its property; false: refused.
@@ -183,8 +156,6 @@ X11SelectionOwner::X11SelectionOwner(std::shared_ptr<MainLoop> loop, const char*
     if (!s.display)
         throw Error("X11", 0, "Cannot connect to the X display to hand over the answer");
     s.loop = std::move(loop);
-    int event = 0, error = 0;
-    s.hasResourceExtension = XResQueryExtension(s.display, &event, &error);
     s.window = XCreateWindow(s.display, DefaultRootWindow(s.display), -10, -10, 1, 1, 0, 0, InputOnly,
                              CopyFromParent, 0, nullptr);
     XSelectInput(s.display, DefaultRootWindow(s.display), PropertyChangeMask);
@@ -215,7 +186,6 @@ bool X11SelectionOwner::offer(std::string text, Selections selections, const Run
         s.watch = s.loop->watchReadable(ConnectionNumber(s.display), [this] { processPendingEvents(); });
     s.offered = std::move(text);
     s.pasteInto = pasteInto;
-    s.pasteIntoClient = s.hasResourceExtension ? identify(s.display, pasteInto.window) : ClientIdentity{};
     s.onFetched = std::move(onFetched);
     s.ownedSince = s.serverTime();
     const bool clipboard = selections != Selections::primary;
