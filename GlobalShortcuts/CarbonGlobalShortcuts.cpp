@@ -252,4 +252,9 @@ void resetForTesting() {
     s.keyEventMonitor.reset();
 }
 
+void shutDown() {
+    resetForTesting();
+    state().backend.reset();
+}
+
 }  // namespace CarbonGlobalShortcuts

@@ -65,5 +65,8 @@ void setBackend(std::shared_ptr<platform::HotKeyBackend> backend);
 
 // Forgets every hot key, the id counter and the handler (tests start clean).
 void resetForTesting();
+// Ungrabs every hot key and lets go of the backend with its X connection:
+// the program's end.
+void shutDown();
 
 }  // namespace CarbonGlobalShortcuts

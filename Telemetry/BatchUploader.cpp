@@ -8,6 +8,7 @@
 
 #include "Telemetry/Gzip.h"
 #include "Telemetry/TelemetryLog.h"
+#include "platform/Threads.h"
 
 namespace telemetry {
 
@@ -15,7 +16,7 @@ BatchUploader::BatchUploader(EventQueue& queue, std::shared_ptr<platform::HttpCl
                              std::shared_ptr<platform::Clock> clock, std::shared_ptr<platform::MonotonicClock> timer,
                              const TelemetryConfig& config)
     : queue_(queue), http_(std::move(http)), clock_(std::move(clock)), timer_(std::move(timer)), config_(config) {
-    worker_ = std::jthread([this](std::stop_token stop) { run(std::move(stop)); });
+    worker_ = platform::startStoppableThread([this](std::stop_token stop) { run(std::move(stop)); });
 }
 
 void BatchUploader::eventAdded() {

@@ -11,6 +11,7 @@
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
 #include "GlobalShortcuts/QtEventBridge.h"
+#include "app/ProgramEnd.h"
 #include "app/ProgramParts.h"
 #include "desktop/QuillaryApp.h"
 #include "desktop/QuitSignals.h"
@@ -77,6 +78,7 @@ int run(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
+    const ProgramEnd end;
     QApplication::setApplicationName(QStringLiteral("Quillary"));
     QApplication::setDesktopFileName(QStringLiteral("org.quillary.Quillary"));
     // The program lives in the tray: closing a window never ends it.
@@ -108,7 +110,7 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     try {
-        return run(argc, argv);
+        return ProgramEnd::checked(run(argc, argv));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "Quillary could not start: %s\n", error.what());
         return 1;

@@ -280,7 +280,7 @@ std::optional<platform::RunningApplication> TextReplacer::lastActiveApp() { retu
 
 std::optional<std::string> TextReplacer::savedClipboard() { return state().savedClipboard; }
 
-void TextReplacer::resetForTesting() {
+void TextReplacer::uninstall() {
     if (const auto& loop = state().services.loop) {
         loop->cancel(state().giveBackTimer);
         loop->cancel(state().handOverTimer);

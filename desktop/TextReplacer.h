@@ -35,7 +35,7 @@ struct TextReplacerPlatform {
 // as it was before the capture. Main thread only; the waits block the
 // caller (the sleeper keeps the clipboard answering meanwhile).
 //
-// Until `install` is called (and after `resetForTesting`) every operation
+// Until `install` is called (and after `uninstall`) every operation
 // does nothing and reads give none, so views can be built without a desktop.
 class TextReplacer {
 public:
@@ -44,6 +44,9 @@ public:
     // The program installs the real services at start-up; tests install fakes.
     static void install(TextReplacerPlatform services);
     static bool isInstalled();
+    // Lets go of the services (and their X connections) with the state, at
+    // the program's end, after the clipboard was given back.
+    static void uninstall();
 
     // Tells windows of the panel apart from the program's other windows
     // (settings, help). The panel's owner installs it.
@@ -95,7 +98,7 @@ public:
     static std::optional<std::string> savedClipboard();
 
     // Forgets the services, the check and the state.
-    static void resetForTesting();
+    static void resetForTesting() { uninstall(); }
 };
 
 }  // namespace desktop

@@ -5,6 +5,7 @@
 
 #include "platform/Logger.h"
 #include "platform/Required.h"
+#include "platform/Threads.h"
 
 namespace platform {
 
@@ -29,7 +30,7 @@ bool Executor::submitJob(Job job) {
         return true;
     }
     try {
-        s.workers.emplace_back([state = state_] { work(state); });
+        s.workers.push_back(startThread([state = state_] { work(state); }));
     } catch (const std::system_error& error) {
         // Out of threads: the job waits for a worker that is already there.
         if (s.workers.empty()) {

@@ -5,6 +5,7 @@
 #include "platform/DeferredAudioInput.h"
 #include "platform/DeferredSpeechEngine.h"
 #include "platform/ProgramModule.h"
+#include "platform/Threads.h"
 
 namespace platform {
 namespace {
@@ -19,6 +20,7 @@ SpeechBackends& SpeechModule::backends() {
     const auto entry = reinterpret_cast<Entry>(ProgramModule::speech().symbol(kEntryPoint));
     SpeechBackends* backends = entry();
     backends->setLogSink(Logger::sink());
+    backends->setThreadCount(Threads::count());
     loaded.store(backends);
     return *backends;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <memory>
 
 #include "platform/AudioInput.h"
@@ -24,6 +26,8 @@ public:
     virtual void releaseSharedRecognizer() = 0;
     // Where the module's log lines go: the program's own sink.
     virtual void setLogSink(std::shared_ptr<LogSink> sink) = 0;
+    // Where the module counts the threads it starts: the program's count.
+    virtual void setThreadCount(std::atomic<std::size_t>& count) = 0;
 
 protected:
     ~SpeechBackends() = default;

@@ -12,6 +12,7 @@
 #include "platform/Base64.h"
 #include "platform/Clock.h"
 #include "platform/Logger.h"
+#include "platform/Threads.h"
 #include "platform/Unicode.h"
 #include "platform/linux/XdgConfigHome.h"
 
@@ -127,7 +128,7 @@ std::string fileTag(std::string_view key) {
 
 JsonFileUserDefaults::JsonFileUserDefaults(std::filesystem::path file) : file_(std::move(file)) {
     load();
-    if (persistent_) writer_ = std::thread([this] { run(); });
+    if (persistent_) writer_ = startThread([this] { run(); });
 }
 
 JsonFileUserDefaults::~JsonFileUserDefaults() {

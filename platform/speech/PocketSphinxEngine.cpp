@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 
 #include "platform/Logger.h"
+#include "platform/Threads.h"
 
 namespace platform {
 
@@ -88,7 +89,7 @@ void PocketSphinxEngine::releaseShared() {
 }
 
 PocketSphinxEngine::PocketSphinxEngine(Options options) : options_(std::move(options)) {
-    worker_ = std::thread([this] { run(); });
+    worker_ = platform::startThread([this] { run(); });
 }
 
 PocketSphinxEngine::~PocketSphinxEngine() {

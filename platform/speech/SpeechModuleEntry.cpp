@@ -1,6 +1,7 @@
 // The entry point of libquillary_speech.so, the one symbol it exports.
 
 #include "platform/SpeechModule.h"
+#include "platform/Threads.h"
 #include "platform/speech/PocketSphinxEngine.h"
 #include "platform/speech/PulseAudioInput.h"
 
@@ -17,6 +18,7 @@ public:
     void releaseSharedRecognizer() override { platform::PocketSphinxEngine::releaseShared(); }
     // The module has its own copy of the logger: point it where the program's goes.
     void setLogSink(std::shared_ptr<platform::LogSink> sink) override { platform::Logger::setSink(std::move(sink)); }
+    void setThreadCount(std::atomic<std::size_t>& count) override { platform::Threads::countInto(count); }
 };
 
 }  // namespace

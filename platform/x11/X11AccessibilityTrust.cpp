@@ -6,15 +6,17 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/x11/X11Connection.h"
+
 namespace platform {
 
 X11AccessibilityTrust::X11AccessibilityTrust(const char* displayName) {
-    Display* display = XOpenDisplay(displayName);
+    Display* display = X11Connection::open(displayName);
     if (!display)
         return;
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     xTestAvailable_ = XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor) == True;
-    XCloseDisplay(display);
+    X11Connection::close(display);
 }
 
 bool X11AccessibilityTrust::isWaylandSession() {

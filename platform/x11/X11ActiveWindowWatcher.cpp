@@ -5,6 +5,7 @@
 
 #include "platform/ApplicationActivationEvents.h"
 #include "platform/Error.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11WindowProperty.h"
 
 namespace platform {
@@ -13,7 +14,7 @@ X11ActiveWindowWatcher::X11ActiveWindowWatcher(std::shared_ptr<MainLoop> loop,
                                                std::shared_ptr<ApplicationActivationEvents> events,
                                                const char* displayName)
     : loop_(std::move(loop)), events_(std::move(events)) {
-    display_ = XOpenDisplay(displayName);
+    display_ = X11Connection::open(displayName);
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display to follow the active window");
     root_ = DefaultRootWindow(display_);
@@ -27,7 +28,7 @@ X11ActiveWindowWatcher::X11ActiveWindowWatcher(std::shared_ptr<MainLoop> loop,
 
 X11ActiveWindowWatcher::~X11ActiveWindowWatcher() {
     loop_->cancel(watch_);
-    XCloseDisplay(display_);
+    X11Connection::close(display_);
 }
 
 unsigned long X11ActiveWindowWatcher::activeWindow() const {

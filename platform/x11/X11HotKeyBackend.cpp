@@ -10,6 +10,7 @@
 #include "platform/KeyPositions.h"
 #include "platform/KeyboardLayout.h"
 #include "platform/NotificationCenter.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ErrorTrap.h"
 
 namespace platform {
@@ -26,7 +27,7 @@ int statusFor(const std::vector<XErrorEvent>& errors) {
 }  // namespace
 
 X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<MainLoop> loop, const char* displayName) : loop_(std::move(loop)) {
-    display_ = XOpenDisplay(displayName);
+    display_ = X11Connection::open(displayName);
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display for global shortcuts");
     root_ = DefaultRootWindow(display_);
@@ -48,7 +49,7 @@ X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<MainLoop> loop, const char* d
 X11HotKeyBackend::~X11HotKeyBackend() {
     *alive_ = false;
     loop_->cancel(watch_);
-    XCloseDisplay(display_);  // releases every grab of this connection
+    X11Connection::close(display_);  // releases every grab of this connection
 }
 
 void X11HotKeyBackend::readModifierMapping() {
@@ -161,7 +162,7 @@ std::vector<HotKeyCombination> X11HotKeyBackend::reservedCombinations() {
     std::vector<HotKeyCombination> result;
     // A connection of its own: grabs fail against every other client,
     // including our main connection, whose grabs are left out below.
-    Display* probe = XOpenDisplay(DisplayString(display_));
+    Display* probe = X11Connection::open(DisplayString(display_));
     if (!probe)
         return result;
     const Window root = DefaultRootWindow(probe);
@@ -197,7 +198,7 @@ std::vector<HotKeyCombination> X11HotKeyBackend::reservedCombinations() {
                 result.push_back(it->second);
         }
     }
-    XCloseDisplay(probe);  // drops the probe's own grabs
+    X11Connection::close(probe);  // drops the probe's own grabs
     return result;
 }
 
@@ -207,7 +208,7 @@ bool X11HotKeyBackend::isReserved(HotKeyCombination combination) {
     const auto linuxKey = KeyPositions::linuxFromCarbon(combination.keyCode);
     if (!linuxKey)
         return false;
-    Display* probe = XOpenDisplay(DisplayString(display_));
+    Display* probe = X11Connection::open(DisplayString(display_));
     if (!probe)
         return false;
     bool taken = false;
@@ -217,7 +218,7 @@ bool X11HotKeyBackend::isReserved(HotKeyCombination combination) {
                  GrabModeAsync, GrabModeAsync);
         taken = statusFor(trap.sync()) == hotkey_status::hotKeyExists;
     }
-    XCloseDisplay(probe);  // drops the probe's grab, if it got one
+    X11Connection::close(probe);  // drops the probe's grab, if it got one
     return taken;
 }
 

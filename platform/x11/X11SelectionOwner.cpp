@@ -9,6 +9,7 @@
 #include "platform/Error.h"
 #include "platform/Logger.h"
 #include "platform/x11/X11ClientIdentity.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ErrorTrap.h"
 
 namespace platform {
@@ -152,7 +153,7 @@ struct X11SelectionOwner::State {
 X11SelectionOwner::X11SelectionOwner(std::shared_ptr<MainLoop> loop, const char* displayName)
     : state_(std::make_unique<State>()) {
     auto& s = *state_;
-    s.display = XOpenDisplay(displayName);
+    s.display = X11Connection::open(displayName);
     if (!s.display)
         throw Error("X11", 0, "Cannot connect to the X display to hand over the answer");
     s.loop = std::move(loop);
@@ -172,7 +173,7 @@ X11SelectionOwner::~X11SelectionOwner() {
     if (state_->loop && state_->watch)
         state_->loop->cancel(state_->watch);
     XDestroyWindow(state_->display, state_->window);
-    XCloseDisplay(state_->display);
+    X11Connection::close(state_->display);
 }
 
 bool X11SelectionOwner::offer(std::string text, Selections selections, const RunningApplication& pasteInto,

@@ -12,6 +12,7 @@
 
 #include "platform/Error.h"
 #include "platform/x11/X11ClientIdentity.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ErrorTrap.h"
 
 namespace platform {
@@ -41,7 +42,7 @@ struct X11SelectionReader::Reply {
 
 X11SelectionReader::X11SelectionReader(const char* displayName, std::chrono::milliseconds budget, std::size_t limit)
     : budget_(budget), limit_(limit) {
-    display_ = XOpenDisplay(displayName);
+    display_ = X11Connection::open(displayName);
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display to read the selection");
     XSetWindowAttributes attributes{};
@@ -63,7 +64,7 @@ X11SelectionReader::X11SelectionReader(const char* displayName, std::chrono::mil
 
 X11SelectionReader::~X11SelectionReader() {
     XDestroyWindow(display_, window_);
-    XCloseDisplay(display_);
+    X11Connection::close(display_);
 }
 
 X11SelectionReader::Owner X11SelectionReader::owner(unsigned long selection, unsigned long programWindow) {

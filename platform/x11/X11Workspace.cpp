@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/Error.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ErrorTrap.h"
 #include "platform/x11/X11WindowProperty.h"
 
@@ -53,12 +54,12 @@ std::optional<std::string> processName(int pid) {
 }  // namespace
 
 X11Workspace::X11Workspace(const char* displayName) {
-    display_ = XOpenDisplay(displayName);
+    display_ = X11Connection::open(displayName);
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display to find the frontmost application");
 }
 
-X11Workspace::~X11Workspace() { XCloseDisplay(display_); }
+X11Workspace::~X11Workspace() { X11Connection::close(display_); }
 
 int X11Workspace::currentProcessIdentifier() const { return static_cast<int>(getpid()); }
 

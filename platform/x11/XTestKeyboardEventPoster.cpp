@@ -6,6 +6,7 @@
 
 #include "platform/Error.h"
 #include "platform/KeyPositions.h"
+#include "platform/x11/X11Connection.h"
 
 namespace platform {
 
@@ -31,14 +32,14 @@ KeyInfo infoOf(SimulatedKey key) {
 
 XTestKeyboardEventPoster::XTestKeyboardEventPoster(std::function<void()> releaseActiveGrab, const char* displayName)
     : releaseActiveGrab_(std::move(releaseActiveGrab)) {
-    display_ = XOpenDisplay(displayName);
+    display_ = X11Connection::open(displayName);
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display to type keys");
     int event = 0, error = 0, major = 0, minor = 0;
     available_ = XTestQueryExtension(display_, &event, &error, &major, &minor);
 }
 
-XTestKeyboardEventPoster::~XTestKeyboardEventPoster() { XCloseDisplay(display_); }
+XTestKeyboardEventPoster::~XTestKeyboardEventPoster() { X11Connection::close(display_); }
 
 unsigned XTestKeyboardEventPoster::keyCode(SimulatedKey key) const {
     const KeyInfo info = infoOf(key);

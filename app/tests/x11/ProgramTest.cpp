@@ -57,6 +57,22 @@ TEST_F(QuillaryProgram, ShowsItsTrayIconAndQuitsCleanlyOnTermAndInt) {
     EXPECT_NE(apptest::readFile(settingsFile()).find("\"has_launched_before\": true"), std::string::npos) << apptest::readFile(settingsFile());
 }
 
+// With a panel open (the capture's connections made): its end leaves none of
+// its threads or X connections to exit.
+TEST_F(QuillaryProgram, EndsEveryThreadAndXConnectionOfItsOwnBeforeMainReturns) {
+    launchedBefore();
+    apptest::Program quillary(home, {"QUILLARY_CHECK_END=1"});
+    ASSERT_TRUE(apptest::waitUntil([&] { return display.mainShortcutGrabbedElsewhere(); })) << quillary.standardError();
+    ASSERT_EQ(std::system("xdotool key super+shift+space"), 0);
+    ASSERT_TRUE(apptest::waitUntil([&] { return display.widestVisibleWindow(quillary.pid()) >= 500; }))
+        << quillary.standardError();
+    kill(quillary.pid(), SIGTERM);
+    EXPECT_EQ(quillary.exitCode(), 0) << quillary.ending() << "\n" << quillary.standardError();
+    EXPECT_NE(quillary.standardError().find("ended with 0 threads and 0 X connections of its own left"),
+              std::string::npos)
+        << quillary.standardError();
+}
+
 TEST_F(QuillaryProgram, StartedWithHangUpIgnoredItOutlivesItsTerminal) {
     launchedBefore();
     // As `nohup` starts it: SIGHUP ignored, which the program inherits.
