@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "desktop/AccessibilityManager.h"
 #include "testsupport/LogCapture.h"
 #include "unit/PermissionFakes.h"
@@ -18,6 +20,19 @@ protected:
 
     testsupport::LogCapture log;
 };
+
+// A test that forgets a fake gets an error, not the real X11 probe or the
+// program's settings file; nothing is stored or shown.
+TEST_F(AccessibilityManagerTest, AMissingServiceIsRefusedAtConstruction) {
+    auto withoutTrust = dependencies();
+    withoutTrust.trust = nullptr;
+    EXPECT_THROW(AccessibilityManager{std::move(withoutTrust)}, std::logic_error);
+    auto withoutDefaults = dependencies();
+    withoutDefaults.defaults = nullptr;
+    EXPECT_THROW(AccessibilityManager{std::move(withoutDefaults)}, std::logic_error);
+    EXPECT_FALSE(defaults->contains(AccessibilityManager::launchedBeforeKey));
+    EXPECT_TRUE(analytics->events.empty());
+}
 
 TEST_F(AccessibilityManagerTest, FirstLaunchMarksTheLaunchThenShowsTheWindowHalfASecondLater) {
     auto manager = make();
