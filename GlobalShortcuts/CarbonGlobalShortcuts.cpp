@@ -238,7 +238,10 @@ std::shared_ptr<platform::HotKeyBackend> backend() {
 
 void setBackend(std::shared_ptr<platform::HotKeyBackend> newBackend) { state().backend = std::move(newBackend); }
 
-void resetForTesting() {
+namespace {
+
+// Ungrabs every live hot key and forgets them with the handler.
+void forgetHotKeys() {
     auto& s = state();
     if (s.backend) {
         for (const auto& [id, hotKey] : s.hotKeys)
@@ -252,8 +255,12 @@ void resetForTesting() {
     s.keyEventMonitor.reset();
 }
 
+}  // namespace
+
+void resetForTesting() { forgetHotKeys(); }
+
 void shutDown() {
-    resetForTesting();
+    forgetHotKeys();
     state().backend.reset();
 }
 
