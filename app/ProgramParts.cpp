@@ -8,6 +8,7 @@
 #include "app/PanelViewFactory.h"
 #include "core/Analytics.h"
 #include "core/EndpointOverrides.h"
+#include "desktop/FloatingPanel.h"
 #include "desktop/FloatingWindowManager.h"
 #include "desktop/SystemTextReplacerPlatform.h"
 #include "platform/ApplicationActivationEvents.h"
@@ -97,6 +98,7 @@ std::unique_ptr<desktop::HotkeyManager> ProgramParts::makeHotkeyManager(core::Se
     dependencies.loop = platform::MainLoop::main();
     desktop::FloatingWindowManager::Environment panels;
     panels.loop = dependencies.loop;
+    panels.windowSystem = desktop::FloatingPanel::defaultWindowSystem();
     dependencies.windowManager = std::make_unique<desktop::FloatingWindowManager>(settings, std::move(panels));
     auto manager = std::make_unique<desktop::HotkeyManager>(accessibility, std::move(dependencies));
     executor();  // the panel's provider calls run on the program's workers

@@ -133,14 +133,7 @@ std::optional<QRect> FloatingWindowManager::frontmostScreenFrame() {
     return screen->availableGeometry();
 }
 
-std::shared_ptr<platform::PanelWindowSystem> FloatingWindowManager::windowSystem() {
-    // Made on first use: the manager may be built before the application.
-    if (!environment_.windowSystem && !windowSystemLookedUp_) {
-        windowSystemLookedUp_ = true;
-        environment_.windowSystem = FloatingPanel::defaultWindowSystem();
-    }
-    return environment_.windowSystem;
-}
+std::shared_ptr<platform::PanelWindowSystem> FloatingWindowManager::windowSystem() { return environment_.windowSystem; }
 
 platform::MainLoop& FloatingWindowManager::loop() { return *environment_.loop; }
 

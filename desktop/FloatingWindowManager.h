@@ -55,12 +55,12 @@ public:
     enum class State { noController, panelVisible, panelClosedControllerKept };
 
     // The platform services the manager uses: the loop is required, each
-    // other member left empty takes the panel window's own (a FloatingPanel
-    // on the window system Qt runs on, the pointer and screens as Qt sees
-    // them, a history store over the standard settings store, the text
-    // replacer's clipboard give-back).
+    // other member left empty takes the panel window's own (a FloatingPanel,
+    // the pointer and screens as Qt sees them, a history store over the
+    // standard settings store, the text replacer's clipboard give-back).
     struct Environment {
-        // The window system of the real panels (default: the one Qt runs on).
+        // The window system of the real panels (the program's: the one Qt
+        // runs on, FloatingPanel::defaultWindowSystem()); none without one.
         std::shared_ptr<platform::PanelWindowSystem> windowSystem;
         // The window around a view (real: a FloatingPanel).
         std::function<std::unique_ptr<PanelWindow>(std::unique_ptr<QWidget> view)> makeWindow;
@@ -128,7 +128,6 @@ private:
     std::vector<std::unique_ptr<FloatingWindowController>> released_;
     std::uint64_t generation_ = 0;
     std::uint64_t lastGeneration_ = 0;
-    bool windowSystemLookedUp_ = false;
     // Whether the current panel's answer was pasted back.
     bool pastedBack_ = false;
     // Lets the callbacks handed out know whether this manager still exists.

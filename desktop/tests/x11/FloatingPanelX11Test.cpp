@@ -66,6 +66,7 @@ protected:
 
         FloatingWindowManager::Environment environment;
         environment.loop = loop;
+        environment.windowSystem = FloatingPanel::defaultWindowSystem();
         manager = std::make_unique<FloatingWindowManager>(settings, std::move(environment));
         manager->setPanelClosedWithoutPasteBack([] {});
         manager->setViewFactory([this](PanelViewContext) -> std::unique_ptr<QWidget> {
