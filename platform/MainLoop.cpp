@@ -1,13 +1,14 @@
 #include "platform/MainLoop.h"
 
-#include <mutex>
-#include <stdexcept>
+#include "platform/Installed.h"
 
 namespace platform {
 
 namespace {
-std::mutex mainMutex;
-std::shared_ptr<MainLoop> mainLoop;
+Installed<MainLoop>& mainSlot() {
+    static Installed<MainLoop> slot("the main loop (platform::MainLoop::setMain)");
+    return slot;
+}
 }  // namespace
 
 void MainLoop::post(const Context& context, Task task) {
@@ -35,16 +36,8 @@ void MainLoop::Hold::release() {
         loop->endHold();
 }
 
-std::shared_ptr<MainLoop> MainLoop::main() {
-    std::lock_guard lock(mainMutex);
-    if (!mainLoop)
-        throw std::logic_error("no main loop installed (platform::MainLoop::setMain)");
-    return mainLoop;
-}
+std::shared_ptr<MainLoop> MainLoop::main() { return mainSlot().get(); }
 
-void MainLoop::setMain(std::shared_ptr<MainLoop> loop) {
-    std::lock_guard lock(mainMutex);
-    mainLoop = std::move(loop);
-}
+void MainLoop::setMain(std::shared_ptr<MainLoop> loop) { mainSlot().install(std::move(loop)); }
 
 }  // namespace platform
