@@ -11,6 +11,7 @@
 #include "gemini/GenerateContentResponse.h"
 #include "gemini/GenerativeModel.h"
 #include "gemini/JsonWriter.h"
+#include "platform/Executor.h"
 #include "platform/HttpTransportModule.h"
 #include "platform/Logger.h"
 #include "testsupport/LoopbackServer.h"
@@ -139,7 +140,9 @@ struct Discard : platform::LogSink {
 void BM_StreamEvents(benchmark::State& state) {
     auto& server = streamServer();
     const auto previous = platform::Logger::setSink(std::make_shared<Discard>());
-    const gemini::GenerativeModel model("gemini-2.0-flash", "bench-key", {}, platform::HttpTransportModule::deferredClient(), server.url(""));
+    const auto http = platform::HttpTransportModule::deferredClient();
+    const gemini::GenerativeModel model("gemini-2.0-flash", "bench-key", {}, http, server.url(""),
+                                        std::make_shared<platform::Executor>(http));
     for (auto _ : state) {
         auto stream = model.generateContentStream({"Tell me a long story."});
         int events = 0;
