@@ -5,7 +5,6 @@
 #include "GlobalShortcuts/SpecialKey.h"
 #include "platform/KeyPositions.h"
 #include "platform/NotificationCenter.h"
-#include "platform/x11/XkbKeyboardLayout.h"
 
 namespace GlobalShortcuts {
 
@@ -14,6 +13,7 @@ namespace {
 struct InstalledLayout {
     std::shared_ptr<const platform::KeyboardLayout> layout;
     bool looked = false;  // the system layout was asked for (it may not exist)
+    std::function<std::shared_ptr<const platform::KeyboardLayout>()> read;  // the system layout
 };
 
 InstalledLayout& installed() {
@@ -26,8 +26,8 @@ InstalledLayout& installed() {
 void followKeyboardChanges() {
     static platform::ObserverToken observer = platform::NotificationCenter::defaultCenter().addObserver(
         std::string(platform::kKeyboardMappingDidChange), [](const platform::Notification&) {
-            if (installed().looked)
-                installed() = InstalledLayout{};
+            if (auto& current = installed(); current.looked)
+                current = InstalledLayout{nullptr, false, std::move(current.read)};
         });
 }
 
@@ -76,17 +76,22 @@ std::optional<std::string> keyToCharacter(long long keyCode) {
 
 std::shared_ptr<const platform::KeyboardLayout> keyboardLayout() {
     auto& current = installed();
-    if (!current.layout && !current.looked) {
+    if (!current.layout && !current.looked && current.read) {
         followKeyboardChanges();
         current.looked = true;
-        current.layout = platform::XkbKeyboardLayout::current();
+        current.layout = current.read();
     }
     return current.layout;
 }
 
 void setKeyboardLayout(std::shared_ptr<const platform::KeyboardLayout> layout) {
     // Null goes back to the system layout, read again on next use.
-    installed() = InstalledLayout{std::move(layout), false};
+    auto& current = installed();
+    current = InstalledLayout{std::move(layout), false, std::move(current.read)};
+}
+
+void followKeyboardLayout(std::function<std::shared_ptr<const platform::KeyboardLayout>()> read) {
+    installed() = InstalledLayout{nullptr, false, std::move(read)};
 }
 
 }  // namespace GlobalShortcuts

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,9 +15,15 @@ namespace GlobalShortcuts {
 // and keys typing several characters.
 std::optional<std::string> keyToCharacter(long long keyCode);
 
-// The layout keyToCharacter asks. Until one is installed it is the layout of
-// the X display (or the system default layout without one), read once.
+// The layout keyToCharacter asks: the one set by hand, else the one the
+// installed source reads (once, and again after the server's keyboard
+// changed), else none, so keys type no character.
 std::shared_ptr<const platform::KeyboardLayout> keyboardLayout();
+// Null goes back to the source's layout.
 void setKeyboardLayout(std::shared_ptr<const platform::KeyboardLayout> layout);
+// The program installs the reader of the X display's layout
+// (platform::XkbKeyboardLayout::current) at start-up and uninstalls it (null)
+// at its end.
+void followKeyboardLayout(std::function<std::shared_ptr<const platform::KeyboardLayout>()> read);
 
 }  // namespace GlobalShortcuts

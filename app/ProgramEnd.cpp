@@ -5,6 +5,7 @@
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
 #include "GlobalShortcuts/GlobalShortcuts.h"
+#include "GlobalShortcuts/KeyCharacters.h"
 #include "Telemetry/TelemetrySDK.h"
 #include "core/Analytics.h"
 #include "desktop/TextReplacer.h"
@@ -20,6 +21,7 @@
 ProgramEnd::~ProgramEnd() {
     desktop::TextReplacer::uninstall();
     GlobalShortcuts::removeAllHandlers();
+    GlobalShortcuts::followKeyboardLayout(nullptr);
     CarbonGlobalShortcuts::shutDown();
     core::Analytics::shared().setSink(nullptr);
     telemetry::TelemetrySDK::install(nullptr);

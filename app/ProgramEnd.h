@@ -1,8 +1,8 @@
 #pragma once
 
 // The end of what app/ installed into the process-wide accessors (the text
-// replacer's desktop services, the hot-key backend, the telemetry client,
-// the settings store, the main loop). run() makes it right after the
+// replacer's desktop services, the keyboard layout, the hot-key backend, the
+// telemetry client, the settings store, the main loop). run() makes it right after the
 // application object, so it ends them after every other object of the
 // program is gone and before QApplication ends: nothing real is left in a
 // static for exit to destroy after main().

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
+#include "GlobalShortcuts/KeyCharacters.h"
 #include "GlobalShortcuts/QtEventBridge.h"
 #include "app/ProgramEnd.h"
 #include "app/ProgramParts.h"
@@ -23,6 +24,7 @@
 #include "platform/linux/JsonFileUserDefaults.h"
 #include "platform/qt/QtMainLoop.h"
 #include "platform/x11/X11HotKeyBackend.h"
+#include "platform/x11/XkbKeyboardLayout.h"
 #include "ui/Style.h"
 #include "windows/LaunchAtLogin.h"
 
@@ -91,6 +93,7 @@ int run(int argc, char** argv) {
     const desktop::QuitSignals quitSignals(loop, [](int) { desktop::QuillaryApp::quitEventLoop(); });
     pthread_sigmask(SIG_UNBLOCK, &quitSet, nullptr);
     CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
+    GlobalShortcuts::followKeyboardLayout(&platform::XkbKeyboardLayout::current);
     GlobalShortcuts::QtEventBridge::ensureInstalled();
 
     platform::UserDefaults::setStandard(

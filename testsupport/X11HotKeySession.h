@@ -23,6 +23,7 @@
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "platform/qt/QtMainLoop.h"
 #include "platform/x11/X11HotKeyBackend.h"
+#include "platform/x11/XkbKeyboardLayout.h"
 
 namespace testsupport {
 
@@ -45,6 +46,7 @@ public:
     ~X11HotKeySession() {
         if (!loop) return;  // moved from
         GlobalShortcuts::resetForTesting();
+        GlobalShortcuts::followKeyboardLayout(nullptr);
         CarbonGlobalShortcuts::setBackend(nullptr);
         platform::MainLoop::setMain(nullptr);
         platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
@@ -57,7 +59,7 @@ private:
         platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
         platform::MainLoop::setMain(loop);
         GlobalShortcuts::resetForTesting();
-        GlobalShortcuts::setKeyboardLayout(nullptr);  // the server's own layout
+        GlobalShortcuts::followKeyboardLayout(&platform::XkbKeyboardLayout::current);  // the server's own layout
         CarbonGlobalShortcuts::setBackend(std::make_shared<platform::X11HotKeyBackend>(loop));
     }
 };
