@@ -67,6 +67,9 @@ std::string readAnswer(const platform::HttpResponse& response, const char* domai
 
 }  // namespace
 
+AIService::AIService(RequestSettings settings, std::shared_ptr<platform::HttpClient> http)
+    : AIService(std::move(settings), std::move(http), Endpoints{}) {}
+
 AIService::AIService(RequestSettings settings, std::shared_ptr<platform::HttpClient> http, Endpoints endpoints)
     : settings_(std::move(settings)),
       http_(platform::required(std::move(http), "AIService: the HTTP client")),

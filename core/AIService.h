@@ -42,7 +42,10 @@ public:
 
     enum class Provider { openai, anthropic, gemini, ollama };
 
-    AIService(RequestSettings settings, std::shared_ptr<platform::HttpClient> http, Endpoints endpoints = {});
+    AIService(RequestSettings settings, std::shared_ptr<platform::HttpClient> http, Endpoints endpoints);
+    // The providers' own endpoints. Made out of line: g++ 12 at -O3 takes the
+    // inlined default endpoints for uninitialised strings.
+    AIService(RequestSettings settings, std::shared_ptr<platform::HttpClient> http);
     virtual ~AIService() = default;
 
     // Answers the prompt with the provider of the group that holds `model`
