@@ -2,30 +2,57 @@
 
 #include <utf8proc.h>
 
+#include <mutex>
+
 #include "GlobalShortcuts/SpecialKey.h"
 #include "platform/KeyPositions.h"
+#include "platform/LibraryDefaults.h"
 #include "platform/NotificationCenter.h"
+#include "platform/x11/XkbKeyboardLayout.h"
 
 namespace GlobalShortcuts {
 
 namespace {
 
+using LayoutReader = std::function<std::shared_ptr<const platform::KeyboardLayout>()>;
+
 struct InstalledLayout {
     std::shared_ptr<const platform::KeyboardLayout> layout;
-    bool looked = false;  // the system layout was asked for (it may not exist)
-    std::function<std::shared_ptr<const platform::KeyboardLayout>()> read;  // the system layout
+    bool looked = false;  // the source was asked (its layout may not exist)
+    LayoutReader read;    // the installed source; none: the library's default
 };
+
+// Keys are described from any thread (menus, recorders, logs).
+std::mutex& installedMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
 
 InstalledLayout& installed() {
     static InstalledLayout instance;
     return instance;
 }
 
-// The system layout is read again after the server's keyboard changed; a
+// The layout of a program that installed no source: the X display's when
+// one is open, otherwise an explicit US layout, so a key never shows as a
+// replacement character.
+const LayoutReader& defaultReader() {
+    static const std::shared_ptr<LayoutReader> reader = platform::LibraryDefaults::make<LayoutReader>(
+        "the keyboard layout",
+        [] {
+            return std::make_shared<LayoutReader>(
+                []() -> std::shared_ptr<const platform::KeyboardLayout> { return platform::XkbKeyboardLayout::current(); });
+        },
+        platform::LibraryDefaults::Ending::nothing);
+    return *reader;
+}
+
+// The source's layout is read again after the server's keyboard changed; a
 // layout installed by hand stays.
 void followKeyboardChanges() {
     static platform::ObserverToken observer = platform::NotificationCenter::defaultCenter().addObserver(
         std::string(platform::kKeyboardMappingDidChange), [](const platform::Notification&) {
+            std::lock_guard lock(installedMutex());
             if (auto& current = installed(); current.looked)
                 current = InstalledLayout{nullptr, false, std::move(current.read)};
         });
@@ -75,22 +102,27 @@ std::optional<std::string> keyToCharacter(long long keyCode) {
 }
 
 std::shared_ptr<const platform::KeyboardLayout> keyboardLayout() {
+    // Outside the lock: the notification centre calls back under its own.
+    followKeyboardChanges();
+    std::lock_guard lock(installedMutex());
     auto& current = installed();
-    if (!current.layout && !current.looked && current.read) {
-        followKeyboardChanges();
+    if (!current.layout && !current.looked) {
+        const LayoutReader& read = current.read ? current.read : defaultReader();
         current.looked = true;
-        current.layout = current.read();
+        current.layout = read();
     }
     return current.layout;
 }
 
 void setKeyboardLayout(std::shared_ptr<const platform::KeyboardLayout> layout) {
-    // Null goes back to the system layout, read again on next use.
+    // Null goes back to the source's layout, read again on next use.
+    std::lock_guard lock(installedMutex());
     auto& current = installed();
     current = InstalledLayout{std::move(layout), false, std::move(current.read)};
 }
 
-void followKeyboardLayout(std::function<std::shared_ptr<const platform::KeyboardLayout>()> read) {
+void followKeyboardLayout(LayoutReader read) {
+    std::lock_guard lock(installedMutex());
     installed() = InstalledLayout{nullptr, false, std::move(read)};
 }
 

@@ -17,7 +17,8 @@ std::optional<std::string> keyToCharacter(long long keyCode);
 
 // The layout keyToCharacter asks: the one set by hand, else the one the
 // installed source reads (once, and again after the server's keyboard
-// changed), else none, so keys type no character.
+// changed). Without a source it is the library's default: the X display's
+// layout when one is open, otherwise an explicit US layout. Thread-safe.
 std::shared_ptr<const platform::KeyboardLayout> keyboardLayout();
 // Null goes back to the source's layout.
 void setKeyboardLayout(std::shared_ptr<const platform::KeyboardLayout> layout);

@@ -35,6 +35,12 @@ void BatchUploader::flush() {
     wake_.wait(lock, [&] { return flushesDone_ >= goal || stopped_; });
 }
 
+void BatchUploader::stop() {
+    if (!worker_.joinable()) return;
+    worker_.request_stop();
+    worker_.join();
+}
+
 void BatchUploader::run(std::stop_token stop) {
     const std::size_t flushAt = std::max<std::size_t>(config_.flushAt, 1);
     // Uploads prompted by the queue's size wait for countGate; those of the

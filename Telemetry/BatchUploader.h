@@ -42,6 +42,10 @@ public:
     // is over (sent, failed or cancelled). Blocks: for tests and tools.
     void flush();
 
+    // Cancels an upload in flight and joins the worker, as the destructor
+    // does, for good: later events stay on disk. Call it from one thread.
+    void stop();
+
 private:
     void run(std::stop_token stop);
     // True when the queue was emptied, false when an upload failed.

@@ -12,6 +12,7 @@
 #include "Telemetry/StoredValues.h"
 #include "Telemetry/TelemetryLog.h"
 #include "platform/Installed.h"
+#include "platform/LibraryDefaults.h"
 #include "platform/Required.h"
 #include "platform/linux/XdgConfigHome.h"
 
@@ -59,11 +60,28 @@ TelemetrySDK::TelemetrySDK(Dependencies dependencies)
 TelemetrySDK::~TelemetrySDK() = default;
 
 namespace {
+std::shared_ptr<TelemetrySDK> makeShared() {
+    return platform::LibraryDefaults::make<TelemetrySDK>(
+        "the shared telemetry client",
+        [] {
+            // Made first, so that exit destroys it only after the uploads
+            // that write to it were stopped.
+            (void)log();
+            return std::make_shared<TelemetrySDK>(TelemetrySDK::Dependencies{platform::HttpClient::shared(), {}, {}});
+        },
+        platform::LibraryDefaults::Ending::stopUploads, [](TelemetrySDK& client) { client.stopUploads(); });
+}
+
 platform::Installed<TelemetrySDK>& sharedSlot() {
-    static platform::Installed<TelemetrySDK> slot("the telemetry client (TelemetrySDK::install)");
-    return slot;
+    static auto* const slot = new platform::Installed<TelemetrySDK>("the shared telemetry client", &makeShared);
+    return *slot;
 }
 }  // namespace
+
+void TelemetrySDK::stopUploads() {
+    std::lock_guard lock(setupMutex_);
+    if (uploader_) uploader_->stop();
+}
 
 std::shared_ptr<TelemetrySDK> TelemetrySDK::sharedPointer() { return sharedSlot().get(); }
 

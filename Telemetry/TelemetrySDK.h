@@ -45,14 +45,22 @@ public:
     TelemetrySDK(const TelemetrySDK&) = delete;
     TelemetrySDK& operator=(const TelemetrySDK&) = delete;
 
-    // The process-wide client: the one the program installed (safely from
-    // any thread), not set up until the program calls setup(). Null
-    // uninstalls it, at the program's end. Reading it while none is
-    // installed throws std::logic_error.
+    // The process-wide client, safely from any thread: the one the program
+    // installed, not set up until the program calls setup(). install()
+    // replaces whatever is there; null uninstalls it, at the program's end.
+    // Read while none is installed, it is the library's default, made once
+    // on first use over the shared HTTP client with an empty configuration
+    // (off until set up; capture ignored before), never destroyed, its
+    // uploads stopped at exit (see platform::LibraryDefaults).
     static TelemetrySDK& shared();
     // The same object, for wiring it in as another object's analytics sink.
     static std::shared_ptr<TelemetrySDK> sharedPointer();
     static void install(std::shared_ptr<TelemetrySDK> client);
+
+    // Stops the upload worker (cancelling an upload in flight) for good;
+    // later captures stay queued on disk for the next run. For a client that
+    // is never destroyed.
+    void stopUploads();
 
     // $XDG_DATA_HOME/quillary/telemetry (default ~/.local/share/...).
     static std::filesystem::path defaultFolder();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
 #include "GlobalShortcuts/GlobalShortcuts.h"
@@ -9,6 +10,7 @@
 #include "Telemetry/TelemetrySDK.h"
 #include "core/Analytics.h"
 #include "desktop/TextReplacer.h"
+#include "platform/LibraryDefaults.h"
 #include "platform/MainLoop.h"
 #include "platform/Threads.h"
 #include "platform/UserDefaults.h"
@@ -34,7 +36,10 @@ int ProgramEnd::checked(int status) {
     if (!check || !*check) return status;
     const std::size_t threads = platform::Threads::running();
     const std::size_t connections = platform::X11Connection::openCount();
-    std::fprintf(stderr, "Quillary ended with %zu threads and %zu X connections of its own left\n", threads,
-                 connections);
-    return status == 0 && (threads > 0 || connections > 0) ? 70 : status;
+    // A library default made here means a service app/ forgot to install.
+    std::string defaults;
+    for (const auto& name : platform::LibraryDefaults::made()) defaults += (defaults.empty() ? "" : ", ") + name;
+    std::fprintf(stderr, "Quillary ended with %zu threads and %zu X connections of its own left; library defaults made: %s\n",
+                 threads, connections, defaults.empty() ? "none" : defaults.c_str());
+    return status == 0 && (threads > 0 || connections > 0 || !defaults.empty()) ? 70 : status;
 }

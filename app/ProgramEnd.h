@@ -15,7 +15,8 @@ public:
 
     // A check for the tests of the program's end: with QUILLARY_CHECK_END
     // set, says on standard error how many threads the program started and
-    // X connections it opened are left, and turns an exit status of 0 into
-    // 70 when any is. Otherwise returns `status`.
+    // X connections it opened are left and which library defaults it made
+    // (it must make none: app/ installs every service), and turns an exit
+    // status of 0 into 70 when any is. Otherwise returns `status`.
     static int checked(int status);
 };

@@ -77,6 +77,21 @@ function(quillary_test name)
   set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
 endfunction()
 
+# quillary_standalone_test(NAME SOURCES... DEPS targets... LABELS ...)
+# A library-user test program: its own main (testsupport/StandaloneMain.cpp)
+# installs nothing and links no fakes, so the libraries under test make their
+# own process-wide defaults, as in a program that uses them alone. Only the
+# per-user folders are temporary.
+function(quillary_standalone_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/testsupport/StandaloneMain.cpp
+    ${PROJECT_SOURCE_DIR}/testsupport/TempHome.cpp)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest quillary_build_tree_modules quillary_warnings)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 60)
+endfunction()
+
 # quillary_module(NAME [DEPS targets...] [TEST_DEPS targets...])
 # One library from the folder's *.cpp (picked up by pattern: a new source
 # file needs no CMake edit), and one test

@@ -45,7 +45,8 @@ public:
     AIService(RequestSettings settings, std::shared_ptr<platform::HttpClient> http, Endpoints endpoints);
     // The providers' own endpoints. Made out of line: g++ 12 at -O3 takes the
     // inlined default endpoints for uninitialised strings.
-    AIService(RequestSettings settings, std::shared_ptr<platform::HttpClient> http);
+    explicit AIService(RequestSettings settings,
+                       std::shared_ptr<platform::HttpClient> http = platform::HttpClient::shared());
     virtual ~AIService() = default;
 
     // Answers the prompt with the provider of the group that holds `model`

@@ -22,8 +22,10 @@ public:
 
     // `baseURL` is for tests; the program uses the default.
     // `loopbackOnly` marks every request as one a test hook addressed.
-    GeminiService(std::string apiKey, std::shared_ptr<platform::HttpClient> http,
-                  std::string baseURL = "https://generativelanguage.googleapis.com", bool loopbackOnly = false);
+    explicit GeminiService(std::string apiKey,
+                           std::shared_ptr<platform::HttpClient> http = platform::HttpClient::shared(),
+                           std::string baseURL = "https://generativelanguage.googleapis.com",
+                           bool loopbackOnly = false);
     virtual ~GeminiService() = default;
 
     // The trimmed answer. Throws what the client throws (GenerateContentError:

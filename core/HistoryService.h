@@ -32,7 +32,7 @@ public:
     static constexpr std::string_view kStorageKey = "quillary_history";
 
     // Loads the stored list (see loadHistory).
-    explicit HistoryService(std::shared_ptr<platform::UserDefaults> defaults,
+    explicit HistoryService(std::shared_ptr<platform::UserDefaults> defaults = platform::UserDefaults::standard(),
                             std::shared_ptr<platform::Clock> clock = platform::Clock::system());
     HistoryService(const HistoryService&) = delete;
     HistoryService& operator=(const HistoryService&) = delete;

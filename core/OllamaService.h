@@ -30,7 +30,8 @@ class OllamaService {
 public:
     using Endpoints = OllamaEndpoints;
 
-    explicit OllamaService(std::shared_ptr<platform::HttpClient> http, Endpoints endpoints = {});
+    explicit OllamaService(std::shared_ptr<platform::HttpClient> http = platform::HttpClient::shared(),
+                           Endpoints endpoints = {});
     virtual ~OllamaService() = default;
 
     // True only when the probe gets an HTTP 200; never throws.

@@ -43,7 +43,8 @@ public:
     // Loads every setting, merges the stored catalogue with the default
     // groups and writes the merged catalogue back (without a report). A
     // stored catalogue that cannot be read is kept under a side key first.
-    Settings(std::shared_ptr<platform::UserDefaults> defaults, Analytics& analytics);
+    explicit Settings(std::shared_ptr<platform::UserDefaults> defaults = platform::UserDefaults::standard(),
+                      Analytics& analytics = Analytics::shared());
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 

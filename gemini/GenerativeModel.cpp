@@ -2,12 +2,11 @@
 
 #include <fmt/format.h>
 
-#include <stdexcept>
-
 #include "gemini/Chat.h"
 #include "gemini/ImageConversionError.h"
 #include "gemini/Logging.h"
 #include "gemini/RPCError.h"
+#include "gemini/StreamExecutor.h"
 
 namespace gemini {
 namespace {
@@ -31,7 +30,9 @@ GenerativeModel::GenerativeModel(std::string_view name, std::string apiKey, Conf
                                  std::shared_ptr<platform::HttpClient> http, std::string baseURL,
                                  std::shared_ptr<platform::Executor> executor)
     : state_(std::make_shared<const State>(State{resourceName(name),
-                                                 GenerativeAIService(std::move(apiKey), std::move(http), std::move(baseURL)),
+                                                 GenerativeAIService(std::move(apiKey),
+                                                                     http ? std::move(http) : platform::HttpClient::shared(),
+                                                                     std::move(baseURL)),
                                                  std::move(configuration)})),
       executor_(std::move(executor)) {
     Logging::default_()->info(fmt::format(
@@ -107,8 +108,8 @@ GenerateContentResponse GenerativeModel::generateContent(const ContentsProducer&
 }
 
 platform::Executor& GenerativeModel::streamExecutor() const {
-    if (!executor_) throw std::logic_error("GenerativeModel: a streamed answer needs the executor the model was not given");
-    return *executor_;
+    if (executor_) return *executor_;
+    return *StreamExecutor::shared();
 }
 
 GenerateContentStream GenerativeModel::stream(const std::function<std::vector<ModelContent>()>& contents) const {

@@ -39,11 +39,13 @@ public:
     using ContentsProducer = std::function<std::vector<ModelContent>()>;
 
     // `name` gets the "models/" prefix unless it already holds a slash.
-    // Streamed answers are read on `executor`'s workers; shutting it down
-    // ends them. A model made without one answers only whole: a streamed
-    // call on it is a programming error (std::logic_error).
-    GenerativeModel(std::string_view name, std::string apiKey, Configuration configuration,
-                    std::shared_ptr<platform::HttpClient> http,
+    // Requests go through `http`, or the process-wide client
+    // (platform::HttpClient::shared()) when it is null. Streamed answers are
+    // read on `executor`'s workers, or on the process-wide stream executor
+    // (StreamExecutor::shared()) of a model made without one; shutting it
+    // down ends them.
+    GenerativeModel(std::string_view name, std::string apiKey, Configuration configuration = {},
+                    std::shared_ptr<platform::HttpClient> http = nullptr,
                     std::string baseURL = std::string(kDefaultBaseURL),
                     std::shared_ptr<platform::Executor> executor = nullptr);
 

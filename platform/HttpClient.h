@@ -115,6 +115,11 @@ public:
     // Throws URLError on a transport failure; any HTTP status is a response.
     virtual HttpResponse send(const HttpRequest& request) = 0;
     virtual std::unique_ptr<HttpStream> open(const HttpRequest& request) = 0;
+
+    // The process-wide client, for objects made without one: the transport
+    // module's deferred client (nothing is loaded before the first request),
+    // made on first use as a library default (see LibraryDefaults).
+    static std::shared_ptr<HttpClient> shared();
 };
 
 // Splits a streamed body into lines: terminators (\n, \r\n, \r) removed,

@@ -1,6 +1,8 @@
 #include "platform/HttpTransportModule.h"
 
 #include "platform/DeferredHttpClient.h"
+#include "platform/LibraryDefaults.h"
+#include "platform/Logger.h"
 #include "platform/ProgramModule.h"
 
 namespace platform {
@@ -18,6 +20,20 @@ std::shared_ptr<HttpClient> HttpTransportModule::makeClient() {
 
 std::shared_ptr<HttpClient> HttpTransportModule::deferredClient() {
     return std::make_shared<DeferredHttpClient>(&HttpTransportModule::makeClient);
+}
+
+std::shared_ptr<HttpClient> HttpClient::shared() {
+    static const std::shared_ptr<HttpClient> client = LibraryDefaults::make<HttpClient>(
+        "the shared HTTP client",
+        [] {
+            // Made before the client, so that exit destroys them after the
+            // defaults have ended: the transfers still running use both.
+            (void)ProgramModule::http();
+            (void)Logger::sink();
+            return HttpTransportModule::deferredClient();
+        },
+        LibraryDefaults::Ending::nothing);
+    return client;
 }
 
 }  // namespace platform

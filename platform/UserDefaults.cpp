@@ -1,6 +1,8 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/Installed.h"
+#include "platform/LibraryDefaults.h"
+#include "platform/linux/JsonFileUserDefaults.h"
 
 namespace platform {
 
@@ -74,9 +76,16 @@ bool UserDefaults::isKeptCopy(std::string_view candidate, std::string_view key) 
 }
 
 namespace {
+std::shared_ptr<UserDefaults> makeStandard() {
+    return LibraryDefaults::make<UserDefaults>(
+        "the standard settings store",
+        [] { return std::make_shared<JsonFileUserDefaults>(JsonFileUserDefaults::defaultPath()); },
+        LibraryDefaults::Ending::flushSettings, [](UserDefaults& store) { store.flush(); });
+}
+
 Installed<UserDefaults>& standardSlot() {
-    static Installed<UserDefaults> slot("the standard settings store (UserDefaults::setStandard)");
-    return slot;
+    static auto* const slot = new Installed<UserDefaults>("the standard settings store", &makeStandard);
+    return *slot;
 }
 }  // namespace
 

@@ -70,8 +70,10 @@ public:
     void setBool(std::string_view key, bool value) { set(key, value); }
 
     // The process-wide store ("standard user defaults"): the one the program
-    // installed at start-up (null uninstalls it at the end). Reading it
-    // while none is installed throws std::logic_error.
+    // installed at start-up (null uninstalls it at the end). Read while none
+    // is installed, it is the library's default: the JSON file store at its
+    // XDG path (JsonFileUserDefaults::defaultPath()), made on first use and
+    // flushed at exit (see LibraryDefaults). Thread-safe.
     static std::shared_ptr<UserDefaults> standard();
     static void setStandard(std::shared_ptr<UserDefaults> defaults);
 };

@@ -7,6 +7,7 @@
 #include <memory>
 #include <system_error>
 
+#include "platform/LibraryDefaults.h"
 #include "platform/fake/InMemoryUserDefaults.h"
 #include "testsupport/TempHome.h"
 
@@ -29,6 +30,27 @@ bool takeArgument(int& argc, char** argv, const char* argument) {
     }
     return false;
 }
+
+// A test that reached a library default (a forgotten fake transport would
+// reach the network through it) fails, even where the code under test
+// swallowed the exception that refused it.
+class NoLibraryDefaults final : public ::testing::EmptyTestEventListener {
+public:
+    void OnTestStart(const ::testing::TestInfo&) override { before_ = platform::LibraryDefaults::refused().size(); }
+    void OnTestEnd(const ::testing::TestInfo& test) override {
+        const auto refused = platform::LibraryDefaults::refused();
+        for (std::size_t i = before_; i < refused.size(); ++i) {
+            std::fprintf(stderr, "%s.%s asked for %s: tests install every service they use\n", test.test_suite_name(),
+                         test.name(), refused[i].c_str());
+            failed_ = true;
+        }
+    }
+    bool failed() const { return failed_; }
+
+private:
+    std::size_t before_ = 0;
+    bool failed_ = false;
+};
 
 bool displayGiven() {
     const char* display = std::getenv("DISPLAY");
@@ -57,8 +79,12 @@ int main(int argc, char** argv) {
     // The program installs its settings store at start-up; tests get one in
     // memory unless they install their own.
     platform::UserDefaults::setStandard(std::make_shared<platform::InMemoryUserDefaults>());
+    platform::LibraryDefaults::forbid();
     ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
+    auto* noDefaults = new NoLibraryDefaults;  // the listener list owns it
+    ::testing::UnitTest::GetInstance()->listeners().Append(noDefaults);
+    int result = RUN_ALL_TESTS();
+    if (noDefaults->failed() && result == 0) result = 1;
     std::error_code ignored;
     std::filesystem::remove_all(home, ignored);
     return result;

@@ -11,6 +11,7 @@
 
 #include "Telemetry/TelemetrySDK.h"
 #include "TelemetryTestSupport.h"
+#include "platform/LibraryDefaults.h"
 #include "platform/fake/FakeHttpClient.h"
 #include "platform/fake/ManualMonotonicClock.h"
 #include "testsupport/TempHome.h"
@@ -345,7 +346,9 @@ TEST_F(TelemetrySDKTest, AnUnwritableFolderNeverMakesCaptureThrow) {
 }
 
 TEST(TelemetrySharedTest, EveryThreadGetsTheInstalledClientWhichStartsOffUntilUninstalled) {
-    EXPECT_THROW(TelemetrySDK::shared(), std::logic_error);
+    const platform::LibraryDefaults::Permit defaultsTested;
+    TelemetrySDK& libraryDefault = TelemetrySDK::shared();
+    EXPECT_FALSE(libraryDefault.isSetUp());
     TelemetrySDK::install(std::make_shared<TelemetrySDK>(
         TelemetrySDK::Dependencies{std::make_shared<platform::FakeHttpClient>(), platform::Clock::system(), {}}));
     constexpr int kThreads = 16;
@@ -360,6 +363,7 @@ TEST(TelemetrySharedTest, EveryThreadGetsTheInstalledClientWhichStartsOffUntilUn
             });
     }
     for (auto* p : seen) EXPECT_EQ(p, seen[0]);
+    EXPECT_NE(seen[0], &libraryDefault);
     EXPECT_EQ(TelemetrySDK::sharedPointer().get(), seen[0]);
     std::shared_ptr<platform::AnalyticsSink> sink = TelemetrySDK::sharedPointer();
     EXPECT_EQ(sink.get(), static_cast<platform::AnalyticsSink*>(seen[0]));
@@ -376,7 +380,8 @@ TEST(TelemetrySharedTest, EveryThreadGetsTheInstalledClientWhichStartsOffUntilUn
     sink.reset();
     TelemetrySDK::install(nullptr);
     EXPECT_TRUE(installed.expired());
-    EXPECT_THROW(TelemetrySDK::shared(), std::logic_error);
+    EXPECT_EQ(&TelemetrySDK::shared(), &libraryDefault);
+    EXPECT_FALSE(TelemetrySDK::shared().isSetUp());
 }
 
 }  // namespace

@@ -80,13 +80,24 @@ XkbKeyboardLayout::~XkbKeyboardLayout() {
     xkb_context_unref(context_);
 }
 
-std::shared_ptr<XkbKeyboardLayout> XkbKeyboardLayout::fromNames(const Names& names) {
-    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
-    if (!context)
-        return nullptr;
+namespace {
+
+xkb_keymap* compile(xkb_context* context, const XkbKeyboardLayout::Names& names) {
     const xkb_rule_names rules{orNull(names.rules), orNull(names.model), orNull(names.layout),
                                orNull(names.variant), orNull(names.options)};
-    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &rules, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    return xkb_keymap_new_from_names(context, &rules, XKB_KEYMAP_COMPILE_NO_FLAGS);
+}
+
+}  // namespace
+
+std::shared_ptr<XkbKeyboardLayout> XkbKeyboardLayout::fromNames(const Names& names) {
+    return compiled(xkb_context_new(XKB_CONTEXT_NO_FLAGS), names);
+}
+
+std::shared_ptr<XkbKeyboardLayout> XkbKeyboardLayout::compiled(xkb_context* context, const Names& names) {
+    if (!context)
+        return nullptr;
+    xkb_keymap* keymap = compile(context, names);
     if (!keymap) {
         xkb_context_unref(context);
         return nullptr;
@@ -100,7 +111,13 @@ std::shared_ptr<XkbKeyboardLayout> XkbKeyboardLayout::current() {
             return std::shared_ptr<XkbKeyboardLayout>(new XkbKeyboardLayout(context, keymap));
         xkb_context_unref(context);
     }
-    return fromNames({});
+    return us();
+}
+
+std::shared_ptr<XkbKeyboardLayout> XkbKeyboardLayout::us() {
+    // Every name given and the environment's XKB_DEFAULT_* ignored: the
+    // result does not depend on how the process was started.
+    return compiled(xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES), {"evdev", "pc105", "us", "", ""});
 }
 
 std::optional<std::string> XkbKeyboardLayout::character(int linuxKeyCode) const {

@@ -25,9 +25,11 @@ public:
     static std::shared_ptr<XkbKeyboardLayout> fromNames(const Names& names);
 
     // The keymap the X server uses for the core keyboard (read from the
-    // server, so setxkbmap options and per-device maps count), or the
-    // default layout when there is no display; null when neither compiles.
+    // server, so setxkbmap options and per-device maps count), or us() when
+    // there is no display; null when neither compiles.
     static std::shared_ptr<XkbKeyboardLayout> current();
+    // The US layout (evdev rules, pc105), whatever XKB_DEFAULT_* say.
+    static std::shared_ptr<XkbKeyboardLayout> us();
 
     ~XkbKeyboardLayout() override;
     XkbKeyboardLayout(const XkbKeyboardLayout&) = delete;
@@ -37,6 +39,8 @@ public:
 
 private:
     XkbKeyboardLayout(xkb_context* context, xkb_keymap* keymap);
+    // Takes `context` (null: none) and compiles `names` in it.
+    static std::shared_ptr<XkbKeyboardLayout> compiled(xkb_context* context, const Names& names);
 
     xkb_context* context_;
     xkb_keymap* keymap_;

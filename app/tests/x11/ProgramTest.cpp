@@ -58,7 +58,7 @@ TEST_F(QuillaryProgram, ShowsItsTrayIconAndQuitsCleanlyOnTermAndInt) {
 }
 
 // With a panel open (the capture's connections made): its end leaves none of
-// its threads or X connections to exit.
+// its threads or X connections to exit, and it made no library default.
 TEST_F(QuillaryProgram, EndsEveryThreadAndXConnectionOfItsOwnBeforeMainReturns) {
     launchedBefore();
     apptest::Program quillary(home, {"QUILLARY_CHECK_END=1"});
@@ -68,7 +68,8 @@ TEST_F(QuillaryProgram, EndsEveryThreadAndXConnectionOfItsOwnBeforeMainReturns) 
         << quillary.standardError();
     kill(quillary.pid(), SIGTERM);
     EXPECT_EQ(quillary.exitCode(), 0) << quillary.ending() << "\n" << quillary.standardError();
-    EXPECT_NE(quillary.standardError().find("ended with 0 threads and 0 X connections of its own left"),
+    EXPECT_NE(quillary.standardError().find(
+                  "ended with 0 threads and 0 X connections of its own left; library defaults made: none"),
               std::string::npos)
         << quillary.standardError();
 }

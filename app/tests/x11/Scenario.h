@@ -106,6 +106,9 @@ public:
             if (!given) environment.push_back(name + server);
         }
         environment.push_back("QUILLARY_ANIMATIONS=0");
+        // Every scenario's end also checks that nothing was left running and
+        // no library default stood in for a service app/ forgot.
+        environment.push_back("QUILLARY_CHECK_END=1");
         program_ = std::make_unique<Program>(home_, std::move(environment));
         return waitUntil([&] { return display_.mainShortcutGrabbedElsewhere(); }, std::chrono::seconds(20));
     }

@@ -1,0 +1,49 @@
+// The assistant core used as a program of its own would use it: nothing
+// installed, so its objects take the standard settings store and the shared
+// HTTP client.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "core/AIService.h"
+#include "core/HistoryService.h"
+#include "core/OllamaService.h"
+#include "core/Settings.h"
+#include "core/tests/net/Fixtures.h"
+#include "platform/UserDefaults.h"
+#include "testsupport/LoopbackServer.h"
+#include "testsupport/TestData.h"
+
+namespace {
+
+TEST(CoreAlone, SettingsAndHistoryAreKeptInTheSettingsFileOfTheUser) {
+    core::Settings settings;
+    settings.setOpenaiKey("sk-alone");
+    core::HistoryService history;
+    history.addEntry("gpt-4o", "fix this", std::nullopt, "fixed", "Editor");
+    ASSERT_TRUE(platform::UserDefaults::standard()->flush());
+
+    const auto file = std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / "quillary" / "defaults.json";
+    const auto stored = nlohmann::json::parse(testsupport::readFile(file));
+    EXPECT_EQ(stored.value("openai_api_key", ""), "sk-alone");
+    EXPECT_TRUE(stored.contains("quillary_history"));
+}
+
+TEST(CoreAlone, ProvidersMadeWithoutATransportAnswer) {
+    testsupport::LoopbackServer server;
+    server.reply("POST", "/v1/chat/completions",
+                 {200, {{"Content-Type", "application/json"}}, core::testdata::fixture("openai-chat-200.json")});
+    core::RequestSettings settings;
+    settings.openaiKey = "sk-alone";
+    const core::AIService onTheirOwnEndpoints(settings);
+    const core::OllamaService ollama;
+    core::AIService::Endpoints endpoints;
+    endpoints.openai = server.url("/v1/chat/completions");
+    const core::AIService service(settings, platform::HttpClient::shared(), endpoints);
+    EXPECT_EQ(service.sendOpenAIRequest("gpt-4o", "Hello", std::nullopt), "Hello! How can I assist you today?");
+}
+
+}  // namespace
