@@ -7,6 +7,7 @@
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
 #include "GlobalShortcuts/QtEventBridge.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UndecodableValue.h"
 #include "platform/UserDefaults.h"
 
 namespace GlobalShortcuts {
@@ -42,10 +43,22 @@ std::string storageKey(std::string_view rawValue) {
 }
 
 std::optional<Shortcut> storedShortcut(std::string_view rawValue) {
-    const auto text = platform::UserDefaults::standard()->string(storageKey(rawValue));
-    if (!text)
+    const auto defaults = platform::UserDefaults::standard();
+    const auto key = storageKey(rawValue);
+    const auto stored = defaults->object(key);
+    if (!stored)
         return std::nullopt;
-    return Shortcut::fromJson(*text);
+    if (const auto* text = std::get_if<std::string>(&*stored)) {
+        if (auto shortcut = Shortcut::fromJson(*text))
+            return shortcut;
+    } else if (const auto* flag = std::get_if<bool>(&*stored); flag && !*flag) {
+        return std::nullopt;  // the user removed the shortcut
+    }
+    // A hand edit: it reads as no shortcut, and is kept before a recorded
+    // shortcut replaces it. Read at every key press, it is kept and logged
+    // once.
+    platform::keepUndecodableValue(*defaults, key, *stored, "not the text of a shortcut");
+    return std::nullopt;
 }
 
 void postChange(const Name& name) {
@@ -149,7 +162,7 @@ void reset(const std::vector<Name>& names) {
 void resetAll() {
     std::vector<Name> names;
     for (const auto& key : platform::UserDefaults::standard()->keys(kUserDefaultsKeyPrefix))
-        if (key.starts_with(kUserDefaultsKeyPrefix))
+        if (key.starts_with(kUserDefaultsKeyPrefix) && !platform::UserDefaults::isKeptCopy(key))
             names.push_back(Name::fromRawValue(key.substr(kUserDefaultsKeyPrefix.size())));
     reset(names);
 }

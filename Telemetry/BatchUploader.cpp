@@ -136,7 +136,7 @@ std::optional<std::string> BatchUploader::send(const EventQueue::Batch& batch, s
         if (*response.status < 200 || *response.status > 299) return fmt::format("HTTP {}", *response.status);
         return std::nullopt;
     } catch (const std::exception& e) {
-        return std::string(e.what());
+        return platform::outsideText(e.what());
     }
 }
 

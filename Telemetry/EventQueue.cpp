@@ -79,7 +79,8 @@ std::vector<std::string> EventQueue::trimLocked() {
 void EventQueue::discard(const std::vector<std::string>& dropped) const {
     for (const auto& id : dropped) {
         deleteFile(fileFor(id));
-        log().error("[Telemetry] queue full (" + std::to_string(maxEvents_) + " events): dropped the oldest event " + id);
+        log().error("[Telemetry] queue full (" + std::to_string(maxEvents_) + " events): dropped the oldest event " +
+                    platform::outsideText(id));
     }
 }
 
@@ -100,7 +101,8 @@ EventQueue::Batch EventQueue::oldest(std::size_t count) {
         }
         auto event = nlohmann::json::parse(*text, nullptr, /*allow_exceptions=*/false);
         if (!event.is_object()) {
-            log().error("[Telemetry] dropping unreadable event file " + fileFor(id).string());
+            // The name was found on disk.
+            log().error("[Telemetry] dropping unreadable event file " + platform::outsideText(fileFor(id).string()));
             forget(id);
             deleteFile(fileFor(id));
             continue;

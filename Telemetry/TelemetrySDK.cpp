@@ -121,7 +121,7 @@ void TelemetrySDK::setup(const TelemetryConfig& config) {
             uploader_ = std::make_unique<BatchUploader>(*queue_, http_, clock_, timer_, config);
         } catch (const std::exception& e) {
             // The application goes on without analytics.
-            log().error(std::string("[Telemetry] set-up failed: ") + e.what());
+            log().error(std::string("[Telemetry] set-up failed: ") + platform::outsideText(e.what()));
             uploader_.reset();
             queue_.reset();
             return;
@@ -152,7 +152,7 @@ void TelemetrySDK::capture(const std::string& event, const platform::AnalyticsPr
         queue_->add(uuid, record);
         uploader_->eventAdded();
     } catch (const std::exception& e) {
-        log().error("[Telemetry] could not capture \"" + event + "\": " + e.what());
+        log().error("[Telemetry] could not capture \"" + event + "\": " + platform::outsideText(e.what()));
     } catch (...) {
         log().error("[Telemetry] could not capture \"" + event + "\"");
     }

@@ -92,7 +92,7 @@ std::unique_ptr<desktop::HotkeyManager> ProgramParts::makeHotkeyManager(core::Se
         pasteboard = dependencies.capture->pasteboard;
     } catch (const platform::Error& error) {
         // The panel still opens; it just has no selection to work on.
-        log().error(std::string("No selection capture: ") + error.what());
+        log().error(std::string("No selection capture: ") + platform::outsideText(error.what()));
         pasteboard = std::make_shared<platform::QtPasteboard>(nullptr);
     }
     dependencies.loop = platform::MainLoop::main();

@@ -72,10 +72,10 @@ int run(int argc, char** argv) {
     // Windows and key grabs are X11 ones, also inside a Wayland session.
     qputenv("QT_QPA_PLATFORM", "xcb");
     if (!canOpenDisplay()) {
-        const char* name = std::getenv("DISPLAY");
-        if (name && !*name) name = nullptr;
-        std::fprintf(stderr, "Quillary needs an X11 display and cannot open %s%s%s\n", name ? "display \"" : "",
-                     name ? name : "one: DISPLAY is not set", name ? "\"" : "");
+        const char* display = std::getenv("DISPLAY");
+        const std::string name = display && *display ? platform::outsideText(display) : "";
+        std::fprintf(stderr, "Quillary needs an X11 display and cannot open %s%s%s\n", name.empty() ? "" : "display \"",
+                     name.empty() ? "one: DISPLAY is not set" : name.c_str(), name.empty() ? "" : "\"");
         return 1;
     }
 
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     try {
         return ProgramEnd::checked(run(argc, argv));
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "Quillary could not start: %s\n", error.what());
+        std::fprintf(stderr, "Quillary could not start: %s\n", platform::outsideText(error.what()).c_str());
         return 1;
     }
 }

@@ -64,7 +64,7 @@ void Analytics::capture(const std::string& event, platform::AnalyticsProperties 
     try {
         sink->capture(event, properties);
     } catch (const std::exception& e) {
-        log().error(fmt::format("Dropped the analytics event \"{}\": {}", event, e.what()));
+        log().error(fmt::format("Dropped the analytics event \"{}\": {}", event, platform::outsideText(e.what())));
     } catch (...) {
         log().error(fmt::format("Dropped the analytics event \"{}\"", event));
     }

@@ -22,12 +22,12 @@ std::optional<std::string> loopbackServer(const EnvironmentLookup& lookup, const
     const char* value = lookup(variable);
     if (!value || !*value) return std::nullopt;
     if (!platform::isLoopbackUrl(value)) {
-        log().error(std::string(variable) + " ignored: " + value + " is not an address on this machine");
+        log().error(std::string(variable) + " ignored: " + platform::outsideText(value) + " is not an address on this machine");
         return std::nullopt;
     }
     std::string server(value);
     while (!server.empty() && server.back() == '/') server.pop_back();
-    log().info(std::string(variable) + ": requests go to " + server);
+    log().info(std::string(variable) + ": requests go to " + platform::outsideText(server));
     return server;
 }
 
@@ -38,7 +38,8 @@ std::optional<std::chrono::milliseconds> timeoutOverride(const EnvironmentLookup
     long long milliseconds = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), milliseconds);
     if (error != std::errc() || end != text.data() + text.size() || milliseconds <= 0) {
-        log().error(std::string("QUILLARY_PROVIDER_TIMEOUT_MS ignored: ") + value + " is not a positive whole number");
+        log().error(std::string("QUILLARY_PROVIDER_TIMEOUT_MS ignored: ") + platform::outsideText(value) +
+                    " is not a positive whole number");
         return std::nullopt;
     }
     return std::chrono::milliseconds(milliseconds);

@@ -2,9 +2,9 @@
 
 #include <fmt/format.h>
 
-#include "core/UndecodableValue.h"
 #include "platform/Logger.h"
 #include "platform/Required.h"
+#include "platform/UndecodableValue.h"
 #include "platform/Uuid.h"
 
 namespace core {
@@ -48,7 +48,8 @@ HistoryService::StoredState HistoryService::takeUpStored(bool keepUnreadable) {
         if (keepUnreadable) {
             keepStoredAside(bytes, error);
         } else {
-            log().error(fmt::format("The stored history could not be read ({}); starting without it", error));
+            log().error(fmt::format("The stored history could not be read ({}); starting without it",
+                                    platform::outsideText(error)));
         }
         return StoredState::Unreadable;
     }
@@ -73,7 +74,7 @@ bool HistoryService::storedIsOurs(const std::shared_ptr<const std::string>& stor
 void HistoryService::keepStoredAside(const std::shared_ptr<const std::string>& bytes, std::string_view reason) {
     const auto stored = bytes ? std::optional(platform::DefaultsValue(platform::Data{*bytes}))
                               : defaults_->object(kStorageKey);
-    if (stored) keepUndecodableValue(*defaults_, kStorageKey, *stored, reason);
+    if (stored) platform::keepUndecodableValue(*defaults_, kStorageKey, *stored, reason);
 }
 
 void HistoryService::loadHistory() { takeUpStored(/*keepUnreadable=*/false); }

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "core/ModelCatalog.h"
-#include "core/UndecodableValue.h"
 #include "platform/Required.h"
+#include "platform/UndecodableValue.h"
 
 namespace core {
 
@@ -15,25 +15,36 @@ Settings::Settings(std::shared_ptr<platform::UserDefaults> defaults, Analytics& 
     storeModelGroups();
 }
 
+namespace {
+
+// A text setting; anything else stored under its key (a number from a hand
+// edit) is kept aside before the user's next change replaces it.
+std::string storedText(platform::UserDefaults& defaults, std::string_view key) {
+    if (!platform::holdsReadable<std::string>(defaults, key, "not a text value")) return {};
+    return defaults.string(key).value_or("");
+}
+
+}  // namespace
+
 void Settings::loadScalars() {
-    openaiKey_ = defaults_->string(kOpenaiKeyKey).value_or("");
-    claudeKey_ = defaults_->string(kClaudeKeyKey).value_or("");
-    geminiKey_ = defaults_->string(kGeminiKeyKey).value_or("");
+    openaiKey_ = storedText(*defaults_, kOpenaiKeyKey);
+    claudeKey_ = storedText(*defaults_, kClaudeKeyKey);
+    geminiKey_ = storedText(*defaults_, kGeminiKeyKey);
 
     // The default applies only when no number is stored: a temperature of
     // exactly 0.0 is a deliberate choice (deterministic answers) and must
     // survive a restart.
-    const auto storedTemperature = defaults_->object(kTemperatureKey);
-    const bool isNumber = storedTemperature && (std::holds_alternative<double>(*storedTemperature) ||
-                                                std::holds_alternative<std::int64_t>(*storedTemperature));
+    const bool isNumber = platform::holdsReadable<double, std::int64_t>(*defaults_, kTemperatureKey, "not a number");
     const double temperature = defaults_->double_(kTemperatureKey);
     temperature_ = isNumber && std::isfinite(temperature) ? temperature : kDefaultTemperature;
 
     // 0 tokens is never usable, so a stored 0 (or nothing) means the default.
-    const std::int64_t maxTokens = defaults_->integer(kMaxTokensKey);
+    const bool isCount =
+        platform::holdsReadable<std::int64_t, double, bool>(*defaults_, kMaxTokensKey, "not a number");
+    const std::int64_t maxTokens = isCount ? defaults_->integer(kMaxTokensKey) : 0;
     maxTokens_ = maxTokens == 0 ? kDefaultMaxTokens : maxTokens;
 
-    customSystemMessage_ = defaults_->string(kCustomSystemMessageKey).value_or("");
+    customSystemMessage_ = storedText(*defaults_, kCustomSystemMessageKey);
 }
 
 void Settings::loadModelGroups() {
@@ -47,7 +58,7 @@ void Settings::loadModelGroups() {
     if (const auto* data = std::get_if<platform::Data>(&*stored)) decoded = catalog::decode(data->bytes, &error);
     if (!decoded) {
         // The start-up write-back below would destroy it.
-        keepUndecodableValue(*defaults_, kModelGroupsKey, *stored, error);
+        platform::keepUndecodableValue(*defaults_, kModelGroupsKey, *stored, error);
         modelGroups_ = catalog::defaultModelGroups();
         return;
     }

@@ -8,6 +8,7 @@
 #include "platform/Logger.h"
 #include "platform/Required.h"
 #include "platform/SettingsLink.h"
+#include "platform/UndecodableValue.h"
 #include "platform/UserDefaults.h"
 
 namespace desktop {
@@ -49,7 +50,10 @@ bool AccessibilityManager::probeTrust() {
 
 void AccessibilityManager::checkInitialPermissions() {
     setAccessibilityEnabled(probeTrust());
-    if (!defaults_->bool_(launchedBeforeKey)) {
+    const bool launchedBefore =
+        platform::holdsReadable<bool, std::int64_t, double>(*defaults_, launchedBeforeKey, "not a Boolean") &&
+        defaults_->bool_(launchedBeforeKey);
+    if (!launchedBefore) {
         defaults_->setBool(launchedBeforeKey, true);
         analytics_->capture("first_launch", {});
         // The first launch always explains the permission, trusted or not.

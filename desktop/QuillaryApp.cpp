@@ -82,7 +82,8 @@ telemetry::TelemetryConfig QuillaryApp::analyticsConfig(const char* testHost, co
             config.captureApplicationLifecycleEvents = true;
             return config;
         }
-        log().error(std::string("QUILLARY_TELEMETRY_URL ignored: ") + testHost + " is not an address on this machine");
+        log().error(std::string("QUILLARY_TELEMETRY_URL ignored: ") + platform::outsideText(testHost) +
+                    " is not an address on this machine");
     }
     telemetry::TelemetryConfig config(kProjectApiKey, telemetry::TelemetryConfig::kDefaultHost);
     config.captureApplicationLifecycleEvents = true;

@@ -9,6 +9,7 @@
 #include "platform/Logger.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Required.h"
+#include "platform/UndecodableValue.h"
 #include "platform/UserDefaults.h"
 
 namespace desktop {
@@ -135,7 +136,7 @@ bool SpeechRecognizer::startRecording(bool autoSubmit) {
     try {
         audioEngine_->start();
     } catch (const platform::Error& error) {
-        platform::consoleLine("❌ Audio engine failed to start: " + error.description());
+        platform::consoleLine("❌ Audio engine failed to start: " + platform::outsideText(error.description()));
         startError_ = error;
         if (recognitionTask_) recognitionTask_->cancel();
         recognitionTask_.reset();
@@ -201,7 +202,7 @@ void SpeechRecognizer::handleResult(std::uint64_t generation, const std::optiona
 
 void SpeechRecognizer::handleAudioFailure(std::uint64_t generation, const std::string& description) {
     if (generation != generation_ || !capturing_) return;
-    logger().error("Audio input stopped: " + description);
+    logger().error("Audio input stopped: " + platform::outsideText(description));
     stopRecording();
 }
 
@@ -241,7 +242,7 @@ void SpeechRecognizer::silenceTimerFired() {
 }
 
 void SpeechRecognizer::submitTranscript() {
-    platform::consoleLine("📝 Transcript ready: \"" + transcript_ + "\"");
+    platform::consoleLine("📝 Transcript ready: \"" + platform::outsideText(transcript_) + "\"");
     const std::uint64_t generation = generation_;
     mainThread().post([generation](SpeechRecognizer& self) {
         if (generation != self.generation_) return;
@@ -258,7 +259,10 @@ void SpeechRecognizer::cancelSilenceTimer() {
 }
 
 double SpeechRecognizer::silenceDuration() const {
-    const double value = defaults_->double_("silenceDuration");
+    constexpr std::string_view kKey = "silenceDuration";
+    if (!platform::holdsReadable<double, std::int64_t, bool>(*defaults_, kKey, "not a number"))
+        return kDefaultSilenceDuration;
+    const double value = defaults_->double_(kKey);
     return value > 0.0 && std::isfinite(value) ? value : kDefaultSilenceDuration;
 }
 

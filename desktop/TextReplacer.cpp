@@ -384,7 +384,8 @@ void TextReplacer::replaceSelectedText(std::string_view text) {
     if (!s.lastActiveApp) return;
     auto& services = s.services;
     const auto app = *s.lastActiveApp;
-    const std::string name = app.localizedName.value_or("the application");
+    // Another program's name, as it goes into log lines.
+    const std::string name = platform::outsideText(app.localizedName.value_or("the application"));
     s.pasteBackStarted = true;
     finishGiveBack();  // an earlier answer's wait ends here
     const auto leaveOnClipboard = [&] {

@@ -9,6 +9,7 @@
 #include "gemini/JsonWriter.h"
 #include "gemini/Logging.h"
 #include "gemini/RPCError.h"
+#include "platform/Logger.h"
 #include "platform/Required.h"
 #include "platform/Unicode.h"
 
@@ -31,10 +32,11 @@ T parseResponse(std::string_view text) {
         return T::decode(text);
     } catch (const std::exception& e) {
         if (platform::unicode::isValidUtf8(text))
-            Logging::network()->error(fmt::format("[GeminiClient] JSON response: {}", text));
+            Logging::network()->error(fmt::format("[GeminiClient] JSON response: {}", platform::outsideText(text)));
         const auto* decoding = dynamic_cast<const DecodingError*>(&e);
-        Logging::default_()->error(fmt::format("[GeminiClient] Error decoding server JSON: {}",
-                                               decoding ? decoding->debugDescription() : std::string(e.what())));
+        Logging::default_()->error(
+            fmt::format("[GeminiClient] Error decoding server JSON: {}",
+                        platform::outsideText(decoding ? decoding->debugDescription() : std::string(e.what()))));
         throw;
     }
 }
@@ -85,7 +87,7 @@ std::string GenerativeAIService::exchange(const platform::HttpRequest& request) 
     Logging::network()->error(
         fmt::format("[GeminiClient] The server responded with an error: {}", describeResponse(request, response)));
     if (platform::unicode::isValidUtf8(response.body))
-        Logging::default_()->error(fmt::format("[GeminiClient] Response payload: {}", response.body));
+        Logging::default_()->error(fmt::format("[GeminiClient] Response payload: {}", platform::outsideText(response.body)));
     std::rethrow_exception(errorFromBody(response.body));
 }
 
@@ -125,7 +127,7 @@ void GenerativeAIService::loadRequestStream(const GenerateContentRequest& reques
             keep(errorText, *line);
             errorText += '\n';
         }
-        Logging::default_()->error(fmt::format("[GeminiClient] Response payload: {}", errorText));
+        Logging::default_()->error(fmt::format("[GeminiClient] Response payload: {}", platform::outsideText(errorText)));
         std::rethrow_exception(errorFromBody(errorText));
     }
 
@@ -134,7 +136,8 @@ void GenerativeAIService::loadRequestStream(const GenerateContentRequest& reques
     const auto network = Logging::network();
     std::string leftover;
     while (auto line = lines.nextLine()) {
-        if (network->isEnabled()) network->debug(fmt::format("[GeminiClient] Stream response: {}", *line));
+        if (network->isEnabled())
+            network->debug(fmt::format("[GeminiClient] Stream response: {}", platform::outsideText(*line)));
         if (line->starts_with("data:"))
             onEvent(parseResponse<GenerateContentResponse>(std::string_view(*line).substr(5)));
         else

@@ -10,6 +10,7 @@
 #include "platform/LastActiveApplication.h"
 #include "platform/Logger.h"
 #include "platform/Required.h"
+#include "platform/UndecodableValue.h"
 #include "platform/Unicode.h"
 #include "ui/ModelIconName.h"
 
@@ -266,9 +267,9 @@ void PanelModel::selectModel(const core::ModelInfo& model) {
 }
 
 std::optional<core::ModelInfo> PanelModel::startModel(const core::Settings& settings,
-                                                      const platform::UserDefaults& defaults) {
-    if (const auto stored = defaults.string(kLastSelectedModelKey)) {
-        auto model = settings.findModel(*stored);
+                                                      platform::UserDefaults& defaults) {
+    if (platform::holdsReadable<std::string>(defaults, kLastSelectedModelKey, "not a text value")) {
+        auto model = settings.findModel(defaults.string(kLastSelectedModelKey).value_or(""));
         if (model && model->isVisible) return model;
     }
     const auto available = settings.availableModels();
@@ -489,7 +490,7 @@ void PanelModel::showMicrophoneDeniedAlert() {
 void PanelModel::handleSilenceNotification(const platform::Notification& notification) {
     if (!isRecording_) return;
     if (const auto* transcript = notification.value<std::string>("transcript")) {
-        platform::consoleLine("📝 Received transcript: \"" + *transcript + "\"");
+        platform::consoleLine("📝 Received transcript: \"" + platform::outsideText(*transcript) + "\"");
         submitTranscript(*transcript);
     }
     setRecording(false);

@@ -232,7 +232,7 @@ public:
     // visible, else the first visible model, else the first model of the
     // first group; nothing when there is no model at all.
     static std::optional<core::ModelInfo> startModel(const core::Settings& settings,
-                                                     const platform::UserDefaults& defaults);
+                                                     platform::UserDefaults& defaults);
     // "no_key_required", or the key the model's provider needs (maybe empty).
     static std::string apiKeyRequirement(const core::Settings& settings, std::string_view displayName);
     std::string apiKeyRequirement(std::string_view displayName) const;

@@ -58,7 +58,7 @@ void Executor::work(const std::shared_ptr<State>& state) {
         try {
             job(token);
         } catch (const std::exception& error) {
-            executorLog().error(std::string("Uncaught exception in a worker job: ") + error.what());
+            executorLog().error(std::string("Uncaught exception in a worker job: ") + outsideText(error.what()));
         } catch (...) {
             executorLog().error("Uncaught exception in a worker job");
         }

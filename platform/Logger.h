@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -48,5 +49,16 @@ private:
 
 // The plain console line the application writes ("✅ Microphone access granted").
 void consoleLine(std::string_view message);
+
+// The longest piece of outside text a log line carries, in bytes.
+inline constexpr std::size_t kOutsideTextLogBytes = 300;
+
+// Text the program did not write itself (a provider's reply, a parser's
+// excerpt of a file, a stored value, another program's name or error) as a
+// log line may carry it: control characters and bytes that are no UTF-8 are
+// escaped ("\x1b", "\n", "\u009b"), so nothing in it acts on the terminal the
+// log goes to, and a text longer than kOutsideTextLogBytes is cut there,
+// between characters, with its full length noted ("… (808123 bytes in all)").
+std::string outsideText(std::string_view text);
 
 }  // namespace platform

@@ -66,13 +66,27 @@ void UserDefaults::removeKeptCopies(std::string_view key) {
         if (isKeptCopy(candidate, key)) remove(candidate);
 }
 
-bool UserDefaults::isKeptCopy(std::string_view candidate, std::string_view key) {
-    constexpr std::string_view kCopy = ".corrupt";
-    if (!candidate.starts_with(key) || !candidate.substr(key.size()).starts_with(kCopy)) return false;
-    const auto number = candidate.substr(key.size() + kCopy.size());
+namespace {
+constexpr std::string_view kCopy = ".corrupt";
+
+// Whether `tail` is what follows a key in the name of a copy kept of it.
+bool isCopyTail(std::string_view tail) {
+    if (!tail.starts_with(kCopy)) return false;
+    const auto number = tail.substr(kCopy.size());
     if (number.empty()) return true;
     return number.size() > 1 && number[0] == '.' &&
            number.find_first_not_of("0123456789", 1) == std::string_view::npos;
+}
+}  // namespace
+
+bool UserDefaults::isKeptCopy(std::string_view candidate, std::string_view key) {
+    return candidate.starts_with(key) && isCopyTail(candidate.substr(key.size()));
+}
+
+bool UserDefaults::isKeptCopy(std::string_view candidate) {
+    // "KEY.corrupt" or "KEY.corrupt.N": the last ".corrupt" in the name.
+    const auto at = candidate.rfind(kCopy);
+    return at != std::string_view::npos && at > 0 && isCopyTail(candidate.substr(at));
 }
 
 namespace {

@@ -40,8 +40,10 @@ public:
     // because they could not be read ("KEY.corrupt", "KEY.corrupt.N"),
     // whatever they hold: for when the user asks for a value to be gone.
     virtual void removeKeptCopies(std::string_view key);
-    // Whether `candidate` names such a copy of `key`.
+    // Whether `candidate` names such a copy of `key`; of any key. Walks over
+    // stored names skip such copies: they are no settings of their own.
     static bool isKeptCopy(std::string_view candidate, std::string_view key);
+    static bool isKeptCopy(std::string_view candidate);
 
     // The bytes of a data value without a copy of them, for values of
     // megabytes (the history). Nothing when no data value is stored. The

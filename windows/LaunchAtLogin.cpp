@@ -24,7 +24,7 @@ bool& launchedAtLogin() {
 
 void logFailure(const char* action, const std::exception& error) {
     static const platform::Logger logger("com.quillary.LaunchAtLogin", "main");
-    logger.error(std::string("Failed to ") + action + " launch at login: " + error.what());
+    logger.error(std::string("Failed to ") + action + " launch at login: " + platform::outsideText(error.what()));
 }
 
 }  // namespace

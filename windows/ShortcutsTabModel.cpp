@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <variant>
+#include <cstdint>
 
 #include "desktop/HotkeyManager.h"
+#include "platform/UndecodableValue.h"
 
 namespace windows {
 
@@ -27,9 +28,8 @@ ShortcutsTabModel::ShortcutsTabModel(std::shared_ptr<platform::UserDefaults> def
     : defaults_(std::move(defaults)) {}
 
 double ShortcutsTabModel::silenceDuration() const {
-    const auto stored = defaults_->object(kSilenceDurationKey);
     // A text or data value under the key is no delay at all.
-    if (!stored || std::holds_alternative<std::string>(*stored) || std::holds_alternative<platform::Data>(*stored))
+    if (!platform::holdsReadable<double, std::int64_t, bool>(*defaults_, kSilenceDurationKey, "not a number"))
         return kDefaultDelay;
     return defaults_->double_(kSilenceDurationKey);
 }

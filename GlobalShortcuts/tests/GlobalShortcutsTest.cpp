@@ -6,6 +6,7 @@
 #include "Fixture.h"
 #include "GlobalShortcuts/ModifierFlags.h"
 #include "platform/NotificationCenter.h"
+#include "testsupport/LogCapture.h"
 
 using namespace GlobalShortcuts;
 namespace Flags = GlobalShortcuts::ModifierFlags;
@@ -75,6 +76,36 @@ TEST_F(GlobalShortcutsTest, AnythingButShortcutTextReadsAsNoShortcut) {
         defaults->set("GlobalShortcuts_n", value);
         EXPECT_EQ(name.shortcut(), std::nullopt);
     }
+}
+
+TEST_F(GlobalShortcutsTest, AnUnreadableEntryIsKeptOnceBeforeItIsReplacedAndResetAllPassesItsCopies) {
+    const testsupport::LogCapture log;
+    const auto name = Name::fromRawValue("n");
+    const auto held = Name::fromRawValue("h");
+    held.setShortcut(kSpace);
+    int downs = 0;
+    onKeyDown(held, [] {});
+    onKeyDown(name, [&] { ++downs; });  // its stored value is read at every press
+    defaults->setString("GlobalShortcuts_n", "not a shortcut");
+    for (int i = 0; i < 3; ++i) {
+        press(kSpace);
+        release(kSpace);
+    }
+    EXPECT_EQ(downs, 0);
+    EXPECT_EQ(defaults->string("GlobalShortcuts_n.corrupt"), "not a shortcut");
+    EXPECT_EQ(log.errors().size(), 1u);
+
+    name.setShortcut(kV);  // recorded over it
+    defaults->setInteger("GlobalShortcuts_n", 12345);
+    EXPECT_EQ(name.shortcut(), std::nullopt);
+    EXPECT_EQ(defaults->object("GlobalShortcuts_n.corrupt.2"), platform::DefaultsValue(std::int64_t{12345}));
+    EXPECT_EQ(log.errors().size(), 2u);
+
+    // The copies are no names of their own: they stay as they are.
+    resetAll();
+    EXPECT_EQ(defaults->keys(), (std::vector<std::string>{"GlobalShortcuts_n", "GlobalShortcuts_n.corrupt",
+                                                          "GlobalShortcuts_n.corrupt.2"}));
+    EXPECT_EQ(log.errors().size(), 2u);
 }
 
 TEST_F(GlobalShortcutsTest, RemovingStoresFalseOnlyForNamesWithDefaults) {

@@ -193,6 +193,7 @@ TEST_F(HistoryServiceTest, UnreadableStoredListIsKeptAsideBeforeItIsReplaced) {
         Data{R"([{"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","timestamp":1,"modelName":"m","input":"i","output":"o"}])"},
         Data{R"([{"id":"E621E1F8-C36C-4)"},
         Data{std::string(100000, '[') + std::string(100000, ']')},
+        Data{R"([{"input":")" + std::string(800000, 'x')},  // the parser quotes all of it
         std::string("[]"),
     };
     for (const auto& value : bad) {
@@ -207,6 +208,7 @@ TEST_F(HistoryServiceTest, UnreadableStoredListIsKeptAsideBeforeItIsReplaced) {
         EXPECT_EQ(store->object("quillary_history.corrupt"), value);
         EXPECT_THAT(inputs(open()->entries()), ElementsAre("new"));
         EXPECT_TRUE(log.contains("quillary_history.corrupt"));
+        for (const auto& line : log.messages()) EXPECT_LT(line.size(), 500u);
     }
     // A clear over an unreadable list keeps it too.
     store->setData("quillary_history", "[{");

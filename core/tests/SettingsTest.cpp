@@ -134,6 +134,30 @@ TEST_F(SettingsTest, UnreadableCatalogueFallsBackToDefaultsAndIsKeptAside) {
     EXPECT_THAT(store->keys("model_groups."), ::testing::SizeIs(2));
 }
 
+TEST_F(SettingsTest, SettingsOfAnotherShapeReadAsUnsetAndAreKeptOnceBeforeAChangeReplacesThem) {
+    const std::map<std::string, DefaultsValue> handEdited = {
+        {"openai_api_key", std::int64_t{12345}},
+        {"custom_system_message", true},
+        {"model_temperature", std::string("warm")},
+        {"model_max_tokens", Data{"many"}},
+    };
+    testing::CapturedLog log;
+    const auto settings = startWith(handEdited);
+    EXPECT_EQ(settings->openaiKey(), "");
+    EXPECT_EQ(settings->customSystemMessage(), "");
+    EXPECT_EQ(settings->temperature(), Settings::kDefaultTemperature);
+    EXPECT_EQ(settings->maxTokens(), Settings::kDefaultMaxTokens);
+    settings->setOpenaiKey("sk-typed");
+    for (const auto& [key, value] : handEdited) EXPECT_EQ(store->object(key + ".corrupt"), value) << key;
+    EXPECT_EQ(store->string("openai_api_key"), "sk-typed");
+    EXPECT_EQ(log.errors().size(), handEdited.size());
+
+    // Read again by the next start: nothing more is kept or logged.
+    Settings again(store, analytics);
+    EXPECT_EQ(log.errors().size(), handEdited.size());
+    EXPECT_THAT(store->keys("model_temperature."), ::testing::SizeIs(1));
+}
+
 TEST_F(SettingsTest, ACatalogueInAShapeTheFileStoreCannotReadIsKeptAsItWasInTheFile) {
     // A hand edit that left plain JSON, a data object with a member too
     // many, data that is not base64.

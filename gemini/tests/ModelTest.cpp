@@ -149,6 +149,17 @@ TEST_F(ModelTest, ErrorMapping) {
     }
 }
 
+TEST_F(ModelTest, AnErrorBodyIsLoggedEscapedAndCut) {
+    const std::string body = "\x1b]0;owned\x07\x1b[2J" + std::string(5000, 'x');
+    http->enqueue(503, body);
+    const testsupport::LogCapture log;
+    EXPECT_ANY_THROW((void)model().generateContent({"x"}));
+    const auto errors = log.errors();
+    ASSERT_FALSE(errors.empty());
+    const std::string kept = "\\x1b]0;owned\\x07\\x1b[2J" + std::string(277, 'x');
+    EXPECT_EQ(errors.back(), "[GeminiClient] Response payload: " + kept + "… (5014 bytes in all)");
+}
+
 TEST_F(ModelTest, ImagesThatDoNotConvert) {
     const Image broken(0, 0, Image::PixelFormat::rgb8, "");
     try {

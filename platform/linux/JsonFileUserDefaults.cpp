@@ -204,7 +204,7 @@ void JsonFileUserDefaults::load() {
             } else {
                 log().error(fmt::format("The stored value of \"{}\" is kept in {}, which cannot be read; it is kept "
                                         "but not used",
-                                        key, reference->name));
+                                        outsideText(key), outsideText(reference->name)));
             }
         } else if (auto value = fromJson(stored)) {
             if (auto* data = std::get_if<Data>(&*value))
@@ -212,7 +212,8 @@ void JsonFileUserDefaults::load() {
             else
                 slot.value = std::make_shared<const DefaultsValue>(std::move(*value));
         } else {
-            log().error(fmt::format("The stored value of \"{}\" has an unknown shape; it is kept but not used", key));
+            log().error(
+                fmt::format("The stored value of \"{}\" has an unknown shape; it is kept but not used", outsideText(key)));
         }
         if (!slot.value && !slot.data) slot.unknown = std::make_shared<const json>(std::move(stored));
         slots_.emplace(key, std::move(slot));
@@ -331,7 +332,7 @@ void JsonFileUserDefaults::keepUnknownAside(Slots::iterator it) {
     slots_.emplace(sideKey, std::move(kept));
     log().error(fmt::format("The stored value of \"{}\" has an unknown shape; it was kept under \"{}\" before being "
                             "replaced",
-                            it->first, sideKey));
+                            outsideText(it->first), outsideText(sideKey)));
 }
 
 void JsonFileUserDefaults::changed() {

@@ -19,7 +19,8 @@ void runGuarded(const MainLoop::Task& task) {
     try {
         task();
     } catch (const std::exception& error) {
-        Logger("platform", "MainLoop").error(std::string("Uncaught exception in main-loop task: ") + error.what());
+        Logger("platform", "MainLoop")
+            .error(std::string("Uncaught exception in main-loop task: ") + outsideText(error.what()));
     } catch (...) {
         Logger("platform", "MainLoop").error("Uncaught exception in main-loop task");
     }

@@ -23,7 +23,7 @@ bool QtSettingsLink::open(SettingsPane pane) {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     const auto command = commandFor(pane, desktop ? desktop : "");
     if (!command) {
-        log().info(std::string("No settings program is known for the desktop \"") + (desktop ? desktop : "") +
+        log().info(std::string("No settings program is known for the desktop \"") + outsideText(desktop ? desktop : "") +
                    "\"; nothing opened");
         return false;
     }

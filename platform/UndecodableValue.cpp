@@ -1,14 +1,14 @@
-#include "core/UndecodableValue.h"
+#include "platform/UndecodableValue.h"
 
 #include <fmt/format.h>
 
 #include "platform/Logger.h"
 
-namespace core {
+namespace platform {
 
-std::string keepUndecodableValue(platform::UserDefaults& defaults, std::string_view key,
-                                 const platform::DefaultsValue& value, std::string_view reason) {
-    static const platform::Logger logger("quillary", "storage");
+std::string keepUndecodableValue(UserDefaults& defaults, std::string_view key, const DefaultsValue& value,
+                                 std::string_view reason) {
+    static const Logger logger("quillary", "storage");
     const std::string base = fmt::format("{}.corrupt", key);
     std::string sideKey = base;
     // Never overwrite an earlier rescued value: it may be the only copy of
@@ -20,9 +20,9 @@ std::string keepUndecodableValue(platform::UserDefaults& defaults, std::string_v
         sideKey = fmt::format("{}.{}", base, n);
     }
     defaults.set(sideKey, value);
-    logger.error(fmt::format("The stored value of \"{}\" could not be read ({}); it was kept under \"{}\"", key,
-                             reason, sideKey));
+    logger.error(fmt::format("The stored value of \"{}\" could not be read ({}); it was kept under \"{}\"",
+                             outsideText(key), outsideText(reason), outsideText(sideKey)));
     return sideKey;
 }
 
-}  // namespace core
+}  // namespace platform
