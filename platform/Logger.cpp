@@ -1,11 +1,11 @@
 #include "platform/Logger.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <utility>
 
 #include <fmt/format.h>
+#include <utf8proc.h>
 
 namespace platform {
 namespace {
@@ -60,38 +60,14 @@ std::shared_ptr<LogSink> Logger::sink() {
 namespace {
 
 // The length of the well-formed UTF-8 sequence at the start of `text` (its
-// code point in `cp`), or 0 when there is none. Kept here rather than taken
-// from the Unicode helpers: the loadable modules carry their own copy of the
-// logger and nothing more.
+// code point in `cp`), or 0 when there is none.
 std::size_t sequenceAt(std::string_view text, char32_t& cp) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    if (lead < 0x80) {
-        cp = lead;
-        return 1;
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        cp = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        cp = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        cp = lead & 0x07u;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0u) != 0x80u) return 0;
-        cp = (cp << 6) | (byte(i) & 0x3Fu);
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF.
-    const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
-    if (overlong || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return 0;
-    return length;
+    utf8proc_int32_t point = 0;
+    const auto length = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+                                         static_cast<utf8proc_ssize_t>(text.size()), &point);
+    if (length <= 0) return 0;
+    cp = static_cast<char32_t>(point);
+    return static_cast<std::size_t>(length);
 }
 
 // How one character of outside text is written into a log line.
