@@ -278,7 +278,8 @@ void X11SelectionOwner::processPendingEvents() {
         // One round trip for the turn, not one per request: a requestor gone
         // meanwhile is no error of ours.
         X11ErrorTrap trap(s.display);
-        for (int requests = 0; requests < kRequestsPerTurn && XPending(s.display) > 0;) {
+        int requests = 0;
+        while (requests < kRequestsPerTurn && XPending(s.display) > 0) {
             XEvent event;
             XNextEvent(s.display, &event);
             if (event.type == SelectionRequest) {
@@ -288,7 +289,8 @@ void X11SelectionOwner::processPendingEvents() {
                 s.clear(event.xselectionclear);
             }
         }
-        trap.sync();
+        if (requests > 0)
+            trap.sync();
     }
     s.reportFetches(fetchers);
     if (s.turnPosted || !s.loop || XEventsQueued(s.display, QueuedAlready) == 0)

@@ -27,22 +27,38 @@ protected:
 
     Atom atom(const char* name) { return XInternAtom(client.get(), name, False); }
 
+    // A server time that a toolkit hears too (a change of a root property),
+    // so that its own claims of a selection in later tests are not older
+    // than the claims made here.
+    Time serverTime() {
+        const Window root = DefaultRootWindow(client.get());
+        XSelectInput(client.get(), root, PropertyChangeMask);
+        XChangeProperty(client.get(), root, atom("QUILLARY_TEST_STAMP"), XA_STRING, 8, PropModeAppend, nullptr, 0);
+        XEvent event;
+        do XWindowEvent(client.get(), root, PropertyChangeMask, &event);
+        while (event.xproperty.atom != atom("QUILLARY_TEST_STAMP"));
+        XSelectInput(client.get(), root, NoEventMask);
+        XDeleteProperty(client.get(), root, atom("QUILLARY_TEST_STAMP"));
+        return event.xproperty.time;
+    }
+
     std::shared_ptr<platform::ManualMainLoop> loop = std::make_shared<platform::ManualMainLoop>();
     std::unique_ptr<platform::X11SelectionOwner> owner;
     std::unique_ptr<Display, int (*)(Display*)> client{nullptr, XCloseDisplay};
     Window window = None;
 };
 
-// A client floods the owner with requests, then copies something of its
+// A client floods the owner with requests, then selects something of its
 // own: a turn of the loop answers a batch and leaves the rest to a later
-// turn, and the loss of the clipboard behind the flood is seen at once, so
-// nothing is answered from it and a give-back would not write over it.
-TEST_F(SelectionOwnerOnX11, AFloodOfRequestsIsAnsweredInTurnsAndTheCopyBehindItIsSeenAtOnce) {
-    ASSERT_TRUE(owner->offer("the answer", Selections::clipboard, {}, {}));
+// turn, and the loss of the selection behind the flood is seen at once, so
+// nothing is answered from it (nor would a give-back write over it). PRIMARY
+// stands for the clipboard, which the toolkit of later tests claims.
+TEST_F(SelectionOwnerOnX11, AFloodOfRequestsIsAnsweredInTurnsAndTheSelectionBehindItIsSeenAtOnce) {
+    ASSERT_TRUE(owner->offer("the answer", Selections::primary, {}, {}));
     constexpr int kRequests = 1000;
     for (int i = 0; i < kRequests; ++i)
-        XConvertSelection(client.get(), atom("CLIPBOARD"), atom("TARGETS"), atom("FLOOD"), window, CurrentTime);
-    XSetSelectionOwner(client.get(), atom("CLIPBOARD"), window, CurrentTime);
+        XConvertSelection(client.get(), XA_PRIMARY, atom("TARGETS"), atom("FLOOD"), window, CurrentTime);
+    XSetSelectionOwner(client.get(), XA_PRIMARY, window, serverTime());
     XSync(client.get(), False);
     // Every request and the clear are in the owner's queue, where the watch
     // of its descriptor no longer sees them.
@@ -58,8 +74,8 @@ TEST_F(SelectionOwnerOnX11, AFloodOfRequestsIsAnsweredInTurnsAndTheCopyBehindItI
     owner->processPendingEvents();
     collectReplies();
     EXPECT_EQ(answered + refused, 64);
+    EXPECT_EQ(answered, 0) << "the selection lost behind the flood is seen first";
     EXPECT_EQ(loop->pendingCount(), 1u) << "the rest waits for a later turn";
-    EXPECT_FALSE(owner->ownsClipboard());
 
     loop->runPending();
     collectReplies();
