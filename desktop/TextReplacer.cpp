@@ -1,9 +1,9 @@
 #include "desktop/TextReplacer.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <chrono>
+#include <cstddef>
 
 #include "platform/LastActiveApplication.h"
 #include "platform/Logger.h"
@@ -38,6 +38,11 @@ struct State {
     TextReplacerPlatform services;
     std::function<bool(platform::WindowId)> isPanelWindow;
     std::optional<platform::RunningApplication> lastActiveApp;
+    // How lastActiveApp's window takes text, judged at its capture: a
+    // terminal gets no copy key and a Shift+Insert paste without control
+    // characters; an answer of several lines is typed only where this says.
+    bool terminal = false;
+    bool severalLinesTyped = true;
     std::optional<std::string> savedClipboard;
     platform::PasteboardSnapshot savedSnapshot;
     // Whether savedClipboard and savedSnapshot hold the clipboard of this
@@ -79,29 +84,50 @@ platform::MainLoop& loop() {
     return *s.loop;
 }
 
+// Whether the class or instance of `app`'s window, in any capitalisation,
+// is one of `names` (a name ending in "*" stands for every name it begins).
+template <std::size_t N>
+bool namedAs(const platform::RunningApplication& app, const std::string_view (&names)[N]) {
+    for (const auto& field : {app.localizedName, app.bundleIdentifier}) {
+        if (!field) continue;
+        std::string name = *field;
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        for (const std::string_view known : names) {
+            const bool prefix = !known.empty() && known.back() == '*';
+            if (prefix ? name.rfind(known.substr(0, known.size() - 1), 0) == 0 : name == known) return true;
+        }
+    }
+    return false;
+}
+
 // WM_CLASS values of terminal emulators. There Control+C interrupts the
 // running job and some turn Control+Shift+C/V into ^C, ^L and ^V, so no
 // copy key is sent (every X terminal puts its selection on PRIMARY, which
 // the selection read takes) and the paste is Shift+Insert.
-bool isTerminal(const platform::RunningApplication& app) {
-    static constexpr std::array<std::string_view, 26> kTerminals = {
-        "xterm",          "uxterm",          "urxvt",         "rxvt",          "alacritty",
-        "kitty",          "gnome-terminal",  "gnome-terminal-server",          "konsole",
-        "xfce4-terminal", "tilix",           "terminator",    "st",            "st-256color",
-        "foot",           "footclient",      "wezterm",       "org.wezfurlong.wezterm",
-        "mate-terminal",  "lxterminal",      "qterminal",     "terminology",   "sakura",
-        "guake",          "tilda",           "yakuake"};
-    auto lower = [](std::string text) {
-        std::transform(text.begin(), text.end(), text.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return text;
-    };
-    for (const auto& field : {app.localizedName, app.bundleIdentifier}) {
-        if (!field) continue;
-        const auto name = lower(*field);
-        if (std::find(kTerminals.begin(), kTerminals.end(), name) != kTerminals.end()) return true;
-    }
-    return false;
+constexpr std::string_view kTerminals[] = {
+    "xterm", "uxterm", "urxvt", "rxvt", "alacritty", "kitty", "gnome-terminal", "gnome-terminal-server", "konsole",
+    "xfce4-terminal", "tilix", "terminator", "st", "st-256color", "foot", "footclient", "wezterm",
+    "org.wezfurlong.wezterm", "mate-terminal", "lxterminal", "qterminal", "terminology", "sakura", "guake", "tilda",
+    "yakuake", "kgx", "org.gnome.console", "ptyxis", "org.gnome.ptyxis", "mlterm", "ghostty",
+    "com.mitchellh.ghostty", "cool-retro-term", "eterm", "aterm", "mrxvt", "roxterm", "termite", "hyper", "tabby",
+    "rio", "contour", "zutty", "deepin-terminal", "io.elementary.terminal", "com.raggesilver.blackbox"};
+
+// Editors with a terminal pane: their process holds a pseudo-terminal, but
+// their main window is an editor, where an answer of several lines is
+// pasted as it is.
+constexpr std::string_view kEditorsWithTerminalPane[] = {
+    "code", "code-oss", "vscodium", "cursor", "kate", "kdevelop", "emacs", "geany", "gvim", "qtcreator",
+    "jetbrains-*"};
+
+// How the window of a capture takes text, judged once at the capture and
+// kept for that panel's paste-back. A terminal is one by its class or by
+// its process holding a pseudo-terminal master (a terminal whatever its
+// name; a process that cannot be inspected leaves the class alone to tell).
+void judgeWindow(const std::optional<platform::RunningApplication>& app) {
+    auto& s = state();
+    s.terminal = app && (namedAs(*app, kTerminals) || s.services.workspace->holdsPseudoTerminal(*app));
+    s.severalLinesTyped = !s.terminal || namedAs(*app, kEditorsWithTerminalPane);
 }
 
 void press(SimulatedKey key, bool down) {
@@ -259,6 +285,7 @@ void forgetSelection() {
 }
 
 void remember(std::optional<platform::RunningApplication> app) {
+    judgeWindow(app);
     if (app)
         platform::LastActiveApplication::set(platform::RunningApplicationInfo{app->localizedName, app->bundleIdentifier});
     else
@@ -342,7 +369,7 @@ void TextReplacer::captureSelection() {
         return;
     }
 
-    if (front && isTerminal(*front)) return;  // no copy key: its selection is PRIMARY
+    if (s.terminal) return;  // no copy key: its selection is PRIMARY
     saveClipboard();
     s.copied = true;
     waitUntilKeysAreUp();
@@ -403,10 +430,10 @@ void TextReplacer::replaceSelectedText(std::string_view text) {
         return;
     }
 
-    const bool terminal = isTerminal(app);
+    const bool terminal = s.terminal;
     const std::string answer = terminal ? terminalText(text) : std::string(text);
     using Selections = platform::SelectionOwner::Selections;
-    if (terminal && answer.find('\n') != std::string::npos) {
+    if (!s.severalLinesTyped && answer.find('\n') != std::string::npos) {
         // A shell without bracketed paste would run each line as it comes.
         logger().info("The answer has more than one line: it is left on the clipboard and the selection, not "
                       "typed into the terminal");

@@ -54,7 +54,9 @@ public:
 
     // Remembers the frontmost application and its selection: read once and
     // kept here, clipboard untouched; else, after saving the clipboard, up to
-    // three simulated copies once no key is down (never in a terminal). An
+    // three simulated copies once no key is down (never in a terminal: a
+    // window of a terminal's class, or whose process holds a
+    // pseudo-terminal master, judged here for the paste-back too). An
     // application that does not answer the read gets no copy key either:
     // nothing is captured. A clipboard still waiting to go back after a
     // paste-back goes back first. Called before every
@@ -76,7 +78,7 @@ public:
     // left on the clipboard; when it does not take the keyboard nothing is
     // typed and the clipboard goes back. A terminal gets the text without
     // control characters, and an answer of several lines is only left on its
-    // clipboard and selection.
+    // clipboard and selection (an editor with a terminal pane gets it typed).
     static void replaceSelectedText(std::string_view text);
 
     // The program quits: a clipboard still waiting to go back goes back now.

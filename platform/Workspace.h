@@ -40,6 +40,12 @@ public:
     // of its children) right now.
     virtual bool hasInputFocus(const RunningApplication& app) = 0;
 
+    // Whether the application's process holds the master side of a
+    // pseudo-terminal, as every terminal emulator does whatever it is
+    // called; false when that cannot be told (no process id, a process of
+    // another user or one that may not be inspected).
+    virtual bool holdsPseudoTerminal(const RunningApplication& app) = 0;
+
     // The identifier of this program's own process, to know its windows.
     virtual int currentProcessIdentifier() const = 0;
 };

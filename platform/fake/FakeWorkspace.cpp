@@ -16,4 +16,9 @@ bool FakeWorkspace::activate(const RunningApplication& app) {
     return true;
 }
 
+bool FakeWorkspace::holdsPseudoTerminal(const RunningApplication& app) {
+    return std::find(pseudoTerminalHolders.begin(), pseudoTerminalHolders.end(), app.processIdentifier) !=
+           pseudoTerminalHolders.end();
+}
+
 }  // namespace platform

@@ -20,12 +20,14 @@ public:
     bool hasInputFocus(const RunningApplication& app) override {
         return !focusElsewhere && frontmost && frontmost->window == app.window;
     }
+    bool holdsPseudoTerminal(const RunningApplication& app) override;
     int currentProcessIdentifier() const override { return kOwnProcess; }
 
     std::optional<RunningApplication> frontmost;
     std::vector<WindowId> closedWindows;  // activate and isAlive fail for these
     std::vector<RunningApplication> activations;
     bool focusElsewhere = false;  // an activation that does not take
+    std::vector<int> pseudoTerminalHolders;  // processes holding a pseudo-terminal master
     EventJournal journal;
 };
 

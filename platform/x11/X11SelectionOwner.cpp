@@ -5,6 +5,7 @@
 
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/Error.h"
 #include "platform/Logger.h"
@@ -36,6 +37,11 @@ const Logger& logger() {
     return log;
 }
 
+// Requests answered in one turn of the main loop: a client that floods the
+// owner with them must not hold the loop (the panel, the shortcuts, the
+// give-back's timer) for as long as it likes.
+constexpr int kRequestsPerTurn = 64;
+
 }  // namespace
 
 struct X11SelectionOwner::State {
@@ -43,6 +49,12 @@ struct X11SelectionOwner::State {
     Window window = None;
     std::shared_ptr<MainLoop> loop;
     MainLoop::Id watch = 0;
+    // Requests left over from a turn wait in Xlib's queue, where the watch of
+    // the descriptor does not see them: a posted turn takes them.
+    bool turnPosted = false;
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+    // Counts the offers, so that a fetch seen for one is not told to the next.
+    unsigned long offers = 0;
 
     Atom clipboard, targets, timestamp, utf8, textPlainUtf8, text, stamp;
 
@@ -62,11 +74,16 @@ struct X11SelectionOwner::State {
     // root window, whose changes the program's toolkit hears too: its own
     // clock then reaches this time, so the clipboard it later puts back is
     // not refused as older than this ownership.
+    // The root's property changes are asked for only around this read:
+    // every change of the session's active window would otherwise queue on
+    // this connection, which nothing reads before the first offer.
     Time serverTime() {
         const Window root = DefaultRootWindow(display);
+        XSelectInput(display, root, PropertyChangeMask);
         XChangeProperty(display, root, stamp, XA_STRING, 8, PropModeAppend, nullptr, 0);
         XEvent event;
         XIfEvent(display, &event, &State::isStamp, reinterpret_cast<XPointer>(this));
+        XSelectInput(display, root, NoEventMask);
         return event.xproperty.time;
     }
     static Bool isStamp(Display* display, XEvent* event, XPointer self) {
@@ -75,10 +92,10 @@ struct X11SelectionOwner::State {
                event->xproperty.atom == state->stamp;
     }
 
-    // A window of the remembered application's process; where either has
-    // no process id, a window of the same X client as its window.
-    bool fromPasteTarget(Window requestor) {
-        const int asking = x11::clientProcesses(display, {requestor}).front().value_or(0);
+    // A window of the remembered application's process (`asking`, 0 when
+    // the server cannot tell); where either has no process id, a window of
+    // the same X client as its window.
+    bool fromPasteTarget(Window requestor, int asking) {
         if (pasteInto.processIdentifier > 0 && asking > 0)
             return asking == pasteInto.processIdentifier;
         return pasteInto.window != None && x11::sameClient(display, requestor, pasteInto.window);
@@ -128,11 +145,13 @@ struct X11SelectionOwner::State {
         return true;
     }
 
-    void handle(const XSelectionRequestEvent& request) {
+    // Answers `request`; a request of the text itself, answered while a
+    // fetch is waited for, adds its requestor to `fetchers`. The caller's
+    // error trap takes the errors of a requestor gone meanwhile.
+    void handle(const XSelectionRequestEvent& request, std::vector<Window>& fetchers) {
         // Old requesters leave the property to the owner: the target names it.
         const Atom property = request.property == None ? request.target : request.property;
         bool dataRequest = false;
-        X11ErrorTrap trap(display);
         const bool answered = answer(request, property, dataRequest);
         XEvent reply{};
         reply.xselection.type = SelectionNotify;
@@ -142,11 +161,41 @@ struct X11SelectionOwner::State {
         reply.xselection.property = answered ? property : None;
         reply.xselection.time = request.time;
         XSendEvent(display, request.requestor, False, NoEventMask, &reply);
-        trap.sync();  // a requester gone meanwhile is no error of ours
-        if (dataRequest && answered && onFetched && fromPasteTarget(request.requestor)) {
+        if (dataRequest && answered && onFetched)
+            fetchers.push_back(request.requestor);
+    }
+
+    // Tells the offer of each fetch by the paste target, the processes of
+    // all requestors looked up in one round trip.
+    void reportFetches(const std::vector<Window>& fetchers) {
+        if (fetchers.empty())
+            return;
+        const auto processes = x11::clientProcesses(display, fetchers);
+        const unsigned long offer = offers;
+        for (std::size_t i = 0; i < fetchers.size() && offer == offers && onFetched; ++i) {
+            if (!fromPasteTarget(fetchers[i], processes[i].value_or(0)))
+                continue;
             const auto fetched = onFetched;  // it may make a new offer
             fetched();
         }
+    }
+
+    void clear(const XSelectionClearEvent& event) {
+        if (event.time < ownedSince)
+            return;  // an ownership before the current one
+        if (event.selection == clipboard)
+            ownsClipboard = false;
+        else if (event.selection == XA_PRIMARY)
+            ownsPrimary = false;
+    }
+
+    // Every clear that has come, also behind requests not yet answered: no
+    // request is answered from an ownership already lost, and a give-back
+    // asking whether the clipboard is still ours is told at once.
+    void readClears() {
+        XEvent event;
+        while (XCheckTypedEvent(display, SelectionClear, &event))
+            clear(event.xselectionclear);
     }
 };
 
@@ -159,7 +208,6 @@ X11SelectionOwner::X11SelectionOwner(std::shared_ptr<MainLoop> loop, const char*
     s.loop = std::move(loop);
     s.window = XCreateWindow(s.display, DefaultRootWindow(s.display), -10, -10, 1, 1, 0, 0, InputOnly,
                              CopyFromParent, 0, nullptr);
-    XSelectInput(s.display, DefaultRootWindow(s.display), PropertyChangeMask);
     s.clipboard = XInternAtom(s.display, "CLIPBOARD", False);
     s.targets = XInternAtom(s.display, "TARGETS", False);
     s.timestamp = XInternAtom(s.display, "TIMESTAMP", False);
@@ -185,6 +233,7 @@ bool X11SelectionOwner::offer(std::string text, Selections selections, const Run
         return false;  // nothing would answer the requests
     if (!s.watch)
         s.watch = s.loop->watchReadable(ConnectionNumber(s.display), [this] { processPendingEvents(); });
+    ++s.offers;
     s.offered = std::move(text);
     s.pasteInto = pasteInto;
     s.onFetched = std::move(onFetched);
@@ -216,20 +265,43 @@ void X11SelectionOwner::releaseClipboard() {
     s.ownsClipboard = false;
 }
 
+std::size_t X11SelectionOwner::unreadEventsForTesting() {
+    XSync(state_->display, False);
+    return static_cast<std::size_t>(XEventsQueued(state_->display, QueuedAlready));
+}
+
 void X11SelectionOwner::processPendingEvents() {
     auto& s = *state_;
-    while (XPending(s.display) > 0) {
-        XEvent event;
-        XNextEvent(s.display, &event);
-        if (event.type == SelectionRequest) {
-            s.handle(event.xselectionrequest);
-        } else if (event.type == SelectionClear && event.xselectionclear.time >= s.ownedSince) {
-            if (event.xselectionclear.selection == s.clipboard)
-                s.ownsClipboard = false;
-            else if (event.xselectionclear.selection == XA_PRIMARY)
-                s.ownsPrimary = false;
+    s.readClears();
+    std::vector<Window> fetchers;
+    {
+        // One round trip for the turn, not one per request: a requestor gone
+        // meanwhile is no error of ours.
+        X11ErrorTrap trap(s.display);
+        int requests = 0;
+        while (requests < kRequestsPerTurn && XPending(s.display) > 0) {
+            XEvent event;
+            XNextEvent(s.display, &event);
+            if (event.type == SelectionRequest) {
+                s.handle(event.xselectionrequest, fetchers);
+                ++requests;
+            } else if (event.type == SelectionClear) {
+                s.clear(event.xselectionclear);
+            }
         }
+        if (requests > 0)
+            trap.sync();
     }
+    s.reportFetches(fetchers);
+    if (s.turnPosted || !s.loop || XEventsQueued(s.display, QueuedAlready) == 0)
+        return;
+    s.turnPosted = true;
+    s.loop->post([this, alive = std::weak_ptr<bool>(s.alive)] {
+        if (alive.expired())
+            return;
+        state_->turnPosted = false;
+        processPendingEvents();
+    });
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "platform/MainLoop.h"
@@ -30,8 +31,13 @@ public:
     bool ownsClipboard() override;
     void releaseClipboard() override;
 
-    // Answers the requests that have arrived; the main loop calls it.
+    // Answers the requests that have arrived, at most 64 a turn (the rest on
+    // a turn posted to the main loop), after taking in every loss of a
+    // selection; the main loop calls it.
     void processPendingEvents();
+
+    // The events that came to the owner's connection and wait unread.
+    std::size_t unreadEventsForTesting();
 
 private:
     struct State;

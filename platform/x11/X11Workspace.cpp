@@ -3,10 +3,13 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <dirent.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/Error.h"
 #include "platform/x11/X11Connection.h"
@@ -51,6 +54,28 @@ std::optional<std::string> processName(int pid) {
     return name;
 }
 
+// Whether one of the process's descriptors is a pseudo-terminal master.
+// A process whose descriptors cannot be listed (another user's, or one that
+// is not dumpable: EACCES) tells nothing.
+bool holdsPseudoTerminalMaster(int pid) {
+    if (pid <= 0)
+        return false;
+    const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
+    const std::unique_ptr<DIR, int (*)(DIR*)> descriptors(opendir(folder.c_str()), closedir);
+    if (!descriptors)
+        return false;
+    while (const dirent* entry = readdir(descriptors.get())) {
+        char target[32];
+        const ssize_t length = readlinkat(dirfd(descriptors.get()), entry->d_name, target, sizeof target);
+        if (length <= 0 || static_cast<std::size_t>(length) == sizeof target)
+            continue;  // "." and "..", or a longer path than the master's
+        const std::string_view path(target, static_cast<std::size_t>(length));
+        if (path == "/dev/ptmx" || path == "/dev/pts/ptmx")
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 X11Workspace::X11Workspace(const char* displayName) {
@@ -62,6 +87,10 @@ X11Workspace::X11Workspace(const char* displayName) {
 X11Workspace::~X11Workspace() { X11Connection::close(display_); }
 
 int X11Workspace::currentProcessIdentifier() const { return static_cast<int>(getpid()); }
+
+bool X11Workspace::holdsPseudoTerminal(const RunningApplication& app) {
+    return holdsPseudoTerminalMaster(app.processIdentifier);
+}
 
 bool X11Workspace::hasWindowManager() {
     return cardinalProperty(display_, DefaultRootWindow(display_), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).has_value();

@@ -11,7 +11,8 @@ namespace platform {
 // The desktop's applications through the window manager's hints: the
 // frontmost one is the window in the root's _NET_ACTIVE_WINDOW (or, without
 // a window manager, the top-level window holding the input focus), named
-// by its WM_CLASS and _NET_WM_PID. Keeps a display connection of its own.
+// by its WM_CLASS and _NET_WM_PID. Keeps a display connection of its own;
+// the process behind a window is looked at in /proc.
 class X11Workspace final : public Workspace {
 public:
     // Connects to `displayName` (null: $DISPLAY); throws platform::Error when
@@ -25,6 +26,7 @@ public:
     bool activate(const RunningApplication& app) override;
     bool isAlive(const RunningApplication& app) override;
     bool hasInputFocus(const RunningApplication& app) override;
+    bool holdsPseudoTerminal(const RunningApplication& app) override;
     int currentProcessIdentifier() const override;
 
     // What the desktop says of one top-level window; none when it is gone.

@@ -1,6 +1,9 @@
 // A stand-in for "any other program" in tests under X11: a window with a
 // line edit and a text edit. With --paste-delay MS it is a busy program:
-// Control+V in the line edit reads the clipboard MS milliseconds later. It
+// Control+V in the line edit reads the clipboard MS milliseconds later.
+// --class NAME gives its window that class in place of "OtherApp", and
+// --pseudo-terminal makes it hold a pseudo-terminal's master side, as an
+// editor with a terminal pane does. It
 // prints what happens to it on standard output, one event a line, and takes
 // commands on standard input, one a line:
 //
@@ -42,6 +45,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -124,12 +128,18 @@ QByteArray smallPng() {
 
 int main(int argc, char** argv) {
     int pasteDelay = -1;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::string(argv[i]) == "--paste-delay") pasteDelay = std::atoi(argv[i + 1]);
+    QString windowClass = QStringLiteral("OtherApp");
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--pseudo-terminal" && posix_openpt(O_RDWR | O_NOCTTY) < 0) return 2;  // held until the end
+        if (i + 1 == argc) break;
+        if (option == "--paste-delay") pasteDelay = std::atoi(argv[i + 1]);
+        if (option == "--class") windowClass = QString::fromLocal8Bit(argv[i + 1]);
+    }
     // WM_CLASS: instance from RESOURCE_NAME, class from the application name.
     qputenv("RESOURCE_NAME", "otherapp");
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("OtherApp"));
+    QApplication::setApplicationName(windowClass);
 
     KeyReporter reporter;
     app.installEventFilter(&reporter);

@@ -234,11 +234,37 @@ TEST_F(TextReplacerTest, InATerminalNoCopyKeyIsSentAndTheCleanedAnswerIsPastedWi
 
     // Any capitalisation of the class or instance counts.
     keyboard->events.clear();
-    for (const char* name : {"URxvt", "Alacritty", "kitty", "gnome-terminal-server", "konsole"}) {
+    for (const char* name : {"URxvt", "Alacritty", "kitty", "gnome-terminal-server", "konsole", "Kgx", "mlterm",
+                             "com.mitchellh.ghostty", "cool-retro-term", "Eterm"}) {
         workspace->frontmost = platform::RunningApplication{77, std::nullopt, name, 0x600001};
         TextReplacer::captureSelection();
         EXPECT_TRUE(keyboard->events.empty()) << name;
     }
+}
+
+// A window whose process holds a pseudo-terminal master is a terminal's,
+// whatever its class, judged at the capture and kept for its paste-back;
+// an editor with a terminal pane still gets several lines typed.
+TEST_F(TextReplacerTest, AProcessHoldingAPseudoTerminalMakesATerminalAndAnEditorWithAPaneStillTakesSeveralLines) {
+    pasteboard->copyFromOtherProgram("before");
+    otherSelection = "never copied";
+    const platform::RunningApplication scratchpad{1003, "Scratchpad", "scratchpad", 0x700001};
+    workspace->frontmost = scratchpad;
+    workspace->pseudoTerminalHolders = {1003};
+    TextReplacer::captureSelection();
+    EXPECT_EQ(take(), Journal{});
+    workspace->pseudoTerminalHolders.clear();
+    TextReplacer::replaceSelectedText("one\ntwo");
+    EXPECT_EQ(take(), (Journal{"activate Scratchpad", "wait 300ms", "offer one\ntwo on primary", "set one\ntwo"}));
+
+    const platform::RunningApplication editor{1004, "Code", "code", 0x800001};
+    workspace->frontmost = editor;
+    workspace->pseudoTerminalHolders = {1004};
+    TextReplacer::captureSelection();
+    EXPECT_EQ(take(), Journal{});
+    TextReplacer::replaceSelectedText("one\r\ntwo\x1b");
+    EXPECT_EQ(take(), (Journal{"activate Code", "wait 300ms", "release held keys", "offer one\ntwo on both",
+                               "shift down", "insert down", "insert up", "shift up"}));
 }
 
 TEST_F(TextReplacerTest, AKeyThatCannotBeMadeIsLeftOutAndItsWaitsStillRun) {

@@ -176,6 +176,23 @@ TEST_F(CaptureOnX11, ThePasteBackWaitsForTheProgramsOwnFetchThenPutsBackEveryFor
     }
 }
 
+// An editor whose process holds a pseudo-terminal (for its terminal pane)
+// counts as a terminal, nothing selected gets it no copy key, but an
+// answer of several lines is still pasted, with Shift+Insert.
+TEST_F(CaptureOnX11, AnEditorHoldingAPseudoTerminalGetsNoCopyKeyAndSeveralLinesPasted) {
+    startOther({QStringLiteral("--class"), QStringLiteral("Code"), QStringLiteral("--pseudo-terminal")});
+    other->send("focus text");
+    TextReplacer::captureSelection();
+    ASSERT_EQ(TextReplacer::lastActiveApp()->localizedName, "Code");
+    EXPECT_EQ(TextReplacer::getSelectedText(), std::nullopt);
+
+    TextReplacer::replaceSelectedText("first line\nsecond line");
+    EXPECT_TRUE(testsupport::runEventsUntil([&] { return other->dump()["text"] == "first line\\nsecond line"; }))
+        << other->dump()["text"];
+    EXPECT_TRUE(contains(other->keyLines(), "key press Ins shift repeat=0"));
+    EXPECT_FALSE(contains(other->keyLines(), "ctrl"));
+}
+
 TEST_F(CaptureOnX11, WithTheHotKeyStillHeldTheCopyReachesTheProgramAndNothingRepeatsIntoIt) {
     startOther();
     QGuiApplication::clipboard()->setText(QStringLiteral("stale elsewhere"), QClipboard::Selection);
