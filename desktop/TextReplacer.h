@@ -63,6 +63,13 @@ public:
     // no application and types nothing.
     static void captureSelection();
 
+    // A one-shot prompt was sent: after a capture that left the clipboard
+    // alone (the selection read from PRIMARY), the clipboard is read in the
+    // background from now on, beside the request, so that the paste-back can
+    // put every format back. The paste-back waits for it at most two seconds
+    // beyond its own waits and takes what was read by then.
+    static void keepClipboardForPasteBack();
+
     // The captured selection, when there is one.
     static std::optional<std::string> getSelectedText();
 

@@ -1,5 +1,7 @@
 #include "platform/fake/FakePasteboard.h"
 
+#include <utility>
+
 #include "platform/Unicode.h"
 
 namespace platform {
@@ -42,6 +44,17 @@ bool FakePasteboard::restore(const PasteboardSnapshot& snapshot) {
     contents = snapshot;
     if (onWrite) onWrite();
     return true;
+}
+
+void FakePasteboard::beginSnapshot() {
+    ++snapshotsBegun;
+    note(journal, "snapshot begun");
+    if (!background) background = snapshot();
+}
+
+PasteboardSnapshot FakePasteboard::endSnapshot() {
+    note(journal, "snapshot ended");
+    return std::exchange(background, std::nullopt).value_or(PasteboardSnapshot{});
 }
 
 }  // namespace platform

@@ -20,6 +20,9 @@ public:
     bool setString(std::string_view text) override;
     PasteboardSnapshot snapshot(std::size_t limit = kSnapshotLimit) override;
     bool restore(const PasteboardSnapshot& snapshot) override;
+    void beginSnapshot() override;
+    bool snapshotReady() override { return backgroundReady; }
+    PasteboardSnapshot endSnapshot() override;
 
     // What another program's copy does: replaces every format.
     void copyFromOtherProgram(std::string_view text) { contents = {{{kTextType, std::string(text)}}}; }
@@ -29,6 +32,11 @@ public:
     // Another program takes the clipboard back at once: setString fails.
     bool takenBack = false;
     std::function<void()> onWrite;  // after each setString and restore
+    // The background snapshot: the clipboard as it was when it began, or
+    // `background` when set; ready while `backgroundReady`.
+    int snapshotsBegun = 0;
+    bool backgroundReady = true;
+    std::optional<PasteboardSnapshot> background;
     EventJournal journal;
 };
 
