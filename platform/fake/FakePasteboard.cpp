@@ -1,5 +1,6 @@
 #include "platform/fake/FakePasteboard.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/Unicode.h"
@@ -7,6 +8,7 @@
 namespace platform {
 
 std::optional<std::string> FakePasteboard::data() {
+    if (std::find(silentFormats.begin(), silentFormats.end(), kTextType) != silentFormats.end()) return std::nullopt;
     for (const auto& [type, bytes] : contents.formats)
         if (type == kTextType) return bytes;
     return std::nullopt;
@@ -31,6 +33,10 @@ PasteboardSnapshot FakePasteboard::snapshot(std::size_t limit) {
     PasteboardSnapshot copy;
     std::size_t total = 0;
     for (const auto& format : contents.formats) {
+        if (std::find(silentFormats.begin(), silentFormats.end(), format.first) != silentFormats.end()) {
+            copy.lost.push_back(format.first + " did not answer");
+            continue;
+        }
         total += format.second.size();
         if (total > limit) break;
         copy.formats.push_back(format);
@@ -47,9 +53,8 @@ bool FakePasteboard::restore(const PasteboardSnapshot& snapshot) {
 }
 
 void FakePasteboard::beginSnapshot() {
-    ++snapshotsBegun;
     note(journal, "snapshot begun");
-    if (!background) background = snapshot();
+    background = snapshot();
 }
 
 PasteboardSnapshot FakePasteboard::endSnapshot() {

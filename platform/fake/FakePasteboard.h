@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/Pasteboard.h"
 #include "platform/fake/EventJournal.h"
@@ -32,9 +33,11 @@ public:
     // Another program takes the clipboard back at once: setString fails.
     bool takenBack = false;
     std::function<void()> onWrite;  // after each setString and restore
-    // The background snapshot: the clipboard as it was when it began, or
-    // `background` when set; ready while `backgroundReady`.
-    int snapshotsBegun = 0;
+    // Formats whose owner does not answer: snapshots leave them out and
+    // name them.
+    std::vector<std::string> silentFormats;
+    // The background snapshot holds the clipboard as it was when it began;
+    // it is ready while `backgroundReady`.
     bool backgroundReady = true;
     std::optional<PasteboardSnapshot> background;
     EventJournal journal;

@@ -274,6 +274,7 @@ void X11SelectionReader::startRun(std::size_t limit) {
     auto& run = *run_;
     run.background = background;
     run.limit = limit;
+    discardPendingEvents();  // a copy made after this is heard, and starts over again
     run.owner = owner(clipboard_);
     if (run.owner.window == None || isThisProcess(run.owner)) {
         run.done = true;
@@ -281,7 +282,6 @@ void X11SelectionReader::startRun(std::size_t limit) {
         run.result.lost.push_back("its owner did not answer");
         run.done = true;
     } else {
-        discardPendingEvents();
         run.current = Transfer{clipboard_, targets_, 64 * 1024, false, false, {}};
         begin(*run.current);
         run.deadline = now() + kFormatWait;

@@ -338,9 +338,9 @@ TEST_F(TextReplacerTest, APrimaryCapturesClipboardIsReadBesideTheRequestAndWaite
     EXPECT_FALSE(log.contains("could not be kept"));
 
     // An image that never comes: the text comes back, the image is named.
+    pasteboard->silentFormats = {"image/png"};
     TextReplacer::captureSelection();
     TextReplacer::keepClipboardForPasteBack();
-    pasteboard->background = platform::PasteboardSnapshot{{{"text/plain", "user's text"}}, {"image/png did not answer"}};
     sleeper->onSleep = {};
     sleeper->elapsed = 0ms;
     pasteboard->backgroundReady = false;
@@ -352,14 +352,27 @@ TEST_F(TextReplacerTest, APrimaryCapturesClipboardIsReadBesideTheRequestAndWaite
     EXPECT_EQ(pasteboard->string(), "user's text");
 
     // Nothing of it came: the answer stays, and the log says so.
+    pasteboard->contents = kImageAndText;
+    pasteboard->silentFormats = {"image/png", "text/plain"};
     TextReplacer::captureSelection();
     TextReplacer::keepClipboardForPasteBack();
-    pasteboard->background = platform::PasteboardSnapshot{{}, {"image/png did not answer"}};
     TextReplacer::replaceSelectedText("new words");
     selectionOwner->fetchByApplication();
     captureLoop->advance(50ms);
+    pasteboard->silentFormats.clear();
     EXPECT_EQ(pasteboard->string(), "new words");
     EXPECT_TRUE(log.contains("nothing of it could be read, the answer is left in its place"));
+
+    // Nor is a copy capture's selection replaced by an empty clipboard when
+    // the panel closes.
+    accessibility->focus = {State::noElement, 0};
+    pasteboard->silentFormats = {"text/plain"};
+    sleeper->onSleep = [&](auto) { pasteboard->silentFormats.clear(); };  // it answers the copy
+    capturedOver("mine", "copied words");
+    EXPECT_EQ(TextReplacer::getSelectedText(), "copied words");
+    TextReplacer::panelClosedWithoutPasteBack();
+    EXPECT_EQ(pasteboard->string(), "copied words");
+    EXPECT_TRUE(log.contains("nothing of it could be read, the copied selection is left in its place"));
 }
 
 TEST_F(TextReplacerTest, AClipboardTheToolkitCouldNotTakeBackIsTriedAgainThenLetGo) {
