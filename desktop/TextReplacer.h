@@ -77,8 +77,11 @@ public:
     // it on the clipboard (and PRIMARY, for a terminal) and types the paste
     // keys once the application's window has the keyboard and no key is
     // down. The clipboard goes back to what it held before the capture
-    // (saved first when the capture did not need it) when the application
-    // has fetched the answer, or after two seconds, through the main loop.
+    // (read in the background since the prompt, or saved now when the
+    // capture did not need it; what could not be read is named in the log)
+    // when the application has fetched the answer, or after two seconds,
+    // through the main loop. A clipboard none of which could be read is not
+    // put back: the answer stays.
     // Does nothing before a capture. When the window is gone the answer is
     // left on the clipboard; when it does not take the keyboard nothing is
     // typed and the clipboard goes back. A terminal gets the text without

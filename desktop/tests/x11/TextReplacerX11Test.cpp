@@ -310,6 +310,11 @@ TEST_F(CaptureOnX11, AnOldProgramsLatin1SelectionIsRead) {
     ASSERT_FALSE(other->waitFor("selected").empty());
     TextReplacer::captureSelection();
     EXPECT_EQ(TextReplacer::getSelectedText(), "caf\u00e9");
+
+    // Kept from such a clipboard, it comes back as text.
+    platform::QtPasteboard pasteboard(reader);
+    ASSERT_TRUE(pasteboard.restore(platform::PasteboardSnapshot{{{"STRING", "caf\xe9"}}}));
+    EXPECT_EQ(pasteboard.string(), "caf\u00e9");
 }
 
 // 32-bit items count as the server holds them (Xlib hands them over as
