@@ -89,11 +89,12 @@ PasteboardSnapshot QtPasteboard::ownSnapshot(std::size_t limit) {
         return result;
     std::size_t total = 0;
     const auto add = [&](std::string target, std::string bytes) {
+        if (bytes.size() > limit - total) {
+            result.lost.push_back(target + " is too large");
+            return;
+        }
         total += bytes.size();
-        if (total > limit)
-            return false;
         result.formats.emplace_back(std::move(target), std::move(bytes));
-        return true;
     };
     for (const QString& type : mime->formats()) {
         if (type.startsWith(QLatin1String("application/x-qt-")))
@@ -101,10 +102,9 @@ PasteboardSnapshot QtPasteboard::ownSnapshot(std::size_t limit) {
         std::string bytes = bytesOf(mime->data(type));
         // Qt serves its text as UTF8_STRING too; say so, for whoever serves
         // the snapshot again.
-        if (type == QLatin1String("text/plain") && !add("UTF8_STRING", bytes))
-            break;
-        if (!add(type.toStdString(), std::move(bytes)))
-            break;
+        if (type == QLatin1String("text/plain"))
+            add("UTF8_STRING", bytes);
+        add(type.toStdString(), std::move(bytes));
     }
     return result;
 }

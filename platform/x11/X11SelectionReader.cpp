@@ -278,7 +278,7 @@ void X11SelectionReader::startRun(std::size_t limit) {
     run.owner = owner(clipboard_);
     if (run.owner.window == None || isThisProcess(run.owner)) {
         run.done = true;
-    } else if (silent(clipboard_, run.owner)) {
+    } else if (!background && silent(clipboard_, run.owner)) {
         run.result.lost.push_back("its owner did not answer");
         run.done = true;
     } else {
@@ -312,7 +312,7 @@ void X11SelectionReader::finishTransfer(Reply reply) {
     auto& run = *run_;
     const std::string name = std::move(run.currentName);
     run.current.reset();
-    if (reply.status == Reply::Outcome::unanswered)
+    if (reply.status == Reply::Outcome::unanswered && !run.background)
         rememberSilent(clipboard_, run.owner);
     if (name.empty()) {  // the list of targets
         if (reply.status != Reply::Outcome::data || reply.format != 32) {
@@ -372,7 +372,8 @@ PasteboardSnapshot X11SelectionReader::endRun() {
     if (run.current) {
         run.result.lost.push_back(run.currentName.empty() ? "its list of formats did not answer"
                                                           : run.currentName + " did not answer");
-        rememberSilent(clipboard_, run.owner);
+        if (!run.background)
+            rememberSilent(clipboard_, run.owner);
     }
     for (std::size_t i = run.next; i < run.targets.size(); ++i)
         run.result.lost.push_back(run.targets[i].second + " was not asked in time");

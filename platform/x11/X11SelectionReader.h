@@ -26,7 +26,8 @@ namespace platform {
 // The clipboard's snapshot is read target by target; `snapshot` waits for it
 // (kSnapshotBudget in all), while `beginSnapshot` reads it from the main
 // loop's watch of the connection, each target kFormatWait, started over when
-// any client sets the clipboard's owner meanwhile (XFixes). A reader that
+// any client sets the clipboard's owner meanwhile (XFixes); there every
+// target gets its time, also after one that did not answer. A reader that
 // does both would mix their answers: the program gives the background its
 // own reader.
 class X11SelectionReader final : public ClipboardReader {
