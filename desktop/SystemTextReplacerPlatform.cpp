@@ -21,9 +21,15 @@ TextReplacerPlatform makeSystemTextReplacerPlatform() {
     // One reader for every selection of another program: PRIMARY and the
     // clipboard alike wait at most its budget.
     auto reader = std::make_shared<platform::X11SelectionReader>();
+    // The clipboard kept for a paste-back is read from the main loop while
+    // the provider answers, on a connection of its own: the waiting reads
+    // above would take its answers.
+    auto keeper = std::make_shared<platform::X11SelectionReader>(nullptr, platform::X11SelectionReader::kBudget,
+                                                                 platform::X11SelectionReader::kLimit,
+                                                                 platform::MainLoop::main());
     return {std::make_shared<platform::X11Workspace>(), std::make_shared<platform::X11PrimarySelection>(reader),
             std::make_shared<platform::XTestKeyboardEventPoster>(releaseGrab),
-            std::make_shared<platform::QtPasteboard>(reader), std::make_shared<platform::QtEventLoopSleeper>(),
+            std::make_shared<platform::QtPasteboard>(reader, keeper), std::make_shared<platform::QtEventLoopSleeper>(),
             std::make_shared<platform::X11SelectionOwner>(), platform::MainLoop::main()};
 }
 

@@ -24,6 +24,9 @@ constexpr auto kKeysUpLimit = 1000ms;    // a key held longer is released for th
 // The previous clipboard goes back when the application has fetched the
 // answer, or after this long (an application that never asks).
 constexpr auto kGiveBackDeadline = 2000ms;
+// How much longer than its own waits the paste-back waits for the clipboard
+// read in the background.
+constexpr auto kSnapshotWait = 2000ms;
 constexpr int kHandOverAttempts = 5;
 constexpr auto kHandOverRetry = 50ms;
 constexpr int kCopyAttempts = 3;
@@ -49,6 +52,8 @@ struct State {
     // capture: taken only before something of ours changes it (a simulated
     // copy, a paste-back).
     bool clipboardSaved = false;
+    // Set while the clipboard is read in the background for the paste-back.
+    bool keeping = false;
     // The selection read from PRIMARY, kept here instead of on the clipboard.
     std::optional<std::string> selection;
     // Whether this capture's selection is to be found on the clipboard.
@@ -188,14 +193,56 @@ std::string terminalText(std::string_view text) {
     return out;
 }
 
+// The plain text among a snapshot's formats.
+std::optional<std::string> textIn(const platform::PasteboardSnapshot& snapshot) {
+    for (const auto& [type, bytes] : snapshot.formats)
+        if (type == "UTF8_STRING" || type == kPlainText) return platform::unicode::sanitizeUtf8(bytes);
+    return std::nullopt;
+}
+
+void stopKeeping() {
+    auto& s = state();
+    if (!s.keeping) return;
+    s.keeping = false;
+    s.services.pasteboard->endSnapshot();
+}
+
 // Keeps what the clipboard holds before the capture or the paste-back first
-// changes it (every format, and its plain text to compare copies with).
-void saveClipboard() {
+// changes it (every format, and its plain text to compare copies with): the
+// snapshot read in the background when there is one, frozen here, right
+// before the paste-back claims the clipboard. What could not be kept is
+// named; `replacedBy` says what stays when none of it could be read.
+void saveClipboard(std::string_view replacedBy) {
     auto& s = state();
     if (s.clipboardSaved) return;
-    s.savedClipboard = s.services.pasteboard->string();
-    s.savedSnapshot = s.services.pasteboard->snapshot();
+    auto& pasteboard = *s.services.pasteboard;
+    if (s.keeping) {
+        s.keeping = false;
+        s.savedSnapshot = pasteboard.endSnapshot();
+        s.savedClipboard = textIn(s.savedSnapshot);
+    } else {
+        // The snapshot first: an owner that did not answer it is not asked
+        // again for the text, so the two take a second at most.
+        s.savedSnapshot = pasteboard.snapshot();
+        s.savedClipboard = pasteboard.string();
+    }
     s.clipboardSaved = true;
+    const auto& lost = s.savedSnapshot.lost;
+    if (lost.empty()) return;
+    std::string line = "The clipboard could not be kept whole: ";
+    for (std::size_t i = 0; i < lost.size(); ++i) line += (i ? ", " : "") + lost[i];
+    if (s.savedSnapshot.empty() && !s.savedClipboard)
+        line += "; nothing of it could be read, " + std::string(replacedBy) + " is left in its place";
+    logger().error(line);
+}
+
+// The paste-back waits for the background read a while beyond its own
+// waits, answering other programs meanwhile.
+void waitForClipboard() {
+    auto& s = state().services;
+    if (!state().keeping) return;
+    for (auto waited = 0ms; waited < kSnapshotWait && !s.pasteboard->snapshotReady(); waited += kKeysUpPoll)
+        s.sleeper->sleep(kKeysUpPoll);
 }
 
 bool differsFromSaved(const std::optional<std::string>& text) {
@@ -208,8 +255,10 @@ void restoreSavedClipboard() {
     auto& s = state();
     if (s.savedSnapshot.empty() && s.savedClipboard)
         s.services.pasteboard->setString(*s.savedClipboard);
-    else
+    else if (!s.savedSnapshot.empty() || s.savedSnapshot.lost.empty())
         s.services.pasteboard->restore(s.savedSnapshot);
+    // else it held something none of which could be read: emptying it would
+    // not bring that back either.
     s.restorePending = false;
 }
 
@@ -277,6 +326,7 @@ void finishGiveBack() {
 
 void forgetSelection() {
     auto& s = state();
+    stopKeeping();
     s.selection.reset();
     s.copied = false;
     s.clipboardSaved = false;
@@ -370,7 +420,7 @@ void TextReplacer::captureSelection() {
     }
 
     if (s.terminal) return;  // no copy key: its selection is PRIMARY
-    saveClipboard();
+    saveClipboard("the copied selection");
     s.copied = true;
     waitUntilKeysAreUp();
     s.restorePending = true;
@@ -380,6 +430,15 @@ void TextReplacer::captureSelection() {
         s.clipboardLeftByCapture = services.pasteboard->string();
         if (differsFromSaved(s.clipboardLeftByCapture)) return;
     }
+}
+
+void TextReplacer::keepClipboardForPasteBack() {
+    if (!installed()) return;
+    auto& s = state();
+    // A capture by copy saved it before its copy key already.
+    if (!s.lastActiveApp || s.clipboardSaved || s.keeping) return;
+    s.keeping = true;
+    s.services.pasteboard->beginSnapshot();
 }
 
 std::optional<std::string> TextReplacer::getSelectedText() {
@@ -416,6 +475,7 @@ void TextReplacer::replaceSelectedText(std::string_view text) {
     s.pasteBackStarted = true;
     finishGiveBack();  // an earlier answer's wait ends here
     const auto leaveOnClipboard = [&] {
+        stopKeeping();
         logger().info("The window of " + name + " is gone: the answer stays on the clipboard");
         services.pasteboard->setString(text);
         s.restorePending = false;
@@ -426,6 +486,7 @@ void TextReplacer::replaceSelectedText(std::string_view text) {
     if (!services.workspace->hasInputFocus(app)) {
         // Typed now, the paste would go wherever the keyboard is.
         logger().info("The window of " + name + " did not take the keyboard: the answer is not typed");
+        stopKeeping();
         giveBackUnlessChanged();
         return;
     }
@@ -437,13 +498,15 @@ void TextReplacer::replaceSelectedText(std::string_view text) {
         // A shell without bracketed paste would run each line as it comes.
         logger().info("The answer has more than one line: it is left on the clipboard and the selection, not "
                       "typed into the terminal");
+        stopKeeping();
         services.selectionOwner->offer(answer, Selections::primary, app, {});
         services.pasteboard->setString(answer);
         s.restorePending = false;
         return;
     }
-    saveClipboard();
+    waitForClipboard();
     waitUntilKeysAreUp();
+    saveClipboard("the answer");  // frozen from the claim on: the claim is ours
     if (!services.selectionOwner->offer(answer, terminal ? Selections::both : Selections::clipboard, app,
                                         [] { giveBackAfterPaste(); })) {
         logger().error("Cannot put the answer on the clipboard: it is not typed");
@@ -467,7 +530,9 @@ void TextReplacer::giveBackBeforeQuit() {
 void TextReplacer::panelClosedWithoutPasteBack() {
     // The paste-back's own activation takes the keyboard from the panel: that
     // close is no close without a paste-back.
-    if (installed() && !state().pasteBackStarted) giveBackUnlessChanged();
+    if (!installed() || state().pasteBackStarted) return;
+    stopKeeping();
+    giveBackUnlessChanged();
 }
 
 }  // namespace desktop

@@ -65,6 +65,13 @@ public:
     // no application and types nothing.
     static void captureSelection();
 
+    // A one-shot prompt was sent: after a capture that left the clipboard
+    // alone (the selection read from PRIMARY), the clipboard is read in the
+    // background from now on, beside the request, so that the paste-back can
+    // put every format back. The paste-back waits for it at most two seconds
+    // beyond its own waits and takes what was read by then.
+    static void keepClipboardForPasteBack();
+
     // The captured selection, when there is one.
     static std::optional<std::string> getSelectedText();
 
@@ -72,8 +79,11 @@ public:
     // it on the clipboard (and PRIMARY, for a terminal) and types the paste
     // keys once the application's window has the keyboard and no key is
     // down. The clipboard goes back to what it held before the capture
-    // (saved first when the capture did not need it) when the application
-    // has fetched the answer, or after two seconds, through the main loop.
+    // (read in the background since the prompt, or saved now when the
+    // capture did not need it; what could not be read is named in the log)
+    // when the application has fetched the answer, or after two seconds,
+    // through the main loop. A clipboard none of which could be read is not
+    // put back: the answer stays.
     // Does nothing before a capture. When the window is gone the answer is
     // left on the clipboard; when it does not take the keyboard nothing is
     // typed and the clipboard goes back. A terminal gets the text without

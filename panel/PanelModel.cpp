@@ -339,6 +339,9 @@ void PanelModel::sendRequest() {
             history.pop_back();
     }
     ProviderRequest::Call call{*selectedModel_, std::move(prompt), originalText_, std::move(history)};
+    // The answer will be pasted over the selection: the clipboard it
+    // borrows is read while the provider thinks.
+    if (!isChatMode_) services_.selection->keepClipboardForAnswer();
     // The stored list loads beside the provider call, off the main thread.
     history_->prefetch();
     // The copy is taken here, on the main thread; the worker reads only it.

@@ -17,6 +17,10 @@ public:
     // The captured selection, or nothing when none could be read.
     virtual std::optional<std::string> getSelectedText() = 0;
 
+    // An answer to paste is asked for: the user's clipboard is read now,
+    // beside the request, so that the paste-back can put it back whole.
+    virtual void keepClipboardForAnswer() = 0;
+
     // Pastes `answer` over the selection in the remembered application and
     // puts the user's clipboard back. Returns when that is done.
     virtual void replaceSelectedText(const std::string& answer) = 0;

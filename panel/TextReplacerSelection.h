@@ -9,6 +9,7 @@ namespace panel {
 class TextReplacerSelection final : public SelectionAccess {
 public:
     std::optional<std::string> getSelectedText() override;
+    void keepClipboardForAnswer() override;
     void replaceSelectedText(const std::string& answer) override;
 };
 

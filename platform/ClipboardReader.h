@@ -20,9 +20,15 @@ public:
     virtual std::optional<std::string> text() = 0;
 
     // Every data target the owner offers, with its bytes, at most `limit`
-    // bytes in all; it ends at the first target that would pass the limit
-    // or that the owner does not answer.
+    // bytes in all; a target that would pass the limit or that the owner
+    // does not answer is named as lost.
     virtual PasteboardSnapshot snapshot(std::size_t limit) = 0;
+
+    // The same, read from the main loop instead of waited for (see
+    // Pasteboard::beginSnapshot).
+    virtual void beginSnapshot(std::size_t limit) = 0;
+    virtual bool snapshotReady() = 0;
+    virtual PasteboardSnapshot endSnapshot() = 0;
 };
 
 }  // namespace platform

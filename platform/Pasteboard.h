@@ -10,9 +10,15 @@
 namespace platform {
 
 // Everything the clipboard offered at one moment: each format (MIME type)
-// with its bytes, in the order the owner offered them.
+// with its bytes, in the order the owner offered them, and what of it could
+// not be kept, in words ("image/png did not answer").
 struct PasteboardSnapshot {
-    std::vector<std::pair<std::string, std::string>> formats;
+    using Formats = std::vector<std::pair<std::string, std::string>>;
+    PasteboardSnapshot(Formats formats = {}, std::vector<std::string> lost = {})
+        : formats(std::move(formats)), lost(std::move(lost)) {}
+
+    Formats formats;
+    std::vector<std::string> lost;
 
     bool empty() const { return formats.empty(); }
     std::size_t byteCount() const;
@@ -40,9 +46,19 @@ public:
     // the clipboard then holds exactly that text.
     virtual bool setString(std::string_view text) = 0;
 
-    // Every format on offer, at most `limit` bytes in all; it stops at the
-    // first format that would pass the limit or whose owner does not answer.
+    // Every format on offer, at most `limit` bytes in all, read within a
+    // second; a format that does not answer or would pass the limit is left
+    // out and named.
     virtual PasteboardSnapshot snapshot(std::size_t limit = kSnapshotLimit) = 0;
+
+    // The same snapshot read in the background, from the main loop, each
+    // format given two seconds, started over when another program changes
+    // the clipboard meanwhile: begun, asked whether it is done, and ended
+    // with what it has read by then (the rest named as lost). Beginning
+    // again drops the snapshot on its way.
+    virtual void beginSnapshot() = 0;
+    virtual bool snapshotReady() = 0;
+    virtual PasteboardSnapshot endSnapshot() = 0;
 
     // Puts a snapshot back (an empty one leaves the clipboard empty); true
     // when the clipboard then holds it.

@@ -56,6 +56,21 @@ std::size_t validPrefixLength(std::string_view text) {
 
 bool isValidUtf8(std::string_view text) { return validPrefixLength(text) == text.size(); }
 
+std::string latin1ToUtf8(std::string_view latin1) {
+    std::string utf8;
+    utf8.reserve(latin1.size());
+    for (const char c : latin1) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return utf8;
+}
+
 std::string sanitizeUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -1,10 +1,14 @@
 #include "platform/fake/FakePasteboard.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "platform/Unicode.h"
 
 namespace platform {
 
 std::optional<std::string> FakePasteboard::data() {
+    if (std::find(silentFormats.begin(), silentFormats.end(), kTextType) != silentFormats.end()) return std::nullopt;
     for (const auto& [type, bytes] : contents.formats)
         if (type == kTextType) return bytes;
     return std::nullopt;
@@ -29,6 +33,10 @@ PasteboardSnapshot FakePasteboard::snapshot(std::size_t limit) {
     PasteboardSnapshot copy;
     std::size_t total = 0;
     for (const auto& format : contents.formats) {
+        if (std::find(silentFormats.begin(), silentFormats.end(), format.first) != silentFormats.end()) {
+            copy.lost.push_back(format.first + " did not answer");
+            continue;
+        }
         total += format.second.size();
         if (total > limit) break;
         copy.formats.push_back(format);
@@ -42,6 +50,16 @@ bool FakePasteboard::restore(const PasteboardSnapshot& snapshot) {
     contents = snapshot;
     if (onWrite) onWrite();
     return true;
+}
+
+void FakePasteboard::beginSnapshot() {
+    note(journal, "snapshot begun");
+    background = snapshot();
+}
+
+PasteboardSnapshot FakePasteboard::endSnapshot() {
+    note(journal, "snapshot ended");
+    return std::exchange(background, std::nullopt).value_or(PasteboardSnapshot{});
 }
 
 }  // namespace platform

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
+#include <utility>
+
 #include "platform/Unicode.h"
 
 namespace platform {
@@ -21,7 +23,8 @@ bool isTextTarget(const std::string& target) {
 
 }  // namespace
 
-QtPasteboard::QtPasteboard(std::shared_ptr<ClipboardReader> reader) : reader_(std::move(reader)) {}
+QtPasteboard::QtPasteboard(std::shared_ptr<ClipboardReader> reader, std::shared_ptr<ClipboardReader> keeper)
+    : reader_(std::move(reader)), keeper_(std::move(keeper)) {}
 
 // What this program owns is copied here: asking over X would wait on
 // ourselves.
@@ -52,17 +55,46 @@ bool QtPasteboard::setString(std::string_view text) {
 PasteboardSnapshot QtPasteboard::snapshot(std::size_t limit) {
     if (!clipboard()->ownsClipboard())
         return reader_ ? reader_->snapshot(limit) : PasteboardSnapshot{};
+    return ownSnapshot(limit);
+}
+
+void QtPasteboard::beginSnapshot() {
+    if (keeping_)
+        keeper_->endSnapshot();
+    keeping_ = keeper_ && !clipboard()->ownsClipboard();
+    if (keeping_)
+        keeper_->beginSnapshot(kSnapshotLimit);
+    else
+        taken_ = snapshot();
+}
+
+bool QtPasteboard::snapshotReady() { return !keeping_ || keeper_->snapshotReady(); }
+
+PasteboardSnapshot QtPasteboard::endSnapshot() {
+    if (!keeping_)
+        return std::exchange(taken_, {});
+    keeping_ = false;
+    PasteboardSnapshot result = keeper_->endSnapshot();
+    // The keeper asks nothing of this process: a copy made here meanwhile
+    // (the chat's Copy button) is copied locally.
+    if (result.empty() && result.lost.empty() && clipboard()->ownsClipboard())
+        return ownSnapshot(kSnapshotLimit);
+    return result;
+}
+
+PasteboardSnapshot QtPasteboard::ownSnapshot(std::size_t limit) {
     PasteboardSnapshot result;
     const QMimeData* mime = clipboard()->mimeData(QClipboard::Clipboard);
     if (!mime)
         return result;
     std::size_t total = 0;
     const auto add = [&](std::string target, std::string bytes) {
+        if (bytes.size() > limit - total) {
+            result.lost.push_back(target + " is too large");
+            return;
+        }
         total += bytes.size();
-        if (total > limit)
-            return false;
         result.formats.emplace_back(std::move(target), std::move(bytes));
-        return true;
     };
     for (const QString& type : mime->formats()) {
         if (type.startsWith(QLatin1String("application/x-qt-")))
@@ -70,10 +102,9 @@ PasteboardSnapshot QtPasteboard::snapshot(std::size_t limit) {
         std::string bytes = bytesOf(mime->data(type));
         // Qt serves its text as UTF8_STRING too; say so, for whoever serves
         // the snapshot again.
-        if (type == QLatin1String("text/plain") && !add("UTF8_STRING", bytes))
-            break;
-        if (!add(type.toStdString(), std::move(bytes)))
-            break;
+        if (type == QLatin1String("text/plain"))
+            add("UTF8_STRING", bytes);
+        add(type.toStdString(), std::move(bytes));
     }
     return result;
 }
@@ -89,6 +120,8 @@ bool QtPasteboard::restore(const PasteboardSnapshot& snapshot) {
         const QByteArray value(bytes.data(), static_cast<qsizetype>(bytes.size()));
         if (target == "UTF8_STRING")
             utf8Text = value;
+        else if (target == "STRING" && utf8Text.isNull())  // an old program's Latin-1
+            utf8Text = QByteArray::fromStdString(unicode::latin1ToUtf8(bytes));
         if (!isTextTarget(target))
             mime->setData(QString::fromStdString(target), value);
     }

@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "platform/Unicode.h"
 #include "platform/x11/X11ClientIdentity.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ErrorTrap.h"
@@ -18,8 +20,6 @@
 namespace platform {
 
 namespace {
-
-using Deadline = std::chrono::steady_clock::time_point;
 
 // The selection protocol's own targets, and those that make the owner do
 // something (delete the selection, insert into it) instead of handing data.
@@ -30,6 +30,8 @@ bool isDataTarget(std::string_view name) {
            !name.starts_with("application/x-qt-");  // Qt's stand-ins, made up from the other targets
 }
 
+std::chrono::steady_clock::time_point now() { return std::chrono::steady_clock::now(); }
+
 }  // namespace
 
 struct X11SelectionReader::Reply {
@@ -38,10 +40,40 @@ struct X11SelectionReader::Reply {
     std::string bytes;
     Atom type = None;
     int format = 0;
+    // What the server held, counted against the limit: Xlib hands 32-bit
+    // items as longs, so `bytes` may be twice as long.
+    std::size_t held = 0;
 };
 
-X11SelectionReader::X11SelectionReader(const char* displayName, std::chrono::milliseconds budget, std::size_t limit)
-    : budget_(budget), limit_(limit) {
+// One target asked of a selection's owner, its answer read as its events
+// come: the notification, then for an incremental transfer each chunk.
+struct X11SelectionReader::Transfer {
+    Atom selection = None, target = None;
+    std::size_t room = 0;
+    bool bytesOnly = true;
+    bool incremental = false;
+    Reply reply;
+};
+
+// A snapshot of the clipboard on its way: the list of targets, then each
+// target in turn, each with its own deadline.
+struct X11SelectionReader::Run {
+    bool background = false;
+    std::size_t limit = 0;
+    Owner owner;
+    bool done = false;
+    std::vector<std::pair<Atom, std::string>> targets;
+    std::size_t next = 0;
+    std::optional<Transfer> current;
+    std::string currentName;  // empty: the list of targets
+    Deadline deadline;
+    std::size_t total = 0;
+    PasteboardSnapshot result;
+};
+
+X11SelectionReader::X11SelectionReader(const char* displayName, std::chrono::milliseconds budget, std::size_t limit,
+                                       std::shared_ptr<MainLoop> loop)
+    : budget_(budget), limit_(limit), loop_(std::move(loop)) {
     display_ = X11Connection::open(displayName);
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display to read the selection");
@@ -63,6 +95,10 @@ X11SelectionReader::X11SelectionReader(const char* displayName, std::chrono::mil
 }
 
 X11SelectionReader::~X11SelectionReader() {
+    if (loop_) {
+        loop_->cancel(watch_);
+        loop_->cancel(timer_);
+    }
     XDestroyWindow(display_, window_);
     X11Connection::close(display_);
 }
@@ -98,24 +134,13 @@ void X11SelectionReader::discardPendingEvents() {
     }
 }
 
-bool X11SelectionReader::waitFor(int type, unsigned long selection, unsigned long target, Deadline deadline,
-                                 unsigned long* property) {
+bool X11SelectionReader::nextEvent(Deadline deadline, void* event) {
     for (;;) {
-        while (XPending(display_) > 0) {
-            XEvent event;
-            XNextEvent(display_, &event);
-            if (event.type != type || event.xany.window != window_)
-                continue;
-            if (type == SelectionNotify && event.xselection.selection == selection &&
-                event.xselection.target == target) {
-                *property = event.xselection.property;
-                return true;
-            }
-            if (type == PropertyNotify && event.xproperty.atom == property_ &&
-                event.xproperty.state == PropertyNewValue)
-                return true;
+        if (XPending(display_) > 0) {
+            XNextEvent(display_, static_cast<XEvent*>(event));
+            return true;
         }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now());
         if (left.count() <= 0)
             return false;
         pollfd fd{ConnectionNumber(display_), POLLIN, 0};
@@ -123,63 +148,88 @@ bool X11SelectionReader::waitFor(int type, unsigned long selection, unsigned lon
     }
 }
 
-X11SelectionReader::Reply X11SelectionReader::takeProperty(std::size_t room) {
+X11SelectionReader::Reply X11SelectionReader::takeProperty(std::size_t room, bool bytesOnly) {
     Reply reply;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    const long length = static_cast<long>(room / 4 + 1);
+    // In 32-bit units: one more than the room, so that more is seen as more.
+    const long length = static_cast<long>(std::min(room, kLimit) / 4 + 1);
     const int status = XGetWindowProperty(display_, window_, property_, 0, length, True, AnyPropertyType, &reply.type,
                                           &reply.format, &count, &after, &data);
+    const std::size_t held = count * static_cast<std::size_t>(reply.format / 8);
     if (status != Success || reply.type == None) {
         reply.status = Reply::Outcome::refused;
-    } else if (after > 0) {
+    } else if (after > 0 || held > room) {
         XDeleteProperty(display_, window_, property_);  // not deleted by the read while bytes remain
         reply.status = Reply::Outcome::tooLarge;
+    } else if (bytesOnly && count > 0 && reply.format != 8 && reply.type != incr_) {
+        reply.status = Reply::Outcome::refused;  // text and data targets are bytes
     } else {
-        // Xlib hands 32-bit items as longs.
-        const std::size_t itemSize = reply.format == 32 ? sizeof(long) : static_cast<std::size_t>(reply.format / 8);
+        // Xlib hands 16-bit items as shorts and 32-bit ones as longs.
+        const std::size_t itemSize = reply.format == 32   ? sizeof(long)
+                                     : reply.format == 16 ? sizeof(short)
+                                                          : static_cast<std::size_t>(reply.format / 8);
         reply.bytes.assign(reinterpret_cast<const char*>(data), count * itemSize);
-        reply.status = reply.format == 8 && reply.bytes.size() > room ? Reply::Outcome::tooLarge : Reply::Outcome::data;
+        reply.held = held;
+        reply.status = Reply::Outcome::data;
     }
     if (data)
         XFree(data);
     return reply;
 }
 
-X11SelectionReader::Reply X11SelectionReader::readIncrementally(Deadline deadline, std::size_t room) {
-    // Reading the INCR property deleted it, which asks for the first chunk;
-    // deleting each chunk asks for the next, and an empty one ends it.
-    Reply whole;
-    for (;;) {
-        if (!waitFor(PropertyNotify, 0, 0, deadline, nullptr))
-            return Reply{Reply::Outcome::unanswered, {}, None, 0};
-        Reply chunk = takeProperty(room - whole.bytes.size());
-        if (chunk.status != Reply::Outcome::data)
-            return chunk;
-        if (chunk.bytes.empty()) {
-            whole.type = chunk.type;
-            whole.format = chunk.format;
-            whole.status = Reply::Outcome::data;
-            return whole;
-        }
-        whole.bytes += chunk.bytes;
+void X11SelectionReader::begin(Transfer& transfer) {
+    XDeleteProperty(display_, window_, property_);
+    XConvertSelection(display_, transfer.selection, transfer.target, property_, window_, CurrentTime);
+    XFlush(display_);
+}
+
+bool X11SelectionReader::step(Transfer& transfer, const void* event) {
+    const XEvent& e = *static_cast<const XEvent*>(event);
+    if (e.xany.window != window_)
+        return false;
+    if (!transfer.incremental) {
+        if (e.type != SelectionNotify || e.xselection.selection != transfer.selection ||
+            e.xselection.target != transfer.target)
+            return false;
+        if (e.xselection.property == None)
+            return true;  // the owner has no such target
+        transfer.reply = takeProperty(transfer.room, transfer.bytesOnly);
+        if (transfer.reply.status != Reply::Outcome::data || transfer.reply.type != incr_)
+            return true;
+        // Reading the INCR property deleted it, which asks for the first
+        // chunk; deleting each chunk asks for the next, and an empty one
+        // ends it.
+        transfer.incremental = true;
+        transfer.reply = Reply{Reply::Outcome::data, {}, None, 0, 0};
+        return false;
     }
+    if (e.type != PropertyNotify || e.xproperty.atom != property_ || e.xproperty.state != PropertyNewValue)
+        return false;
+    Reply chunk = takeProperty(transfer.room - transfer.reply.held, transfer.bytesOnly);
+    if (chunk.status != Reply::Outcome::data) {
+        transfer.reply = std::move(chunk);
+        return true;
+    }
+    if (chunk.held == 0) {
+        transfer.reply.type = chunk.type;
+        transfer.reply.format = chunk.format;
+        return true;
+    }
+    transfer.reply.bytes += chunk.bytes;
+    transfer.reply.held += chunk.held;  // at most `room`: takeProperty refuses more
+    return false;
 }
 
 X11SelectionReader::Reply X11SelectionReader::request(unsigned long selection, unsigned long target, Deadline deadline,
-                                                      std::size_t room) {
-    XDeleteProperty(display_, window_, property_);
-    XConvertSelection(display_, selection, target, property_, window_, CurrentTime);
-    XFlush(display_);
-    unsigned long answered = None;
-    if (!waitFor(SelectionNotify, selection, target, deadline, &answered))
-        return Reply{Reply::Outcome::unanswered, {}, None, 0};
-    if (answered == None)
-        return Reply{};  // the owner has no such target
-    Reply reply = takeProperty(room);
-    if (reply.status == Reply::Outcome::data && reply.type == incr_)
-        return readIncrementally(deadline, room);
-    return reply;
+                                                      std::size_t room, bool bytesOnly) {
+    Transfer transfer{selection, target, room, bytesOnly, false, {}};
+    begin(transfer);
+    XEvent event;
+    while (nextEvent(deadline, &event))
+        if (step(transfer, &event))
+            return std::move(transfer.reply);
+    return Reply{Reply::Outcome::unanswered, {}, None, 0, 0};
 }
 
 X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selection) {
@@ -187,12 +237,11 @@ X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selectio
 }
 
 bool X11SelectionReader::silent(unsigned long selection, const Owner& owner) const {
-    return silent_.window == owner.window && silent_.selection == selection &&
-           std::chrono::steady_clock::now() < silent_.until;
+    return silent_.window == owner.window && silent_.selection == selection && now() < silent_.until;
 }
 
 void X11SelectionReader::rememberSilent(unsigned long selection, const Owner& owner) {
-    silent_ = {selection, owner.window, std::chrono::steady_clock::now() + kSilentFor};
+    silent_ = {selection, owner.window, now() + kSilentFor};
 }
 
 X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selection, const Owner& owner) {
@@ -201,68 +250,189 @@ X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selectio
     if (silent(selection, owner))
         return {std::nullopt, false};
     discardPendingEvents();
-    const auto deadline = std::chrono::steady_clock::now() + budget_;
-    for (const Atom target : {utf8_, utf8Mime_}) {
-        Reply reply = request(selection, target, deadline, limit_);
+    const auto deadline = now() + budget_;
+    // Old programs offer only STRING, which is Latin-1.
+    for (const Atom target : {utf8_, utf8Mime_, Atom{XA_STRING}}) {
+        Reply reply = request(selection, target, deadline, limit_, true);
         if (reply.status == Reply::Outcome::unanswered) {
             rememberSilent(selection, owner);
             return {std::nullopt, false};
         }
         if (reply.status == Reply::Outcome::tooLarge)
             return {};
-        if (reply.status == Reply::Outcome::data && reply.format == 8)
-            return {std::move(reply.bytes), true};
+        if (reply.status == Reply::Outcome::data)
+            return {reply.type == XA_STRING ? unicode::latin1ToUtf8(reply.bytes) : std::move(reply.bytes), true};
     }
     return {};
 }
 
 std::optional<std::string> X11SelectionReader::text() { return readText(clipboard_).text; }
 
-PasteboardSnapshot X11SelectionReader::snapshot(std::size_t limit) {
-    PasteboardSnapshot result;
-    const Owner who = owner(clipboard_);
-    if (who.window == None || isThisProcess(who) || silent(clipboard_, who))
-        return result;
-    discardPendingEvents();
-    const auto deadline = std::chrono::steady_clock::now() + budget_;
-    const Reply list = request(clipboard_, targets_, deadline, 64 * 1024);
-    if (list.status == Reply::Outcome::unanswered)
-        rememberSilent(clipboard_, who);
-    if (list.status != Reply::Outcome::data || list.format != 32)
-        return result;
-    std::vector<Atom> atoms;
-    for (std::size_t i = 0; i < list.bytes.size() / sizeof(long); ++i)
-        if (const auto atom = reinterpret_cast<const unsigned long*>(list.bytes.data())[i]; atom != None)
-            atoms.push_back(atom);
-    std::vector<char*> names(atoms.size(), nullptr);
-    if (!atoms.empty()) {
-        X11ErrorTrap trap(display_);  // an atom that names nothing stays unnamed, and is left out
-        XGetAtomNames(display_, atoms.data(), static_cast<int>(atoms.size()), names.data());
+void X11SelectionReader::startRun(std::size_t limit) {
+    const bool background = run_ && run_->background;
+    run_ = std::make_unique<Run>();
+    auto& run = *run_;
+    run.background = background;
+    run.limit = limit;
+    discardPendingEvents();  // a copy made after this is heard, and starts over again
+    run.owner = owner(clipboard_);
+    if (run.owner.window == None || isThisProcess(run.owner)) {
+        run.done = true;
+    } else if (!background && silent(clipboard_, run.owner)) {
+        run.result.lost.push_back("its owner did not answer");
+        run.done = true;
+    } else {
+        run.current = Transfer{clipboard_, targets_, 64 * 1024, false, false, {}};
+        begin(*run.current);
+        run.deadline = now() + kFormatWait;
     }
-    std::size_t total = 0;
-    bool stopped = false;
-    for (std::size_t i = 0; i < atoms.size(); ++i) {
-        const std::string name = names[i] ? names[i] : "";
-        if (names[i])
-            XFree(names[i]);
-        const bool seen = std::any_of(result.formats.begin(), result.formats.end(),
-                                      [&](const auto& format) { return format.first == name; });
-        if (stopped || seen || !isDataTarget(name))
-            continue;
-        Reply reply = request(clipboard_, atoms[i], deadline, limit - total);
-        if (reply.status == Reply::Outcome::unanswered)
-            rememberSilent(clipboard_, who);
-        if (reply.status == Reply::Outcome::unanswered || reply.status == Reply::Outcome::tooLarge) {
-            stopped = true;
+    armTimer();
+}
+
+void X11SelectionReader::pumpRun() {
+    while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (!run_)
+            continue;  // answers that came after their snapshot ended
+        if (fixesEvent_ >= 0 && event.type == fixesEvent_ + XFixesSelectionNotify) {
+            // Another copy, even by the same window: what was read is gone.
+            if (reinterpret_cast<const XFixesSelectionNotifyEvent&>(event).selection == clipboard_)
+                startRun(run_->limit);
             continue;
         }
-        // Data targets are bytes; the few of 16 or 32 bits are the protocol's.
-        if (reply.status != Reply::Outcome::data || reply.format != 8)
-            continue;
-        total += reply.bytes.size();
-        result.formats.emplace_back(name, std::move(reply.bytes));
+        if (run_->current && step(*run_->current, &event))
+            finishTransfer(std::move(run_->current->reply));
     }
+    if (run_ && run_->current && now() >= run_->deadline)
+        finishTransfer(Reply{Reply::Outcome::unanswered, {}, None, 0, 0});
+}
+
+void X11SelectionReader::finishTransfer(Reply reply) {
+    auto& run = *run_;
+    const std::string name = std::move(run.currentName);
+    run.current.reset();
+    if (reply.status == Reply::Outcome::unanswered && !run.background)
+        rememberSilent(clipboard_, run.owner);
+    if (name.empty()) {  // the list of targets
+        if (reply.status != Reply::Outcome::data || reply.format != 32) {
+            run.result.lost.push_back(reply.status == Reply::Outcome::unanswered ? "its list of formats did not answer"
+                                                                                 : "its list of formats was refused");
+            run.done = true;
+            armTimer();
+            return;
+        }
+        std::vector<Atom> atoms;
+        for (std::size_t i = 0; i < reply.bytes.size() / sizeof(long); ++i)
+            if (const auto atom = reinterpret_cast<const unsigned long*>(reply.bytes.data())[i]; atom != None)
+                atoms.push_back(atom);
+        std::vector<char*> names(atoms.size(), nullptr);
+        if (!atoms.empty()) {
+            X11ErrorTrap trap(display_);  // an atom that names nothing stays unnamed, and is left out
+            XGetAtomNames(display_, atoms.data(), static_cast<int>(atoms.size()), names.data());
+        }
+        for (std::size_t i = 0; i < atoms.size(); ++i) {
+            const std::string target = names[i] ? names[i] : "";
+            if (names[i])
+                XFree(names[i]);
+            const bool seen = std::any_of(run.targets.begin(), run.targets.end(),
+                                          [&](const auto& known) { return known.second == target; });
+            if (!seen && isDataTarget(target))
+                run.targets.emplace_back(atoms[i], target);
+        }
+    } else if (reply.status == Reply::Outcome::data) {
+        run.total += reply.held;
+        run.result.formats.emplace_back(name, std::move(reply.bytes));
+    } else if (reply.status == Reply::Outcome::unanswered) {
+        run.result.lost.push_back(name + " did not answer");
+    } else if (reply.status == Reply::Outcome::tooLarge) {
+        run.result.lost.push_back(name + " is too large");
+    }  // refused: the owner has no data of that name after all
+    askNext();
+}
+
+void X11SelectionReader::askNext() {
+    auto& run = *run_;
+    if (run.next < run.targets.size()) {
+        const auto& [atom, name] = run.targets[run.next++];
+        run.current = Transfer{clipboard_, atom, run.limit - run.total, true, false, {}};
+        run.currentName = name;
+        begin(*run.current);
+        run.deadline = now() + kFormatWait;
+    } else {
+        run.done = true;
+    }
+    armTimer();
+}
+
+PasteboardSnapshot X11SelectionReader::endRun() {
+    if (!run_)
+        return {};
+    auto& run = *run_;
+    if (run.current) {
+        run.result.lost.push_back(run.currentName.empty() ? "its list of formats did not answer"
+                                                          : run.currentName + " did not answer");
+        if (!run.background)
+            rememberSilent(clipboard_, run.owner);
+    }
+    for (std::size_t i = run.next; i < run.targets.size(); ++i)
+        run.result.lost.push_back(run.targets[i].second + " was not asked in time");
+    PasteboardSnapshot result = std::move(run.result);
+    run_.reset();
+    armTimer();
     return result;
+}
+
+void X11SelectionReader::armTimer() {
+    if (!loop_)
+        return;
+    loop_->cancel(timer_);
+    timer_ = 0;
+    if (!run_ || !run_->background || !run_->current)
+        return;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(run_->deadline - now());
+    timer_ = loop_->addTimer(std::max(wait, std::chrono::milliseconds(1)), false, [this] {
+        timer_ = 0;
+        pumpRun();
+    });
+}
+
+PasteboardSnapshot X11SelectionReader::snapshot(std::size_t limit) {
+    startRun(limit);
+    const auto deadline = now() + kSnapshotBudget;
+    while (!run_->done && now() < deadline) {
+        pollfd fd{ConnectionNumber(display_), POLLIN, 0};
+        if (XPending(display_) == 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now());
+            poll(&fd, 1, static_cast<int>(std::max<long>(left.count(), 0)));
+        }
+        pumpRun();
+    }
+    return endRun();
+}
+
+void X11SelectionReader::beginSnapshot(std::size_t limit) {
+    if (!loop_)
+        loop_ = MainLoop::main();
+    if (int event = 0, error = 0; fixesEvent_ < 0 && XFixesQueryExtension(display_, &event, &error)) {
+        fixesEvent_ = event;
+        XFixesSelectSelectionInput(display_, window_, clipboard_, XFixesSetSelectionOwnerNotifyMask);
+    }
+    if (loop_ && !watch_)
+        watch_ = loop_->watchReadable(ConnectionNumber(display_), [this] { pumpRun(); });
+    run_ = std::make_unique<Run>();
+    run_->background = true;
+    startRun(limit);
+}
+
+bool X11SelectionReader::snapshotReady() {
+    pumpRun();
+    return !run_ || run_->done;
+}
+
+PasteboardSnapshot X11SelectionReader::endSnapshot() {
+    pumpRun();
+    return endRun();
 }
 
 }  // namespace platform

@@ -1,35 +1,49 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/ClipboardReader.h"
+#include "platform/MainLoop.h"
 
 struct _XDisplay;
 
 namespace platform {
 
 // Reads X selections (PRIMARY, CLIPBOARD) that other programs own, on a
-// display connection and a hidden window of its own. Each read (a text, a
-// whole snapshot) has one budget in all, incremental transfers included (a
-// slow owner does not get a fresh one per chunk), and one size limit. An
-// owner that lets a request pass the budget is asked nothing more for a
-// while: the rest of a capture (its clipboard reads between copy attempts)
-// would otherwise wait on it again and again. Targets with side effects on the owner (DELETE, INSERT_SELECTION,
-// INSERT_PROPERTY) are never asked for, and nothing is asked of an owner in
-// this very process: it would be waiting on us. Main thread only.
+// display connection and a hidden window of its own. A text read has one
+// budget in all, incremental transfers included (a slow owner does not get a
+// fresh one per chunk), and one size limit, counted as the server holds the
+// data. An owner that lets a request pass the budget is asked nothing more
+// for a while: the rest of a capture (its clipboard reads between copy
+// attempts) would otherwise wait on it again and again. Targets with side
+// effects on the owner (DELETE, INSERT_SELECTION, INSERT_PROPERTY) are never
+// asked for, and nothing is asked of an owner in this very process: it would
+// be waiting on us. Main thread only.
+//
+// The clipboard's snapshot is read target by target; `snapshot` waits for it
+// (kSnapshotBudget in all), while `beginSnapshot` reads it from the main
+// loop's watch of the connection, each target kFormatWait, started over when
+// any client sets the clipboard's owner meanwhile (XFixes); there every
+// target gets its time, also after one that did not answer. A reader that
+// does both would mix their answers: the program gives the background its
+// own reader.
 class X11SelectionReader final : public ClipboardReader {
 public:
     static constexpr std::chrono::milliseconds kBudget{500};
+    static constexpr std::chrono::milliseconds kSnapshotBudget{1000};
+    static constexpr std::chrono::milliseconds kFormatWait{2000};
     static constexpr std::size_t kLimit = 64 * 1024 * 1024;
     // How long an owner that did not answer is taken as still silent.
     static constexpr std::chrono::seconds kSilentFor{2};
 
     // Connects to `displayName` (null: $DISPLAY); throws platform::Error when
-    // there is no display.
+    // there is no display. `loop` drives background snapshots; null: the
+    // program's main loop at the first.
     explicit X11SelectionReader(const char* displayName = nullptr, std::chrono::milliseconds budget = kBudget,
-                                std::size_t limit = kLimit);
+                                std::size_t limit = kLimit, std::shared_ptr<MainLoop> loop = nullptr);
     ~X11SelectionReader() override;
     X11SelectionReader(const X11SelectionReader&) = delete;
     X11SelectionReader& operator=(const X11SelectionReader&) = delete;
@@ -45,8 +59,9 @@ public:
     };
     Owner owner(unsigned long selection, unsigned long programWindow = 0);
 
-    // The UTF-8 text of a selection and whether its owner answered in time.
-    // `owner` as just looked up, saving the look-up.
+    // The UTF-8 text of a selection (UTF8_STRING, else Latin-1 STRING made
+    // UTF-8) and whether its owner answered in time. `owner` as just looked
+    // up, saving the look-up.
     struct TextRead {
         std::optional<std::string> text;
         bool answered = true;
@@ -57,27 +72,45 @@ public:
     // ClipboardReader, on CLIPBOARD.
     std::optional<std::string> text() override;
     PasteboardSnapshot snapshot(std::size_t limit) override;
+    void beginSnapshot(std::size_t limit) override;
+    bool snapshotReady() override;
+    PasteboardSnapshot endSnapshot() override;
 
 private:
     struct Reply;
+    struct Transfer;
+    struct Run;
+    using Deadline = std::chrono::steady_clock::time_point;
+
     static bool isThisProcess(const Owner& owner);
     bool silent(unsigned long selection, const Owner& owner) const;
     void rememberSilent(unsigned long selection, const Owner& owner);
     void discardPendingEvents();
-    Reply request(unsigned long selection, unsigned long target, std::chrono::steady_clock::time_point deadline,
-                  std::size_t room);
-    // Waits for the answer to a request (SelectionNotify, its property
-    // into `property`) or for the next chunk (PropertyNotify); false when
-    // the deadline passed first.
-    bool waitFor(int type, unsigned long selection, unsigned long target,
-                 std::chrono::steady_clock::time_point deadline, unsigned long* property);
-    Reply takeProperty(std::size_t room);
-    Reply readIncrementally(std::chrono::steady_clock::time_point deadline, std::size_t room);
+    // The next event of the connection, waiting for it until `deadline`;
+    // false when none came by then.
+    bool nextEvent(Deadline deadline, void* event);
+    Reply request(unsigned long selection, unsigned long target, Deadline deadline, std::size_t room, bool bytesOnly);
+    void begin(Transfer& transfer);
+    // Feeds an event to a transfer; true once it is over.
+    bool step(Transfer& transfer, const void* event);
+    Reply takeProperty(std::size_t room, bool bytesOnly);
+
+    // The snapshot's steps, the waiting and background alike.
+    void startRun(std::size_t limit);
+    void pumpRun();
+    void finishTransfer(Reply reply);
+    void askNext();
+    PasteboardSnapshot endRun();
+    void armTimer();
 
     _XDisplay* display_ = nullptr;
     unsigned long window_ = 0;
     std::chrono::milliseconds budget_;
     std::size_t limit_;
+    std::shared_ptr<MainLoop> loop_;
+    MainLoop::Id watch_ = 0, timer_ = 0;
+    int fixesEvent_ = -1;  // XFixes' first event number, once selected
+    std::unique_ptr<Run> run_;
     struct Silent {
         unsigned long selection = 0, window = 0;
         std::chrono::steady_clock::time_point until;

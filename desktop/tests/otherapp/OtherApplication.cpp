@@ -14,6 +14,14 @@
 //   primary-silent                  own PRIMARY from a second X connection
 //                                   that never answers;
 //   silent-requests                 print "requests N", the requests it got;
+//   own-latin1 TEXT                 own PRIMARY from a second connection, as an
+//                                   old program: TEXT as Latin-1 STRING only;
+//   own-numbers CHUNKS ITEMS        own CLIPBOARD from there with x-numbers,
+//                                   sent in CHUNKS chunks of ITEMS 32-bit items;
+//   served-chunks                   print "chunks N", the chunks sent so far;
+//   own-slow-image MS               own CLIPBOARD from there with a text and a
+//                                   PNG that comes MS ms after it is asked for;
+//                                   prints "format image/png SIZE MD5";
 //   set-line TEXT / set-text TEXT   replace the contents;
 //   focus line|text                 move the keyboard focus;
 //   copy-text TEXT / copy-image     put text / a PNG with a caption and a password
@@ -51,7 +59,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "ScriptedOwner.h"
 #include "SilentOwner.h"
 
 namespace {
@@ -195,6 +205,26 @@ int main(int argc, char** argv) {
             emitLine(QStringLiteral("selected"));
         } else if (command == QLatin1String("silent-requests")) {
             emitLine(QStringLiteral("requests %1").arg(unansweredRequests()));
+        } else if (command == QLatin1String("own-latin1")) {
+            serveSelection("PRIMARY", {{"STRING", "STRING", 8, rest.toLatin1()}});
+            emitLine(QStringLiteral("selected"));
+        } else if (command == QLatin1String("own-numbers")) {
+            const int chunks = words.value(1).toInt(), items = words.value(2).toInt();
+            const std::vector<long> numbers(static_cast<std::size_t>(chunks) * static_cast<std::size_t>(items), 7);
+            const QByteArray data(reinterpret_cast<const char*>(numbers.data()),
+                                  static_cast<qsizetype>(numbers.size() * sizeof(long)));
+            serveSelection("CLIPBOARD",
+                           {{"x-numbers", "INTEGER", 32, data, 0, items * static_cast<int>(sizeof(long))}});
+            emitLine(QStringLiteral("owned"));
+        } else if (command == QLatin1String("served-chunks")) {
+            emitLine(QStringLiteral("chunks %1").arg(servedChunks()));
+        } else if (command == QLatin1String("own-slow-image")) {
+            const QByteArray png = smallPng();
+            serveSelection("CLIPBOARD", {{"UTF8_STRING", "UTF8_STRING", 8, "a slow picture"},
+                                         {"image/png", "image/png", 8, png, words.value(1).toInt()}});
+            emitLine(QStringLiteral("format image/png %1 %2")
+                         .arg(png.size())
+                         .arg(QString::fromLatin1(QCryptographicHash::hash(png, QCryptographicHash::Md5).toHex())));
         } else if (command == QLatin1String("set-line")) line->setText(rest);
         else if (command == QLatin1String("set-text")) text->setPlainText(rest);
         else if (command == QLatin1String("focus")) {

@@ -339,6 +339,68 @@ TEST_F(TextReplacerTest, PasteBackServesTheAnswerAndGivesEveryFormatBackOnceTheA
     EXPECT_EQ(take(), Journal{});
 }
 
+// After a capture from PRIMARY the clipboard is read in the background from
+// the prompt on; the paste-back waits for it at most 2 s beyond its own
+// waits, then takes what came and names what did not.
+TEST_F(TextReplacerTest, APrimaryCapturesClipboardIsReadBesideTheRequestAndWaitedForAtMostTwoSeconds) {
+    testsupport::LogCapture log;
+    pasteboard->contents = kImageAndText;
+    selectViaAccessibility("selected words");
+    TextReplacer::captureSelection();
+    TextReplacer::keepClipboardForPasteBack();
+    EXPECT_EQ(take(), Journal{"snapshot begun"});
+    pasteboard->backgroundReady = false;
+    sleeper->onSleep = [&](auto) { pasteboard->backgroundReady = sleeper->elapsed >= 900ms; };
+    TextReplacer::replaceSelectedText("new words");
+    EXPECT_EQ(sleeper->elapsed, 900ms);
+    const auto pasted = take();
+    EXPECT_EQ(std::count(pasted.begin(), pasted.end(), "wait 10ms"), 60);
+    EXPECT_EQ(std::vector(pasted.end() - 7, pasted.end()),
+              (Journal{"release held keys", "snapshot ended", "offer new words", "control down", "v down", "v up",
+                       "control up"}));
+    selectionOwner->fetchByApplication();
+    captureLoop->advance(50ms);
+    EXPECT_EQ(pasteboard->contents, kImageAndText);
+    EXPECT_FALSE(log.contains("could not be kept"));
+
+    // An image that never comes: the text comes back, the image is named.
+    pasteboard->silentFormats = {"image/png"};
+    TextReplacer::captureSelection();
+    TextReplacer::keepClipboardForPasteBack();
+    sleeper->onSleep = {};
+    sleeper->elapsed = 0ms;
+    pasteboard->backgroundReady = false;
+    TextReplacer::replaceSelectedText("new words");
+    EXPECT_EQ(sleeper->elapsed, 2300ms);
+    EXPECT_TRUE(log.contains("The clipboard could not be kept whole: image/png did not answer"));
+    selectionOwner->fetchByApplication();
+    captureLoop->advance(50ms);
+    EXPECT_EQ(pasteboard->string(), "user's text");
+
+    // Nothing of it came: the answer stays, and the log says so.
+    pasteboard->contents = kImageAndText;
+    pasteboard->silentFormats = {"image/png", "text/plain"};
+    TextReplacer::captureSelection();
+    TextReplacer::keepClipboardForPasteBack();
+    TextReplacer::replaceSelectedText("new words");
+    selectionOwner->fetchByApplication();
+    captureLoop->advance(50ms);
+    pasteboard->silentFormats.clear();
+    EXPECT_EQ(pasteboard->string(), "new words");
+    EXPECT_TRUE(log.contains("nothing of it could be read, the answer is left in its place"));
+
+    // Nor is a copy capture's selection replaced by an empty clipboard when
+    // the panel closes.
+    accessibility->focus = {State::noElement, 0};
+    pasteboard->silentFormats = {"text/plain"};
+    sleeper->onSleep = [&](auto) { pasteboard->silentFormats.clear(); };  // it answers the copy
+    capturedOver("mine", "copied words");
+    EXPECT_EQ(TextReplacer::getSelectedText(), "copied words");
+    TextReplacer::panelClosedWithoutPasteBack();
+    EXPECT_EQ(pasteboard->string(), "copied words");
+    EXPECT_TRUE(log.contains("nothing of it could be read, the copied selection is left in its place"));
+}
+
 TEST_F(TextReplacerTest, AClipboardTheToolkitCouldNotTakeBackIsTriedAgainThenLetGo) {
     testsupport::LogCapture log;
     capturedOver("mine", "old");

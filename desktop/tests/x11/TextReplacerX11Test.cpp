@@ -193,6 +193,55 @@ TEST_F(CaptureOnX11, AnEditorHoldingAPseudoTerminalGetsNoCopyKeyAndSeveralLinesP
     EXPECT_FALSE(contains(other->keyLines(), "ctrl"));
 }
 
+// The user's clipboard holds an image its owner needs 600 ms to make: it is
+// read while the provider answers, and comes back after the paste.
+TEST_F(CaptureOnX11, ASlowImageOnTheClipboardComesBackAfterThePasteBack) {
+    startOther();
+    other->send("own-slow-image 600");
+    const auto served = other->waitFor("format image/png ");
+    ASSERT_FALSE(served.empty());
+    other->send("set-line Hello world");
+    other->send("select-line 6 5");
+    ASSERT_FALSE(other->waitFor("selected").empty());
+
+    TextReplacer::captureSelection();
+    ASSERT_EQ(TextReplacer::getSelectedText(), "world");
+    TextReplacer::keepClipboardForPasteBack();
+    TextReplacer::replaceSelectedText("there");
+    EXPECT_TRUE(testsupport::runEventsUntil([&] { return other->dump()["line"] == "Hello there"; }));
+    std::vector<std::string> after;
+    EXPECT_TRUE(testsupport::runEventsUntil([&] {
+        after = other->clipboardFormats();
+        return contains(after, served);
+    })) << served;
+}
+
+// Another program copies while the clipboard is read in the background: the
+// read starts over on the new copy instead of mixing the two.
+TEST_F(CaptureOnX11, ACopyByAnotherProgramDuringTheBackgroundReadStartsItOver) {
+    OtherApplicationProcess copier(QStringLiteral(QUILLARY_OTHER_APP));
+    ASSERT_NE(copier.waitReady(), 0u);
+    startOther();
+    other->send("own-slow-image 1500");
+    ASSERT_FALSE(other->waitFor("format image/png ").empty());
+    using Reader = platform::X11SelectionReader;
+    Reader keeper(nullptr, Reader::kBudget, Reader::kLimit, loop);
+    keeper.beginSnapshot(Reader::kLimit);
+    testsupport::runEventsFor(100ms);
+    copier.send("copy-text newer");
+    const std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+    const unsigned long clipboard = XInternAtom(display.get(), "CLIPBOARD", False);
+    ASSERT_TRUE(testsupport::runEventsUntil(
+        [&] { return reader->owner(clipboard).process == static_cast<int>(copier.processId()); }));
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return keeper.snapshotReady(); }));
+    const auto snapshot = keeper.endSnapshot();
+    const auto text = std::find_if(snapshot.formats.begin(), snapshot.formats.end(),
+                                   [](const auto& format) { return format.first == "UTF8_STRING"; });
+    ASSERT_NE(text, snapshot.formats.end());
+    EXPECT_EQ(text->second, "newer");
+    EXPECT_TRUE(snapshot.lost.empty()) << snapshot.lost.front();
+}
+
 TEST_F(CaptureOnX11, WithTheHotKeyStillHeldTheCopyReachesTheProgramAndNothingRepeatsIntoIt) {
     startOther();
     QGuiApplication::clipboard()->setText(QStringLiteral("stale elsewhere"), QClipboard::Selection);
@@ -271,6 +320,34 @@ TEST_F(CaptureOnX11, AnIncrementalSelectionComesThroughWhole) {
     EXPECT_EQ(text->find_first_not_of('q'), std::string::npos);
 }
 
+// An old program offers its selection only as Latin-1 STRING.
+TEST_F(CaptureOnX11, AnOldProgramsLatin1SelectionIsRead) {
+    startOther();
+    other->send("own-latin1 caf\u00e9");
+    ASSERT_FALSE(other->waitFor("selected").empty());
+    TextReplacer::captureSelection();
+    EXPECT_EQ(TextReplacer::getSelectedText(), "caf\u00e9");
+
+    // Kept from such a clipboard, it comes back as text.
+    platform::QtPasteboard pasteboard(reader);
+    ASSERT_TRUE(pasteboard.restore(platform::PasteboardSnapshot{{{"STRING", "caf\xe9"}}}));
+    EXPECT_EQ(pasteboard.string(), "caf\u00e9");
+}
+
+// 32-bit items count as the server holds them (Xlib hands them over as
+// longs, twice the size): an incremental transfer stops at the limit.
+TEST_F(CaptureOnX11, IncrementalChunksOf32BitsStopAtTheLimit) {
+    startOther();
+    other->send("own-numbers 16 1024");  // 4 KiB a chunk, 64 KiB in all
+    ASSERT_FALSE(other->waitFor("owned").empty());
+    platform::X11SelectionReader small(nullptr, platform::X11SelectionReader::kBudget, 4096);
+    EXPECT_TRUE(small.snapshot(4096).empty());
+    other->send("served-chunks");
+    const auto chunks = other->waitFor("chunks ");
+    ASSERT_FALSE(chunks.empty());
+    EXPECT_LE(std::stoi(chunks.substr(7)), 2);
+}
+
 TEST_F(CaptureOnX11, ALayoutWithoutLatinLettersStillHasKeysForCopyAndPaste) {
     if (std::system("command -v setxkbmap >/dev/null 2>&1") != 0) GTEST_SKIP() << "no setxkbmap";
     platform::XTestKeyboardEventPoster keyboard({});
@@ -290,3 +367,4 @@ TEST_F(CaptureOnX11, ALayoutWithoutLatinLettersStillHasKeysForCopyAndPaste) {
 }
 
 }  // namespace
+

@@ -16,6 +16,7 @@ public:
         ++reads;
         return selectedText;
     }
+    void keepClipboardForAnswer() override { ++clipboardKept; }
     void replaceSelectedText(const std::string& answer) override {
         pasted.push_back(answer);
         if (duringPaste) duringPaste();
@@ -24,6 +25,7 @@ public:
     std::optional<std::string> selectedText;
     std::vector<std::string> pasted;
     int reads = 0;
+    int clipboardKept = 0;
     // Runs inside the paste, where the real one waits in a nested loop.
     std::function<void()> duringPaste;
 };

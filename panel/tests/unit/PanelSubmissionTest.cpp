@@ -157,6 +157,7 @@ TEST_F(PanelSubmission, OneShotAnswerIsRecordedPastedSummarisedAndClosesThePanel
     EXPECT_EQ(entry.applicationName, "Text Editor");
 
     EXPECT_EQ(h.selection->pasted, std::vector<std::string>{"fixed words"});
+    EXPECT_EQ(h.selection->clipboardKept, 1);
     EXPECT_EQ(h.submitted, std::vector<std::string>{"GPT-4o: fix this -> fixed words"});
     EXPECT_EQ(panel.text(), "");
     EXPECT_EQ(visibilityWrites, std::vector<bool>{false});

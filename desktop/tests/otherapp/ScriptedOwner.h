@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <vector>
+
+// Owns a selection from a second X connection of this process, with plain
+// Xlib, and serves exactly the targets it is given: what a toolkit's
+// clipboard will not do (offer STRING alone, answer late, send 32-bit
+// chunks). Served from the event loop of the program.
+struct ServedTarget {
+    QByteArray name;
+    QByteArray type;
+    int format = 8;
+    QByteArray data;      // 32-bit items as longs, as Xlib takes them
+    int delayMs = 0;      // the answer comes this much later
+    int chunkBytes = 0;   // more than 0: sent incrementally, in chunks of this many bytes of `data`
+};
+
+void serveSelection(const char* selection, std::vector<ServedTarget> targets);
+
+// Chunks of incremental transfers sent so far (the empty last one not counted).
+int servedChunks();
