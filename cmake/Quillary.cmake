@@ -53,12 +53,15 @@ function(quillary_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE quillary_warnings ${ARG_PRIVATE_DEPS})
 endfunction()
 
-# quillary_test(NAME SOURCES... DEPS targets... LABELS unit|net|gui|x11)
+# quillary_test(NAME SOURCES... DEPS targets... LABELS unit|net|gui|x11
+#               [DISPLAY_VARIABLE VAR])
 # Every test binary runs with $HOME and the XDG folders pointed at a fresh
 # temporary folder (see testsupport/TestMain.cpp), and links the platform
-# fakes, which nothing else but the benchmarks may link.
+# fakes, which nothing else but the benchmarks may link. An x11 test with a
+# DISPLAY_VARIABLE runs on the display named in that environment variable
+# (scripts/test starts it) instead of $DISPLAY, under a lock of its own.
 function(quillary_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;DISPLAY_VARIABLE" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} quillary_platform_fakes quillary_testmain GTest::gtest GTest::gmock
     quillary_build_tree_modules quillary_warnings)
@@ -68,9 +71,16 @@ function(quillary_test name)
   if("x11" IN_LIST ARG_LABELS)
     # Without a display the program reports itself skipped (77), or failed
     # where QUILLARY_REQUIRE_DISPLAY promises one (testsupport/TestMain.cpp).
-    add_test(NAME ${name} COMMAND ${name} --quillary-needs-display)
+    if(ARG_DISPLAY_VARIABLE)
+      add_test(NAME ${name} COMMAND sh -c "DISPLAY=\"\$${ARG_DISPLAY_VARIABLE}\" exec \"$0\" --quillary-needs-display"
+        $<TARGET_FILE:${name}>)
+      string(TOLOWER ${ARG_DISPLAY_VARIABLE} lock)
+    else()
+      add_test(NAME ${name} COMMAND ${name} --quillary-needs-display)
+      set(lock x11_display)
+    endif()
     # X11 tests share one display, its keyboard and its grabs: one at a time.
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK x11_display SKIP_RETURN_CODE 77)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${lock} SKIP_RETURN_CODE 77)
   else()
     add_test(NAME ${name} COMMAND ${name})
   endif()

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainterPath>
 #include <QPointer>
@@ -13,6 +14,7 @@
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
 #include "desktop/PanelPlacement.h"
+#include "platform/Logger.h"
 #include "platform/PanelWindowSystem.h"
 #include "platform/x11/X11FocusEvents.h"
 #include "platform/x11/X11PanelWindowSystem.h"
@@ -34,6 +36,16 @@ public:
         return window != 0 && FloatingPanel::isPanelWindow(window);
     }
 };
+
+// Tries to take the grabs this often while something else holds them, and
+// this many times before the panel goes on without them.
+constexpr int kGrabRetryMilliseconds = 50;
+constexpr int kGrabAttempts = 40;
+
+const platform::Logger& logger() {
+    static const platform::Logger log("quillary", "panel");
+    return log;
+}
 
 void installGrabFocusFilter() {
     static GrabFocusFilter filter;
@@ -69,17 +81,31 @@ FloatingPanel::FloatingPanel(std::unique_ptr<QWidget> content,
     layout->activate();
 
     installGrabFocusFilter();
+    grabRetry_.setSingleShot(true);
+    grabRetry_.setInterval(kGrabRetryMilliseconds);
+    QObject::connect(&grabRetry_, &QTimer::timeout, this, [this] { tryGrab(); });
+    if (qApp) qApp->installEventFilter(this);
     useMask_ = windowSystem_ && !windowSystem_->compositorRunning();
     if (windowSystem_) windowSystem_->prepare(static_cast<std::uint64_t>(winId()));
 }
 
-FloatingPanel::~FloatingPanel() { onDeactivate_ = nullptr; }
+FloatingPanel::~FloatingPanel() {
+    onDeactivate_ = nullptr;
+    if (qApp) qApp->removeEventFilter(this);
+    releaseInput();
+}
 
 std::shared_ptr<platform::PanelWindowSystem> FloatingPanel::defaultWindowSystem() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->display()) return nullptr;
-    return std::make_shared<platform::X11PanelWindowSystem>(
-        x11->display(), [] { return CarbonGlobalShortcuts::backend()->lastPressTime(); });
+    return std::make_shared<platform::X11PanelWindowSystem>(x11->display(),
+                                                            [] { return CarbonGlobalShortcuts::backend(); });
+}
+
+void FloatingPanel::releaseInputOfAll() {
+    if (!qApp) return;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* panel = dynamic_cast<FloatingPanel*>(top)) panel->releaseInput();
 }
 
 bool FloatingPanel::isPanelWindow(std::uint64_t window) {
@@ -108,6 +134,7 @@ void FloatingPanel::showPanel() {
 
 void FloatingPanel::closePanel() {
     hiding_ = true;
+    releaseInput();
     hide();
     hiding_ = false;
 }
@@ -116,10 +143,89 @@ void FloatingPanel::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::ActivationChange) return;
     if (isActiveWindow()) {
+        if (!wasActive_) takeInput();
         wasActive_ = true;
         return;
     }
+    // Between the end of a popup's grab (or a system move's) and our own
+    // grab again, a focus-follows-pointer window manager may move the focus
+    // to the window under the pointer: no real loss. Under the grab, a loss
+    // is a program's activation of another window.
+    if (regrabbing_) return;
     if (wasActive_ && isVisible() && !hiding_ && !ownPopupActive()) deactivated();
+}
+
+void FloatingPanel::hideEvent(QHideEvent* event) {
+    releaseInput();
+    QWidget::hideEvent(event);
+}
+
+bool FloatingPanel::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && grabbed_ && windowSystem_ && isVisible()) {
+        // Our grab holds the keyboard, so no hot-key grab can fire: the
+        // shortcut comes as an ordinary key, and does what it does.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (windowSystem_->shortcutKey(type == QEvent::KeyPress, key->nativeScanCode(), key->nativeModifiers(),
+                                       static_cast<std::uint32_t>(key->timestamp())))
+            return true;
+    } else if (type == QEvent::Hide && grabWanted_ && isVisible() && watched != this) {
+        // A popup of ours (the model picker, a context menu) ends every grab
+        // of the program when it closes; the panel takes its own again.
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->isWindow() && widget->windowType() == Qt::Popup) retakeInput();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FloatingPanel::takeInput() {
+    if (!windowSystem_) return;
+    grabWanted_ = true;
+    grabAttemptsLeft_ = kGrabAttempts;
+    tryGrab();
+}
+
+void FloatingPanel::retakeInput() {
+    grabbed_ = false;
+    regrabbing_ = true;
+    grabAttemptsLeft_ = kGrabAttempts;
+    tryGrab();
+}
+
+void FloatingPanel::tryGrab() {
+    grabRetry_.stop();
+    if (!grabWanted_ || !isVisible() || !windowSystem_) return;
+    switch (windowSystem_->grabInput(static_cast<std::uint64_t>(winId()))) {
+    case platform::InputGrab::taken:
+        grabbed_ = true;
+        if (regrabbing_ && !isActiveWindow()) activateWindow();
+        regrabbing_ = false;
+        return;
+    case platform::InputGrab::buttonDown:
+        grabRetry_.start();  // a move may run as long as the button is held
+        return;
+    case platform::InputGrab::refused:
+        if (--grabAttemptsLeft_ > 0) {
+            grabRetry_.start();
+            return;
+        }
+        logger().info("Another program holds the keyboard or the pointer: the panel goes on without its grab, and "
+                      "closes when it loses the keyboard");
+        break;
+    case platform::InputGrab::unsupported:
+        break;
+    }
+    grabWanted_ = false;
+    regrabbing_ = false;
+}
+
+void FloatingPanel::releaseInput() {
+    const bool held = grabbed_ || grabWanted_;
+    grabWanted_ = false;
+    grabbed_ = false;
+    regrabbing_ = false;
+    grabRetry_.stop();
+    if (held && windowSystem_ && qApp) windowSystem_->releaseInput();
 }
 
 void FloatingPanel::closeEvent(QCloseEvent* event) {
@@ -130,10 +236,19 @@ void FloatingPanel::closeEvent(QCloseEvent* event) {
 }
 
 void FloatingPanel::mousePressEvent(QMouseEvent* event) {
+    // Under the pointer grab a press outside every window of ours comes
+    // here: it closes the panel and goes no further, as in a launcher.
+    if (grabbed_ && !rect().contains(event->position().toPoint())) {
+        event->accept();
+        deactivated();
+        return;
+    }
     // Presses that no control took land here: dragging the background moves
-    // the panel.
+    // the panel. The move takes the pointer from our grab; it is taken again
+    // once the button is up.
     if (event->button() == Qt::LeftButton && windowHandle() && windowHandle()->startSystemMove()) {
         event->accept();
+        if (grabWanted_) retakeInput();
         return;
     }
     QWidget::mousePressEvent(event);

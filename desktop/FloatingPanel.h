@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include <QTimer>
 #include <QWidget>
 
 #include "desktop/PanelWindow.h"
@@ -40,6 +41,10 @@ public:
     static std::shared_ptr<platform::PanelWindowSystem> defaultWindowSystem();
     // Whether the native window `window` is a panel or one of its popups.
     static bool isPanelWindow(std::uint64_t window);
+    // Every panel lets go of its keyboard and pointer grabs and takes them
+    // no more while it stays open: something is about to be typed into
+    // another window, or that window activated.
+    static void releaseInputOfAll();
 
     QWidget* content() const { return content_; }
 
@@ -51,13 +56,29 @@ public:
     bool isPanelVisible() const override { return isVisible(); }
     void setOnDeactivate(std::function<void()> onDeactivate) override { onDeactivate_ = std::move(onDeactivate); }
 
+    // Whether the panel holds the keyboard and pointer grabs now.
+    bool holdsInput() const { return grabbed_; }
+
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // While the grabs hold: global shortcuts arrive as ordinary keys, and
+    // hiding popups of the program end the grabs.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // While shown focused the panel holds an active keyboard and pointer
+    // grab, as X11 launchers do: a window manager whose focus follows the
+    // pointer then sees no crossing and cannot take the keyboard away.
+    void takeInput();
+    // Something of ours (a popup, a system move) ended the grabs.
+    void retakeInput();
+    void tryGrab();
+    void releaseInput();
+
     // Whether the window that has the keyboard now is one of this panel's
     // own popups (the model picker).
     bool ownPopupActive() const;
@@ -71,6 +92,14 @@ private:
     // Key loss counts only once the panel had the keyboard.
     bool wasActive_ = false;
     bool hiding_ = false;
+    // The panel wants its grabs (from its first activation until it closes
+    // or lets go for good), holds them, or is taking them again (after a
+    // popup or a system move ended them; focus changes are not losses then).
+    bool grabWanted_ = false;
+    bool grabbed_ = false;
+    bool regrabbing_ = false;
+    int grabAttemptsLeft_ = 0;
+    QTimer grabRetry_;
 };
 
 }  // namespace desktop

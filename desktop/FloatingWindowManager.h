@@ -82,7 +82,8 @@ public:
         std::function<void()> panelClosedWithoutPasteBack;
     };
 
-    // Also tells the text replacer which windows are panels.
+    // Also tells the text replacer which windows are panels, and to let go
+    // of their grabs before it types.
     FloatingWindowManager(core::Settings& settings, Environment environment);
     ~FloatingWindowManager();
     FloatingWindowManager(const FloatingWindowManager&) = delete;

@@ -40,6 +40,7 @@ const platform::Logger& logger() {
 struct State {
     TextReplacerPlatform services;
     std::function<bool(platform::WindowId)> isPanelWindow;
+    std::function<void()> beforeTyping;
     std::optional<platform::RunningApplication> lastActiveApp;
     // How lastActiveApp's window takes text, judged at its capture: a
     // terminal gets no copy key and a Shift+Insert paste without control
@@ -141,11 +142,16 @@ void press(SimulatedKey key, bool down) {
         logger().error(std::string("Cannot type the key ") + std::string(platform::toString(key)));
 }
 
+void releasePanelGrabs() {
+    if (state().beforeTyping) state().beforeTyping();
+}
+
 // Before the first simulated key: a key the user lets go of after we
 // pressed our own Control or Shift would let go of ours too, and a key still
 // held would join them. Only keys held past the limit are released for the
 // user.
 void waitUntilKeysAreUp() {
+    releasePanelGrabs();
     auto& s = state().services;
     for (auto waited = 0ms; waited < kKeysUpLimit && s.keyboard->isAnyKeyDown(); waited += kKeysUpPoll)
         s.sleeper->sleep(kKeysUpPoll);
@@ -353,6 +359,10 @@ void TextReplacer::setPanelWindowCheck(std::function<bool(platform::WindowId)> i
     state().isPanelWindow = std::move(isPanelWindow);
 }
 
+void TextReplacer::setBeforeTyping(std::function<void()> beforeTyping) {
+    state().beforeTyping = std::move(beforeTyping);
+}
+
 std::optional<platform::RunningApplication> TextReplacer::lastActiveApp() { return state().lastActiveApp; }
 
 std::optional<std::string> TextReplacer::savedClipboard() { return state().savedClipboard; }
@@ -480,6 +490,7 @@ void TextReplacer::replaceSelectedText(std::string_view text) {
         services.pasteboard->setString(text);
         s.restorePending = false;
     };
+    releasePanelGrabs();
     if (!services.workspace->activate(app)) return leaveOnClipboard();
     services.sleeper->sleep(kActivationWait);
     if (!services.workspace->isAlive(app)) return leaveOnClipboard();

@@ -51,6 +51,10 @@ public:
     // Tells windows of the panel apart from the program's other windows
     // (settings, help). The panel's owner installs it.
     static void setPanelWindowCheck(std::function<bool(platform::WindowId)> isPanelWindow);
+    // Called before another window is activated or keys are typed into it:
+    // lets go of the panel's keyboard and pointer grabs, which would take
+    // those keys. The panel's owner installs it.
+    static void setBeforeTyping(std::function<void()> beforeTyping);
 
     // Remembers the frontmost application and its selection: read once and
     // kept here, clipboard untouched; else, after saving the clipboard, up to

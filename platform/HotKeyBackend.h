@@ -67,6 +67,16 @@ public:
     // press fires again.
     virtual void releaseActiveGrab() = 0;
 
+    // A key event that reached a window of ours because one of our own
+    // keyboard grabs holds the keyboard (where no hot key grab can fire):
+    // `keyCode` and `state` are the window system's own. Handled as a press
+    // or release of the hot key it matches, as if that hot key's grab had
+    // seen it; false when it matches none (it is then an ordinary key).
+    virtual bool deliverKey(HotKeyEventKind /*kind*/, std::uint32_t /*keyCode*/, std::uint32_t /*state*/,
+                            std::uint32_t /*time*/) {
+        return false;
+    }
+
     // Combinations some other client of the desktop already holds, or empty
     // where that cannot be known. Our own hot keys are not in it.
     virtual std::vector<HotKeyCombination> reservedCombinations() = 0;

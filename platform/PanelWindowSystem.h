@@ -16,6 +16,19 @@ struct WindowRect {
     friend bool operator==(const WindowRect&, const WindowRect&) = default;
 };
 
+// What came of asking for the panel's keyboard and pointer grabs.
+enum class InputGrab {
+    taken,
+    // Not while a pointer button is down: a system move may be starting or
+    // ending, and it needs the pointer.
+    buttonDown,
+    // Another client holds the keyboard or the pointer, or the window is not
+    // viewable yet.
+    refused,
+    // This window system has no such grabs.
+    unsupported,
+};
+
 class PanelWindowSystem {
 public:
     virtual ~PanelWindowSystem() = default;
@@ -34,6 +47,22 @@ public:
     // Gives the mapped window the keyboard, as the answer to the user's last
     // hot-key press (so focus-stealing prevention lets it through).
     virtual void activate(std::uint64_t window) = 0;
+
+    // Takes an active keyboard grab and an active pointer grab for the
+    // window, with owner events on (the program's own windows still get
+    // their events; everything else comes to this window), after our own hot
+    // key's grab was let go of. Both or neither.
+    virtual InputGrab grabInput(std::uint64_t /*window*/) { return InputGrab::unsupported; }
+    // Lets go of both grabs, and waits until the server has done so.
+    virtual void releaseInput() {}
+
+    // A key event the grab brought to one of our windows (X key code and
+    // modifier state, server time): when it is a global shortcut, does what
+    // the shortcut does and answers true; false for any other key.
+    virtual bool shortcutKey(bool /*press*/, std::uint32_t /*keyCode*/, std::uint32_t /*state*/,
+                             std::uint32_t /*time*/) {
+        return false;
+    }
 };
 
 }  // namespace platform

@@ -224,7 +224,10 @@ bool X11HotKeyBackend::isReserved(HotKeyCombination combination) {
 
 void X11HotKeyBackend::releaseActiveGrab() {
     XUngrabKeyboard(display_, CurrentTime);
-    XFlush(display_);
+    // Done once it returns: a grab another connection of ours asks for next
+    // must not find this one still there.
+    XSync(display_, False);
+    drainLater();
     // The releases of the keys held now go to the window with the focus,
     // never to us: report them here.
     if (pressed_.empty())
@@ -281,27 +284,32 @@ void X11HotKeyBackend::processPendingEvents() {
     }
 }
 
-void X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, unsigned long time) {
+bool X11HotKeyBackend::deliverKey(HotKeyEventKind kind, std::uint32_t keyCode, std::uint32_t state,
+                                  std::uint32_t time) {
+    return handleKey(kind == HotKeyEventKind::pressed, keyCode, state, time);
+}
+
+bool X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, unsigned long time) {
     if (!press) {
         // Matched by key code alone: the modifiers are often let go first.
         const auto it = pressed_.find(keyCode);
         if (it == pressed_.end())
-            return;
+            return false;
         const HotKeyId id = it->second;
         pressed_.erase(it);
         if (handler_) {
             const Handler handler = handler_;
             handler(HotKeyEventKind::released, id);
         }
-        return;
+        return true;
     }
     if (pressed_.contains(keyCode))
-        return;  // auto-repeat of a key already down
+        return true;  // auto-repeat of a key already down
     const unsigned modifiers = state & (ShiftMask | ControlMask | altMask_ | superMask_);
     const auto it = std::ranges::find_if(
         grabs_, [&](const Grab& grab) { return grab.keyCode == keyCode && grab.modifiers == modifiers; });
     if (it == grabs_.end())
-        return;
+        return false;
     const HotKeyId id = it->id;
     pressed_[keyCode] = id;
     lastPressTime_ = static_cast<std::uint32_t>(time);
@@ -309,6 +317,7 @@ void X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, u
         const Handler handler = handler_;
         handler(HotKeyEventKind::pressed, id);
     }
+    return true;
 }
 
 void X11HotKeyBackend::keyboardMappingChanged() {

@@ -40,6 +40,8 @@ public:
     bool isReserved(HotKeyCombination combination) override;
     // Ungrabs the keyboard on this connection, the only one that can.
     void releaseActiveGrab() override;
+    // Matched with this connection's modifier map, as its grabs are.
+    bool deliverKey(HotKeyEventKind kind, std::uint32_t keyCode, std::uint32_t state, std::uint32_t time) override;
 
     // Handles every event the connection has queued (the main loop calls it
     // when the descriptor is readable).
@@ -56,7 +58,8 @@ private:
     void readModifierMapping();
     std::vector<unsigned> lockVariants() const;
     unsigned x11Modifiers(std::uint32_t carbonModifiers) const;
-    void handleKey(bool press, unsigned keyCode, unsigned state, unsigned long time);
+    // Whether the key was one of the hot keys (or the release of one held).
+    bool handleKey(bool press, unsigned keyCode, unsigned state, unsigned long time);
     void drainLater();
     void keyboardMappingChanged();
 

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/HotKeyBackend.h"
 #include "platform/x11/X11WindowProperty.h"
 
 namespace platform {
 
-X11PanelWindowSystem::X11PanelWindowSystem(Display* display, std::function<std::uint32_t()> userTime)
-    : display_(display), userTime_(std::move(userTime)) {}
+X11PanelWindowSystem::X11PanelWindowSystem(Display* display,
+                                           std::function<std::shared_ptr<HotKeyBackend>()> hotKeys)
+    : display_(display), hotKeys_(std::move(hotKeys)) {}
 
 unsigned long X11PanelWindowSystem::atom(const char* name) { return XInternAtom(display_, name, False); }
 
@@ -50,7 +52,8 @@ std::optional<WindowRect> X11PanelWindowSystem::windowGeometry(std::uint64_t win
 }
 
 void X11PanelWindowSystem::activate(std::uint64_t window) {
-    const Time time = userTime_ ? userTime_() : CurrentTime;
+    const auto hotKeys = hotKeys_ ? hotKeys_() : nullptr;
+    const Time time = hotKeys ? hotKeys->lastPressTime() : CurrentTime;
     const Window root = DefaultRootWindow(display_);
     if (windowManagerRunning()) {
         XEvent event{};
@@ -70,6 +73,47 @@ void X11PanelWindowSystem::activate(std::uint64_t window) {
         XSetInputFocus(display_, window, RevertToParent, time);
     }
     XFlush(display_);
+}
+
+InputGrab X11PanelWindowSystem::grabInput(std::uint64_t window) {
+    // A button still down is a press whose window may be starting a system
+    // move (which needs the pointer) or ending one: the grab waits for it.
+    Window root = None, child = None;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned buttons = 0;
+    constexpr unsigned kButtons = Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask;
+    if (XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &rootX, &rootY, &x, &y, &buttons) &&
+        (buttons & kButtons) != 0)
+        return InputGrab::buttonDown;
+    if (const auto hotKeys = hotKeys_ ? hotKeys_() : nullptr) hotKeys->releaseActiveGrab();
+    const int keyboard = XGrabKeyboard(display_, window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (keyboard != GrabSuccess) return InputGrab::refused;
+    constexpr unsigned kPointerEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
+                                        LeaveWindowMask;
+    const int pointer = XGrabPointer(display_, window, True, kPointerEvents, GrabModeAsync, GrabModeAsync, None,
+                                     None, CurrentTime);
+    if (pointer != GrabSuccess) {
+        XUngrabKeyboard(display_, CurrentTime);
+        XFlush(display_);
+        return InputGrab::refused;
+    }
+    return InputGrab::taken;
+}
+
+void X11PanelWindowSystem::releaseInput() {
+    XUngrabPointer(display_, CurrentTime);
+    XUngrabKeyboard(display_, CurrentTime);
+    // The next request of another connection (a typed key, an activation)
+    // must find the grabs gone.
+    XSync(display_, False);
+    // Hot keys whose release the grab took count as released.
+    if (const auto hotKeys = hotKeys_ ? hotKeys_() : nullptr) hotKeys->releaseActiveGrab();
+}
+
+bool X11PanelWindowSystem::shortcutKey(bool press, std::uint32_t keyCode, std::uint32_t state, std::uint32_t time) {
+    const auto hotKeys = hotKeys_ ? hotKeys_() : nullptr;
+    return hotKeys &&
+           hotKeys->deliverKey(press ? HotKeyEventKind::pressed : HotKeyEventKind::released, keyCode, state, time);
 }
 
 }  // namespace platform

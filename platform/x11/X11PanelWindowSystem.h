@@ -2,12 +2,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "platform/PanelWindowSystem.h"
 
 struct _XDisplay;
 
 namespace platform {
+
+class HotKeyBackend;
 
 // The panel's window-system services on X11, sent on the connection of the
 // toolkit that made the window (so they reach the server after its own
@@ -17,9 +20,11 @@ namespace platform {
 // that have gone.
 class X11PanelWindowSystem final : public PanelWindowSystem {
 public:
-    // `userTime` gives the time stamp of the user's last hot-key press (0:
-    // none known, the server's current time is used).
-    X11PanelWindowSystem(_XDisplay* display, std::function<std::uint32_t()> userTime);
+    // `hotKeys` gives the program's hot-key service (none: no hot keys),
+    // asked for the time stamp of the user's last hot-key press (0: none
+    // known, the server's current time is used), to let go of its own grab
+    // and to match keys against the global shortcuts.
+    X11PanelWindowSystem(_XDisplay* display, std::function<std::shared_ptr<HotKeyBackend>()> hotKeys);
 
     // A compositing manager owns the selection _NET_WM_CM_S<screen>.
     bool compositorRunning() override;
@@ -30,13 +35,19 @@ public:
     // answering the press (source 1, the press's time stamp); without a
     // window manager, sets the input focus itself.
     void activate(std::uint64_t window) override;
+    // XGrabKeyboard and XGrabPointer, owner events on, asynchronous. Only
+    // this connection's own keyboard grab can follow the hot key's, which
+    // lives on the hot-key service's connection: that one is ended first.
+    InputGrab grabInput(std::uint64_t window) override;
+    void releaseInput() override;
+    bool shortcutKey(bool press, std::uint32_t keyCode, std::uint32_t state, std::uint32_t time) override;
 
 private:
     unsigned long atom(const char* name);
     bool windowManagerRunning();
 
     _XDisplay* display_;
-    std::function<std::uint32_t()> userTime_;
+    std::function<std::shared_ptr<HotKeyBackend>()> hotKeys_;
 };
 
 }  // namespace platform

@@ -1,20 +1,26 @@
-# Sourced by scripts/test and scripts/bench: a private X display (Xvfb on a
+# Sourced by scripts/test and scripts/bench: private X displays (Xvfb on a
 # free display number) with the jwm window manager, which the tray and
 # _NET_ACTIVE_WINDOW need. Stopped by stop_display (call it from an EXIT trap).
-XVFB_PID=""
-WM_PID=""
-WM_HOME=""
+DISPLAY_PIDS=()
+DISPLAY_HOMES=()
 stop_display() {
-  [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
-  [ -n "$WM_HOME" ] && rm -rf "$WM_HOME" || true
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  local pid home
+  for pid in "${DISPLAY_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for home in "${DISPLAY_HOMES[@]}"; do rm -rf "$home" || true; done
+  DISPLAY_PIDS=()
+  DISPLAY_HOMES=()
 }
+# start_display [VARIABLE [FOCUS_MODEL]]: starts a display and exports its
+# name in VARIABLE (DISPLAY by default). The window manager focuses on click
+# by default, so that no result depends on where a test left the pointer;
+# "sloppy" focuses the window under the pointer, as Debian's stock jwm
+# configuration and many other window managers do.
 start_display() {
-  local fifo num=""
+  local variable="${1:-DISPLAY}" focus="${2:-click}" fifo num="" home wm name
   fifo="$(mktemp -u)"
   mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >/tmp/quillary-xvfb.$$.log 2>&1 &
-  XVFB_PID=$!
+  DISPLAY_PIDS+=($!)
   # Xvfb writes its display number when it is ready; if it dies first, the
   # read sees end of file instead of hanging.
   read -r -t 30 num <"$fifo" || true
@@ -24,29 +30,30 @@ start_display() {
     cat /tmp/quillary-xvfb.$$.log >&2 || true
     return 1
   fi
-  export DISPLAY=":$num"
-  WM_HOME="$(mktemp -d)"
-  # Click-to-focus, so that no result depends on where a test left the
-  # pointer (Debian's stock configuration focuses the window under it). The
-  # dock holds tray icons.
-  cat >"$WM_HOME/.jwmrc" <<'JWMRC'
+  name=":$num"
+  export "$variable=$name"
+  home="$(mktemp -d)"
+  DISPLAY_HOMES+=("$home")
+  # The dock holds tray icons.
+  cat >"$home/.jwmrc" <<JWMRC
 <?xml version="1.0"?>
 <JWM>
   <Tray x="0" y="-1" height="25" autohide="off"><Dock/></Tray>
-  <FocusModel>click</FocusModel>
+  <FocusModel>$focus</FocusModel>
 </JWM>
 JWMRC
-  HOME="$WM_HOME" jwm >/dev/null 2>&1 &
-  WM_PID=$!
+  HOME="$home" DISPLAY="$name" jwm >/dev/null 2>&1 &
+  wm=$!
+  DISPLAY_PIDS+=("$wm")
   # The window manager is ready once it owns the WM selection of screen 0.
   for _ in $(seq 50); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-    if ! kill -0 "$WM_PID" 2>/dev/null; then
-      echo "The jwm window manager exited on display $DISPLAY, so the X11 tests cannot run." >&2
+    xprop -display "$name" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    if ! kill -0 "$wm" 2>/dev/null; then
+      echo "The jwm window manager exited on display $name, so the X11 tests cannot run." >&2
       return 1
     fi
     sleep 0.1
   done
-  echo "The jwm window manager did not take display $DISPLAY within 5 seconds, so the X11 tests cannot run." >&2
+  echo "The jwm window manager did not take display $name within 5 seconds, so the X11 tests cannot run." >&2
   return 1
 }

@@ -243,6 +243,20 @@ public:
         return refused;
     }
 
+    // Whether another client could grab the keyboard (or the pointer) right
+    // now; the grab is let go of at once.
+    bool canGrab(bool keyboard) {
+        const Window root = DefaultRootWindow(display_);
+        const bool granted =
+            keyboard ? XGrabKeyboard(display_, root, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess
+                     : XGrabPointer(display_, root, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None, None,
+                                    CurrentTime) == GrabSuccess;
+        if (granted && keyboard) XUngrabKeyboard(display_, CurrentTime);
+        if (granted && !keyboard) XUngrabPointer(display_, CurrentTime);
+        XSync(display_, False);
+        return granted;
+    }
+
 private:
     static inline bool refused = false;
     Display* display_;

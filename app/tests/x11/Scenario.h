@@ -157,6 +157,8 @@ public:
     // xdotool's key names, e.g. "super+shift+space".
     static bool key(const std::string& keys) { return run("xdotool key " + keys); }
     static bool type(const std::string& text) { return run("xdotool type --delay 15 '" + text + "'"); }
+    // Any other xdotool command, e.g. "mousemove 10 10".
+    static bool xdotool(const std::string& arguments) { return run("xdotool " + arguments); }
 
     // The program's mapped windows other than its tray icon.
     std::vector<ShownWindow> windows() {
