@@ -4,7 +4,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "panel/ModelPickerRow.h"
 #include "ui/Palette.h"
@@ -14,12 +18,32 @@ namespace panel {
 
 ModelPickerPopup::ModelPickerPopup(QWidget* parent)
     : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
-      column_(new QVBoxLayout(this)) {
+      scroll_(new QScrollArea(this)),
+      list_(new QWidget),
+      column_(new QVBoxLayout(list_)) {
     setAttribute(Qt::WA_TranslucentBackground);
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    frame->addWidget(scroll_);
+    // The rows scroll under a slim bar on the popup's own grey; the keys
+    // stay with the panel (Escape closes all of it).
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setFocusPolicy(Qt::NoFocus);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll_->setWidgetResizable(true);
+    scroll_->setStyleSheet(QStringLiteral(
+        "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
+        "QScrollBar:vertical { width: 6px; margin: 12px 2px 12px 0; background: transparent; }"
+        "QScrollBar::handle:vertical { background: rgba(255, 255, 255, 64); border-radius: 2px; min-height: 24px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
+    scroll_->verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
+    list_->setAttribute(Qt::WA_TranslucentBackground);
+    scroll_->setWidget(list_);
     column_->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     column_->setSpacing(kSpacing);
-    column_->setSizeConstraint(QLayout::SetFixedSize);
-    column_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    column_->setAlignment(Qt::AlignTop);
     setFixedWidth(kWidth);
 }
 
@@ -32,31 +56,39 @@ void ModelPickerPopup::setRows(const std::vector<ModelPickerList::Row>& rows) {
     }
     rows_.clear();
     for (const ModelPickerList::Row& entry : rows) {
-        auto* row = new ModelPickerRow(entry.model, entry.isSelected, this);
-        row->setFixedWidth(kWidth - 2 * kPadding);
+        auto* row = new ModelPickerRow(entry.model, entry.isSelected, list_);
         QObject::connect(row, &QAbstractButton::clicked, this, [this, model = entry.model] {
             if (onPick_) onPick_(model);
         });
         column_->addWidget(row);
         rows_.push_back(row);
     }
-    // With no row at all the popup is its padding alone.
-    setMinimumHeight(2 * kPadding);
     column_->activate();
-    adjustSize();
+}
+
+QRect ModelPickerPopup::placement(const QRect& button, const QSize& wanted, const QRect& area) {
+    const int x = std::clamp(button.left(), area.left(), std::max(area.left(), area.right() - wanted.width() + 1));
+    const int belowTop = button.bottom() + 1 + kGap;
+    const int roomBelow = area.bottom() + 1 - belowTop;
+    const int roomAbove = button.top() - kGap - area.top();
+    if (wanted.height() <= roomBelow) return {QPoint(x, belowTop), wanted};
+    if (wanted.height() <= roomAbove) return {QPoint(x, button.top() - kGap - wanted.height()), wanted};
+    // Neither side holds it whole: the roomier one, shortened to fit.
+    if (roomBelow >= roomAbove) return {x, belowTop, wanted.width(), std::max(roomBelow, 2 * kPadding)};
+    return {x, area.top(), wanted.width(), std::max(roomAbove, 2 * kPadding)};
 }
 
 void ModelPickerPopup::open(const std::vector<ModelPickerList::Row>& rows, QWidget& anchor) {
     setRows(rows);
     anchor_ = &anchor;
-    QPoint at = anchor.mapToGlobal(QPoint(0, anchor.height() + kGap));
-    if (const QScreen* screen = anchor.screen()) {
-        const QRect area = screen->availableGeometry();
-        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - width() + 1)));
-        // No room below: open above the button instead.
-        if (at.y() + height() > area.bottom() + 1) at.setY(anchor.mapToGlobal(QPoint(0, 0)).y() - kGap - height());
-    }
-    move(at);
+    // With no row at all the popup is its padding alone.
+    const QSize wanted(kWidth, std::max(list_->sizeHint().height(), 2 * kPadding));
+    const QRect button(anchor.mapToGlobal(QPoint(0, 0)), anchor.size());
+    QRect at(button.bottomLeft() + QPoint(0, 1 + kGap), wanted);
+    if (const QScreen* screen = anchor.screen()) at = placement(button, wanted, screen->availableGeometry());
+    setFixedHeight(at.height());
+    move(at.topLeft());
+    scroll_->verticalScrollBar()->setValue(0);
     quiet_ = false;
     show();
 }

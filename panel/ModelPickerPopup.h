@@ -2,7 +2,10 @@
 
 // The model picker's popup: 200 wide, one row per visible model in the
 // order given, 8 apart with 8 of padding, on the panel's grey with corners
-// of 12, opened below the model button. A click outside closes it; a click
+// of 12, opened below the model button (above it only when there is no room
+// below) and kept inside the usable area of the button's screen: shortened,
+// scrolled by a slim bar and the wheel, when neither side holds the whole
+// list. A click outside closes it; a click
 // on the model button that opened it closes it and nothing else (the button
 // does not see that click, so the popup toggles instead of reopening).
 //
@@ -17,6 +20,7 @@
 
 #include "panel/ModelPickerList.h"
 
+class QScrollArea;
 class QVBoxLayout;
 
 namespace panel {
@@ -40,10 +44,15 @@ public:
 
     // Fills the rows anew and shows the popup below `anchor`.
     void open(const std::vector<ModelPickerList::Row>& rows, QWidget& anchor);
+    // Where a list of `wanted` size goes for the button at `button` (global
+    // coordinates) on a screen whose usable area is `area`.
+    static QRect placement(const QRect& button, const QSize& wanted, const QRect& area);
     // Hides the popup without calling the dismiss handler.
     void dismissQuietly();
 
     const std::vector<ModelPickerRow*>& rows() const { return rows_; }
+    // The scrolled area around the rows.
+    QScrollArea* scrollArea() const { return scroll_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -53,6 +62,8 @@ protected:
 private:
     void setRows(const std::vector<ModelPickerList::Row>& rows);
 
+    QScrollArea* scroll_;
+    QWidget* list_;
     QVBoxLayout* column_;
     std::vector<ModelPickerRow*> rows_;
     QPointer<QWidget> anchor_;

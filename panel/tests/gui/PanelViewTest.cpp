@@ -4,12 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <utility>
+
 #include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWindow>
+#include <QPainter>
 
 #include "fakes/PanelHarness.h"
 #include "panel/ChatView.h"
@@ -400,6 +406,60 @@ TEST_F(PanelView, ThePickerListsTheModelsTogglesAndPicks) {
     QTest::keyClick(&picker, Qt::Key_Escape);
     QApplication::processEvents();
     EXPECT_FALSE(view->model().isModelPickerVisible());
+}
+
+TEST_F(PanelView, TheModelListStaysOnTheScreenAndScrollsWhenShortened) {
+    // The list opens below its button, above it only without room below,
+    // and shortened to the roomier side when neither holds it: the screen
+    // of 800 with a 552 list at 296 (a panel at 250) keeps 504 below.
+    const QRect screen(0, 0, 1280, 800);
+    const QSize list(200, 552);
+    EXPECT_EQ(ModelPickerPopup::placement(QRect(20, 60, 120, 24), list, screen), QRect(20, 90, 200, 552));
+    EXPECT_EQ(ModelPickerPopup::placement(QRect(20, 700, 120, 24), list, screen), QRect(20, 142, 200, 552));
+    EXPECT_EQ(ModelPickerPopup::placement(QRect(20, 266, 120, 24), list, screen), QRect(20, 296, 200, 504));
+    EXPECT_EQ(ModelPickerPopup::placement(QRect(1250, 530, 20, 24), list, screen), QRect(1080, 0, 200, 524));
+
+    h.settings().setOpenaiKey("sk-test");
+    auto view = open();
+    ModelPickerPopup& picker = *view->picker();
+    QWidget& button = *view->modelButton();
+    const QRect area = view->screen()->availableGeometry();
+    for (const auto& [name, top] : {std::pair{"top", area.top()}, std::pair{"middle", area.center().y() - 20},
+                                    std::pair{"bottom", area.bottom() - view->height()}}) {
+        SCOPED_TRACE(name);
+        view->move(area.left() + 100, top);
+        settle(*view);
+        click(*view, centreOf(*view, button));
+        ASSERT_TRUE(picker.isVisible());
+        EXPECT_TRUE(area.contains(picker.geometry())) << "inside the available area";
+        const int whole = picker.scrollArea()->widget()->sizeHint().height();
+        const int buttonBottom = button.mapToGlobal(QPoint(0, button.height())).y();
+        if (picker.y() < buttonBottom) {
+            EXPECT_LT(area.bottom() - buttonBottom, whole) << "above only without room below";
+        }
+        QScrollBar& bar = *picker.scrollArea()->verticalScrollBar();
+        if (picker.height() < whole) {
+            // Shortened: the wheel brings the last rows in.
+            QWheelEvent wheel(QPointF(100, 100), picker.mapToGlobal(QPointF(100, 100)), {}, QPoint(0, -240),
+                              Qt::NoButton, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(picker.scrollArea()->viewport(), &wheel);
+            EXPECT_GT(bar.value(), 0);
+        } else {
+            EXPECT_EQ(bar.maximum(), 0);
+        }
+        // How it stands on the screen: the panel and the list where they are.
+        QImage shot(area.size(), QImage::Format_ARGB32);
+        shot.fill(QColor(90, 110, 140));
+        QPainter painter(&shot);
+        view->render(&painter, view->pos() - area.topLeft());
+        picker.render(&painter, picker.pos() - area.topLeft());
+        painter.end();
+        std::filesystem::create_directories(QUILLARY_SCREENSHOT_DIR);
+        shot.save(QStringLiteral(QUILLARY_SCREENSHOT_DIR "/panel-picker-on-screen-") + QLatin1String(name) + ".png");
+        QTest::keyClick(&picker, Qt::Key_Escape);
+        QApplication::processEvents();
+        ASSERT_FALSE(picker.isVisible());
+    }
 }
 
 TEST_F(PanelView, AnswersAndNamesShowAsLiteralText) {
