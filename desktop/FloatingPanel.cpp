@@ -166,8 +166,8 @@ bool FloatingPanel::eventFilter(QObject* watched, QEvent* event) {
         // Our grab holds the keyboard, so no hot-key grab can fire: the
         // shortcut comes as an ordinary key, and does what it does.
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (windowSystem_->shortcutKey(type == QEvent::KeyPress, key->nativeScanCode(), key->nativeModifiers(),
-                                       static_cast<std::uint32_t>(key->timestamp())))
+        if (windowSystem_->shortcutKey(type == QEvent::KeyPress, key->isAutoRepeat(), key->nativeScanCode(),
+                                       key->nativeModifiers(), static_cast<std::uint32_t>(key->timestamp())))
             return true;
     } else if (type == QEvent::Hide && grabWanted_ && isVisible() && watched != this) {
         // A popup of ours (the model picker, a context menu) ends every grab

@@ -71,9 +71,11 @@ public:
     // keyboard grabs holds the keyboard (where no hot key grab can fire):
     // `keyCode` and `state` are the window system's own. Handled as a press
     // or release of the hot key it matches, as if that hot key's grab had
-    // seen it; false when it matches none (it is then an ordinary key).
-    virtual bool deliverKey(HotKeyEventKind /*kind*/, std::uint32_t /*keyCode*/, std::uint32_t /*state*/,
-                            std::uint32_t /*time*/) {
+    // seen it; false when it matches none (it is then an ordinary key). An
+    // auto-repeated press that matches is taken without firing: the key was
+    // down before (the press that opened the window, say).
+    virtual bool deliverKey(HotKeyEventKind /*kind*/, bool /*autoRepeat*/, std::uint32_t /*keyCode*/,
+                            std::uint32_t /*state*/, std::uint32_t /*time*/) {
         return false;
     }
 

@@ -58,8 +58,9 @@ public:
 
     // A key event the grab brought to one of our windows (X key code and
     // modifier state, server time): when it is a global shortcut, does what
-    // the shortcut does and answers true; false for any other key.
-    virtual bool shortcutKey(bool /*press*/, std::uint32_t /*keyCode*/, std::uint32_t /*state*/,
+    // the shortcut does (nothing for an auto-repeat: the key was held since
+    // before) and answers true; false for any other key.
+    virtual bool shortcutKey(bool /*press*/, bool /*autoRepeat*/, std::uint32_t /*keyCode*/, std::uint32_t /*state*/,
                              std::uint32_t /*time*/) {
         return false;
     }

@@ -284,12 +284,12 @@ void X11HotKeyBackend::processPendingEvents() {
     }
 }
 
-bool X11HotKeyBackend::deliverKey(HotKeyEventKind kind, std::uint32_t keyCode, std::uint32_t state,
+bool X11HotKeyBackend::deliverKey(HotKeyEventKind kind, bool autoRepeat, std::uint32_t keyCode, std::uint32_t state,
                                   std::uint32_t time) {
-    return handleKey(kind == HotKeyEventKind::pressed, keyCode, state, time);
+    return handleKey(kind == HotKeyEventKind::pressed, keyCode, state, time, autoRepeat);
 }
 
-bool X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, unsigned long time) {
+bool X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, unsigned long time, bool autoRepeat) {
     if (!press) {
         // Matched by key code alone: the modifiers are often let go first.
         const auto it = pressed_.find(keyCode);
@@ -310,6 +310,8 @@ bool X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, u
         grabs_, [&](const Grab& grab) { return grab.keyCode == keyCode && grab.modifiers == modifiers; });
     if (it == grabs_.end())
         return false;
+    if (autoRepeat)
+        return true;
     const HotKeyId id = it->id;
     pressed_[keyCode] = id;
     lastPressTime_ = static_cast<std::uint32_t>(time);

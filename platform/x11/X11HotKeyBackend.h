@@ -41,7 +41,8 @@ public:
     // Ungrabs the keyboard on this connection, the only one that can.
     void releaseActiveGrab() override;
     // Matched with this connection's modifier map, as its grabs are.
-    bool deliverKey(HotKeyEventKind kind, std::uint32_t keyCode, std::uint32_t state, std::uint32_t time) override;
+    bool deliverKey(HotKeyEventKind kind, bool autoRepeat, std::uint32_t keyCode, std::uint32_t state,
+                    std::uint32_t time) override;
 
     // Handles every event the connection has queued (the main loop calls it
     // when the descriptor is readable).
@@ -59,7 +60,7 @@ private:
     std::vector<unsigned> lockVariants() const;
     unsigned x11Modifiers(std::uint32_t carbonModifiers) const;
     // Whether the key was one of the hot keys (or the release of one held).
-    bool handleKey(bool press, unsigned keyCode, unsigned state, unsigned long time);
+    bool handleKey(bool press, unsigned keyCode, unsigned state, unsigned long time, bool autoRepeat = false);
     void drainLater();
     void keyboardMappingChanged();
 

@@ -110,10 +110,11 @@ void X11PanelWindowSystem::releaseInput() {
     if (const auto hotKeys = hotKeys_ ? hotKeys_() : nullptr) hotKeys->releaseActiveGrab();
 }
 
-bool X11PanelWindowSystem::shortcutKey(bool press, std::uint32_t keyCode, std::uint32_t state, std::uint32_t time) {
+bool X11PanelWindowSystem::shortcutKey(bool press, bool autoRepeat, std::uint32_t keyCode, std::uint32_t state,
+                                       std::uint32_t time) {
     const auto hotKeys = hotKeys_ ? hotKeys_() : nullptr;
-    return hotKeys &&
-           hotKeys->deliverKey(press ? HotKeyEventKind::pressed : HotKeyEventKind::released, keyCode, state, time);
+    return hotKeys && hotKeys->deliverKey(press ? HotKeyEventKind::pressed : HotKeyEventKind::released, autoRepeat,
+                                          keyCode, state, time);
 }
 
 }  // namespace platform

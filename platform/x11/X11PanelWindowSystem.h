@@ -40,7 +40,8 @@ public:
     // lives on the hot-key service's connection: that one is ended first.
     InputGrab grabInput(std::uint64_t window) override;
     void releaseInput() override;
-    bool shortcutKey(bool press, std::uint32_t keyCode, std::uint32_t state, std::uint32_t time) override;
+    bool shortcutKey(bool press, bool autoRepeat, std::uint32_t keyCode, std::uint32_t state,
+                     std::uint32_t time) override;
 
 private:
     unsigned long atom(const char* name);
