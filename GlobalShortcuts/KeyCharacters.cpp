@@ -35,16 +35,14 @@ InstalledLayout& installed() {
 
 // The layout of a program that installed no source: the X display's when
 // one is open, otherwise an explicit US layout, so a key never shows as a
-// replacement character.
-const LayoutReader& defaultReader() {
-    static const std::shared_ptr<LayoutReader> reader = platform::LibraryDefaults::make<LayoutReader>(
+// replacement character. Read once: such a program hears of no keyboard
+// change.
+std::shared_ptr<const platform::KeyboardLayout> defaultLayout() {
+    static const auto layout = platform::LibraryDefaults::make<const platform::KeyboardLayout>(
         "the keyboard layout",
-        [] {
-            return std::make_shared<LayoutReader>(
-                []() -> std::shared_ptr<const platform::KeyboardLayout> { return platform::XkbKeyboardLayout::current(); });
-        },
+        []() -> std::shared_ptr<const platform::KeyboardLayout> { return platform::XkbKeyboardLayout::current(); },
         platform::LibraryDefaults::Ending::nothing);
-    return *reader;
+    return layout;
 }
 
 // The source's layout is read again after the server's keyboard changed; a
@@ -107,9 +105,8 @@ std::shared_ptr<const platform::KeyboardLayout> keyboardLayout() {
     std::lock_guard lock(installedMutex());
     auto& current = installed();
     if (!current.layout && !current.looked) {
-        const LayoutReader& read = current.read ? current.read : defaultReader();
         current.looked = true;
-        current.layout = read();
+        current.layout = current.read ? current.read() : defaultLayout();
     }
     return current.layout;
 }

@@ -10,7 +10,7 @@ namespace platform {
 namespace {
 
 struct Kept {
-    std::shared_ptr<void> object;
+    std::shared_ptr<const void> object;
     LibraryDefaults::Ending ending;
     std::function<void()> atExit;
 };
@@ -57,7 +57,7 @@ void LibraryDefaults::refuseIfForbidden(const char* what) {
                            " was asked for before anything was installed, and this program makes no library default");
 }
 
-void LibraryDefaults::keep(const char* what, std::shared_ptr<void> object, Ending ending, std::function<void()> atExit) {
+void LibraryDefaults::keep(const char* what, std::shared_ptr<const void> object, Ending ending, std::function<void()> atExit) {
     {
         std::lock_guard lock(record().mutex);
         record().names.emplace_back(what);

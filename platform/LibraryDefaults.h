@@ -61,7 +61,7 @@ public:
 
 private:
     static void refuseIfForbidden(const char* what);
-    static void keep(const char* what, std::shared_ptr<void> object, Ending ending, std::function<void()> atExit);
+    static void keep(const char* what, std::shared_ptr<const void> object, Ending ending, std::function<void()> atExit);
 };
 
 }  // namespace platform
