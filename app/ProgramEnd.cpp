@@ -39,7 +39,8 @@ int ProgramEnd::checked(int status) {
     // A library default made here means a service app/ forgot to install.
     std::string defaults;
     for (const auto& name : platform::LibraryDefaults::made()) defaults += (defaults.empty() ? "" : ", ") + name;
-    std::fprintf(stderr, "Quillary ended with %zu threads and %zu X connections of its own left; library defaults made: %s\n",
+    std::fprintf(stderr,
+                 "Quillary ended with %zu threads and %zu X connections of its own left; library defaults made: %s\n",
                  threads, connections, defaults.empty() ? "none" : defaults.c_str());
     return status == 0 && (threads > 0 || connections > 0 || !defaults.empty()) ? 70 : status;
 }

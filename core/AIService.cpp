@@ -185,7 +185,8 @@ std::string AIService::sendOpenAIRequest(const std::string& model, std::string_v
                                          const std::optional<std::string>& selectedText,
                                          const std::vector<ChatMessage>& history) const {
     const auto response = post(
-        endpoints_.openai, endpoints_.openaiLoopbackOnly, {{"Authorization", "Bearer " + settings_.openaiKey}, {"Content-Type", "application/json"}},
+        endpoints_.openai, endpoints_.openaiLoopbackOnly,
+        {{"Authorization", "Bearer " + settings_.openaiKey}, {"Content-Type", "application/json"}},
         openAIRequestBody(model, prompt, selectedText, history, settings_));
     return parseOpenAIReply(response);
 }

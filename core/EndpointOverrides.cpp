@@ -22,7 +22,8 @@ std::optional<std::string> loopbackServer(const EnvironmentLookup& lookup, const
     const char* value = lookup(variable);
     if (!value || !*value) return std::nullopt;
     if (!platform::isLoopbackUrl(value)) {
-        log().error(std::string(variable) + " ignored: " + platform::outsideText(value) + " is not an address on this machine");
+        log().error(std::string(variable) + " ignored: " + platform::outsideText(value) +
+                    " is not an address on this machine");
         return std::nullopt;
     }
     std::string server(value);

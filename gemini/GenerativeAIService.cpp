@@ -55,7 +55,9 @@ std::exception_ptr errorFromBody(std::string_view text) {
 
 GenerativeAIService::GenerativeAIService(std::string apiKey, std::shared_ptr<platform::HttpClient> http,
                                          std::string baseURL)
-    : apiKey_(std::move(apiKey)), http_(platform::required(std::move(http), "GenerativeAIService: the HTTP client")), baseURL_(std::move(baseURL)) {
+    : apiKey_(std::move(apiKey)),
+      http_(platform::required(std::move(http), "GenerativeAIService: the HTTP client")),
+      baseURL_(std::move(baseURL)) {
     while (!baseURL_.empty() && baseURL_.back() == '/') baseURL_.pop_back();
 }
 
