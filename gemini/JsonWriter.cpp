@@ -21,7 +21,7 @@ std::string text(const nlohmann::json& leaf) {
 
 // Plain decimal with the fewest digits that read back to the same double
 // (1e-7 as 0.0000001, 1e21 as 1000000000000000000000): some servers refuse
-// exponents, and nlohmann writes one below 1e-5 and from 1e15 up.
+// exponents, and nlohmann writes one below 1e-4 and from 1e15 up.
 void appendNumber(std::string& out, double value) {
     char buffer[400];  // the longest, 5e-324, is 326 characters
     const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);

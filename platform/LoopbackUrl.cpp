@@ -51,9 +51,10 @@ bool isLoopbackUrl(std::string_view url) {
         port = host.substr(colon);
         host = host.substr(0, colon);
     }
-    // User info ("user@host", "user:secret@host") reads as no loopback host
-    // and no port, so it fails too.
+    // User info ("user@host", "user:secret@host", "[::1]@host") reads as no
+    // loopback host or as no port, so it fails too.
     if (!port.empty()) {
+        if (port.front() != ':') return false;
         port.remove_prefix(1);
         if (port.empty() || port.size() > 5 ||
             !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }) ||

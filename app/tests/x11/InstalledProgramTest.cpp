@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <array>
 #include <csignal>
 #include <cstdio>
@@ -35,7 +37,9 @@ Outcome run(const std::string& command) {
     if (!pipe) return outcome;
     std::array<char, 4096> buffer{};
     while (const std::size_t read = fread(buffer.data(), 1, buffer.size(), pipe)) outcome.output.append(buffer.data(), read);
-    outcome.status = pclose(pipe);
+    // The command's exit code (127: not found), not the raw wait status.
+    const int status = pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return outcome;
 }
 
