@@ -59,9 +59,10 @@ PasteboardSnapshot QtPasteboard::snapshot(std::size_t limit) {
 }
 
 void QtPasteboard::beginSnapshot() {
-    if (keeping_)
-        keeper_->endSnapshot();
-    keeping_ = keeper_ && !clipboard()->ownsClipboard();
+    // Also while this program owns the clipboard (an earlier give-back left
+    // it so): the keeper hears another program's copy meanwhile, which a
+    // local copy taken now would miss and later write over.
+    keeping_ = keeper_ != nullptr;
     if (keeping_)
         keeper_->beginSnapshot(kSnapshotLimit);
     else

@@ -242,6 +242,33 @@ TEST_F(CaptureOnX11, ACopyByAnotherProgramDuringTheBackgroundReadStartsItOver) {
     EXPECT_TRUE(snapshot.lost.empty()) << snapshot.lost.front();
 }
 
+// The clipboard is this program's own when the prompt is sent (an earlier
+// give-back left it so), and another program copies while the provider
+// answers: that newer copy is what comes back after the paste.
+TEST_F(CaptureOnX11, ACopyMadeWhileTheProviderAnswersComesBackAfterThePasteBack) {
+    OtherApplicationProcess copier(QStringLiteral(QUILLARY_OTHER_APP));
+    ASSERT_NE(copier.waitReady(), 0u);
+    startOther();
+    other->send("set-line Hello world");
+    other->send("select-line 6 5");
+    ASSERT_FALSE(other->waitFor("selected").empty());
+    ASSERT_TRUE(QGuiApplication::clipboard()->ownsClipboard());
+
+    TextReplacer::captureSelection();
+    ASSERT_EQ(TextReplacer::getSelectedText(), "world");
+    TextReplacer::keepClipboardForPasteBack();
+    copier.send("copy-text newer");
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return clipboardText() == "newer"; }));
+    TextReplacer::replaceSelectedText("there");
+    EXPECT_TRUE(testsupport::runEventsUntil([&] { return other->dump()["line"] == "Hello there"; }));
+    std::string given;
+    EXPECT_TRUE(testsupport::runEventsUntil([&] {
+        given = clipboardText();
+        return given == "newer" || given == "before";
+    }));
+    EXPECT_EQ(given, "newer");
+}
+
 TEST_F(CaptureOnX11, WithTheHotKeyStillHeldTheCopyReachesTheProgramAndNothingRepeatsIntoIt) {
     startOther();
     QGuiApplication::clipboard()->setText(QStringLiteral("stale elsewhere"), QClipboard::Selection);
