@@ -56,12 +56,11 @@ struct X11SelectionReader::Transfer {
 };
 
 // A snapshot of the clipboard on its way: the list of targets, then each
-// target in turn, each with its own deadline.
+// target in turn, each with its own deadline; done once nothing is asked.
 struct X11SelectionReader::Run {
     bool background = false;
     std::size_t limit = 0;
     Owner owner;
-    bool done = false;
     std::vector<std::pair<Atom, std::string>> targets;
     std::size_t next = 0;
     std::optional<Transfer> current;
@@ -268,20 +267,17 @@ X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selectio
 
 std::optional<std::string> X11SelectionReader::text() { return readText(clipboard_).text; }
 
-void X11SelectionReader::startRun(std::size_t limit) {
-    const bool background = run_ && run_->background;
+void X11SelectionReader::startRun(std::size_t limit, bool background) {
     run_ = std::make_unique<Run>();
     auto& run = *run_;
     run.background = background;
     run.limit = limit;
     discardPendingEvents();  // a copy made after this is heard, and starts over again
     run.owner = owner(clipboard_);
-    if (run.owner.window == None || isThisProcess(run.owner)) {
-        run.done = true;
-    } else if (!background && silent(clipboard_, run.owner)) {
+    const bool asked = run.owner.window != None && !isThisProcess(run.owner);
+    if (asked && !background && silent(clipboard_, run.owner)) {
         run.result.lost.push_back("its owner did not answer");
-        run.done = true;
-    } else {
+    } else if (asked) {
         run.current = Transfer{clipboard_, targets_, 64 * 1024, false, false, {}};
         begin(*run.current);
         run.deadline = now() + kFormatWait;
@@ -289,20 +285,25 @@ void X11SelectionReader::startRun(std::size_t limit) {
     armTimer();
 }
 
+void X11SelectionReader::feedRun(const void* event) {
+    const XEvent& e = *static_cast<const XEvent*>(event);
+    if (!run_)
+        return;  // answers that came after their snapshot ended
+    if (fixesEvent_ >= 0 && e.type == fixesEvent_ + XFixesSelectionNotify) {
+        // Another copy, even by the same window: what was read is gone.
+        if (reinterpret_cast<const XFixesSelectionNotifyEvent&>(e).selection == clipboard_)
+            startRun(run_->limit, run_->background);
+        return;
+    }
+    if (run_->current && step(*run_->current, &e))
+        finishTransfer(std::move(run_->current->reply));
+}
+
 void X11SelectionReader::pumpRun() {
     while (XPending(display_) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
-        if (!run_)
-            continue;  // answers that came after their snapshot ended
-        if (fixesEvent_ >= 0 && event.type == fixesEvent_ + XFixesSelectionNotify) {
-            // Another copy, even by the same window: what was read is gone.
-            if (reinterpret_cast<const XFixesSelectionNotifyEvent&>(event).selection == clipboard_)
-                startRun(run_->limit);
-            continue;
-        }
-        if (run_->current && step(*run_->current, &event))
-            finishTransfer(std::move(run_->current->reply));
+        feedRun(&event);
     }
     if (run_ && run_->current && now() >= run_->deadline)
         finishTransfer(Reply{Reply::Outcome::unanswered, {}, None, 0, 0});
@@ -318,7 +319,6 @@ void X11SelectionReader::finishTransfer(Reply reply) {
         if (reply.status != Reply::Outcome::data || reply.format != 32) {
             run.result.lost.push_back(reply.status == Reply::Outcome::unanswered ? "its list of formats did not answer"
                                                                                  : "its list of formats was refused");
-            run.done = true;
             armTimer();
             return;
         }
@@ -359,8 +359,6 @@ void X11SelectionReader::askNext() {
         run.currentName = name;
         begin(*run.current);
         run.deadline = now() + kFormatWait;
-    } else {
-        run.done = true;
     }
     armTimer();
 }
@@ -398,16 +396,12 @@ void X11SelectionReader::armTimer() {
 }
 
 PasteboardSnapshot X11SelectionReader::snapshot(std::size_t limit) {
-    startRun(limit);
+    startRun(limit, false);
+    // Within the budget, shorter than any one target's wait.
     const auto deadline = now() + kSnapshotBudget;
-    while (!run_->done && now() < deadline) {
-        pollfd fd{ConnectionNumber(display_), POLLIN, 0};
-        if (XPending(display_) == 0) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now());
-            poll(&fd, 1, static_cast<int>(std::max<long>(left.count(), 0)));
-        }
-        pumpRun();
-    }
+    XEvent event;
+    while (run_->current && nextEvent(deadline, &event))
+        feedRun(&event);
     return endRun();
 }
 
@@ -420,14 +414,12 @@ void X11SelectionReader::beginSnapshot(std::size_t limit) {
     }
     if (loop_ && !watch_)
         watch_ = loop_->watchReadable(ConnectionNumber(display_), [this] { pumpRun(); });
-    run_ = std::make_unique<Run>();
-    run_->background = true;
-    startRun(limit);
+    startRun(limit, true);
 }
 
 bool X11SelectionReader::snapshotReady() {
     pumpRun();
-    return !run_ || run_->done;
+    return !run_ || !run_->current;
 }
 
 PasteboardSnapshot X11SelectionReader::endSnapshot() {

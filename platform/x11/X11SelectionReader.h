@@ -96,7 +96,9 @@ private:
     Reply takeProperty(std::size_t room, bool bytesOnly);
 
     // The snapshot's steps, the waiting and background alike.
-    void startRun(std::size_t limit);
+    void startRun(std::size_t limit, bool background);
+    void feedRun(const void* event);
+    // Feeds the run every event that has come, and ends a target past its wait.
     void pumpRun();
     void finishTransfer(Reply reply);
     void askNext();
