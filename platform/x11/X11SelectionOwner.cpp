@@ -9,6 +9,7 @@
 
 #include "platform/Error.h"
 #include "platform/Logger.h"
+#include "platform/Unicode.h"
 #include "platform/x11/X11ClientIdentity.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ErrorTrap.h"
@@ -16,21 +17,6 @@
 namespace platform {
 
 namespace {
-
-// The text for requesters that ask for Latin-1.
-std::string latin1(const std::string& utf8) {
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        if (length == 2 && lead <= 0xC3 && i + 1 < utf8.size())  // U+0080 to U+00FF
-            out += static_cast<char>(((lead & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
-        else
-            out += length == 1 ? static_cast<char>(lead) : '?';
-        i += length;
-    }
-    return out;
-}
 
 const Logger& logger() {
     static const Logger log("quillary", "selection");
@@ -128,7 +114,7 @@ struct X11SelectionOwner::State {
         } else if (target == textPlainUtf8) {
             bytes = offered;
         } else if (target == XA_STRING) {
-            bytes = latin1(offered);
+            bytes = unicode::utf8ToLatin1(offered);
         } else {
             return false;
         }
