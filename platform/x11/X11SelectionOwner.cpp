@@ -78,13 +78,12 @@ struct X11SelectionOwner::State {
                event->xproperty.atom == state->stamp;
     }
 
-    // A window of the remembered application's process (`asking`, 0 when
-    // the server cannot tell); where either has no process id, a window of
-    // the same X client as its window.
-    bool fromPasteTarget(Window requestor, int asking) {
-        if (pasteInto.processIdentifier > 0 && asking > 0)
-            return asking == pasteInto.processIdentifier;
-        return pasteInto.window != None && x11::sameClient(display, requestor, pasteInto.window);
+    // A window of the remembered application (`asking`: the requestor's
+    // process, where the server knows it).
+    bool fromPasteTarget(Window requestor, std::optional<int> asking) {
+        const int pid = pasteInto.processIdentifier;
+        return x11::sameProgram(display, requestor, asking, pasteInto.window,
+                                pid > 0 ? std::optional<int>(pid) : std::nullopt);
     }
 
     // Writes the answer to `request` in its property; false: refused.
@@ -159,7 +158,7 @@ struct X11SelectionOwner::State {
         const auto processes = x11::clientProcesses(display, fetchers);
         const unsigned long offer = offers;
         for (std::size_t i = 0; i < fetchers.size() && offer == offers && onFetched; ++i) {
-            if (!fromPasteTarget(fetchers[i], processes[i].value_or(0)))
+            if (!fromPasteTarget(fetchers[i], processes[i]))
                 continue;
             const auto fetched = onFetched;  // it may make a new offer
             fetched();

@@ -109,15 +109,7 @@ X11SelectionReader::Owner X11SelectionReader::owner(unsigned long selection, uns
     // Both processes in one round trip: the shortcut waits on each.
     const auto processes = x11::clientProcesses(display_, {result.window, programWindow});
     result.process = processes[0];
-    if (programWindow == None)
-        return result;
-    // A program may own a selection from a second connection (an office
-    // suite does): its process tells, where the server knows it. A client
-    // that is sandboxed or remote has none, and only its connection tells.
-    if (result.process && processes[1])
-        result.ofProgram = *result.process == *processes[1];
-    else
-        result.ofProgram = x11::sameClient(display_, result.window, programWindow);
+    result.ofProgram = x11::sameProgram(display_, result.window, result.process, programWindow, processes[1]);
     return result;
 }
 
