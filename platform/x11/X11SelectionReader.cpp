@@ -170,6 +170,14 @@ X11SelectionReader::Reply X11SelectionReader::takeProperty(std::size_t room, boo
 }
 
 void X11SelectionReader::begin(Transfer& transfer) {
+    // An incremental transfer left before its end: its owner writes its next
+    // chunk into the property whenever it is deleted, into the answers to
+    // come. They go to a property of another name.
+    if (incrementOpen_) {
+        incrementOpen_ = false;
+        const std::string name = "QUILLARY_SELECTION_" + std::to_string(++leftIncrements_);
+        property_ = XInternAtom(display_, name.c_str(), False);
+    }
     XDeleteProperty(display_, window_, property_);
     XConvertSelection(display_, transfer.selection, transfer.target, property_, window_, CurrentTime);
     XFlush(display_);
@@ -192,6 +200,7 @@ bool X11SelectionReader::step(Transfer& transfer, const void* event) {
         // chunk; deleting each chunk asks for the next, and an empty one
         // ends it.
         transfer.incremental = true;
+        incrementOpen_ = true;
         transfer.reply = Reply{Reply::Outcome::data, {}, None, 0, 0};
         return false;
     }
@@ -203,6 +212,7 @@ bool X11SelectionReader::step(Transfer& transfer, const void* event) {
         return true;
     }
     if (chunk.held == 0) {
+        incrementOpen_ = false;
         transfer.reply.type = chunk.type;
         transfer.reply.format = chunk.format;
         return true;
@@ -339,7 +349,8 @@ void X11SelectionReader::finishTransfer(Reply reply) {
         run.result.lost.push_back(name + " did not answer");
     } else if (reply.status == Reply::Outcome::tooLarge) {
         run.result.lost.push_back(name + " is too large");
-    }  // refused: the owner has no data of that name after all
+    }  // refused: no data of that name after all, or the protocol's in
+       // 32-bit items (LENGTH, CLIENT_WINDOW), which no program pastes
     askNext();
 }
 

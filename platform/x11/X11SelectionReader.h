@@ -112,6 +112,8 @@ private:
     std::shared_ptr<MainLoop> loop_;
     MainLoop::Id watch_ = 0, timer_ = 0;
     int fixesEvent_ = -1;  // XFixes' first event number, once selected
+    bool incrementOpen_ = false;  // an incremental transfer on `property_` has not ended
+    int leftIncrements_ = 0;
     std::unique_ptr<Run> run_;
     struct Silent {
         unsigned long selection = 0, window = 0;
