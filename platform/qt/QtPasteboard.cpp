@@ -16,9 +16,10 @@ QClipboard* clipboard() { return QGuiApplication::clipboard(); }
 
 std::string bytesOf(const QByteArray& bytes) { return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())); }
 
-// Targets that Qt serves from its "text/plain" format.
+// Targets that Qt serves from its "text/plain" format (COMPOUND_TEXT is not
+// one of them: it goes back as the owner's bytes).
 bool isTextTarget(const std::string& target) {
-    return target == "UTF8_STRING" || target == "STRING" || target == "TEXT" || target == "COMPOUND_TEXT";
+    return target == "UTF8_STRING" || target == "STRING" || target == "TEXT";
 }
 
 }  // namespace

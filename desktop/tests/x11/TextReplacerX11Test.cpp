@@ -355,10 +355,14 @@ TEST_F(CaptureOnX11, AnOldProgramsLatin1SelectionIsRead) {
     TextReplacer::captureSelection();
     EXPECT_EQ(TextReplacer::getSelectedText(), "caf\u00e9");
 
-    // Kept from such a clipboard, it comes back as text.
+    // Kept from such a clipboard, it comes back as text, and its compound
+    // text as it was (the toolkit does not make that from the text).
     platform::QtPasteboard pasteboard(reader);
-    ASSERT_TRUE(pasteboard.restore(platform::PasteboardSnapshot{{{"STRING", "caf\xe9"}}}));
+    ASSERT_TRUE(
+        pasteboard.restore(platform::PasteboardSnapshot{{{"STRING", "caf\xe9"}, {"COMPOUND_TEXT", "caf\xe9"}}}));
     EXPECT_EQ(pasteboard.string(), "caf\u00e9");
+    EXPECT_TRUE(
+        testsupport::runEventsUntil([&] { return contains(other->clipboardFormats(), "format COMPOUND_TEXT "); }));
 }
 
 // Data targets are bytes: one of 32-bit items, sent incrementally, is left
