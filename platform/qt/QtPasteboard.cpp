@@ -77,8 +77,8 @@ PasteboardSnapshot QtPasteboard::endSnapshot() {
         return std::exchange(taken_, {});
     keeping_ = false;
     PasteboardSnapshot result = keeper_->endSnapshot();
-    // The keeper asks nothing of this process: a copy made here meanwhile
-    // (the chat's Copy button) is copied locally.
+    // The keeper asks nothing of this process: what this program holds (an
+    // earlier give-back, the chat's Copy button) is copied locally.
     if (result.empty() && result.lost.empty() && clipboard()->ownsClipboard())
         return ownSnapshot(kSnapshotLimit);
     return result;
