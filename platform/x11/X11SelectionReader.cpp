@@ -222,9 +222,9 @@ bool X11SelectionReader::step(Transfer& transfer, const void* event) {
     return false;
 }
 
-X11SelectionReader::Reply X11SelectionReader::request(unsigned long selection, unsigned long target, Deadline deadline,
-                                                      std::size_t room, bool bytesOnly) {
-    Transfer transfer{selection, target, room, bytesOnly, false, {}};
+X11SelectionReader::Reply X11SelectionReader::request(unsigned long selection, unsigned long target,
+                                                      Deadline deadline) {
+    Transfer transfer{selection, target, limit_, true, false, {}};
     begin(transfer);
     XEvent event;
     while (nextEvent(deadline, &event))
@@ -254,7 +254,7 @@ X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selectio
     const auto deadline = now() + budget_;
     // Old programs offer only STRING, which is Latin-1.
     for (const Atom target : {utf8_, utf8Mime_, Atom{XA_STRING}}) {
-        Reply reply = request(selection, target, deadline, limit_, true);
+        Reply reply = request(selection, target, deadline);
         if (reply.status == Reply::Outcome::unanswered) {
             rememberSilent(selection, owner);
             return {std::nullopt, false};

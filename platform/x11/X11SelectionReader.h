@@ -89,7 +89,8 @@ private:
     // The next event of the connection, waiting for it until `deadline`;
     // false when none came by then.
     bool nextEvent(Deadline deadline, void* event);
-    Reply request(unsigned long selection, unsigned long target, Deadline deadline, std::size_t room, bool bytesOnly);
+    // Asks for a text target, waiting until `deadline`.
+    Reply request(unsigned long selection, unsigned long target, Deadline deadline);
     void begin(Transfer& transfer);
     // Feeds an event to a transfer; true once it is over.
     bool step(Transfer& transfer, const void* event);
