@@ -71,6 +71,18 @@ std::string latin1ToUtf8(std::string_view latin1) {
     return utf8;
 }
 
+std::string utf8ToLatin1(std::string_view utf8) {
+    std::string latin1;
+    latin1.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        utf8proc_int32_t cp = 0;
+        const auto n = decodeAt(utf8, pos, cp);
+        latin1 += n > 0 && cp <= 0xFF ? static_cast<char>(cp) : '?';
+        pos += n > 0 ? static_cast<std::size_t>(n) : 1;
+    }
+    return latin1;
+}
+
 std::string sanitizeUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());

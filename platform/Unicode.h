@@ -12,8 +12,10 @@ bool isValidUtf8(std::string_view text);
 // applications can always be put into JSON.
 std::string sanitizeUtf8(std::string_view text);
 
-// Latin-1 (ISO 8859-1, the X selections' STRING) as UTF-8.
+// Latin-1 (ISO 8859-1, the X selections' STRING) as UTF-8, and back, with
+// "?" for each character Latin-1 lacks (and each invalid byte).
 std::string latin1ToUtf8(std::string_view latin1);
+std::string utf8ToLatin1(std::string_view utf8);
 
 // Removes white space and line ends (Unicode White_Space) from both ends.
 std::string trimWhitespaceAndNewlines(std::string_view text);

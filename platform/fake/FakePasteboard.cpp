@@ -37,8 +37,11 @@ PasteboardSnapshot FakePasteboard::snapshot(std::size_t limit) {
             copy.lost.push_back(format.first + " did not answer");
             continue;
         }
+        if (format.second.size() > limit - total) {
+            copy.lost.push_back(format.first + " is too large");
+            continue;
+        }
         total += format.second.size();
-        if (total > limit) break;
         copy.formats.push_back(format);
     }
     return copy;

@@ -16,9 +16,10 @@ QClipboard* clipboard() { return QGuiApplication::clipboard(); }
 
 std::string bytesOf(const QByteArray& bytes) { return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())); }
 
-// Targets that Qt serves from its "text/plain" format.
+// Targets that Qt serves from its "text/plain" format (COMPOUND_TEXT is not
+// one of them: it goes back as the owner's bytes).
 bool isTextTarget(const std::string& target) {
-    return target == "UTF8_STRING" || target == "STRING" || target == "TEXT" || target == "COMPOUND_TEXT";
+    return target == "UTF8_STRING" || target == "STRING" || target == "TEXT";
 }
 
 }  // namespace
@@ -59,9 +60,10 @@ PasteboardSnapshot QtPasteboard::snapshot(std::size_t limit) {
 }
 
 void QtPasteboard::beginSnapshot() {
-    if (keeping_)
-        keeper_->endSnapshot();
-    keeping_ = keeper_ && !clipboard()->ownsClipboard();
+    // Also while this program owns the clipboard (an earlier give-back left
+    // it so): the keeper hears another program's copy meanwhile, which a
+    // local copy taken now would miss and later write over.
+    keeping_ = keeper_ != nullptr;
     if (keeping_)
         keeper_->beginSnapshot(kSnapshotLimit);
     else
@@ -75,8 +77,8 @@ PasteboardSnapshot QtPasteboard::endSnapshot() {
         return std::exchange(taken_, {});
     keeping_ = false;
     PasteboardSnapshot result = keeper_->endSnapshot();
-    // The keeper asks nothing of this process: a copy made here meanwhile
-    // (the chat's Copy button) is copied locally.
+    // The keeper asks nothing of this process: what this program holds (an
+    // earlier give-back, the chat's Copy button) is copied locally.
     if (result.empty() && result.lost.empty() && clipboard()->ownsClipboard())
         return ownSnapshot(kSnapshotLimit);
     return result;

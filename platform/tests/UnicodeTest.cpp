@@ -49,6 +49,12 @@ TEST(Unicode, SanitizesInvalidUtf8) {
 
 // Long ASCII runs are checked a word at a time: faults and multi-byte
 // characters must be found wherever they fall relative to those words.
+TEST(Unicode, ConvertsLatin1BothWays) {
+    EXPECT_EQ(latin1ToUtf8("caf\xE9"), "caf\xC3\xA9");
+    // The euro sign is not Latin-1; an invalid byte stands alone.
+    EXPECT_EQ(utf8ToLatin1("caf\xC3\xA9 \xE2\x82\xAC \xC3" "A"), "caf\xE9 ? ?A");
+}
+
 TEST(Unicode, FindsFaultsAtEveryPositionOfLongAsciiRuns) {
     const std::string ascii(40, 'x');
     for (std::size_t at = 0; at <= ascii.size(); ++at) {

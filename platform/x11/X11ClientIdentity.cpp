@@ -50,4 +50,11 @@ bool sameClient(Display* display, unsigned long a, unsigned long b) {
     return clientBase(display, a) == clientBase(display, b);
 }
 
+bool sameProgram(Display* display, unsigned long a, std::optional<int> processA, unsigned long b,
+                 std::optional<int> processB) {
+    if (processA && processB)
+        return *processA == *processB;
+    return a != None && b != None && sameClient(display, a, b);
+}
+
 }  // namespace platform::x11

@@ -9,6 +9,7 @@
 
 #include "platform/Error.h"
 #include "platform/Logger.h"
+#include "platform/Unicode.h"
 #include "platform/x11/X11ClientIdentity.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ErrorTrap.h"
@@ -16,21 +17,6 @@
 namespace platform {
 
 namespace {
-
-// The text for requesters that ask for Latin-1.
-std::string latin1(const std::string& utf8) {
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        if (length == 2 && lead <= 0xC3 && i + 1 < utf8.size())  // U+0080 to U+00FF
-            out += static_cast<char>(((lead & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
-        else
-            out += length == 1 ? static_cast<char>(lead) : '?';
-        i += length;
-    }
-    return out;
-}
 
 const Logger& logger() {
     static const Logger log("quillary", "selection");
@@ -92,13 +78,12 @@ struct X11SelectionOwner::State {
                event->xproperty.atom == state->stamp;
     }
 
-    // A window of the remembered application's process (`asking`, 0 when
-    // the server cannot tell); where either has no process id, a window of
-    // the same X client as its window.
-    bool fromPasteTarget(Window requestor, int asking) {
-        if (pasteInto.processIdentifier > 0 && asking > 0)
-            return asking == pasteInto.processIdentifier;
-        return pasteInto.window != None && x11::sameClient(display, requestor, pasteInto.window);
+    // A window of the remembered application (`asking`: the requestor's
+    // process, where the server knows it).
+    bool fromPasteTarget(Window requestor, std::optional<int> asking) {
+        const int pid = pasteInto.processIdentifier;
+        return x11::sameProgram(display, requestor, asking, pasteInto.window,
+                                pid > 0 ? std::optional<int>(pid) : std::nullopt);
     }
 
     // Writes the answer to `request` in its property; false: refused.
@@ -128,7 +113,7 @@ struct X11SelectionOwner::State {
         } else if (target == textPlainUtf8) {
             bytes = offered;
         } else if (target == XA_STRING) {
-            bytes = latin1(offered);
+            bytes = unicode::utf8ToLatin1(offered);
         } else {
             return false;
         }
@@ -173,7 +158,7 @@ struct X11SelectionOwner::State {
         const auto processes = x11::clientProcesses(display, fetchers);
         const unsigned long offer = offers;
         for (std::size_t i = 0; i < fetchers.size() && offer == offers && onFetched; ++i) {
-            if (!fromPasteTarget(fetchers[i], processes[i].value_or(0)))
+            if (!fromPasteTarget(fetchers[i], processes[i]))
                 continue;
             const auto fetched = onFetched;  // it may make a new offer
             fetched();

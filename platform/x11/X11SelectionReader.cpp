@@ -56,12 +56,11 @@ struct X11SelectionReader::Transfer {
 };
 
 // A snapshot of the clipboard on its way: the list of targets, then each
-// target in turn, each with its own deadline.
+// target in turn, each with its own deadline; done once nothing is asked.
 struct X11SelectionReader::Run {
     bool background = false;
     std::size_t limit = 0;
     Owner owner;
-    bool done = false;
     std::vector<std::pair<Atom, std::string>> targets;
     std::size_t next = 0;
     std::optional<Transfer> current;
@@ -110,15 +109,7 @@ X11SelectionReader::Owner X11SelectionReader::owner(unsigned long selection, uns
     // Both processes in one round trip: the shortcut waits on each.
     const auto processes = x11::clientProcesses(display_, {result.window, programWindow});
     result.process = processes[0];
-    if (programWindow == None)
-        return result;
-    // A program may own a selection from a second connection (an office
-    // suite does): its process tells, where the server knows it. A client
-    // that is sandboxed or remote has none, and only its connection tells.
-    if (result.process && processes[1])
-        result.ofProgram = *result.process == *processes[1];
-    else
-        result.ofProgram = x11::sameClient(display_, result.window, programWindow);
+    result.ofProgram = x11::sameProgram(display_, result.window, result.process, programWindow, processes[1]);
     return result;
 }
 
@@ -179,6 +170,14 @@ X11SelectionReader::Reply X11SelectionReader::takeProperty(std::size_t room, boo
 }
 
 void X11SelectionReader::begin(Transfer& transfer) {
+    // An incremental transfer left before its end: its owner writes its next
+    // chunk into the property whenever it is deleted, into the answers to
+    // come. They go to a property of another name.
+    if (incrementOpen_) {
+        incrementOpen_ = false;
+        const std::string name = "QUILLARY_SELECTION_" + std::to_string(++leftIncrements_);
+        property_ = XInternAtom(display_, name.c_str(), False);
+    }
     XDeleteProperty(display_, window_, property_);
     XConvertSelection(display_, transfer.selection, transfer.target, property_, window_, CurrentTime);
     XFlush(display_);
@@ -201,6 +200,7 @@ bool X11SelectionReader::step(Transfer& transfer, const void* event) {
         // chunk; deleting each chunk asks for the next, and an empty one
         // ends it.
         transfer.incremental = true;
+        incrementOpen_ = true;
         transfer.reply = Reply{Reply::Outcome::data, {}, None, 0, 0};
         return false;
     }
@@ -212,6 +212,7 @@ bool X11SelectionReader::step(Transfer& transfer, const void* event) {
         return true;
     }
     if (chunk.held == 0) {
+        incrementOpen_ = false;
         transfer.reply.type = chunk.type;
         transfer.reply.format = chunk.format;
         return true;
@@ -221,9 +222,9 @@ bool X11SelectionReader::step(Transfer& transfer, const void* event) {
     return false;
 }
 
-X11SelectionReader::Reply X11SelectionReader::request(unsigned long selection, unsigned long target, Deadline deadline,
-                                                      std::size_t room, bool bytesOnly) {
-    Transfer transfer{selection, target, room, bytesOnly, false, {}};
+X11SelectionReader::Reply X11SelectionReader::request(unsigned long selection, unsigned long target,
+                                                      Deadline deadline) {
+    Transfer transfer{selection, target, limit_, true, false, {}};
     begin(transfer);
     XEvent event;
     while (nextEvent(deadline, &event))
@@ -253,7 +254,7 @@ X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selectio
     const auto deadline = now() + budget_;
     // Old programs offer only STRING, which is Latin-1.
     for (const Atom target : {utf8_, utf8Mime_, Atom{XA_STRING}}) {
-        Reply reply = request(selection, target, deadline, limit_, true);
+        Reply reply = request(selection, target, deadline);
         if (reply.status == Reply::Outcome::unanswered) {
             rememberSilent(selection, owner);
             return {std::nullopt, false};
@@ -268,20 +269,17 @@ X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selectio
 
 std::optional<std::string> X11SelectionReader::text() { return readText(clipboard_).text; }
 
-void X11SelectionReader::startRun(std::size_t limit) {
-    const bool background = run_ && run_->background;
+void X11SelectionReader::startRun(std::size_t limit, bool background) {
     run_ = std::make_unique<Run>();
     auto& run = *run_;
     run.background = background;
     run.limit = limit;
     discardPendingEvents();  // a copy made after this is heard, and starts over again
     run.owner = owner(clipboard_);
-    if (run.owner.window == None || isThisProcess(run.owner)) {
-        run.done = true;
-    } else if (!background && silent(clipboard_, run.owner)) {
+    const bool asked = run.owner.window != None && !isThisProcess(run.owner);
+    if (asked && !background && silent(clipboard_, run.owner)) {
         run.result.lost.push_back("its owner did not answer");
-        run.done = true;
-    } else {
+    } else if (asked) {
         run.current = Transfer{clipboard_, targets_, 64 * 1024, false, false, {}};
         begin(*run.current);
         run.deadline = now() + kFormatWait;
@@ -289,20 +287,25 @@ void X11SelectionReader::startRun(std::size_t limit) {
     armTimer();
 }
 
+void X11SelectionReader::feedRun(const void* event) {
+    const XEvent& e = *static_cast<const XEvent*>(event);
+    if (!run_)
+        return;  // answers that came after their snapshot ended
+    if (fixesEvent_ >= 0 && e.type == fixesEvent_ + XFixesSelectionNotify) {
+        // Another copy, even by the same window: what was read is gone.
+        if (reinterpret_cast<const XFixesSelectionNotifyEvent&>(e).selection == clipboard_)
+            startRun(run_->limit, run_->background);
+        return;
+    }
+    if (run_->current && step(*run_->current, &e))
+        finishTransfer(std::move(run_->current->reply));
+}
+
 void X11SelectionReader::pumpRun() {
     while (XPending(display_) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
-        if (!run_)
-            continue;  // answers that came after their snapshot ended
-        if (fixesEvent_ >= 0 && event.type == fixesEvent_ + XFixesSelectionNotify) {
-            // Another copy, even by the same window: what was read is gone.
-            if (reinterpret_cast<const XFixesSelectionNotifyEvent&>(event).selection == clipboard_)
-                startRun(run_->limit);
-            continue;
-        }
-        if (run_->current && step(*run_->current, &event))
-            finishTransfer(std::move(run_->current->reply));
+        feedRun(&event);
     }
     if (run_ && run_->current && now() >= run_->deadline)
         finishTransfer(Reply{Reply::Outcome::unanswered, {}, None, 0, 0});
@@ -318,7 +321,6 @@ void X11SelectionReader::finishTransfer(Reply reply) {
         if (reply.status != Reply::Outcome::data || reply.format != 32) {
             run.result.lost.push_back(reply.status == Reply::Outcome::unanswered ? "its list of formats did not answer"
                                                                                  : "its list of formats was refused");
-            run.done = true;
             armTimer();
             return;
         }
@@ -347,7 +349,8 @@ void X11SelectionReader::finishTransfer(Reply reply) {
         run.result.lost.push_back(name + " did not answer");
     } else if (reply.status == Reply::Outcome::tooLarge) {
         run.result.lost.push_back(name + " is too large");
-    }  // refused: the owner has no data of that name after all
+    }  // refused: no data of that name after all, or the protocol's in
+       // 32-bit items (LENGTH, CLIENT_WINDOW), which no program pastes
     askNext();
 }
 
@@ -359,8 +362,6 @@ void X11SelectionReader::askNext() {
         run.currentName = name;
         begin(*run.current);
         run.deadline = now() + kFormatWait;
-    } else {
-        run.done = true;
     }
     armTimer();
 }
@@ -398,16 +399,12 @@ void X11SelectionReader::armTimer() {
 }
 
 PasteboardSnapshot X11SelectionReader::snapshot(std::size_t limit) {
-    startRun(limit);
+    startRun(limit, false);
+    // Within the budget, shorter than any one target's wait.
     const auto deadline = now() + kSnapshotBudget;
-    while (!run_->done && now() < deadline) {
-        pollfd fd{ConnectionNumber(display_), POLLIN, 0};
-        if (XPending(display_) == 0) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now());
-            poll(&fd, 1, static_cast<int>(std::max<long>(left.count(), 0)));
-        }
-        pumpRun();
-    }
+    XEvent event;
+    while (run_->current && nextEvent(deadline, &event))
+        feedRun(&event);
     return endRun();
 }
 
@@ -420,14 +417,12 @@ void X11SelectionReader::beginSnapshot(std::size_t limit) {
     }
     if (loop_ && !watch_)
         watch_ = loop_->watchReadable(ConnectionNumber(display_), [this] { pumpRun(); });
-    run_ = std::make_unique<Run>();
-    run_->background = true;
-    startRun(limit);
+    startRun(limit, true);
 }
 
 bool X11SelectionReader::snapshotReady() {
     pumpRun();
-    return !run_ || run_->done;
+    return !run_ || !run_->current;
 }
 
 PasteboardSnapshot X11SelectionReader::endSnapshot() {

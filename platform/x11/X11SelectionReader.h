@@ -89,14 +89,17 @@ private:
     // The next event of the connection, waiting for it until `deadline`;
     // false when none came by then.
     bool nextEvent(Deadline deadline, void* event);
-    Reply request(unsigned long selection, unsigned long target, Deadline deadline, std::size_t room, bool bytesOnly);
+    // Asks for a text target, waiting until `deadline`.
+    Reply request(unsigned long selection, unsigned long target, Deadline deadline);
     void begin(Transfer& transfer);
     // Feeds an event to a transfer; true once it is over.
     bool step(Transfer& transfer, const void* event);
     Reply takeProperty(std::size_t room, bool bytesOnly);
 
     // The snapshot's steps, the waiting and background alike.
-    void startRun(std::size_t limit);
+    void startRun(std::size_t limit, bool background);
+    void feedRun(const void* event);
+    // Feeds the run every event that has come, and ends a target past its wait.
     void pumpRun();
     void finishTransfer(Reply reply);
     void askNext();
@@ -110,6 +113,8 @@ private:
     std::shared_ptr<MainLoop> loop_;
     MainLoop::Id watch_ = 0, timer_ = 0;
     int fixesEvent_ = -1;  // XFixes' first event number, once selected
+    bool incrementOpen_ = false;  // an incremental transfer on `property_` has not ended
+    int leftIncrements_ = 0;
     std::unique_ptr<Run> run_;
     struct Silent {
         unsigned long selection = 0, window = 0;

@@ -242,6 +242,33 @@ TEST_F(CaptureOnX11, ACopyByAnotherProgramDuringTheBackgroundReadStartsItOver) {
     EXPECT_TRUE(snapshot.lost.empty()) << snapshot.lost.front();
 }
 
+// The clipboard is this program's own when the prompt is sent (an earlier
+// give-back left it so), and another program copies while the provider
+// answers: that newer copy is what comes back after the paste.
+TEST_F(CaptureOnX11, ACopyMadeWhileTheProviderAnswersComesBackAfterThePasteBack) {
+    OtherApplicationProcess copier(QStringLiteral(QUILLARY_OTHER_APP));
+    ASSERT_NE(copier.waitReady(), 0u);
+    startOther();
+    other->send("set-line Hello world");
+    other->send("select-line 6 5");
+    ASSERT_FALSE(other->waitFor("selected").empty());
+    ASSERT_TRUE(QGuiApplication::clipboard()->ownsClipboard());
+
+    TextReplacer::captureSelection();
+    ASSERT_EQ(TextReplacer::getSelectedText(), "world");
+    TextReplacer::keepClipboardForPasteBack();
+    copier.send("copy-text newer");
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return clipboardText() == "newer"; }));
+    TextReplacer::replaceSelectedText("there");
+    EXPECT_TRUE(testsupport::runEventsUntil([&] { return other->dump()["line"] == "Hello there"; }));
+    std::string given;
+    EXPECT_TRUE(testsupport::runEventsUntil([&] {
+        given = clipboardText();
+        return given == "newer" || given == "before";
+    }));
+    EXPECT_EQ(given, "newer");
+}
+
 TEST_F(CaptureOnX11, WithTheHotKeyStillHeldTheCopyReachesTheProgramAndNothingRepeatsIntoIt) {
     startOther();
     QGuiApplication::clipboard()->setText(QStringLiteral("stale elsewhere"), QClipboard::Selection);
@@ -328,20 +355,25 @@ TEST_F(CaptureOnX11, AnOldProgramsLatin1SelectionIsRead) {
     TextReplacer::captureSelection();
     EXPECT_EQ(TextReplacer::getSelectedText(), "caf\u00e9");
 
-    // Kept from such a clipboard, it comes back as text.
+    // Kept from such a clipboard, it comes back as text, and its compound
+    // text as it was (the toolkit does not make that from the text).
     platform::QtPasteboard pasteboard(reader);
-    ASSERT_TRUE(pasteboard.restore(platform::PasteboardSnapshot{{{"STRING", "caf\xe9"}}}));
+    ASSERT_TRUE(
+        pasteboard.restore(platform::PasteboardSnapshot{{{"STRING", "caf\xe9"}, {"COMPOUND_TEXT", "caf\xe9"}}}));
     EXPECT_EQ(pasteboard.string(), "caf\u00e9");
+    EXPECT_TRUE(
+        testsupport::runEventsUntil([&] { return contains(other->clipboardFormats(), "format COMPOUND_TEXT "); }));
 }
 
-// 32-bit items count as the server holds them (Xlib hands them over as
-// longs, twice the size): an incremental transfer stops at the limit.
-TEST_F(CaptureOnX11, IncrementalChunksOf32BitsStopAtTheLimit) {
+// Data targets are bytes: one of 32-bit items, sent incrementally, is left
+// out at its first chunk, and the reads after it are not fed the rest of it.
+TEST_F(CaptureOnX11, AnIncrementalTargetOf32BitItemsIsLeftOutAtItsFirstChunk) {
     startOther();
     other->send("own-numbers 16 1024");  // 4 KiB a chunk, 64 KiB in all
     ASSERT_FALSE(other->waitFor("owned").empty());
-    platform::X11SelectionReader small(nullptr, platform::X11SelectionReader::kBudget, 4096);
-    EXPECT_TRUE(small.snapshot(4096).empty());
+    const auto snapshot = reader->snapshot(platform::X11SelectionReader::kLimit);
+    EXPECT_TRUE(snapshot.empty());
+    EXPECT_EQ(reader->text(), std::nullopt);
     other->send("served-chunks");
     const auto chunks = other->waitFor("chunks ");
     ASSERT_FALSE(chunks.empty());
