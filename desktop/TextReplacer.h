@@ -89,8 +89,9 @@ public:
     // through the main loop. A clipboard none of which could be read is not
     // put back: the answer stays.
     // Does nothing before a capture. When the window is gone the answer is
-    // left on the clipboard; when it does not take the keyboard nothing is
-    // typed and the clipboard goes back. A terminal gets the text without
+    // left on the clipboard; when it does not have the keyboard once no key
+    // is down (the user clicked elsewhere meanwhile, say) nothing is typed
+    // and the clipboard goes back. A terminal gets the text without
     // control characters, and an answer of several lines is only left on its
     // clipboard and selection (an editor with a terminal pane gets it typed).
     static void replaceSelectedText(std::string_view text);
