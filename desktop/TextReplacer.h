@@ -53,7 +53,8 @@ public:
     static void setPanelWindowCheck(std::function<bool(platform::WindowId)> isPanelWindow);
     // Called before another window is activated or keys are typed into it:
     // lets go of the panel's keyboard and pointer grabs, which would take
-    // those keys. The panel's owner installs it.
+    // those keys, and closes a panel that has the keyboard. The panel's
+    // owner installs it.
     static void setBeforeTyping(std::function<void()> beforeTyping);
 
     // Remembers the frontmost application and its selection: read once and
