@@ -1,5 +1,7 @@
 #include "desktop/FloatingPanel.h"
 
+#include <vector>
+
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QGuiApplication>
@@ -102,10 +104,20 @@ std::shared_ptr<platform::PanelWindowSystem> FloatingPanel::defaultWindowSystem(
                                                             [] { return CarbonGlobalShortcuts::backend(); });
 }
 
-void FloatingPanel::releaseInputOfAll() {
+void FloatingPanel::yieldToAnotherWindow() {
     if (!qApp) return;
+    std::vector<QPointer<FloatingPanel>> panels;
     for (QWidget* top : QApplication::topLevelWidgets())
-        if (auto* panel = dynamic_cast<FloatingPanel*>(top)) panel->releaseInput();
+        if (auto* panel = dynamic_cast<FloatingPanel*>(top)) panels.emplace_back(panel);
+    for (const auto& panel : panels) {
+        // A panel that has the keyboard closes now, as the other window's
+        // activation would make it a moment later: gone after that
+        // activation, it would leave the pointer over whatever window lay
+        // under it, and a window manager whose focus follows the pointer
+        // would give that window the keyboard instead.
+        if (panel && panel->wasActive_ && panel->isVisible()) panel->deactivated();
+        if (panel) panel->releaseInput();
+    }
 }
 
 bool FloatingPanel::isPanelWindow(std::uint64_t window) {
@@ -134,8 +146,11 @@ void FloatingPanel::showPanel() {
 
 void FloatingPanel::closePanel() {
     hiding_ = true;
-    releaseInput();
+    // Hidden first: letting go of the grabs waits for the server, which has
+    // then unmapped the window too, before anything else of ours is asked
+    // of it (the activation of another window, say).
     hide();
+    releaseInput();
     hiding_ = false;
 }
 

@@ -41,10 +41,11 @@ public:
     static std::shared_ptr<platform::PanelWindowSystem> defaultWindowSystem();
     // Whether the native window `window` is a panel or one of its popups.
     static bool isPanelWindow(std::uint64_t window);
-    // Every panel lets go of its keyboard and pointer grabs and takes them
-    // no more while it stays open: something is about to be typed into
-    // another window, or that window activated.
-    static void releaseInputOfAll();
+    // Something is about to be typed into another window, or that window
+    // activated: a panel that has the keyboard closes (as that activation
+    // would close it), and every panel lets go of its keyboard and pointer
+    // grabs and takes them no more while it stays open.
+    static void yieldToAnotherWindow();
 
     QWidget* content() const { return content_; }
 

@@ -26,7 +26,7 @@ FloatingWindowManager::FloatingWindowManager(core::Settings& settings, Environme
     if (!environment_.panelClosedWithoutPasteBack)
         environment_.panelClosedWithoutPasteBack = &TextReplacer::panelClosedWithoutPasteBack;
     TextReplacer::setPanelWindowCheck(&FloatingPanel::isPanelWindow);
-    TextReplacer::setBeforeTyping(&FloatingPanel::releaseInputOfAll);
+    TextReplacer::setBeforeTyping(&FloatingPanel::yieldToAnotherWindow);
 }
 
 FloatingWindowManager::~FloatingWindowManager() {

@@ -83,7 +83,7 @@ public:
     };
 
     // Also tells the text replacer which windows are panels, and to let go
-    // of their grabs before it types.
+    // of their grabs (closing one that has the keyboard) before it types.
     FloatingWindowManager(core::Settings& settings, Environment environment);
     ~FloatingWindowManager();
     FloatingWindowManager(const FloatingWindowManager&) = delete;

@@ -494,13 +494,6 @@ void TextReplacer::replaceSelectedText(std::string_view text) {
     if (!services.workspace->activate(app)) return leaveOnClipboard();
     services.sleeper->sleep(kActivationWait);
     if (!services.workspace->isAlive(app)) return leaveOnClipboard();
-    if (!services.workspace->hasInputFocus(app)) {
-        // Typed now, the paste would go wherever the keyboard is.
-        logger().info("The window of " + name + " did not take the keyboard: the answer is not typed");
-        stopKeeping();
-        giveBackUnlessChanged();
-        return;
-    }
 
     const bool terminal = s.terminal;
     const std::string answer = terminal ? terminalText(text) : std::string(text);
@@ -517,6 +510,15 @@ void TextReplacer::replaceSelectedText(std::string_view text) {
     }
     waitForClipboard();
     waitUntilKeysAreUp();
+    // Looked at after the waits, right before the keys: the user may have
+    // clicked into another window meanwhile, and a paste typed now would go
+    // wherever the keyboard is.
+    if (!services.workspace->hasInputFocus(app)) {
+        logger().info("The window of " + name + " does not have the keyboard: the answer is not typed");
+        stopKeeping();
+        giveBackUnlessChanged();
+        return;
+    }
     saveClipboard("the answer");  // frozen from the claim on: the claim is ours
     if (!services.selectionOwner->offer(answer, terminal ? Selections::both : Selections::clipboard, app,
                                         [] { giveBackAfterPaste(); })) {

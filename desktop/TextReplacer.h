@@ -53,7 +53,8 @@ public:
     static void setPanelWindowCheck(std::function<bool(platform::WindowId)> isPanelWindow);
     // Called before another window is activated or keys are typed into it:
     // lets go of the panel's keyboard and pointer grabs, which would take
-    // those keys. The panel's owner installs it.
+    // those keys, and closes a panel that has the keyboard. The panel's
+    // owner installs it.
     static void setBeforeTyping(std::function<void()> beforeTyping);
 
     // Remembers the frontmost application and its selection: read once and
@@ -89,8 +90,9 @@ public:
     // through the main loop. A clipboard none of which could be read is not
     // put back: the answer stays.
     // Does nothing before a capture. When the window is gone the answer is
-    // left on the clipboard; when it does not take the keyboard nothing is
-    // typed and the clipboard goes back. A terminal gets the text without
+    // left on the clipboard; when it does not have the keyboard once no key
+    // is down (the user clicked elsewhere meanwhile, say) nothing is typed
+    // and the clipboard goes back. A terminal gets the text without
     // control characters, and an answer of several lines is only left on its
     // clipboard and selection (an editor with a terminal pane gets it typed).
     static void replaceSelectedText(std::string_view text);

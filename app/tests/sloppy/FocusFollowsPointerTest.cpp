@@ -99,6 +99,29 @@ TEST_F(FocusFollowsPointer, PointerAndPickerOverAnotherWindowLeaveTheKeysInThePa
     EXPECT_EQ(nlohmann::json::parse(scenario.provider().requests()[0].body)["messages"].back()["content"], "one two");
 }
 
+// The panel lies partly over a second program, and the pointer rests there
+// when the answer comes: the answer still goes into the window the
+// selection came from, not into the one that the panel's going uncovers.
+TEST_F(FocusFollowsPointer, TheAnswerGoesToTheSelectionsWindowWhileThePointerRestsOnThePanelOverAnotherOne) {
+    OtherApplicationProcess second(QStringLiteral(QUILLARY_OTHER_APP));
+    const std::string secondWindow = std::to_string(second.waitReady());
+    ASSERT_NE(secondWindow, "0");
+    const std::string window = std::to_string(scenario.otherWindow());
+    ASSERT_TRUE(Scenario::xdotool("windowsize --sync " + window + " 560 700 windowmove --sync " + window +
+                                  " 20 40 windowsize --sync " + secondWindow + " 560 700 windowmove --sync " +
+                                  secondWindow + " 640 40"));
+    ASSERT_TRUE(openPanel(600, 150)) << scenario.program().standardError();
+    const ShownWindow panel = scenario.panels().front();
+    ASSERT_GT(panel.x + panel.width, 700);
+    ASSERT_TRUE(Scenario::xdotool("mousemove --sync " + std::to_string(panel.x + panel.width - 40) + " " +
+                                  std::to_string(panel.y + panel.height / 2)));
+    ASSERT_TRUE(Scenario::type("one"));
+    ASSERT_TRUE(Scenario::key("Return"));
+    EXPECT_TRUE(testsupport::runEventsUntil([&] { return scenario.otherLine() == "Answered."; }, 10s))
+        << scenario.otherLine() << "\n" << scenario.program().standardError();
+    EXPECT_TRUE(second.keyLines().empty()) << second.keyLines().front();
+}
+
 TEST_F(FocusFollowsPointer, EveryWayOutClosesThePanelAndLetsGoOfKeyboardAndPointer) {
     const std::vector<std::pair<std::string, std::function<bool()>>> waysOut = {
         {"a click outside", [] { return Scenario::xdotool("mousemove --sync 600 600 click 1"); }},

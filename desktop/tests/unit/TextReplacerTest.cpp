@@ -439,13 +439,25 @@ TEST_F(TextReplacerTest, ANewCaptureOrAQuitGivesThePastedAnswersClipboardBackFir
     EXPECT_EQ(take(), Journal{});
 }
 
-TEST_F(TextReplacerTest, AWindowThatDoesNotTakeTheKeyboardGetsNoPasteAndTheClipboardGoesBack) {
+TEST_F(TextReplacerTest, AWindowThatDoesNotHaveTheKeyboardWhenThePasteIsDueGetsNoPasteAndTheClipboardGoesBack) {
     testsupport::LogCapture log;
     capturedOver("mine", "old");
     workspace->focusElsewhere = true;
     TextReplacer::replaceSelectedText("answer");
-    EXPECT_EQ(take(), (Journal{"activate Gedit", "wait 300ms", "restore"}));
-    EXPECT_TRUE(log.contains("did not take the keyboard"));
+    EXPECT_EQ(take(), (Journal{"activate Gedit", "wait 300ms", "release held keys", "restore"}));
+    EXPECT_TRUE(log.contains("does not have the keyboard"));
+
+    // The activation took, but while the paste waits for the user's keys to
+    // come up, the user clicks into another window.
+    workspace->focusElsewhere = false;
+    capturedOver("mine", "old");
+    keyboard->keysDown = [&] { return !workspace->focusElsewhere; };
+    sleeper->onSleep = [&](auto wait) { workspace->focusElsewhere = wait == 10ms; };
+    TextReplacer::replaceSelectedText("answer");
+    const Journal pasted = take();
+    EXPECT_EQ(std::count(pasted.begin(), pasted.end(), "control down"), 0);
+    EXPECT_EQ(pasted.back(), "restore");
+    EXPECT_EQ(pasteboard->string(), "mine");
 }
 
 TEST_F(TextReplacerTest, PasteBackWithNothingSavedLeavesTheAnswerAndBeforeACaptureDoesNothing) {
