@@ -228,9 +228,12 @@ void saveClipboard(std::string_view replacedBy) {
         s.savedClipboard = textIn(s.savedSnapshot);
     } else {
         // The snapshot first: an owner that did not answer it is not asked
-        // again for the text, so the two take a second at most.
+        // again for the text, so the two take a second at most. Its text is
+        // the one to compare copies with; asked again, an owner that was
+        // slow in another format would give none.
         s.savedSnapshot = pasteboard.snapshot();
-        s.savedClipboard = pasteboard.string();
+        s.savedClipboard = textIn(s.savedSnapshot);
+        if (!s.savedClipboard) s.savedClipboard = pasteboard.string();
     }
     s.clipboardSaved = true;
     const auto& lost = s.savedSnapshot.lost;
