@@ -1,5 +1,6 @@
 #include "desktop/FloatingPanel.h"
 
+#include <utility>
 #include <vector>
 
 #include <QAbstractNativeEventFilter>
@@ -7,6 +8,7 @@
 #include <QGuiApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainterPath>
 #include <QPointer>
@@ -15,6 +17,7 @@
 #include <QWindow>
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
+#include "desktop/HeldKeys.h"
 #include "desktop/PanelPlacement.h"
 #include "platform/Logger.h"
 #include "platform/PanelWindowSystem.h"
@@ -158,8 +161,15 @@ void FloatingPanel::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::ActivationChange) return;
     if (isActiveWindow()) {
-        if (!wasActive_) takeInput();
+        if (wasActive_) return;
         wasActive_ = true;
+        // The keyboard was held for the panel since the hot key. What the
+        // user typed meanwhile goes to the prompt once it has the focus
+        // (a moment after the activation), and so does what comes until
+        // then, in the order typed.
+        if (windowSystem_) pendingKeys_ = windowSystem_->takeHeldKeys();
+        takeInput();
+        if (!pendingKeys_.empty() && promptHasFocus()) replayPendingKeys();
         return;
     }
     // Between the end of a popup's grab (or a system move's) and our own
@@ -170,13 +180,38 @@ void FloatingPanel::changeEvent(QEvent* event) {
     if (wasActive_ && isVisible() && !hiding_ && !ownPopupActive()) deactivated();
 }
 
+bool FloatingPanel::ownWidget(QObject* object) const {
+    const auto* widget = qobject_cast<const QWidget*>(object);
+    return widget && (widget == this || isAncestorOf(widget));
+}
+
+bool FloatingPanel::promptHasFocus() const {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && focus != this && isAncestorOf(focus);
+}
+
+void FloatingPanel::replayPendingKeys() {
+    if (pendingKeys_.empty() || !isVisible() || !promptHasFocus()) return;
+    held_keys::replay(this, std::exchange(pendingKeys_, {}));
+}
+
 void FloatingPanel::hideEvent(QHideEvent* event) {
+    pendingKeys_.clear();  // typed for a panel that went before it could take them
     releaseInput();
     QWidget::hideEvent(event);
 }
 
 bool FloatingPanel::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (!pendingKeys_.empty() && ownWidget(watched)) {
+        if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+            pendingKeys_.push_back(held_keys::typedKeyOf(*static_cast<QKeyEvent*>(event)));
+            return true;
+        }
+        // Replayed once the focus change is over, not in the middle of it.
+        if (type == QEvent::FocusIn && watched != this)
+            QMetaObject::invokeMethod(this, [this] { replayPendingKeys(); }, Qt::QueuedConnection);
+    }
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && grabbed_ && windowSystem_ && isVisible()) {
         // Our grab holds the keyboard, so no hot-key grab can fire: the
         // shortcut comes as an ordinary key, and does what it does.
@@ -184,6 +219,8 @@ bool FloatingPanel::eventFilter(QObject* watched, QEvent* event) {
         if (windowSystem_->shortcutKey(type == QEvent::KeyPress, key->isAutoRepeat(), key->nativeScanCode(),
                                        key->nativeModifiers(), static_cast<std::uint32_t>(key->timestamp())))
             return true;
+    } else if (watched == content_ && (type == QEvent::Resize || type == QEvent::Move)) {
+        updateMask();
     } else if (type == QEvent::Hide && grabWanted_ && isVisible() && watched != this) {
         // A popup of ours (the model picker, a context menu) ends every grab
         // of the program when it closes; the panel takes its own again.
@@ -275,9 +312,15 @@ void FloatingPanel::resizeEvent(QResizeEvent* event) {
         const QPoint kept = panel_placement::topLeftAfterResize(QRect(pos(), size()), *keptInside_);
         if (kept != pos()) move(kept);
     }
+    updateMask();
+}
+
+void FloatingPanel::updateMask() {
     if (!useMask_) return;
+    // The content's shape, not the window's: a window manager may make the
+    // window larger than its fixed size, and the strip below would be black.
     QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+    path.addRoundedRect(QRectF(content_->geometry()), kCornerRadius, kCornerRadius);
     setMask(QRegion(path.toFillPolygon().toPolygon()));
 }
 

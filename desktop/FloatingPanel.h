@@ -4,11 +4,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <QTimer>
 #include <QWidget>
 
 #include "desktop/PanelWindow.h"
+#include "platform/PanelWindowSystem.h"
 
 namespace platform {
 class PanelWindowSystem;
@@ -84,6 +86,12 @@ private:
     // own popups (the model picker).
     bool ownPopupActive() const;
     void deactivated();
+    // Without a compositor the window is cut to the content's rounded shape.
+    void updateMask();
+    bool ownWidget(QObject* object) const;
+    bool promptHasFocus() const;
+    // Sends the keys typed before the prompt had the focus to it.
+    void replayPendingKeys();
 
     std::shared_ptr<platform::PanelWindowSystem> windowSystem_;
     QWidget* content_ = nullptr;
@@ -101,6 +109,9 @@ private:
     bool regrabbing_ = false;
     int grabAttemptsLeft_ = 0;
     QTimer grabRetry_;
+    // Typed while the keyboard was held for the panel, and after, until the
+    // prompt has the focus.
+    std::vector<platform::TypedKey> pendingKeys_;
 };
 
 }  // namespace desktop

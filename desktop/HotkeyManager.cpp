@@ -1,5 +1,6 @@
 #include "desktop/HotkeyManager.h"
 
+#include "GlobalShortcuts/CarbonGlobalShortcuts.h"
 #include "GlobalShortcuts/GlobalShortcuts.h"
 #include "GlobalShortcuts/ModifierFlags.h"
 #include "desktop/AccessibilityManager.h"
@@ -16,6 +17,10 @@ namespace Flags = GlobalShortcuts::ModifierFlags;
 using GlobalShortcuts::Key;
 using GlobalShortcuts::Name;
 using GlobalShortcuts::Shortcut;
+
+// How long the keyboard stays held after the action for a panel that has
+// not taken it yet (a window manager that never activates it, say).
+constexpr std::chrono::milliseconds kHoldAfterAction{3000};
 
 const Name& makeOnce(const char* rawValue, Key key) {
     // Never destroyed: handlers of the shortcut library outlive statics.
@@ -51,17 +56,28 @@ HotkeyManager::HotkeyManager(AccessibilityManager& accessibilityManager, Depende
     setupShortcuts();
 }
 
-HotkeyManager::~HotkeyManager() { self_.reset(); }
+HotkeyManager::~HotkeyManager() {
+    self_.reset();
+    if (const auto backend = CarbonGlobalShortcuts::backend(); backend && backend->holdsKeyboard())
+        backend->endKeyboardHold();
+}
 
 void HotkeyManager::setupShortcuts() {
     platform::consoleLine("Setting up keyboard shortcuts...");
     const auto bind = [this](const Name& name, void (*action)(HotkeyManager&)) {
         GlobalShortcuts::onKeyDown(name, [self = std::weak_ptr<HotkeyManager*>(self_), loop = loop_, action] {
             if (self.expired()) return;
+            // Now, while the press's own grab still holds: what the user types
+            // from here on is kept for the panel, never typed into the
+            // application under it (the capture's copy key among it).
+            if (const auto backend = CarbonGlobalShortcuts::backend()) backend->holdKeyboard();
             // Only queued here: the action runs on a later turn, and only if
             // the manager is still there then.
             loop->post(self, [self, action] {
-                if (const auto manager = self.lock()) action(**manager);
+                if (const auto manager = self.lock()) {
+                    action(**manager);
+                    (*manager)->afterAction();
+                }
             });
         });
     };
@@ -69,6 +85,17 @@ void HotkeyManager::setupShortcuts() {
     bind(toggleVoiceInput(), [](HotkeyManager& m) { m.modeAction(true, false); });
     bind(toggleChatMode(), [](HotkeyManager& m) { m.modeAction(false, true); });
     bind(toggleChatVoiceMode(), [](HotkeyManager& m) { m.modeAction(true, true); });
+}
+
+void HotkeyManager::afterAction() {
+    const auto backend = CarbonGlobalShortcuts::backend();
+    if (!backend || !backend->holdsKeyboard()) return;
+    // The panel takes the held keys when it becomes active; without one
+    // they go nowhere.
+    if (windowManager_->state() == FloatingWindowManager::State::panelVisible)
+        backend->endKeyboardHoldAfter(kHoldAfterAction);
+    else
+        backend->endKeyboardHold();
 }
 
 bool HotkeyManager::permitted() {

@@ -54,6 +54,9 @@ private:
     bool permitted();
     void mainAction();
     void modeAction(bool startWithVoiceInput, bool startWithChat);
+    // The keyboard held since the press waits for the panel a while, or is
+    // let go at once (its keys dropped) when no panel opened.
+    void afterAction();
 
     std::unique_ptr<FloatingWindowManager> windowManager_;
     AccessibilityManager& accessibilityManager_;

@@ -13,11 +13,9 @@ namespace desktop {
 
 TextReplacerPlatform makeSystemTextReplacerPlatform() {
     // While the user still holds the shortcut, its grab keeps every key we
-    // type; only the hot-key layer's own connection can let go of it.
-    auto releaseGrab = [] {
-        if (const auto backend = CarbonGlobalShortcuts::backend())
-            backend->releaseActiveGrab();
-    };
+    // type, and until the panel has the keyboard its hold does: only the
+    // hot-key layer's own connection can let go of either.
+    auto hotKeys = [] { return CarbonGlobalShortcuts::backend(); };
     // One reader for every selection of another program: PRIMARY and the
     // clipboard alike wait at most its budget.
     auto reader = std::make_shared<platform::X11SelectionReader>();
@@ -28,7 +26,7 @@ TextReplacerPlatform makeSystemTextReplacerPlatform() {
                                                                  platform::X11SelectionReader::kLimit,
                                                                  platform::MainLoop::main());
     return {std::make_shared<platform::X11Workspace>(), std::make_shared<platform::X11PrimarySelection>(reader),
-            std::make_shared<platform::XTestKeyboardEventPoster>(releaseGrab),
+            std::make_shared<platform::XTestKeyboardEventPoster>(hotKeys),
             std::make_shared<platform::QtPasteboard>(reader, keeper), std::make_shared<platform::QtEventLoopSleeper>(),
             std::make_shared<platform::X11SelectionOwner>(), platform::MainLoop::main()};
 }

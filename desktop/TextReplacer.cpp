@@ -16,7 +16,6 @@ using platform::SimulatedKey;
 
 namespace {
 
-constexpr auto kKeyStepWait = 50ms;   // between the events of a simulated copy
 constexpr auto kCopySettleWait = 300ms;  // for the copied text to reach the clipboard
 constexpr auto kActivationWait = 300ms;  // for the application to take the keyboard back
 constexpr auto kKeysUpPoll = 10ms;       // between looks at the keyboard
@@ -136,46 +135,38 @@ void judgeWindow(const std::optional<platform::RunningApplication>& app) {
     s.severalLinesTyped = !s.terminal || namedAs(*app, kEditorsWithTerminalPane);
 }
 
-void press(SimulatedKey key, bool down) {
-    // An event that cannot be made is left out; the waits around it still run.
-    if (!state().services.keyboard->post(key, down))
-        logger().error(std::string("Cannot type the key ") + std::string(platform::toString(key)));
+// Modifier and key go out with nothing of ours between them: until the
+// panel has the keyboard the user's typing is held for it, and let go of
+// only for these four events. An event that cannot be made is left out.
+void chord(SimulatedKey modifier, SimulatedKey key) {
+    if (!state().services.keyboard->postChord(modifier, key))
+        logger().error(std::string("Cannot type the key ") + std::string(platform::toString(modifier)) + "+" +
+                       std::string(platform::toString(key)));
 }
 
 void releasePanelGrabs() {
     if (state().beforeTyping) state().beforeTyping();
 }
 
-// Before the first simulated key: a key the user lets go of after we
+// Before the first simulated key: a modifier the user lets go of after we
 // pressed our own Control or Shift would let go of ours too, and a key still
 // held would join them. Only keys held past the limit are released for the
-// user.
-void waitUntilKeysAreUp() {
+// user. Before the copy only modifiers count: the user may be typing the
+// prompt already, and the keyboard is held for the panel meanwhile.
+enum class KeysUp { all, modifiers };
+void waitUntilKeysAreUp(KeysUp which) {
     releasePanelGrabs();
-    auto& s = state().services;
-    for (auto waited = 0ms; waited < kKeysUpLimit && s.keyboard->isAnyKeyDown(); waited += kKeysUpPoll)
-        s.sleeper->sleep(kKeysUpPoll);
-    s.keyboard->releaseHeldKeys();
+    auto& keyboard = *state().services.keyboard;
+    const auto down = [&] { return which == KeysUp::all ? keyboard.isAnyKeyDown() : keyboard.isAnyModifierDown(); };
+    for (auto waited = 0ms; waited < kKeysUpLimit && down(); waited += kKeysUpPoll)
+        state().services.sleeper->sleep(kKeysUpPoll);
+    keyboard.releaseHeldKeys();
 }
 
-void simulateCopy() {
-    auto& s = state().services;
-    press(SimulatedKey::control, true);
-    s.sleeper->sleep(kKeyStepWait);
-    press(SimulatedKey::c, true);
-    s.sleeper->sleep(kKeyStepWait);
-    press(SimulatedKey::c, false);
-    s.sleeper->sleep(kKeyStepWait);
-    press(SimulatedKey::control, false);
-}
+void simulateCopy() { chord(SimulatedKey::control, SimulatedKey::c); }
 
 void simulatePaste(bool terminal) {
-    const SimulatedKey modifier = terminal ? SimulatedKey::shift : SimulatedKey::control;
-    const SimulatedKey key = terminal ? SimulatedKey::insert : SimulatedKey::v;
-    press(modifier, true);
-    press(key, true);
-    press(key, false);
-    press(modifier, false);
+    chord(terminal ? SimulatedKey::shift : SimulatedKey::control, terminal ? SimulatedKey::insert : SimulatedKey::v);
 }
 
 // The answer as a terminal gets it: no control characters but tab and line
@@ -435,7 +426,7 @@ void TextReplacer::captureSelection() {
     if (s.terminal) return;  // no copy key: its selection is PRIMARY
     saveClipboard("the copied selection");
     s.copied = true;
-    waitUntilKeysAreUp();
+    waitUntilKeysAreUp(KeysUp::modifiers);
     s.restorePending = true;
     for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
         simulateCopy();
@@ -512,7 +503,7 @@ void TextReplacer::replaceSelectedText(std::string_view text) {
         return;
     }
     waitForClipboard();
-    waitUntilKeysAreUp();
+    waitUntilKeysAreUp(KeysUp::all);
     // Looked at after the waits, right before the keys: the user may have
     // clicked into another window meanwhile, and a paste typed now would go
     // wherever the keyboard is.

@@ -59,7 +59,7 @@ public:
 
     // Remembers the frontmost application and its selection: read once and
     // kept here, clipboard untouched; else, after saving the clipboard, up to
-    // three simulated copies once no key is down (never in a terminal: a
+    // three simulated copies once no modifier is down (never in a terminal: a
     // window of a terminal's class, or whose process holds a
     // pseudo-terminal master, judged here for the paste-back too). An
     // application that does not answer the read gets no copy key either:

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace platform {
@@ -34,6 +36,22 @@ struct HotKeyId {
 
 enum class HotKeyEventKind { pressed, released };
 
+// A key event the window system delivered while the keyboard was held:
+// `keyCode` and `state` are its own (X key code, modifier and group bits).
+struct HeldKeyEvent {
+    bool press = true;
+    std::uint32_t keyCode = 0;
+    std::uint32_t state = 0;
+    std::uint32_t time = 0;
+    friend bool operator==(const HeldKeyEvent&, const HeldKeyEvent&) = default;
+};
+
+// One simulated key event, by the window system's key code.
+struct SimulatedKeyEvent {
+    std::uint32_t keyCode = 0;
+    bool down = true;
+};
+
 struct HotKeyCombination {
     std::uint32_t keyCode = 0;    // Carbon virtual key code
     std::uint32_t modifiers = 0;  // Carbon modifier mask
@@ -64,8 +82,32 @@ public:
     // keys typed into other applications meanwhile would come back to us.
     // This lets go of that grab at once; the hot keys still down count as
     // released (their release events follow on the main loop), so the next
-    // press fires again.
+    // press fires again. It leaves a keyboard hold (below) alone.
     virtual void releaseActiveGrab() = 0;
+
+    // The keyboard hold. A hot key that opens a window takes the whole
+    // keyboard from its press on, so that what the user types before that
+    // window has the keyboard is kept for it instead of reaching the
+    // application underneath (some of it as that application's commands,
+    // while a simulated copy holds Control down). Only a press this backend
+    // is delivering now can take it (its handler calls this synchronously):
+    // false otherwise, or when the window system refused. While held, every
+    // key event is kept in order, but the releases of hot keys down (which
+    // still reach the handler) and of keys that were down before the hold.
+    virtual bool holdKeyboard() { return false; }
+    virtual bool holdsKeyboard() const { return false; }
+    // Lets go of the hold and hands over the keys kept, in order, after
+    // reading everything the window system delivered before it let go (an
+    // empty list when there was no hold). Hot keys still down count as
+    // released, as with releaseActiveGrab.
+    virtual std::vector<HeldKeyEvent> endKeyboardHold() { return {}; }
+    // The hold ends by itself after `delay` (its keys dropped), unless it
+    // ended before.
+    virtual void endKeyboardHoldAfter(std::chrono::milliseconds /*delay*/) {}
+    // Types `keys` into the window with the focus while the keyboard is
+    // held: the hold let go, the keys, the hold taken back, with nothing in
+    // between. False, and nothing typed, without a hold.
+    virtual bool typeThroughHold(std::span<const SimulatedKeyEvent> /*keys*/) { return false; }
 
     // A key event that reached a window of ours because one of our own
     // keyboard grabs holds the keyboard (where no hot key grab can fire):

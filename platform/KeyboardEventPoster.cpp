@@ -13,4 +13,11 @@ std::string_view toString(SimulatedKey key) {
     return "?";
 }
 
+bool KeyboardEventPoster::postChord(SimulatedKey modifier, SimulatedKey key) {
+    bool all = post(modifier, true);
+    all = post(key, true) && all;
+    all = post(key, false) && all;
+    return post(modifier, false) && all;
+}
+
 }  // namespace platform

@@ -25,10 +25,19 @@ public:
     // Whether any key of the keyboard is down right now (the user's hand
     // still on the shortcut, say).
     virtual bool isAnyKeyDown() = 0;
+    // Whether Shift, Control, Alt, Super or another modifier is down: one
+    // let go of after we pressed our own would let go of ours too.
+    virtual bool isAnyModifierDown() { return isAnyKeyDown(); }
 
     // Posts one key press or release; false when the event cannot be made
     // (no key for it on this keyboard), and then nothing is posted.
     virtual bool post(SimulatedKey key, bool down) = 0;
+
+    // Posts `modifier` down, `key` down, `key` up, `modifier` up with nothing
+    // of ours between them; where the keyboard is held for a panel, the hold
+    // is let go for exactly these four events. False when a key cannot be
+    // made; the events that can are still posted.
+    virtual bool postChord(SimulatedKey modifier, SimulatedKey key);
 };
 
 }  // namespace platform

@@ -16,6 +16,7 @@ class FakeKeyboardEventPoster final : public KeyboardEventPoster {
 public:
     void releaseHeldKeys() override;
     bool isAnyKeyDown() override { return keysDown && keysDown(); }
+    bool isAnyModifierDown() override { return modifiersDown ? modifiersDown() : isAnyKeyDown(); }
     bool post(SimulatedKey key, bool down) override;
 
     std::vector<std::string> events;
@@ -24,6 +25,8 @@ public:
     std::function<void(SimulatedKey key, bool down)> onPost;
     // Whether the user holds a key now (null: never).
     std::function<bool()> keysDown;
+    // Whether the user holds a modifier now (null: as keysDown).
+    std::function<bool()> modifiersDown;
     EventJournal journal;
 };
 

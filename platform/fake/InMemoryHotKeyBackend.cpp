@@ -1,6 +1,8 @@
 #include "platform/fake/InMemoryHotKeyBackend.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 namespace platform {
 
@@ -37,7 +39,42 @@ int InMemoryHotKeyBackend::deliver(HotKeyEventKind kind, HotKeyId id) {
     if (!handler_)
         return hotkey_status::eventNotHandled;
     const Handler handler = handler_;  // the handler may replace itself
-    return handler(kind, id);
+    delivering_ = kind == HotKeyEventKind::pressed;
+    const int status = handler(kind, id);
+    delivering_ = false;
+    return status;
+}
+
+bool InMemoryHotKeyBackend::holdKeyboard() {
+    if (!delivering_ && !holding_)
+        return false;
+    if (!holding_)
+        note(journal, "hold keyboard");
+    holding_ = true;
+    return true;
+}
+
+std::vector<HeldKeyEvent> InMemoryHotKeyBackend::endKeyboardHold() {
+    if (!holding_)
+        return {};
+    holding_ = false;
+    note(journal, "end keyboard hold");
+    return std::exchange(heldKeys, {});
+}
+
+void InMemoryHotKeyBackend::endKeyboardHoldAfter(std::chrono::milliseconds delay) {
+    if (holding_)
+        note(journal, "end keyboard hold after " + std::to_string(delay.count()) + "ms");
+}
+
+bool InMemoryHotKeyBackend::typeThroughHold(std::span<const SimulatedKeyEvent> keys) {
+    if (!holding_)
+        return false;
+    std::string entry = "type through hold:";
+    for (const auto& key : keys)
+        entry += (entry.back() == ':' ? " " : ", ") + std::to_string(key.keyCode) + (key.down ? " down" : " up");
+    note(journal, entry);
+    return true;
 }
 
 int InMemoryHotKeyBackend::send(HotKeyEventKind kind, HotKeyCombination combination) {

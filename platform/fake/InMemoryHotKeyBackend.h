@@ -1,9 +1,11 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "platform/HotKeyBackend.h"
+#include "platform/fake/EventJournal.h"
 
 namespace platform {
 
@@ -17,6 +19,14 @@ public:
     void setHandler(Handler handler) override;
     std::vector<HotKeyCombination> reservedCombinations() override;
     void releaseActiveGrab() override { ++releaseActiveGrabCalls_; }
+    // A hold is taken only from a press being delivered, as on X11; the
+    // journal records "hold keyboard", "end keyboard hold", "end keyboard
+    // hold after 3000ms" and "type through hold: 37 down, ...".
+    bool holdKeyboard() override;
+    bool holdsKeyboard() const override { return holding_; }
+    std::vector<HeldKeyEvent> endKeyboardHold() override;
+    void endKeyboardHoldAfter(std::chrono::milliseconds delay) override;
+    bool typeThroughHold(std::span<const SimulatedKeyEvent> keys) override;
 
     // Another client holds `combination`: our grabs of it fail.
     void occupy(HotKeyCombination combination);
@@ -35,6 +45,11 @@ public:
     bool hasHandler() const { return static_cast<bool>(handler_); }
     int releaseActiveGrabCalls() const { return releaseActiveGrabCalls_; }
 
+    // The keys the user "types" while the keyboard is held, handed over
+    // when the hold ends.
+    std::vector<HeldKeyEvent> heldKeys;
+    EventJournal journal;
+
 private:
     int send(HotKeyEventKind kind, HotKeyCombination combination);
 
@@ -48,6 +63,8 @@ private:
     int registerCalls_ = 0;
     int unregisterCalls_ = 0;
     int releaseActiveGrabCalls_ = 0;
+    bool delivering_ = false;
+    bool holding_ = false;
 };
 
 }  // namespace platform

@@ -2,13 +2,16 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/Error.h"
 #include "platform/KeyPositions.h"
 #include "platform/KeyboardLayout.h"
+#include "platform/Logger.h"
 #include "platform/NotificationCenter.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ErrorTrap.h"
@@ -22,6 +25,11 @@ int statusFor(const std::vector<XErrorEvent>& errors) {
         if (error.error_code == BadAccess)
             return hotkey_status::hotKeyExists;
     return errors.empty() ? hotkey_status::noErr : hotkey_status::hotKeyInvalid;
+}
+
+const Logger& logger() {
+    static const Logger log("quillary", "hotkeys");
+    return log;
 }
 
 }  // namespace
@@ -42,6 +50,8 @@ X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<MainLoop> loop, const char* d
                         XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
     else
         xkbEventBase_ = -1;
+    int xtestEvent = 0, xtestError = 0, xtestMajor = 0, xtestMinor = 0;
+    xtest_ = XTestQueryExtension(display_, &xtestEvent, &xtestError, &xtestMajor, &xtestMinor);
     readModifierMapping();
     watch_ = loop_->watchReadable(ConnectionNumber(display_), [this] { processPendingEvents(); });
 }
@@ -49,6 +59,7 @@ X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<MainLoop> loop, const char* d
 X11HotKeyBackend::~X11HotKeyBackend() {
     *alive_ = false;
     loop_->cancel(watch_);
+    loop_->cancel(holdTimer_);
     X11Connection::close(display_);  // releases every grab of this connection
 }
 
@@ -223,6 +234,10 @@ bool X11HotKeyBackend::isReserved(HotKeyCombination combination) {
 }
 
 void X11HotKeyBackend::releaseActiveGrab() {
+    // The hold has its own end; the releases of the hot keys reach us
+    // through it.
+    if (holding_)
+        return;
     XUngrabKeyboard(display_, CurrentTime);
     // Done once it returns: a grab another connection of ours asks for next
     // must not find this one still there.
@@ -230,12 +245,16 @@ void X11HotKeyBackend::releaseActiveGrab() {
     drainLater();
     // The releases of the keys held now go to the window with the focus,
     // never to us: report them here.
-    if (pressed_.empty())
-        return;
     std::vector<HotKeyId> held;
     for (const auto& entry : pressed_)
         held.push_back(entry.second);
     pressed_.clear();
+    postReleases(std::move(held));
+}
+
+void X11HotKeyBackend::postReleases(std::vector<HotKeyId> held) {
+    if (held.empty())
+        return;
     loop_->post([this, held, alive = std::weak_ptr<bool>(alive_)] {
         for (const HotKeyId id : held) {
             const auto flag = alive.lock();
@@ -248,40 +267,150 @@ void X11HotKeyBackend::releaseActiveGrab() {
 }
 
 void X11HotKeyBackend::processPendingEvents() {
-    const auto alive = alive_;  // a handler may destroy this backend
     while (XPending(display_) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
-        if (event.type == KeyPress || event.type == KeyRelease) {
-            // Without detectable auto-repeat a held key sends release+press
-            // pairs with one time stamp: skip the release of such a pair.
-            if (event.type == KeyRelease && XEventsQueued(display_, QueuedAfterReading) > 0) {
-                XEvent next;
-                XPeekEvent(display_, &next);
-                if (next.type == KeyPress && next.xkey.keycode == event.xkey.keycode &&
-                    next.xkey.time == event.xkey.time)
-                    continue;
-            }
-            handleKey(event.type == KeyPress, event.xkey.keycode, event.xkey.state, event.xkey.time);
-            if (!*alive)
-                return;
-        } else if (event.type == MappingNotify) {
-            XRefreshKeyboardMapping(&event.xmapping);
+        if (!handleEvent(event))
+            return;  // a handler destroyed this backend
+    }
+}
+
+bool X11HotKeyBackend::handleEvent(XEvent& event) {
+    const auto alive = alive_;
+    if (event.type == KeyPress || event.type == KeyRelease) {
+        // Without detectable auto-repeat a held key sends release+press
+        // pairs with one time stamp: skip the release of such a pair.
+        if (event.type == KeyRelease && XEventsQueued(display_, QueuedAfterReading) > 0) {
+            XEvent next;
+            XPeekEvent(display_, &next);
+            if (next.type == KeyPress && next.xkey.keycode == event.xkey.keycode && next.xkey.time == event.xkey.time)
+                return true;
+        }
+        const bool press = event.type == KeyPress;
+        if (holding_ && press && pressed_.contains(event.xkey.keycode))
+            return true;  // a hot key held down repeats
+        if (holding_ && (press || !pressed_.contains(event.xkey.keycode))) {
+            keepHeldKey(press, event.xkey.keycode, event.xkey.state, event.xkey.time);
+            return true;
+        }
+        // Only a press that came through a passive grab can become a hold.
+        deliveringPressTime_ = press ? event.xkey.time : 0;
+        handleKey(press, event.xkey.keycode, event.xkey.state, event.xkey.time);
+        if (!*alive)
+            return false;
+        deliveringPressTime_ = 0;
+    } else if (event.type == MappingNotify) {
+        XRefreshKeyboardMapping(&event.xmapping);
+        readModifierMapping();
+        if (event.xmapping.request == MappingKeyboard)
+            keyboardMappingChanged();
+    } else if (xkbEventBase_ >= 0 && event.type == xkbEventBase_) {
+        const int kind = reinterpret_cast<const XkbEvent&>(event).any.xkb_type;
+        if (kind == XkbNewKeyboardNotify || kind == XkbMapNotify) {
             readModifierMapping();
-            if (event.xmapping.request == MappingKeyboard)
-                keyboardMappingChanged();
-            if (!*alive)
-                return;
-        } else if (xkbEventBase_ >= 0 && event.type == xkbEventBase_) {
-            const int kind = reinterpret_cast<const XkbEvent&>(event).any.xkb_type;
-            if (kind == XkbNewKeyboardNotify || kind == XkbMapNotify) {
-                readModifierMapping();
-                keyboardMappingChanged();
-                if (!*alive)
-                    return;
-            }
+            keyboardMappingChanged();
         }
     }
+    return *alive;
+}
+
+void X11HotKeyBackend::keepHeldKey(bool press, unsigned keyCode, unsigned state, unsigned long time) {
+    if (press) {
+        pressedWhileHeld_.insert(keyCode);
+    } else if (pressedWhileHeld_.erase(keyCode) == 0) {
+        return;  // let go of a key that was down before the hold: its press went elsewhere
+    }
+    held_.push_back({press, keyCode, state, static_cast<std::uint32_t>(time)});
+}
+
+bool X11HotKeyBackend::holdKeyboard() {
+    if (holding_)
+        return true;
+    if (deliveringPressTime_ == 0)
+        return false;
+    // The press's passive grab is active now, so this turns it into an
+    // active grab of this connection rather than asking for a new one.
+    const int result =
+        XGrabKeyboard(display_, root_, False, GrabModeAsync, GrabModeAsync, static_cast<Time>(deliveringPressTime_));
+    if (result != GrabSuccess) {
+        logger().error("Cannot hold the keyboard for the panel (another program grabbed it): keys typed before "
+                       "the panel opens go to the application under it");
+        return false;
+    }
+    holding_ = true;
+    held_.clear();
+    pressedWhileHeld_.clear();
+    return true;
+}
+
+std::vector<HeldKeyEvent> X11HotKeyBackend::endKeyboardHold() {
+    if (!holding_)
+        return std::exchange(held_, {});  // kept before a hold that was lost
+    loop_->cancel(holdTimer_);
+    holdTimer_ = 0;
+    XUngrabKeyboard(display_, CurrentTime);
+    // Every key event the server sent before it let go is in Xlib's queue
+    // once the sync's reply is: keep them too.
+    XSync(display_, False);
+    std::vector<HotKeyId> released;
+    for (int queued = XQLength(display_); queued > 0; --queued) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        const bool key = event.type == KeyPress || event.type == KeyRelease;
+        if (key && event.type == KeyPress && pressed_.contains(event.xkey.keycode))
+            continue;  // a hot key held down repeats
+        if (key && !(event.type == KeyRelease && pressed_.contains(event.xkey.keycode))) {
+            keepHeldKey(event.type == KeyPress, event.xkey.keycode, event.xkey.state, event.xkey.time);
+        } else if (key) {
+            released.push_back(pressed_[event.xkey.keycode]);
+            pressed_.erase(event.xkey.keycode);
+        } else {
+            // Keyboard map changes: handled as usual, nothing runs here.
+            if (!handleEvent(event))
+                return {};
+        }
+    }
+    holding_ = false;
+    pressedWhileHeld_.clear();
+    // The hot keys still down release into the window with the focus now.
+    for (const auto& entry : pressed_)
+        released.push_back(entry.second);
+    pressed_.clear();
+    postReleases(std::move(released));
+    return std::exchange(held_, {});
+}
+
+void X11HotKeyBackend::endKeyboardHoldAfter(std::chrono::milliseconds delay) {
+    if (!holding_)
+        return;
+    loop_->cancel(holdTimer_);
+    holdTimer_ = loop_->addTimer(delay, false, [this, alive = std::weak_ptr<bool>(alive_)] {
+        if (const auto flag = alive.lock(); !flag || !*flag)
+            return;
+        holdTimer_ = 0;
+        if (holding_)
+            logger().info("The keyboard was held too long for a panel that did not take it: let go, and the keys "
+                          "typed meanwhile dropped");
+        endKeyboardHold();
+    });
+}
+
+bool X11HotKeyBackend::typeThroughHold(std::span<const SimulatedKeyEvent> keys) {
+    if (!holding_ || !xtest_)
+        return false;
+    XUngrabKeyboard(display_, CurrentTime);
+    for (const auto& key : keys)
+        XTestFakeKeyEvent(display_, key.keyCode, key.down ? True : False, CurrentTime);
+    // The grab waits for its reply, so the ungrab, the keys and the grab go
+    // out in one write and nothing of ours runs between them.
+    if (XGrabKeyboard(display_, root_, False, GrabModeAsync, GrabModeAsync, CurrentTime) != GrabSuccess) {
+        logger().error("Cannot take the keyboard back after the copy key: keys typed before the panel opens go to "
+                       "the application under it");
+        holding_ = false;
+        pressedWhileHeld_.clear();
+    }
+    drainLater();
+    return true;
 }
 
 bool X11HotKeyBackend::deliverKey(HotKeyEventKind kind, bool autoRepeat, std::uint32_t keyCode, std::uint32_t state,

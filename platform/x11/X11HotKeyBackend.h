@@ -2,12 +2,14 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "platform/HotKeyBackend.h"
 #include "platform/MainLoop.h"
 
 struct _XDisplay;
+union _XEvent;
 
 namespace platform {
 
@@ -38,8 +40,18 @@ public:
     std::uint32_t lastPressTime() const override { return lastPressTime_; }
     // Tries the one combination on a second connection.
     bool isReserved(HotKeyCombination combination) override;
-    // Ungrabs the keyboard on this connection, the only one that can.
+    // Ungrabs the keyboard on this connection, the only one that can; not
+    // while the keyboard is held.
     void releaseActiveGrab() override;
+    // Turns the passive grab of the press being delivered into an active
+    // grab of the whole keyboard on this connection.
+    bool holdKeyboard() override;
+    bool holdsKeyboard() const override { return holding_; }
+    std::vector<HeldKeyEvent> endKeyboardHold() override;
+    void endKeyboardHoldAfter(std::chrono::milliseconds delay) override;
+    // XTEST requests on this connection, between an ungrab and a grab, all
+    // in one write.
+    bool typeThroughHold(std::span<const SimulatedKeyEvent> keys) override;
     // Matched with this connection's modifier map, as its grabs are.
     bool deliverKey(HotKeyEventKind kind, bool autoRepeat, std::uint32_t keyCode, std::uint32_t state,
                     std::uint32_t time) override;
@@ -61,6 +73,11 @@ private:
     unsigned x11Modifiers(std::uint32_t carbonModifiers) const;
     // Whether the key was one of the hot keys (or the release of one held).
     bool handleKey(bool press, unsigned keyCode, unsigned state, unsigned long time, bool autoRepeat = false);
+    // Whether this backend is still alive after handling `event`.
+    bool handleEvent(_XEvent& event);
+    // Keeps a key event that came while the keyboard was held.
+    void keepHeldKey(bool press, unsigned keyCode, unsigned state, unsigned long time);
+    void postReleases(std::vector<HotKeyId> held);
     void drainLater();
     void keyboardMappingChanged();
 
@@ -77,6 +94,14 @@ private:
     std::map<unsigned, HotKeyId> pressed_;  // key code held down -> its hot key
     Handler handler_;
     std::uint32_t lastPressTime_ = 0;
+    // The press being delivered from this connection (whose passive grab is
+    // active meanwhile), 0 outside one.
+    unsigned long deliveringPressTime_ = 0;
+    bool holding_ = false;
+    bool xtest_ = false;
+    std::vector<HeldKeyEvent> held_;
+    std::set<unsigned> pressedWhileHeld_;
+    MainLoop::Id holdTimer_ = 0;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

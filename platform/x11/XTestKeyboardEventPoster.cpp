@@ -4,7 +4,11 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <utility>
+#include <vector>
+
 #include "platform/Error.h"
+#include "platform/HotKeyBackend.h"
 #include "platform/KeyPositions.h"
 #include "platform/x11/X11Connection.h"
 
@@ -30,8 +34,9 @@ KeyInfo infoOf(SimulatedKey key) {
 
 }  // namespace
 
-XTestKeyboardEventPoster::XTestKeyboardEventPoster(std::function<void()> releaseActiveGrab, const char* displayName)
-    : releaseActiveGrab_(std::move(releaseActiveGrab)) {
+XTestKeyboardEventPoster::XTestKeyboardEventPoster(std::function<std::shared_ptr<HotKeyBackend>()> hotKeys,
+                                                   const char* displayName)
+    : hotKeys_(std::move(hotKeys)) {
     display_ = X11Connection::open(displayName);
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display to type keys");
@@ -52,6 +57,23 @@ unsigned XTestKeyboardEventPoster::keyCode(SimulatedKey key) const {
     return code && *code >= minCode && *code <= maxCode ? static_cast<unsigned>(*code) : 0;
 }
 
+std::shared_ptr<HotKeyBackend> XTestKeyboardEventPoster::hotKeys() const { return hotKeys_ ? hotKeys_() : nullptr; }
+
+bool XTestKeyboardEventPoster::isAnyModifierDown() {
+    char keys[32];
+    XQueryKeymap(display_, keys);
+    XModifierKeymap* map = XGetModifierMapping(display_);
+    if (!map)
+        return isAnyKeyDown();
+    bool down = false;
+    for (int i = 0; i < 8 * map->max_keypermod && !down; ++i) {
+        const KeyCode code = map->modifiermap[i];
+        down = code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0;
+    }
+    XFreeModifiermap(map);
+    return down;
+}
+
 bool XTestKeyboardEventPoster::isAnyKeyDown() {
     char keys[32];
     XQueryKeymap(display_, keys);
@@ -62,8 +84,8 @@ bool XTestKeyboardEventPoster::isAnyKeyDown() {
 }
 
 void XTestKeyboardEventPoster::releaseHeldKeys() {
-    if (releaseActiveGrab_)
-        releaseActiveGrab_();
+    if (const auto backend = hotKeys())
+        backend->releaseActiveGrab();
     if (!available_)
         return;
     // Keys still down would join the keys typed next as modifiers, and a held
@@ -88,6 +110,22 @@ bool XTestKeyboardEventPoster::post(SimulatedKey key, bool down) {
     XTestFakeKeyEvent(display_, code, down ? True : False, CurrentTime);
     XFlush(display_);
     return true;
+}
+
+bool XTestKeyboardEventPoster::postChord(SimulatedKey modifier, SimulatedKey key) {
+    const auto backend = hotKeys();
+    if (!available_ || !backend || !backend->holdsKeyboard())
+        return KeyboardEventPoster::postChord(modifier, key);
+    const unsigned modifierCode = keyCode(modifier);
+    const unsigned keyCodeOf = keyCode(key);
+    std::vector<SimulatedKeyEvent> events;
+    for (const auto& [code, down] : {std::pair{modifierCode, true}, {keyCodeOf, true}, {keyCodeOf, false},
+                                     std::pair{modifierCode, false}})
+        if (code != 0)
+            events.push_back({code, down});
+    if (!backend->typeThroughHold(events))
+        return KeyboardEventPoster::postChord(modifier, key);
+    return modifierCode != 0 && keyCodeOf != 0;
 }
 
 }  // namespace platform

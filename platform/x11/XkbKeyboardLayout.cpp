@@ -140,4 +140,24 @@ std::optional<std::string> XkbKeyboardLayout::character(int linuxKeyCode) const 
     return text;
 }
 
+XkbKeyboardLayout::Typed XkbKeyboardLayout::typed(std::uint32_t x11KeyCode, std::uint32_t state) const {
+    Typed result;
+    if (!xkb_keycode_is_legal_x11(x11KeyCode))
+        return result;
+    xkb_state* keyState = xkb_state_new(keymap_);
+    if (!keyState)
+        return result;
+    // A keymap read from the server names the eight core modifiers in the
+    // order of the state's bits; the group is in bits 13 and 14.
+    constexpr std::uint32_t kCoreModifiers = 0xff;
+    xkb_state_update_mask(keyState, state & kCoreModifiers, 0, 0, 0, 0, (state >> 13) & 3);
+    result.keysym = xkb_state_key_get_one_sym(keyState, x11KeyCode);
+    std::array<char, 64> buffer{};
+    const int size = xkb_state_key_get_utf8(keyState, x11KeyCode, buffer.data(), buffer.size());
+    if (size > 0 && static_cast<std::size_t>(size) < buffer.size())
+        result.text.assign(buffer.data(), static_cast<std::size_t>(size));
+    xkb_state_unref(keyState);
+    return result;
+}
+
 }  // namespace platform

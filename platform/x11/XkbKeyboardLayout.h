@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -36,6 +37,14 @@ public:
     XkbKeyboardLayout& operator=(const XkbKeyboardLayout&) = delete;
 
     std::optional<std::string> character(int linuxKeyCode) const override;
+
+    // What the X key `x11KeyCode` types in the X modifier and group `state`
+    // (the state of a key event): its symbol (0: none) and text.
+    struct Typed {
+        std::uint32_t keysym = 0;
+        std::string text;
+    };
+    Typed typed(std::uint32_t x11KeyCode, std::uint32_t state) const;
 
 private:
     XkbKeyboardLayout(xkb_context* context, xkb_keymap* keymap);

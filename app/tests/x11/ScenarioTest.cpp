@@ -175,6 +175,51 @@ TEST_F(EndToEnd, AnAnswerComingAfterEscapeIsTypedNowhereLeavesTheClipboardAndIsI
     EXPECT_EQ(scenario.clipboard(), clipboardBefore);
 }
 
+// Nothing selected, so the capture types its copy key three times: a prompt
+// typed right after the shortcut, before the panel shows, is the panel's,
+// at 70 ms a key and back to back. Escape typed that early closes it.
+TEST_F(EndToEnd, APromptTypedBeforeThePanelOpensGoesToThePanelNeverToTheApplication) {
+    ASSERT_TRUE(scenario.startProgram()) << scenario.program().standardError();
+    ASSERT_TRUE(scenario.startOtherApp());
+    std::string line = "Kept as it is.";
+    scenario.other().send("set-line " + line);
+    for (const std::string delay : {"70", "0"}) {
+        SCOPED_TRACE("typed with a delay of " + delay + " ms");
+        answerWith("Answer" + delay + ".");
+        ASSERT_TRUE(scenario.activateOther());
+        const std::size_t keysBefore = scenario.other().keyLines().size();
+        const std::size_t requestsBefore = scenario.provider().requests().size();
+        ASSERT_TRUE(Scenario::xdotool("key super+shift+space type --delay " + delay + " 'make it formal'"));
+        ASSERT_TRUE(scenario.waitPanelFocused()) << scenario.program().standardError();
+        ASSERT_TRUE(Scenario::key("Return"));
+        ASSERT_TRUE(scenario.provider().waitForRequests(requestsBefore + 1))
+            << scenario.program().standardError() << testing::PrintToString(scenario.other().keyLines());
+        const auto body = nlohmann::json::parse(scenario.provider().requests().back().body);
+        EXPECT_EQ(body["messages"].back()["content"], "make it formal");
+        line += "Answer" + delay + ".";
+        EXPECT_TRUE(otherLineBecomes(line)) << scenario.otherLine();
+        const auto keys = scenario.other().keyLines();
+        // "key press NAME MODIFIERS repeat=N": the shortcut's modifiers
+        // before its key, then only the program's own copy and paste keys.
+        for (std::size_t i = keysBefore; i < keys.size(); ++i) {
+            std::istringstream fields(keys[i]);
+            std::string word, kind, name, modifiers;
+            fields >> word >> kind >> name >> modifiers;
+            const bool modifier = name == "Control" || name == "Shift" || name == "Meta" || name == "Super";
+            const bool ours = modifier || ((name == "C" || name == "V") && modifiers == "ctrl");
+            EXPECT_TRUE(kind == "release" || ours) << "reached the application: " << keys[i];
+        }
+    }
+
+    ASSERT_TRUE(scenario.activateOther());
+    const std::size_t requestsBefore = scenario.provider().requests().size();
+    ASSERT_TRUE(Scenario::key("super+shift+space Escape"));
+    testsupport::runEventsFor(1500ms);
+    EXPECT_TRUE(scenario.waitPanelGone()) << "Escape closed the panel as it opened";
+    EXPECT_EQ(scenario.provider().requests().size(), requestsBefore);
+    EXPECT_EQ(scenario.otherLine(), line);
+}
+
 // Each real terminal runs a job that logs every byte it reads; a word on its
 // screen is selected with a double click, then the main shortcut, a prompt
 // and Return. Once more with nothing selected. The last is an xterm under a

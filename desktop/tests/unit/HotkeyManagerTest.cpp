@@ -148,6 +148,25 @@ TEST_F(HotkeyManagerTest, APressOnlyQueuesItsActionWhichCapturesAndThenOpensTheP
     EXPECT_EQ(modes.size(), 1u) << "a release does nothing";
 }
 
+TEST_F(HotkeyManagerTest, ThePressHoldsTheKeyboardUntilThePanelTakesItAndNoPanelLetsGoAtOnce) {
+    backend->journal = platform::makeEventJournal();
+    make();
+    backend->press(kSpace);
+    EXPECT_TRUE(backend->holdsKeyboard()) << "taken in the press's own handler, before the action runs";
+    loop->runPending();
+    ASSERT_TRUE(panelShown());
+    EXPECT_EQ(*backend->journal, (std::vector<std::string>{"hold keyboard", "end keyboard hold after 3000ms"}));
+    backend->endKeyboardHold();  // the panel took the keyboard
+    backend->release(kSpace);
+
+    // The shortcut over the open panel closes it: the held keys go nowhere.
+    backend->journal->clear();
+    workspace->frontmost = kOurPanel;
+    press(kSpace);
+    EXPECT_FALSE(panelShown());
+    EXPECT_EQ(*backend->journal, (std::vector<std::string>{"hold keyboard", "end keyboard hold"}));
+}
+
 TEST_F(HotkeyManagerTest, WithoutTrustEveryShortcutOnlyOpensThePermissionWindow) {
     trust->trusted = false;
     make();

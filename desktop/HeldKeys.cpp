@@ -1,0 +1,102 @@
+#include "desktop/HeldKeys.h"
+
+#include <set>
+
+#include <QApplication>
+#include <QPointer>
+#include <QWidget>
+
+#include <xkbcommon/xkbcommon-keysyms.h>
+#include <xkbcommon/xkbcommon.h>
+
+namespace desktop::held_keys {
+
+namespace {
+
+// X core modifier bits, as a key event's state carries them.
+constexpr std::uint32_t kShift = 1u << 0;
+constexpr std::uint32_t kControl = 1u << 2;
+constexpr std::uint32_t kMod1 = 1u << 3;  // Alt
+constexpr std::uint32_t kMod4 = 1u << 6;  // Super
+
+int qtKey(std::uint32_t keysym) {
+    if (keysym >= XKB_KEY_F1 && keysym <= XKB_KEY_F35) return Qt::Key_F1 + static_cast<int>(keysym - XKB_KEY_F1);
+    switch (keysym) {
+    case XKB_KEY_Return: return Qt::Key_Return;
+    case XKB_KEY_KP_Enter: return Qt::Key_Enter;
+    case XKB_KEY_Escape: return Qt::Key_Escape;
+    case XKB_KEY_BackSpace: return Qt::Key_Backspace;
+    case XKB_KEY_Tab: return Qt::Key_Tab;
+    case XKB_KEY_ISO_Left_Tab: return Qt::Key_Backtab;
+    case XKB_KEY_Delete: case XKB_KEY_KP_Delete: return Qt::Key_Delete;
+    case XKB_KEY_Insert: case XKB_KEY_KP_Insert: return Qt::Key_Insert;
+    case XKB_KEY_Home: case XKB_KEY_KP_Home: return Qt::Key_Home;
+    case XKB_KEY_End: case XKB_KEY_KP_End: return Qt::Key_End;
+    case XKB_KEY_Left: case XKB_KEY_KP_Left: return Qt::Key_Left;
+    case XKB_KEY_Right: case XKB_KEY_KP_Right: return Qt::Key_Right;
+    case XKB_KEY_Up: case XKB_KEY_KP_Up: return Qt::Key_Up;
+    case XKB_KEY_Down: case XKB_KEY_KP_Down: return Qt::Key_Down;
+    case XKB_KEY_Page_Up: case XKB_KEY_KP_Page_Up: return Qt::Key_PageUp;
+    case XKB_KEY_Page_Down: case XKB_KEY_KP_Page_Down: return Qt::Key_PageDown;
+    case XKB_KEY_Shift_L: case XKB_KEY_Shift_R: return Qt::Key_Shift;
+    case XKB_KEY_Control_L: case XKB_KEY_Control_R: return Qt::Key_Control;
+    case XKB_KEY_Alt_L: case XKB_KEY_Alt_R: return Qt::Key_Alt;
+    case XKB_KEY_Meta_L: case XKB_KEY_Meta_R: return Qt::Key_Meta;
+    case XKB_KEY_Super_L: return Qt::Key_Super_L;
+    case XKB_KEY_Super_R: return Qt::Key_Super_R;
+    case XKB_KEY_Caps_Lock: return Qt::Key_CapsLock;
+    case XKB_KEY_Num_Lock: return Qt::Key_NumLock;
+    case XKB_KEY_Menu: return Qt::Key_Menu;
+    case XKB_KEY_ISO_Level3_Shift: return Qt::Key_AltGr;
+    default: break;
+    }
+    // A character key is known by its character, upper case for letters.
+    const std::uint32_t character = xkb_keysym_to_utf32(keysym);
+    if (character == 0) return Qt::Key_unknown;
+    if (character > 0xFFFF) return static_cast<int>(character);
+    return QChar(static_cast<char16_t>(character)).toUpper().unicode();
+}
+
+Qt::KeyboardModifiers qtModifiers(std::uint32_t state, std::uint32_t keysym) {
+    Qt::KeyboardModifiers modifiers;
+    if (state & kShift) modifiers |= Qt::ShiftModifier;
+    if (state & kControl) modifiers |= Qt::ControlModifier;
+    if (state & kMod1) modifiers |= Qt::AltModifier;
+    if (state & kMod4) modifiers |= Qt::MetaModifier;
+    if (keysym >= XKB_KEY_KP_Space && keysym <= XKB_KEY_KP_9) modifiers |= Qt::KeypadModifier;
+    return modifiers;
+}
+
+}  // namespace
+
+std::unique_ptr<QKeyEvent> eventFor(const platform::TypedKey& key, bool autoRepeat) {
+    auto event = std::make_unique<QKeyEvent>(
+        key.press ? QEvent::KeyPress : QEvent::KeyRelease, qtKey(key.keysym), qtModifiers(key.state, key.keysym),
+        key.keyCode, key.keysym, key.state, QString::fromUtf8(key.text.data(), static_cast<qsizetype>(key.text.size())),
+        autoRepeat);
+    event->setTimestamp(key.time);
+    return event;
+}
+
+platform::TypedKey typedKeyOf(const QKeyEvent& event) {
+    const QByteArray text = event.text().toUtf8();
+    return {event.type() == QEvent::KeyPress, event.nativeScanCode(), event.nativeModifiers(),
+            static_cast<std::uint32_t>(event.timestamp()), event.nativeVirtualKey(),
+            std::string(text.constData(), static_cast<std::size_t>(text.size()))};
+}
+
+void replay(QWidget* window, const std::vector<platform::TypedKey>& keys) {
+    const QPointer<QWidget> guard(window);
+    std::set<std::uint32_t> down;
+    for (const auto& key : keys) {
+        if (!guard || !guard->isVisible()) return;  // Escape or Return closed it
+        QWidget* focus = QApplication::focusWidget();
+        QWidget* target = focus && guard->isAncestorOf(focus) ? focus : guard.data();
+        const bool repeat = key.press && !down.insert(key.keyCode).second;
+        if (!key.press) down.erase(key.keyCode);
+        const auto event = eventFor(key, repeat);
+        QApplication::sendEvent(target, event.get());
+    }
+}
+
+}  // namespace desktop::held_keys
