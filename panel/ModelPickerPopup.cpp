@@ -107,11 +107,19 @@ void ModelPickerPopup::paintEvent(QPaintEvent*) {
 // A popup gets the press that closes it. One on the button that opened it
 // must not reach the button too, or the button would open it again.
 void ModelPickerPopup::mousePressEvent(QMouseEvent* event) {
+    // The popup's grab took the panel's: a press outside both is a click
+    // into another application, which closes the panel too, not only the
+    // list. It goes no further either way.
+    QPointer<QWidget> panel;
     if (!rect().contains(event->position().toPoint()) && anchor_) {
+        const QPoint at = event->globalPosition().toPoint();
         const QRect button(anchor_->mapToGlobal(QPoint(0, 0)), anchor_->size());
-        if (button.contains(event->globalPosition().toPoint())) setAttribute(Qt::WA_NoMouseReplay);
+        if (button.contains(at)) setAttribute(Qt::WA_NoMouseReplay);
+        QWidget* window = anchor_->window();
+        if (window && !window->frameGeometry().contains(at)) panel = window;
     }
     QWidget::mousePressEvent(event);
+    if (panel && panel->isVisible()) panel->close();
 }
 
 void ModelPickerPopup::hideEvent(QHideEvent* event) {

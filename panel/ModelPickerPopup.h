@@ -5,9 +5,10 @@
 // of 12, opened below the model button (above it only when there is no room
 // below) and kept inside the usable area of the button's screen: shortened,
 // scrolled by a slim bar and the wheel, when neither side holds the whole
-// list. A click outside closes it; a click
-// on the model button that opened it closes it and nothing else (the button
-// does not see that click, so the popup toggles instead of reopening).
+// list. A click outside closes it, and a click outside the panel too closes
+// the panel (the popup's grab took the panel's); a click on the model
+// button that opened it closes it and nothing else (the button does not see
+// that click, so the popup toggles instead of reopening).
 //
 //   popup->open(model.pickerRows(), *modelButton);
 //   popup->setOnPick([&](const core::ModelInfo& m) { model.selectModel(m); });
