@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QWindow>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -126,6 +128,13 @@ TEST_F(FloatingPanelTest, WithoutACompositorTheWindowIsCutToTheRoundedShape) {
     EXPECT_TRUE(mask.contains(QPoint(24, 1)));
     EXPECT_TRUE(mask.contains(QPoint(1, 60)));
     ui::Screenshot::save(panel, QUILLARY_SCREENSHOT_DIR, "floating-panel-masked");
+
+    // A window manager that makes the window taller than its fixed size: the
+    // strip below the content is cut away too.
+    panel.windowHandle()->resize(500, 130);
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return panel.height() == 130; }));
+    EXPECT_FALSE(panel.mask().contains(QPoint(250, 125)));
+    EXPECT_TRUE(panel.mask().contains(QPoint(250, 60)));
 }
 
 TEST_F(FloatingPanelTest, EscapeClosesTheVisiblePanelAndGoesNoFurther) {

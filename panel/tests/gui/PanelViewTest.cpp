@@ -406,6 +406,15 @@ TEST_F(PanelView, ThePickerListsTheModelsTogglesAndPicks) {
     QTest::keyClick(&picker, Qt::Key_Escape);
     QApplication::processEvents();
     EXPECT_FALSE(view->model().isModelPickerVisible());
+
+    // A click into another application, the list open: the panel closes too.
+    click(*view, button);
+    ASSERT_TRUE(picker.isVisible());
+    const QPoint elsewhere = view->frameGeometry().bottomRight() + QPoint(300, 300);
+    QTest::mouseClick(picker.windowHandle(), Qt::LeftButton, {}, picker.mapFromGlobal(elsewhere));
+    QApplication::processEvents();
+    EXPECT_FALSE(picker.isVisible());
+    EXPECT_FALSE(view->isVisible());
 }
 
 TEST_F(PanelView, TheModelListStaysOnTheScreenAndScrollsWhenShortened) {
