@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -218,6 +219,54 @@ TEST_F(EndToEnd, APromptTypedBeforeThePanelOpensGoesToThePanelNeverToTheApplicat
     EXPECT_TRUE(scenario.waitPanelGone()) << "Escape closed the panel as it opened";
     EXPECT_EQ(scenario.provider().requests().size(), requestsBefore);
     EXPECT_EQ(scenario.otherLine(), line);
+}
+
+// The same in a real GTK editor, its cursor at the end of a file: every
+// line stays, and the answer lands at the cursor.
+TEST_F(EndToEnd, ARealEditorKeepsEveryLineWhenThePromptIsTypedAtOnce) {
+    if (std::system("command -v mousepad >/dev/null") != 0) FAIL() << "mousepad is missing: scripts/setup installs it";
+    ASSERT_TRUE(scenario.startProgram()) << scenario.program().standardError();
+    Display* x = scenario.display().get();
+    const auto file = scenario.home() / "letter.txt";
+    const std::string letter = "Dear team,\nThe meeting moves to Friday.\nsee you\n";
+    std::ofstream(file) << letter;
+    QProcess editor;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), QString::fromStdString(scenario.home().string()));
+    editor.setProcessEnvironment(environment);
+    editor.start(QStringLiteral("mousepad"), {QStringLiteral("--disable-server"), QString::fromStdString(file.string())});
+    std::vector<Window> windows;
+    ASSERT_TRUE(apptest::waitUntil([&] {
+        windows.clear();
+        scenario.display().windowsOf(DefaultRootWindow(x), static_cast<pid_t>(editor.processId()), windows);
+        // Its main window, not the toolkit's hidden leader.
+        std::erase_if(windows, [&](Window window) {
+            XWindowAttributes attributes;
+            return !XGetWindowAttributes(x, window, &attributes) || attributes.map_state != IsViewable;
+        });
+        return !windows.empty();
+    }));
+    ASSERT_TRUE(Scenario::xdotool("windowactivate --sync " + std::to_string(windows.front())));
+    ASSERT_TRUE(apptest::waitUntil([&] { return scenario.hasInputFocus(windows.front()); }));
+    ASSERT_TRUE(Scenario::key("ctrl+End"));
+    XSetSelectionOwner(x, XA_PRIMARY, None, CurrentTime);
+    XSync(x, False);
+
+    answerWith("Kind regards");
+    ASSERT_TRUE(Scenario::xdotool("key super+shift+space type --delay 70 'make it formal'"));
+    ASSERT_TRUE(scenario.waitPanelFocused()) << scenario.program().standardError();
+    ASSERT_TRUE(Scenario::key("Return"));
+    ASSERT_TRUE(scenario.provider().waitForRequests(1));
+    EXPECT_EQ(nlohmann::json::parse(scenario.provider().requests().back().body)["messages"].back()["content"],
+              "make it formal");
+    ASSERT_TRUE(scenario.waitPanelGone());
+    ASSERT_TRUE(apptest::waitUntil([&] { return scenario.hasInputFocus(windows.front()); }));
+    testsupport::runEventsFor(500ms);  // the paste is in
+    ASSERT_TRUE(Scenario::key("ctrl+s"));
+    EXPECT_TRUE(apptest::waitUntil([&] { return apptest::readFile(file) == letter + "Kind regards"; }))
+        << apptest::readFile(file) << "\n" << scenario.program().standardError();
+    editor.kill();
+    editor.waitForFinished(3000);
 }
 
 // Each real terminal runs a job that logs every byte it reads; a word on its
