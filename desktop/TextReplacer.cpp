@@ -229,8 +229,11 @@ void saveClipboard(std::string_view replacedBy) {
     s.clipboardSaved = true;
     const auto& lost = s.savedSnapshot.lost;
     if (lost.empty()) return;
-    std::string line = "The clipboard could not be kept whole: ";
-    for (std::size_t i = 0; i < lost.size(); ++i) line += (i ? ", " : "") + lost[i];
+    // Other programs name their formats: the list is theirs, escaped and
+    // cut before the sentence ends.
+    std::string names;
+    for (std::size_t i = 0; i < lost.size(); ++i) names += (i ? ", " : "") + lost[i];
+    std::string line = "The clipboard could not be kept whole: " + platform::outsideText(names);
     if (s.savedSnapshot.empty() && !s.savedClipboard)
         line += "; nothing of it could be read, " + std::string(replacedBy) + " is left in its place";
     logger().error(line);

@@ -392,6 +392,19 @@ TEST_F(TextReplacerTest, APrimaryCapturesClipboardIsReadBesideTheRequestAndWaite
     EXPECT_EQ(pasteboard->string(), "new words");
     EXPECT_TRUE(log.contains("nothing of it could be read, the answer is left in its place"));
 
+    // A format named by a hostile owner: escaped and cut, the sentence whole.
+    const std::string hostile = "\x1b]0;owned\x07" + std::string(100000, 'x');
+    pasteboard->contents = {{{hostile, "?"}}};
+    pasteboard->silentFormats = {hostile};
+    TextReplacer::captureSelection();
+    TextReplacer::keepClipboardForPasteBack();
+    TextReplacer::replaceSelectedText("new words");
+    pasteboard->silentFormats.clear();
+    const std::string line = log.messages().back();
+    EXPECT_EQ(line.find('\x1b'), std::string::npos);
+    EXPECT_LT(line.size(), 1000u);
+    EXPECT_TRUE(line.ends_with("the answer is left in its place")) << line;
+
     // Nor is a copy capture's selection replaced by an empty clipboard when
     // the panel closes.
     accessibility->focus = {State::noElement, 0};
