@@ -28,7 +28,8 @@ TextReplacerPlatform makeSystemTextReplacerPlatform() {
     return {std::make_shared<platform::X11Workspace>(), std::make_shared<platform::X11PrimarySelection>(reader),
             std::make_shared<platform::XTestKeyboardEventPoster>(hotKeys),
             std::make_shared<platform::QtPasteboard>(reader, keeper), std::make_shared<platform::QtEventLoopSleeper>(),
-            std::make_shared<platform::X11SelectionOwner>(), platform::MainLoop::main()};
+            std::make_shared<platform::X11SelectionOwner>(), platform::MainLoop::main(),
+            platform::MonotonicClock::steady()};
 }
 
 }  // namespace desktop

@@ -89,6 +89,20 @@ platform::MainLoop& loop() {
     return *s.loop;
 }
 
+// Polls `done` until it holds or `limit` has passed, measured on the clock:
+// a poll that runs long (other programs answered meanwhile) counts for as
+// long as it took. Whether `done` held.
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    auto& s = state().services;
+    if (!s.clock) s.clock = platform::MonotonicClock::steady();
+    const auto deadline = s.clock->now() + limit;
+    while (!done()) {
+        if (s.clock->now() >= deadline) return false;
+        s.sleeper->sleep(kKeysUpPoll);
+    }
+    return true;
+}
+
 // Whether the class or instance of `app`'s window, in any capitalisation,
 // is one of `names` (a name ending in "*" stands for every name it begins).
 template <std::size_t N>
@@ -157,9 +171,8 @@ enum class KeysUp { all, modifiers };
 void waitUntilKeysAreUp(KeysUp which) {
     releasePanelGrabs();
     auto& keyboard = *state().services.keyboard;
-    const auto down = [&] { return which == KeysUp::all ? keyboard.isAnyKeyDown() : keyboard.isAnyModifierDown(); };
-    for (auto waited = 0ms; waited < kKeysUpLimit && down(); waited += kKeysUpPoll)
-        state().services.sleeper->sleep(kKeysUpPoll);
+    waitUntil([&] { return which == KeysUp::all ? !keyboard.isAnyKeyDown() : !keyboard.isAnyModifierDown(); },
+              kKeysUpLimit);
     keyboard.releaseHeldKeys();
 }
 
@@ -242,10 +255,8 @@ void saveClipboard(std::string_view replacedBy) {
 // The paste-back waits for the background read a while beyond its own
 // waits, answering other programs meanwhile.
 void waitForClipboard() {
-    auto& s = state().services;
     if (!state().keeping) return;
-    for (auto waited = 0ms; waited < kSnapshotWait && !s.pasteboard->snapshotReady(); waited += kKeysUpPoll)
-        s.sleeper->sleep(kKeysUpPoll);
+    waitUntil([] { return state().services.pasteboard->snapshotReady(); }, kSnapshotWait);
 }
 
 bool differsFromSaved(const std::optional<std::string>& text) {

@@ -9,6 +9,7 @@
 #include "platform/AccessibilityClient.h"
 #include "platform/KeyboardEventPoster.h"
 #include "platform/MainLoop.h"
+#include "platform/MonotonicClock.h"
 #include "platform/Pasteboard.h"
 #include "platform/SelectionOwner.h"
 #include "platform/Sleeper.h"
@@ -27,6 +28,9 @@ struct TextReplacerPlatform {
     std::shared_ptr<platform::SelectionOwner> selectionOwner;
     // For the give-back's deadline; null: MainLoop::main().
     std::shared_ptr<platform::MainLoop> loop;
+    // What every wait is measured on, however long a poll took; null: the
+    // steady clock.
+    std::shared_ptr<platform::MonotonicClock> clock;
 };
 
 // Reads the text the user selected in another application before the panel

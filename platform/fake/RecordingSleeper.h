@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/Sleeper.h"
 #include "platform/fake/EventJournal.h"
+#include "platform/fake/ManualMonotonicClock.h"
 
 namespace platform {
 
@@ -19,6 +21,8 @@ public:
     std::chrono::milliseconds elapsed{0};
     std::vector<std::chrono::milliseconds> waits;
     std::function<void(std::chrono::milliseconds)> onSleep;
+    // Moved on by each wait too, when set.
+    std::shared_ptr<ManualMonotonicClock> clock;
     EventJournal journal;
 };
 

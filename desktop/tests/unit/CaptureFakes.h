@@ -8,6 +8,7 @@
 #include "platform/fake/FakePasteboard.h"
 #include "platform/fake/FakeSelectionOwner.h"
 #include "platform/fake/ManualMainLoop.h"
+#include "platform/fake/ManualMonotonicClock.h"
 #include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/RecordingSleeper.h"
 
@@ -23,6 +24,8 @@ struct CaptureFakes {
     std::shared_ptr<platform::RecordingSleeper> sleeper = std::make_shared<platform::RecordingSleeper>();
     std::shared_ptr<platform::FakeSelectionOwner> selectionOwner = std::make_shared<platform::FakeSelectionOwner>();
     std::shared_ptr<platform::ManualMainLoop> captureLoop = std::make_shared<platform::ManualMainLoop>();
+    // Moved by the sleeper's waits, and by a test where a wait runs long.
+    std::shared_ptr<platform::ManualMonotonicClock> clock = std::make_shared<platform::ManualMonotonicClock>();
 
     // The clipboard a toolkit write takes is no longer the answer's.
     CaptureFakes() {
@@ -32,7 +35,8 @@ struct CaptureFakes {
     }
 
     TextReplacerPlatform services() const {
-        return {workspace, accessibility, keyboard, pasteboard, sleeper, selectionOwner, captureLoop};
+        sleeper->clock = clock;
+        return {workspace, accessibility, keyboard, pasteboard, sleeper, selectionOwner, captureLoop, clock};
     }
 };
 

@@ -342,6 +342,19 @@ TEST_F(TextReplacerTest, PasteBackServesTheAnswerAndGivesEveryFormatBackOnceTheA
     EXPECT_EQ(take(), Journal{});
 }
 
+TEST_F(TextReplacerTest, ThePasteBacksWaitIsMeasuredOnTheClockHoweverLongEachPollRuns) {
+    selectViaAccessibility("selected words");
+    TextReplacer::captureSelection();
+    TextReplacer::keepClipboardForPasteBack();
+    pasteboard->backgroundReady = false;
+    // Another program keeps each turn of the wait busy for 100 ms.
+    sleeper->onSleep = [&](auto) { clock->advance(90ms); };
+    take();
+    TextReplacer::replaceSelectedText("new words");
+    const auto waits = take();
+    EXPECT_EQ(std::count(waits.begin(), waits.end(), "wait 10ms"), 20) << "two seconds, not two hundred polls";
+}
+
 // After a capture from PRIMARY the clipboard is read in the background from
 // the prompt on; the paste-back waits for it at most 2 s beyond its own
 // waits, then takes what came and names what did not.
