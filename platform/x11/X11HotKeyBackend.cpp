@@ -243,16 +243,16 @@ void X11HotKeyBackend::releaseActiveGrab() {
     // must not find this one still there.
     XSync(display_, False);
     drainLater();
-    // The releases of the keys held now go to the window with the focus,
-    // never to us: report them here.
+    reportHeldHotKeysReleased();
+}
+
+void X11HotKeyBackend::reportHeldHotKeysReleased() {
+    // Their releases go to the window with the focus, never to us: they are
+    // reported here, on the loop's next turn.
     std::vector<HotKeyId> held;
     for (const auto& entry : pressed_)
         held.push_back(entry.second);
     pressed_.clear();
-    postReleases(std::move(held));
-}
-
-void X11HotKeyBackend::postReleases(std::vector<HotKeyId> held) {
     if (held.empty())
         return;
     loop_->post([this, held, alive = std::weak_ptr<bool>(alive_)] {
@@ -352,31 +352,15 @@ std::vector<HeldKeyEvent> X11HotKeyBackend::endKeyboardHold() {
     // Every key event the server sent before it let go is in Xlib's queue
     // once the sync's reply is: keep them too.
     XSync(display_, False);
-    std::vector<HotKeyId> released;
     for (int queued = XQLength(display_); queued > 0; --queued) {
         XEvent event;
         XNextEvent(display_, &event);
-        const bool key = event.type == KeyPress || event.type == KeyRelease;
-        if (key && event.type == KeyPress && pressed_.contains(event.xkey.keycode))
-            continue;  // a hot key held down repeats
-        if (key && !(event.type == KeyRelease && pressed_.contains(event.xkey.keycode))) {
-            keepHeldKey(event.type == KeyPress, event.xkey.keycode, event.xkey.state, event.xkey.time);
-        } else if (key) {
-            released.push_back(pressed_[event.xkey.keycode]);
-            pressed_.erase(event.xkey.keycode);
-        } else {
-            // Keyboard map changes: handled as usual, nothing runs here.
-            if (!handleEvent(event))
-                return {};
-        }
+        if (!handleEvent(event))
+            return {};  // a handler destroyed this backend
     }
     holding_ = false;
     pressedWhileHeld_.clear();
-    // The hot keys still down release into the window with the focus now.
-    for (const auto& entry : pressed_)
-        released.push_back(entry.second);
-    pressed_.clear();
-    postReleases(std::move(released));
+    reportHeldHotKeysReleased();
     return std::exchange(held_, {});
 }
 

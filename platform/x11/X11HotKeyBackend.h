@@ -77,7 +77,8 @@ private:
     bool handleEvent(_XEvent& event);
     // Keeps a key event that came while the keyboard was held.
     void keepHeldKey(bool press, unsigned keyCode, unsigned state, unsigned long time);
-    void postReleases(std::vector<HotKeyId> held);
+    // The hot keys still down count as released.
+    void reportHeldHotKeysReleased();
     void drainLater();
     void keyboardMappingChanged();
 
