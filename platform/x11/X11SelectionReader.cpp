@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Error.h"
@@ -32,6 +33,9 @@ bool isDataTarget(std::string_view name) {
 
 std::chrono::steady_clock::time_point now() { return std::chrono::steady_clock::now(); }
 
+// Idle requestor windows kept for the next requests; more are destroyed.
+constexpr std::size_t kPoolSize = 4;
+
 }  // namespace
 
 struct X11SelectionReader::Reply {
@@ -45,13 +49,16 @@ struct X11SelectionReader::Reply {
     std::size_t held = 0;
 };
 
-// One target asked of a selection's owner, its answer read as its events
-// come: the notification, then for an incremental transfer each chunk.
+// One target asked of a selection's owner, on a requestor window of its own,
+// its answer read as its events come: the notification, then for an
+// incremental transfer each chunk.
 struct X11SelectionReader::Transfer {
     Atom selection = None, target = None;
     std::size_t room = 0;
     bool bytesOnly = true;
+    Window window = None;
     bool incremental = false;
+    bool settled = false;  // the owner has nothing more to write to `window`
     Reply reply;
 };
 
@@ -62,11 +69,13 @@ struct X11SelectionReader::Run {
     std::size_t limit = 0;
     Owner owner;
     std::vector<std::pair<Atom, std::string>> targets;
+    std::size_t unasked = 0;  // formats past kMaxFormats or the limit, never named
     std::size_t next = 0;
     std::optional<Transfer> current;
     std::string currentName;  // empty: the list of targets
     Deadline deadline;
     std::size_t total = 0;
+    bool restart = false;  // the clipboard changed: what is read is gone
     PasteboardSnapshot result;
 };
 
@@ -76,10 +85,8 @@ X11SelectionReader::X11SelectionReader(const char* displayName, std::chrono::mil
     display_ = X11Connection::open(displayName);
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display to read the selection");
-    XSetWindowAttributes attributes{};
-    attributes.event_mask = PropertyChangeMask;
     window_ = XCreateWindow(display_, DefaultRootWindow(display_), -10, -10, 1, 1, 0, CopyFromParent, InputOnly,
-                            CopyFromParent, CWEventMask, &attributes);
+                            CopyFromParent, 0, nullptr);
     char* names[] = {const_cast<char*>("CLIPBOARD"), const_cast<char*>("TARGETS"),
                      const_cast<char*>("UTF8_STRING"), const_cast<char*>("text/plain;charset=utf-8"),
                      const_cast<char*>("INCR"), const_cast<char*>("QUILLARY_SELECTION")};
@@ -98,7 +105,7 @@ X11SelectionReader::~X11SelectionReader() {
         loop_->cancel(watch_);
         loop_->cancel(timer_);
     }
-    XDestroyWindow(display_, window_);
+    // The requestor windows go with the connection.
     X11Connection::close(display_);
 }
 
@@ -117,12 +124,32 @@ bool X11SelectionReader::isThisProcess(const Owner& owner) {
     return owner.process && *owner.process == static_cast<int>(getpid());
 }
 
-void X11SelectionReader::discardPendingEvents() {
-    // Answers to earlier reads that came after their budget.
-    while (XPending(display_) > 0) {
-        XEvent event;
-        XNextEvent(display_, &event);
+unsigned long X11SelectionReader::takeWindow() {
+    if (!idle_.empty()) {
+        const Window window = idle_.back();
+        idle_.pop_back();
+        return window;
     }
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;  // the chunks of incremental transfers
+    return XCreateWindow(display_, DefaultRootWindow(display_), -10, -10, 1, 1, 0, CopyFromParent, InputOnly,
+                         CopyFromParent, CWEventMask, &attributes);
+}
+
+void X11SelectionReader::release(Transfer& transfer) {
+    if (transfer.window == None)
+        return;
+    if (transfer.settled && idle_.size() < kPoolSize) {
+        XDeleteProperty(display_, transfer.window, property_);  // what a refused or too large answer left
+        idle_.push_back(transfer.window);
+    } else {
+        // Given up while its owner may still answer, or write its next
+        // chunk: that goes nowhere now. Late events of the window already
+        // queued match no request either: its id is never used again.
+        XDestroyWindow(display_, transfer.window);
+        XFlush(display_);
+    }
+    transfer.window = None;
 }
 
 bool X11SelectionReader::nextEvent(Deadline deadline, void* event) {
@@ -139,22 +166,26 @@ bool X11SelectionReader::nextEvent(Deadline deadline, void* event) {
     }
 }
 
-X11SelectionReader::Reply X11SelectionReader::takeProperty(std::size_t room, bool bytesOnly) {
+X11SelectionReader::Reply X11SelectionReader::takeProperty(unsigned long window, std::size_t room, bool bytesOnly,
+                                                           bool chunk) {
     Reply reply;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     // In 32-bit units: one more than the room, so that more is seen as more.
     const long length = static_cast<long>(std::min(room, kLimit) / 4 + 1);
-    const int status = XGetWindowProperty(display_, window_, property_, 0, length, True, AnyPropertyType, &reply.type,
+    const int status = XGetWindowProperty(display_, window, property_, 0, length, True, AnyPropertyType, &reply.type,
                                           &reply.format, &count, &after, &data);
     const std::size_t held = count * static_cast<std::size_t>(reply.format / 8);
     if (status != Success || reply.type == None) {
         reply.status = Reply::Outcome::refused;
+    } else if (chunk && reply.type == incr_) {
+        reply.status = Reply::Outcome::refused;  // a transfer within a transfer
+    } else if (bytesOnly && count > 0 && reply.format != 8 && (chunk || reply.type != incr_)) {
+        // Text and data targets are bytes, each chunk of them too: Xlib
+        // would hand wider items widened, past what the limit counted.
+        reply.status = Reply::Outcome::refused;
     } else if (after > 0 || held > room) {
-        XDeleteProperty(display_, window_, property_);  // not deleted by the read while bytes remain
         reply.status = Reply::Outcome::tooLarge;
-    } else if (bytesOnly && count > 0 && reply.format != 8 && reply.type != incr_) {
-        reply.status = Reply::Outcome::refused;  // text and data targets are bytes
     } else {
         // Xlib hands 16-bit items as shorts and 32-bit ones as longs.
         const std::size_t itemSize = reply.format == 32   ? sizeof(long)
@@ -169,52 +200,51 @@ X11SelectionReader::Reply X11SelectionReader::takeProperty(std::size_t room, boo
     return reply;
 }
 
-void X11SelectionReader::begin(Transfer& transfer) {
-    // An incremental transfer left before its end: its owner writes its next
-    // chunk into the property whenever it is deleted, into the answers to
-    // come. They go to a property of another name.
-    if (incrementOpen_) {
-        incrementOpen_ = false;
-        const std::string name = "QUILLARY_SELECTION_" + std::to_string(++leftIncrements_);
-        property_ = XInternAtom(display_, name.c_str(), False);
-    }
-    XDeleteProperty(display_, window_, property_);
-    XConvertSelection(display_, transfer.selection, transfer.target, property_, window_, CurrentTime);
+X11SelectionReader::Transfer X11SelectionReader::begin(unsigned long selection, unsigned long target,
+                                                       std::size_t room, bool bytesOnly) {
+    Transfer transfer{selection, target, room, bytesOnly, takeWindow(), false, false, {}};
+    XConvertSelection(display_, selection, target, property_, transfer.window, CurrentTime);
     XFlush(display_);
+    return transfer;
 }
 
 bool X11SelectionReader::step(Transfer& transfer, const void* event) {
     const XEvent& e = *static_cast<const XEvent*>(event);
-    if (e.xany.window != window_)
+    if (transfer.window == None || e.xany.window != transfer.window)
         return false;
     if (!transfer.incremental) {
         if (e.type != SelectionNotify || e.xselection.selection != transfer.selection ||
             e.xselection.target != transfer.target)
             return false;
+        transfer.settled = true;
         if (e.xselection.property == None)
             return true;  // the owner has no such target
-        transfer.reply = takeProperty(transfer.room, transfer.bytesOnly);
+        transfer.reply = takeProperty(transfer.window, transfer.room, transfer.bytesOnly, false);
         if (transfer.reply.status != Reply::Outcome::data || transfer.reply.type != incr_)
             return true;
         // Reading the INCR property deleted it, which asks for the first
         // chunk; deleting each chunk asks for the next, and an empty one
         // ends it.
         transfer.incremental = true;
-        incrementOpen_ = true;
+        transfer.settled = false;
         transfer.reply = Reply{Reply::Outcome::data, {}, None, 0, 0};
         return false;
     }
     if (e.type != PropertyNotify || e.xproperty.atom != property_ || e.xproperty.state != PropertyNewValue)
         return false;
-    Reply chunk = takeProperty(transfer.room - transfer.reply.held, transfer.bytesOnly);
+    Reply chunk = takeProperty(transfer.window, transfer.room - transfer.reply.held, transfer.bytesOnly, true);
     if (chunk.status != Reply::Outcome::data) {
         transfer.reply = std::move(chunk);
         return true;
     }
-    if (chunk.held == 0) {
-        incrementOpen_ = false;
+    // The text's type is its first chunk's: the empty last one may say
+    // anything.
+    if (transfer.reply.type == None) {
         transfer.reply.type = chunk.type;
         transfer.reply.format = chunk.format;
+    }
+    if (chunk.held == 0) {
+        transfer.settled = true;
         return true;
     }
     transfer.reply.bytes += chunk.bytes;
@@ -224,13 +254,17 @@ bool X11SelectionReader::step(Transfer& transfer, const void* event) {
 
 X11SelectionReader::Reply X11SelectionReader::request(unsigned long selection, unsigned long target,
                                                       Deadline deadline) {
-    Transfer transfer{selection, target, limit_, true, false, {}};
-    begin(transfer);
+    Transfer transfer = begin(selection, target, limit_, true);
+    Reply reply{Reply::Outcome::unanswered, {}, None, 0, 0};
     XEvent event;
-    while (nextEvent(deadline, &event))
-        if (step(transfer, &event))
-            return std::move(transfer.reply);
-    return Reply{Reply::Outcome::unanswered, {}, None, 0, 0};
+    while (nextEvent(deadline, &event)) {
+        if (step(transfer, &event)) {
+            reply = std::move(transfer.reply);
+            break;
+        }
+    }
+    release(transfer);
+    return reply;
 }
 
 X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selection) {
@@ -250,7 +284,6 @@ X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selectio
         return {};
     if (silent(selection, owner))
         return {std::nullopt, false};
-    discardPendingEvents();
     const auto deadline = now() + budget_;
     // Old programs offer only STRING, which is Latin-1.
     for (const Atom target : {utf8_, utf8Mime_, Atom{XA_STRING}}) {
@@ -270,21 +303,26 @@ X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selectio
 std::optional<std::string> X11SelectionReader::text() { return readText(clipboard_).text; }
 
 void X11SelectionReader::startRun(std::size_t limit, bool background) {
+    if (run_ && run_->current)
+        release(*run_->current);
     run_ = std::make_unique<Run>();
     auto& run = *run_;
     run.background = background;
     run.limit = limit;
-    discardPendingEvents();  // a copy made after this is heard, and starts over again
     run.owner = owner(clipboard_);
     const bool asked = run.owner.window != None && !isThisProcess(run.owner);
     if (asked && !background && silent(clipboard_, run.owner)) {
         run.result.lost.push_back("its owner did not answer");
     } else if (asked) {
-        run.current = Transfer{clipboard_, targets_, 64 * 1024, false, false, {}};
-        begin(*run.current);
+        run.current = begin(clipboard_, targets_, 64 * 1024, false);
         run.deadline = now() + kFormatWait;
     }
     armTimer();
+}
+
+void X11SelectionReader::restartRun() {
+    ++startsOver_;
+    startRun(run_->limit, run_->background);
 }
 
 void X11SelectionReader::feedRun(const void* event) {
@@ -292,28 +330,34 @@ void X11SelectionReader::feedRun(const void* event) {
     if (!run_)
         return;  // answers that came after their snapshot ended
     if (fixesEvent_ >= 0 && e.type == fixesEvent_ + XFixesSelectionNotify) {
-        // Another copy, even by the same window: what was read is gone.
+        // Another copy, even by the same window: what was read is gone. The
+        // run starts over once the events at hand are seen, however many
+        // copies they tell of.
         if (reinterpret_cast<const XFixesSelectionNotifyEvent&>(e).selection == clipboard_)
-            startRun(run_->limit, run_->background);
+            run_->restart = true;
         return;
     }
-    if (run_->current && step(*run_->current, &e))
+    if (!run_->restart && run_->current && step(*run_->current, &e))
         finishTransfer(std::move(run_->current->reply));
 }
 
 void X11SelectionReader::pumpRun() {
-    while (XPending(display_) > 0) {
+    for (int handled = 0; handled < kEventsPerTurn && XPending(display_) > 0; ++handled) {
         XEvent event;
         XNextEvent(display_, &event);
         feedRun(&event);
     }
-    if (run_ && run_->current && now() >= run_->deadline)
+    if (run_ && run_->restart)
+        restartRun();
+    else if (run_ && run_->current && now() >= run_->deadline)
         finishTransfer(Reply{Reply::Outcome::unanswered, {}, None, 0, 0});
+    armTimer();
 }
 
 void X11SelectionReader::finishTransfer(Reply reply) {
     auto& run = *run_;
     const std::string name = std::move(run.currentName);
+    release(*run.current);
     run.current.reset();
     if (reply.status == Reply::Outcome::unanswered && !run.background)
         rememberSilent(clipboard_, run.owner);
@@ -324,22 +368,34 @@ void X11SelectionReader::finishTransfer(Reply reply) {
             armTimer();
             return;
         }
+        // Each format once, by its atom, before any name is asked for: a
+        // list may be long, and its names longer.
+        const auto* items = reinterpret_cast<const unsigned long*>(reply.bytes.data());
+        const std::size_t count = reply.bytes.size() / sizeof(long);
         std::vector<Atom> atoms;
-        for (std::size_t i = 0; i < reply.bytes.size() / sizeof(long); ++i)
-            if (const auto atom = reinterpret_cast<const unsigned long*>(reply.bytes.data())[i]; atom != None)
-                atoms.push_back(atom);
-        std::vector<char*> names(atoms.size(), nullptr);
-        if (!atoms.empty()) {
+        std::unordered_set<Atom> seen(count);
+        for (std::size_t i = 0; i < count; ++i)
+            if (items[i] != None && seen.insert(items[i]).second)
+                atoms.push_back(items[i]);
+        const std::size_t asked = std::min(atoms.size(), kMaxFormats);
+        run.unasked = atoms.size() - asked;
+        std::vector<char*> names(asked, nullptr);
+        if (asked > 0) {
             X11ErrorTrap trap(display_);  // an atom that names nothing stays unnamed, and is left out
-            XGetAtomNames(display_, atoms.data(), static_cast<int>(atoms.size()), names.data());
+            XGetAtomNames(display_, atoms.data(), static_cast<int>(asked), names.data());
         }
-        for (std::size_t i = 0; i < atoms.size(); ++i) {
-            const std::string target = names[i] ? names[i] : "";
-            if (names[i])
-                XFree(names[i]);
-            const bool seen = std::any_of(run.targets.begin(), run.targets.end(),
-                                          [&](const auto& known) { return known.second == target; });
-            if (!seen && isDataTarget(target))
+        for (std::size_t i = 0; i < asked; ++i) {
+            if (!names[i])
+                continue;
+            const std::string target = names[i];
+            XFree(names[i]);
+            // The names are read too: they count against the limit.
+            if (target.size() > run.limit - run.total) {
+                ++run.unasked;
+                continue;
+            }
+            run.total += target.size();
+            if (isDataTarget(target))
                 run.targets.emplace_back(atoms[i], target);
         }
     } else if (reply.status == Reply::Outcome::data) {
@@ -358,9 +414,8 @@ void X11SelectionReader::askNext() {
     auto& run = *run_;
     if (run.next < run.targets.size()) {
         const auto& [atom, name] = run.targets[run.next++];
-        run.current = Transfer{clipboard_, atom, run.limit - run.total, true, false, {}};
+        run.current = begin(clipboard_, atom, run.limit - run.total, true);
         run.currentName = name;
-        begin(*run.current);
         run.deadline = now() + kFormatWait;
     }
     armTimer();
@@ -371,6 +426,7 @@ PasteboardSnapshot X11SelectionReader::endRun() {
         return {};
     auto& run = *run_;
     if (run.current) {
+        release(*run.current);
         run.result.lost.push_back(run.currentName.empty() ? "its list of formats did not answer"
                                                           : run.currentName + " did not answer");
         if (!run.background)
@@ -378,6 +434,8 @@ PasteboardSnapshot X11SelectionReader::endRun() {
     }
     for (std::size_t i = run.next; i < run.targets.size(); ++i)
         run.result.lost.push_back(run.targets[i].second + " was not asked in time");
+    if (run.unasked > 0)
+        run.result.lost.push_back("and " + std::to_string(run.unasked) + " more formats, never asked");
     PasteboardSnapshot result = std::move(run.result);
     run_.reset();
     armTimer();
@@ -389,9 +447,12 @@ void X11SelectionReader::armTimer() {
         return;
     loop_->cancel(timer_);
     timer_ = 0;
-    if (!run_ || !run_->background || !run_->current)
+    if (!run_ || !run_->background || (!run_->current && !run_->restart))
         return;
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(run_->deadline - now());
+    // Events already read off the connection wake no watch: their turn is next.
+    const auto wait = run_->restart || XEventsQueued(display_, QueuedAlready) > 0
+                          ? std::chrono::milliseconds(0)
+                          : std::chrono::ceil<std::chrono::milliseconds>(run_->deadline - now());
     timer_ = loop_->addTimer(std::max(wait, std::chrono::milliseconds(1)), false, [this] {
         timer_ = 0;
         pumpRun();
@@ -403,8 +464,11 @@ PasteboardSnapshot X11SelectionReader::snapshot(std::size_t limit) {
     // Within the budget, shorter than any one target's wait.
     const auto deadline = now() + kSnapshotBudget;
     XEvent event;
-    while (run_->current && nextEvent(deadline, &event))
+    while ((run_->current || run_->restart) && nextEvent(deadline, &event)) {
         feedRun(&event);
+        if (run_->restart)
+            restartRun();
+    }
     return endRun();
 }
 
@@ -422,7 +486,7 @@ void X11SelectionReader::beginSnapshot(std::size_t limit) {
 
 bool X11SelectionReader::snapshotReady() {
     pumpRun();
-    return !run_ || !run_->current;
+    return !run_ || (!run_->current && !run_->restart);
 }
 
 PasteboardSnapshot X11SelectionReader::endSnapshot() {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ClipboardReader.h"
 #include "platform/MainLoop.h"
@@ -13,7 +14,10 @@ struct _XDisplay;
 namespace platform {
 
 // Reads X selections (PRIMARY, CLIPBOARD) that other programs own, on a
-// display connection and a hidden window of its own. A text read has one
+// display connection of its own. Each request goes to a hidden window of its
+// own, taken from a small pool and destroyed when the request is given up:
+// an owner that answers late, or refuses late, writes to a window that is
+// gone, and its answer is never taken for a later request's. A text read has one
 // budget in all, incremental transfers included (a slow owner does not get a
 // fresh one per chunk), and one size limit, counted as the server holds the
 // data. An owner that lets a request pass the budget is asked nothing more
@@ -27,9 +31,13 @@ namespace platform {
 // (kSnapshotBudget in all), while `beginSnapshot` reads it from the main
 // loop's watch of the connection, each target kFormatWait, started over when
 // any client sets the clipboard's owner meanwhile (XFixes); there every
-// target gets its time, also after one that did not answer. A reader that
-// does both would mix their answers: the program gives the background its
-// own reader.
+// target gets its time, also after one that did not answer, and each turn of
+// the loop does a bounded share of the work (kEventsPerTurn events, one start
+// over at most), so an owner that claims the clipboard again and again cannot
+// hold the loop. Of a long list of formats the first kMaxFormats distinct
+// ones are read, their names counted against the limit; the rest are named
+// as lost in one entry. A reader that does both would mix their answers: the
+// program gives the background its own reader.
 class X11SelectionReader final : public ClipboardReader {
 public:
     static constexpr std::chrono::milliseconds kBudget{500};
@@ -38,6 +46,8 @@ public:
     static constexpr std::size_t kLimit = 64 * 1024 * 1024;
     // How long an owner that did not answer is taken as still silent.
     static constexpr std::chrono::seconds kSilentFor{2};
+    static constexpr std::size_t kMaxFormats = 500;
+    static constexpr int kEventsPerTurn = 64;
 
     // Connects to `displayName` (null: $DISPLAY); throws platform::Error when
     // there is no display. `loop` drives background snapshots; null: the
@@ -76,6 +86,10 @@ public:
     bool snapshotReady() override;
     PasteboardSnapshot endSnapshot() override;
 
+    // How many times snapshots started over on another copy, for a look at
+    // what an owner that claims the clipboard in a loop costs.
+    int startsOver() const { return startsOver_; }
+
 private:
     struct Reply;
     struct Transfer;
@@ -85,21 +99,29 @@ private:
     static bool isThisProcess(const Owner& owner);
     bool silent(unsigned long selection, const Owner& owner) const;
     void rememberSilent(unsigned long selection, const Owner& owner);
-    void discardPendingEvents();
+    // A requestor window for one request, and its end: back to the pool when
+    // the owner is done with it, else destroyed.
+    unsigned long takeWindow();
+    void release(Transfer& transfer);
     // The next event of the connection, waiting for it until `deadline`;
     // false when none came by then.
     bool nextEvent(Deadline deadline, void* event);
     // Asks for a text target, waiting until `deadline`.
     Reply request(unsigned long selection, unsigned long target, Deadline deadline);
-    void begin(Transfer& transfer);
+    Transfer begin(unsigned long selection, unsigned long target, std::size_t room, bool bytesOnly);
     // Feeds an event to a transfer; true once it is over.
     bool step(Transfer& transfer, const void* event);
-    Reply takeProperty(std::size_t room, bool bytesOnly);
+    // The property a request's answer was put in; `chunk`: one chunk of an
+    // incremental transfer.
+    Reply takeProperty(unsigned long window, std::size_t room, bool bytesOnly, bool chunk);
 
     // The snapshot's steps, the waiting and background alike.
     void startRun(std::size_t limit, bool background);
     void feedRun(const void* event);
-    // Feeds the run every event that has come, and ends a target past its wait.
+    void restartRun();
+    // Feeds the run the events that have come, kEventsPerTurn at most, starts
+    // it over if the clipboard changed meanwhile, and ends a target past its
+    // wait.
     void pumpRun();
     void finishTransfer(Reply reply);
     void askNext();
@@ -107,14 +129,14 @@ private:
     void armTimer();
 
     _XDisplay* display_ = nullptr;
-    unsigned long window_ = 0;
+    unsigned long window_ = 0;  // hears of the clipboard's changes; never a requestor
+    std::vector<unsigned long> idle_;  // requestor windows free for the next request
     std::chrono::milliseconds budget_;
     std::size_t limit_;
     std::shared_ptr<MainLoop> loop_;
     MainLoop::Id watch_ = 0, timer_ = 0;
     int fixesEvent_ = -1;  // XFixes' first event number, once selected
-    bool incrementOpen_ = false;  // an incremental transfer on `property_` has not ended
-    int leftIncrements_ = 0;
+    int startsOver_ = 0;
     std::unique_ptr<Run> run_;
     struct Silent {
         unsigned long selection = 0, window = 0;

@@ -16,9 +16,20 @@
 //   silent-requests                 print "requests N", the requests it got;
 //   own-latin1 TEXT                 own PRIMARY from a second connection, as an
 //                                   old program: TEXT as Latin-1 STRING only;
-//   own-numbers CHUNKS ITEMS        own CLIPBOARD from there with x-numbers,
-//                                   sent in CHUNKS chunks of ITEMS 32-bit items;
+//   own-numbers CHUNKS ITEMS [TYPE] own CLIPBOARD from there with x-numbers,
+//                                   sent in CHUNKS chunks of ITEMS 32-bit items
+//                                   of TYPE (INTEGER);
 //   served-chunks                   print "chunks N", the chunks sent so far;
+//   own-slow SELECTION MS TEXT      own SELECTION from there with TEXT as
+//                                   UTF8_STRING, answered MS ms after it is
+//                                   asked for; prints "owned";
+//   own-split-utf8 TEXT             own PRIMARY from there with TEXT as
+//                                   UTF8_STRING in chunks of 2 bytes, the
+//                                   empty last one typed STRING;
+//   own-many-formats COUNT SIZE     own CLIPBOARD from there with COUNT formats
+//                                   whose names are SIZE bytes long; prints "owned";
+//   claim-again COUNT               set the owner of what it owns from there
+//                                   again COUNT times, then print "claimed";
 //   own-slow-image MS               own CLIPBOARD from there with a text and a
 //                                   PNG that comes MS ms after it is asked for;
 //                                   prints "format image/png SIZE MD5";
@@ -213,11 +224,32 @@ int main(int argc, char** argv) {
             const std::vector<long> numbers(static_cast<std::size_t>(chunks) * static_cast<std::size_t>(items), 7);
             const QByteArray data(reinterpret_cast<const char*>(numbers.data()),
                                   static_cast<qsizetype>(numbers.size() * sizeof(long)));
-            serveSelection("CLIPBOARD",
-                           {{"x-numbers", "INTEGER", 32, data, 0, items * static_cast<int>(sizeof(long))}});
+            const QByteArray type = words.size() > 3 ? words[3].toLatin1() : QByteArray("INTEGER");
+            serveSelection("CLIPBOARD", {{"x-numbers", type, 32, data, 0, items * static_cast<int>(sizeof(long))}});
             emitLine(QStringLiteral("owned"));
         } else if (command == QLatin1String("served-chunks")) {
             emitLine(QStringLiteral("chunks %1").arg(servedChunks()));
+        } else if (command == QLatin1String("own-slow")) {
+            serveSelection(words.value(1).toLatin1().constData(),
+                           {{"UTF8_STRING", "UTF8_STRING", 8, input.section(QLatin1Char(' '), 3).toUtf8(),
+                             words.value(2).toInt()}});
+            emitLine(QStringLiteral("owned"));
+        } else if (command == QLatin1String("own-split-utf8")) {
+            serveSelection("PRIMARY", {{"UTF8_STRING", "UTF8_STRING", 8, rest.toUtf8(), 0, 2, "STRING"}});
+            emitLine(QStringLiteral("selected"));
+        } else if (command == QLatin1String("own-many-formats")) {
+            std::vector<ServedTarget> formats;
+            // Names that differ only at their end, as the hardest to tell apart.
+            for (int i = 0; i < words.value(1).toInt(); ++i) {
+                const QByteArray number = QByteArray::number(i);
+                const QByteArray name = QByteArray("x-format-").leftJustified(words.value(2).toInt() - number.size(), 'f');
+                formats.push_back({name + number, "x-filler", 8, "f"});
+            }
+            serveSelection("CLIPBOARD", std::move(formats));
+            emitLine(QStringLiteral("owned"));
+        } else if (command == QLatin1String("claim-again")) {
+            claimAgain(words.value(1).toInt(), [] { emitLine(QStringLiteral("claimed")); });
+
         } else if (command == QLatin1String("own-slow-image")) {
             const QByteArray png = smallPng();
             serveSelection("CLIPBOARD", {{"UTF8_STRING", "UTF8_STRING", 8, "a slow picture"},

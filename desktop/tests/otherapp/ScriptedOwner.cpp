@@ -21,13 +21,31 @@ struct Transfer {
 struct Owner {
     Display* display = XOpenDisplay(nullptr);
     Window window = None;
+    Atom selection = None;
     std::vector<ServedTarget> targets;
+    std::vector<Atom> names, types, endTypes;  // the targets' atoms, looked up once
     std::vector<Transfer> transfers;
     int chunks = 0;
     std::unique_ptr<QSocketNotifier> notifier;
 
     Atom atom(const QByteArray& name) const { return XInternAtom(display, name.constData(), False); }
+    std::ptrdiff_t find(Atom target) const {
+        const auto found = std::find(names.begin(), names.end(), target);
+        return found == names.end() ? -1 : found - names.begin();
+    }
 };
+
+// A late answer to a requestor that gave up and destroyed its window fails
+// here: no reason to end the program.
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+std::vector<Atom> atomsOf(Display* display, const std::vector<QByteArray>& names) {
+    std::vector<char*> pointers;
+    for (const auto& name : names) pointers.push_back(const_cast<char*>(name.constData()));
+    std::vector<Atom> atoms(names.size(), None);
+    if (!names.empty()) XInternAtoms(display, pointers.data(), static_cast<int>(pointers.size()), False, atoms.data());
+    return atoms;
+}
 
 Owner& owner() {
     static Owner instance;
@@ -57,23 +75,23 @@ void answer(const XSelectionRequestEvent& request) {
     const Atom property = request.property == None ? request.target : request.property;
     if (request.target == o.atom("TARGETS")) {
         std::vector<long> list{static_cast<long>(o.atom("TARGETS"))};
-        for (const auto& target : o.targets) list.push_back(static_cast<long>(o.atom(target.name)));
+        for (const Atom name : o.names) list.push_back(static_cast<long>(name));
         XChangeProperty(o.display, request.requestor, property, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(list.data()), static_cast<int>(list.size()));
         return notify(request, property);
     }
-    const auto found = std::find_if(o.targets.begin(), o.targets.end(),
-                                    [&](const ServedTarget& target) { return o.atom(target.name) == request.target; });
-    if (found == o.targets.end()) return notify(request, None);
-    const ServedTarget& target = *found;
+    const auto index = o.find(request.target);
+    if (index < 0) return notify(request, None);
+    const ServedTarget& target = o.targets[static_cast<std::size_t>(index)];
     if (target.chunkBytes > 0) {
         XSelectInput(o.display, request.requestor, PropertyChangeMask);
         const long size = target.data.size();
         XChangeProperty(o.display, request.requestor, property, o.atom("INCR"), 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(&size), 1);
-        o.transfers.push_back({request.requestor, property, static_cast<std::size_t>(found - o.targets.begin()), 0});
+        o.transfers.push_back({request.requestor, property, static_cast<std::size_t>(index), 0});
     } else {
-        XChangeProperty(o.display, request.requestor, property, o.atom(target.type), target.format, PropModeReplace,
+        XChangeProperty(o.display, request.requestor, property, o.types[static_cast<std::size_t>(index)], target.format,
+                        PropModeReplace,
                         reinterpret_cast<const unsigned char*>(target.data.constData()),
                         itemsOf(target.format, static_cast<int>(target.data.size())));
     }
@@ -89,7 +107,8 @@ void sendChunk(const XPropertyEvent& event) {
     if (transfer == o.transfers.end() || event.state != PropertyDelete) return;
     const ServedTarget& target = o.targets[transfer->target];
     const int size = std::min(target.chunkBytes, static_cast<int>(target.data.size()) - transfer->offset);
-    XChangeProperty(o.display, event.window, event.atom, o.atom(target.type), target.format, PropModeReplace,
+    const Atom type = size > 0 ? o.types[transfer->target] : o.endTypes[transfer->target];
+    XChangeProperty(o.display, event.window, event.atom, type, target.format, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(target.data.constData() + transfer->offset),
                     itemsOf(target.format, size));
     XFlush(o.display);
@@ -109,11 +128,9 @@ void drain() {
             sendChunk(event.xproperty);
         } else if (event.type == SelectionRequest) {
             const XSelectionRequestEvent request = event.xselectionrequest;
-            const auto found = std::find_if(o.targets.begin(), o.targets.end(), [&](const ServedTarget& target) {
-                return o.atom(target.name) == request.target;
-            });
-            if (found != o.targets.end() && found->delayMs > 0)
-                QTimer::singleShot(found->delayMs, [request] {
+            const auto index = o.find(request.target);
+            if (index >= 0 && o.targets[static_cast<std::size_t>(index)].delayMs > 0)
+                QTimer::singleShot(o.targets[static_cast<std::size_t>(index)].delayMs, [request] {
                     answer(request);
                     drain();
                 });
@@ -129,15 +146,44 @@ void serveSelection(const char* selection, std::vector<ServedTarget> targets) {
     auto& o = owner();
     if (!o.display) return;
     if (o.window == None) {
+        XSetErrorHandler(ignoreErrors);
         o.window = XCreateSimpleWindow(o.display, DefaultRootWindow(o.display), 0, 0, 1, 1, 0, 0, 0);
         o.notifier = std::make_unique<QSocketNotifier>(ConnectionNumber(o.display), QSocketNotifier::Read);
         QObject::connect(o.notifier.get(), &QSocketNotifier::activated, [] { drain(); });
     }
     o.targets = std::move(targets);
+    std::vector<QByteArray> names, types, endTypes;
+    for (const auto& target : o.targets) {
+        names.push_back(target.name);
+        types.push_back(target.type);
+        endTypes.push_back(target.endType.isEmpty() ? target.type : target.endType);
+    }
+    o.names = atomsOf(o.display, names);
+    o.types = atomsOf(o.display, types);
+    o.endTypes = atomsOf(o.display, endTypes);
     o.transfers.clear();
-    XSetSelectionOwner(o.display, XInternAtom(o.display, selection, False), o.window, CurrentTime);
+    o.selection = XInternAtom(o.display, selection, False);
+    XSetSelectionOwner(o.display, o.selection, o.window, CurrentTime);
     XSync(o.display, False);
     drain();
 }
 
+void claimAgain(int times, std::function<void()> done) {
+    auto& o = owner();
+    if (!o.display || o.window == None) return done();
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, left = times, done = std::move(done)]() mutable {
+        auto& o = owner();
+        for (int i = 0; i < 10 && left > 0; ++i, --left) XSetSelectionOwner(o.display, o.selection, o.window, CurrentTime);
+        XFlush(o.display);
+        drain();
+        if (left > 0) return;
+        timer->deleteLater();
+        timer->stop();
+        done();
+    });
+    timer->start(0);
+}
+
 int servedChunks() { return owner().chunks; }
+

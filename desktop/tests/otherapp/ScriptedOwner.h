@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include <functional>
 #include <vector>
 
 // Owns a selection from a second X connection of this process, with plain
@@ -15,9 +16,14 @@ struct ServedTarget {
     QByteArray data;      // 32-bit items as longs, as Xlib takes them
     int delayMs = 0;      // the answer comes this much later
     int chunkBytes = 0;   // more than 0: sent incrementally, in chunks of this many bytes of `data`
+    QByteArray endType{};  // the type of the empty last chunk; empty: `type`
 };
 
 void serveSelection(const char* selection, std::vector<ServedTarget> targets);
+
+// Sets the owner of the selection served again, `times` times, a few each
+// turn of the event loop, then calls `done`.
+void claimAgain(int times, std::function<void()> done);
 
 // Chunks of incremental transfers sent so far (the empty last one not counted).
 int servedChunks();
