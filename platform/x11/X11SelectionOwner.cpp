@@ -23,10 +23,10 @@ const Logger& logger() {
     return log;
 }
 
-// Requests answered in one turn of the main loop: a client that floods the
-// owner with them must not hold the loop (the panel, the shortcuts, the
-// give-back's timer) for as long as it likes.
-constexpr int kRequestsPerTurn = 64;
+// Events taken off the queue in one turn of the main loop: a client that
+// floods the owner with requests must not hold the loop (the panel, the
+// shortcuts, the give-back's timer) for as long as it likes.
+constexpr int kEventsPerTurn = 64;
 
 }  // namespace
 
@@ -166,6 +166,8 @@ struct X11SelectionOwner::State {
     }
 
     void clear(const XSelectionClearEvent& event) {
+        if (event.send_event)
+            return;  // made up by another client, not the server's
         if (event.time < ownedSince)
             return;  // an ownership before the current one
         if (event.selection == clipboard)
@@ -174,13 +176,17 @@ struct X11SelectionOwner::State {
             ownsPrimary = false;
     }
 
-    // Every clear that has come, also behind requests not yet answered: no
-    // request is answered from an ownership already lost, and a give-back
-    // asking whether the clipboard is still ours is told at once.
-    void readClears() {
-        XEvent event;
-        while (XCheckTypedEvent(display, SelectionClear, &event))
-            clear(event.xselectionclear);
+    // Whether the selections held are still ours, asked of the server: a
+    // loss counts even when its clear waits behind requests not yet
+    // answered, so no request is answered from an ownership already lost,
+    // and a give-back asking whether the clipboard is still ours is told at
+    // once. Looking for the clear in Xlib's queue instead would scan the
+    // whole queue each turn, which a flood of requests makes quadratic.
+    void checkOwnership() {
+        if (ownsClipboard && XGetSelectionOwner(display, clipboard) != window)
+            ownsClipboard = false;
+        if (ownsPrimary && XGetSelectionOwner(display, XA_PRIMARY) != window)
+            ownsPrimary = false;
     }
 };
 
@@ -257,24 +263,24 @@ std::size_t X11SelectionOwner::unreadEventsForTesting() {
 
 void X11SelectionOwner::processPendingEvents() {
     auto& s = *state_;
-    s.readClears();
+    s.checkOwnership();
     std::vector<Window> fetchers;
     {
         // One round trip for the turn, not one per request: a requestor gone
         // meanwhile is no error of ours.
         X11ErrorTrap trap(s.display);
-        int requests = 0;
-        while (requests < kRequestsPerTurn && XPending(s.display) > 0) {
+        bool answered = false;
+        for (int events = 0; events < kEventsPerTurn && XPending(s.display) > 0; ++events) {
             XEvent event;
             XNextEvent(s.display, &event);
             if (event.type == SelectionRequest) {
                 s.handle(event.xselectionrequest, fetchers);
-                ++requests;
+                answered = true;
             } else if (event.type == SelectionClear) {
                 s.clear(event.xselectionclear);
             }
         }
-        if (requests > 0)
+        if (answered)
             trap.sync();
     }
     s.reportFetches(fetchers);

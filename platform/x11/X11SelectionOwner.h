@@ -32,8 +32,8 @@ public:
     void releaseClipboard() override;
 
     // Answers the requests that have arrived, at most 64 a turn (the rest on
-    // a turn posted to the main loop), after taking in every loss of a
-    // selection; the main loop calls it.
+    // a turn posted to the main loop), after asking the server whether the
+    // selections are still ours; the main loop calls it.
     void processPendingEvents();
 
     // The events that came to the owner's connection and wait unread.

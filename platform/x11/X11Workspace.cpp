@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/Error.h"
+#include "platform/x11/X11ClientIdentity.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ErrorTrap.h"
 #include "platform/x11/X11WindowProperty.h"
@@ -20,15 +22,25 @@ namespace platform {
 
 namespace {
 
-// A window property that may belong to a window gone meanwhile (which
-// `gone` then tells, when given).
-std::optional<unsigned long> cardinalProperty(Display* display, Window window, const char* name, Atom type,
-                                              bool* gone = nullptr) {
+// A window property that may belong to a window gone meanwhile.
+std::optional<unsigned long> cardinalProperty(Display* display, Window window, const char* name, Atom type) {
     X11ErrorTrap trap(display);
     const auto value = x11::singleItemProperty(display, window, XInternAtom(display, name, False), type);
-    if (gone)
-        *gone = !trap.errors().empty();
     return trap.errors().empty() ? value : std::nullopt;
+}
+
+// Whether the window's WM_CLIENT_MACHINE names this host.
+bool madeOnThisHost(Display* display, Window window) {
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0)
+        return false;
+    X11ErrorTrap trap(display);
+    XTextProperty machine{};
+    if (!XGetWMClientMachine(display, window, &machine))
+        return false;
+    const std::unique_ptr<unsigned char, int (*)(void*)> owned(machine.value, XFree);
+    return machine.value && machine.format == 8 && machine.encoding == XA_STRING &&
+           std::string_view(reinterpret_cast<const char*>(machine.value), machine.nitems) == host;
 }
 
 // How far up a focus window is looked for its top-level window.
@@ -129,11 +141,6 @@ std::optional<RunningApplication> X11Workspace::applicationOf(WindowId window) {
     app.window = window;
     // The first read of the window also tells whether it still exists: the
     // shortcut waits on every round trip here.
-    bool gone = false;
-    if (const auto pid = cardinalProperty(display_, window, "_NET_WM_PID", XA_CARDINAL, &gone))
-        app.processIdentifier = static_cast<int>(*pid);
-    if (gone)
-        return std::nullopt;
     XClassHint hint{nullptr, nullptr};
     {
         X11ErrorTrap trap(display_);
@@ -147,12 +154,33 @@ std::optional<RunningApplication> X11Workspace::applicationOf(WindowId window) {
             XFree(hint.res_class);
         if (hint.res_name)
             XFree(hint.res_name);
+        if (!trap.errors().empty())
+            return std::nullopt;
     }
+    app.processIdentifier = processOf(window).value_or(0);
     if (!app.localizedName && app.processIdentifier > 0)
         app.localizedName = processName(app.processIdentifier);
     if (!app.bundleIdentifier)
         app.bundleIdentifier = app.localizedName;
     return app;
+}
+
+std::optional<int> X11Workspace::processOf(unsigned long window) {
+    // A window's _NET_WM_PID is whatever its program wrote there, if
+    // anything, so the terminal check would follow it to any process: the
+    // server's word for the client that made the window comes first. The
+    // hint stands in only where the server cannot tell (a client over the
+    // network, a server without the extension) and the window says it comes
+    // from this host: a number from another machine names some unrelated
+    // process here.
+    if (const auto pid = x11::clientProcesses(display_, {window}).front())
+        return pid;
+    if (!madeOnThisHost(display_, window))
+        return std::nullopt;
+    const auto pid = cardinalProperty(display_, window, "_NET_WM_PID", XA_CARDINAL);
+    if (!pid || *pid == 0 || *pid > static_cast<unsigned long>(std::numeric_limits<int>::max()))
+        return std::nullopt;
+    return static_cast<int>(*pid);
 }
 
 std::optional<RunningApplication> X11Workspace::frontmostApplication() {

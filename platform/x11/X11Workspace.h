@@ -11,8 +11,9 @@ namespace platform {
 // The desktop's applications through the window manager's hints: the
 // frontmost one is the window in the root's _NET_ACTIVE_WINDOW (or, without
 // a window manager, the top-level window holding the input focus), named
-// by its WM_CLASS and _NET_WM_PID. Keeps a display connection of its own;
-// the process behind a window is looked at in /proc.
+// by its WM_CLASS. Its process is its X client's, through the X Resource
+// extension. Keeps a display connection of its own; the process behind a
+// window is looked at in /proc.
 class X11Workspace final : public Workspace {
 public:
     // Connects to `displayName` (null: $DISPLAY); throws platform::Error when
@@ -33,6 +34,8 @@ public:
     std::optional<RunningApplication> applicationOf(WindowId window);
 
 private:
+    // The process of the client that made `window`, or of its _NET_WM_PID.
+    std::optional<int> processOf(unsigned long window);
     unsigned long activeWindowHint();
     unsigned long focusedTopLevel();
     bool hasWindowManager();
