@@ -1,13 +1,24 @@
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
 
+#include <QGuiApplication>
+#include <QThread>
+
 #include <iostream>
 #include <limits>
 #include <map>
+#include <string>
 
 #include "GlobalShortcuts/GlobalShortcuts.h"
 #include "GlobalShortcuts/RunLoopLocalEventMonitor.h"
 #include "GlobalShortcuts/ModifierFlags.h"
+#include "platform/Error.h"
+#include "platform/LibraryDefaults.h"
+#include "platform/Logger.h"
 #include "platform/UnavailableHotKeyBackend.h"
+#include "platform/x11/X11HotKeyBackend.h"
+
+// Last: its macros would clash with the names above.
+#include <X11/Xlib.h>
 
 namespace CarbonGlobalShortcuts {
 
@@ -24,7 +35,11 @@ struct State {
     // Made on first use and kept; it takes the application's key events only
     // between start and stop, while a menu of the program is open.
     std::unique_ptr<GlobalShortcuts::RunLoopLocalEventMonitor> keyEventMonitor;
-    std::shared_ptr<platform::HotKeyBackend> backend;
+    std::shared_ptr<platform::HotKeyBackend> backend;  // installed, or the default made
+    bool backendEverInstalled = false;
+    // The default was just made: the hot keys kept while there was no
+    // display move to it at the next registration.
+    bool backendJustMade = false;
 };
 
 State& state() {
@@ -35,6 +50,48 @@ State& state() {
 platform::HotKeyId hotKeyId(long long id) { return {kSignature, static_cast<std::uint32_t>(id)}; }
 
 bool fitsIn32Bits(long long value) { return value >= 0 && value <= std::numeric_limits<std::uint32_t>::max(); }
+
+// The backend of a program that has none (yet): registrations fail with a
+// log line that says why.
+const std::shared_ptr<platform::HotKeyBackend>& backendWithoutDisplay() {
+    static const auto* const backend =
+        new std::shared_ptr<platform::HotKeyBackend>(std::make_shared<platform::UnavailableHotKeyBackend>());
+    return *backend;
+}
+
+// The default of a program that installed no backend: the X11 one on a
+// connection of its own to the display of the running Qt application (never
+// Qt's own connection, whose events the backend would take from Qt), made
+// once on that application's thread, where its main loop is. Null while
+// there is no such application yet.
+std::shared_ptr<platform::HotKeyBackend> defaultBackend() {
+    static std::shared_ptr<platform::HotKeyBackend> made;  // main thread only
+    if (made)
+        return made;
+    auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!application || QThread::currentThread() != application->thread())
+        return nullptr;
+    const auto* x11 = application->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->display())
+        return nullptr;
+    const auto loop = GlobalShortcuts::detail::mainLoop();
+    if (!loop)
+        return nullptr;
+    const std::string displayName = DisplayString(x11->display());
+    try {
+        made = platform::LibraryDefaults::make<platform::HotKeyBackend>(
+            "the hot-key backend",
+            [&] { return std::make_shared<platform::X11HotKeyBackend>(loop, displayName.c_str()); },
+            platform::LibraryDefaults::Ending::nothing);
+    } catch (const platform::Error& error) {
+        platform::Logger("quillary", "hotkeys").error(error.description());
+    }
+    return made;
+}
+
+// Whether registrations go to the backend without a display only for want
+// of a Qt application: they are kept, to move to the default once it exists.
+bool awaitingDefaultBackend() { return !state().backend && !state().backendEverInstalled; }
 
 void printRegistrationError(const Shortcut& shortcut, int code) {
     std::cout << "Error registering hotkey " << shortcut.description() << ": " << code << std::endl;
@@ -80,6 +137,11 @@ void stopKeyEventMonitor() {
 
 int register_(const Shortcut& shortcut, ShortcutCallback onKeyDown, ShortcutCallback onKeyUp) {
     auto& s = state();
+    (void)backend();  // the default, once a Qt application exists
+    if (s.backendJustMade) {
+        s.backendJustMade = false;
+        updateEventHandler();
+    }
     const long long id = ++s.hotKeyIdCounter;
     int result = status::hotKeyInvalid;
     bool live = false;
@@ -97,7 +159,9 @@ int register_(const Shortcut& shortcut, ShortcutCallback onKeyDown, ShortcutCall
     }
     if (result != status::noErr) {
         printRegistrationError(shortcut, result);
-        return result;
+        if (!(live && awaitingDefaultBackend()))
+            return result;
+        live = false;  // kept, to be grabbed once the default exists
     }
     s.hotKeys.insert_or_assign(id, HotKey{shortcut, id, live, std::move(onKeyDown), std::move(onKeyUp)});
     installEventHandler();
@@ -127,6 +191,9 @@ void unregisterAll() {
 }
 
 void reregisterAll() {
+    (void)backend();
+    if (awaitingDefaultBackend())
+        return;  // nothing to grab with yet: the entries wait for the default
     auto& hotKeys = state().hotKeys;
     for (auto it = hotKeys.begin(); it != hotKeys.end();) {
         auto& hotKey = it->second;
@@ -230,13 +297,27 @@ int handleRawKeyEvent(const Event& event) {
 }
 
 std::shared_ptr<platform::HotKeyBackend> backend() {
-    auto& current = state().backend;
-    if (!current)
-        current = std::make_shared<platform::UnavailableHotKeyBackend>();
-    return current;
+    auto& s = state();
+    if (s.backend)
+        return s.backend;
+    // Never a default after an uninstall: the program's end has let go of
+    // its backend, and a late read must not open a display again.
+    if (!s.backendEverInstalled) {
+        if (auto made = defaultBackend()) {
+            s.backend = std::move(made);
+            s.backendJustMade = true;
+            return s.backend;
+        }
+    }
+    return backendWithoutDisplay();
 }
 
-void setBackend(std::shared_ptr<platform::HotKeyBackend> newBackend) { state().backend = std::move(newBackend); }
+void setBackend(std::shared_ptr<platform::HotKeyBackend> newBackend) {
+    auto& s = state();
+    if (newBackend)
+        s.backendEverInstalled = true;
+    s.backend = std::move(newBackend);
+}
 
 namespace {
 
@@ -254,6 +335,13 @@ void forgetHotKeys() {
     s.eventHandlerInstalled = false;
     s.keyEventMonitor.reset();
 }
+
+// The test main's stand-in for a backend nobody installed: the one without
+// a display, as before the default existed.
+[[maybe_unused]] const bool standIn = platform::LibraryDefaults::addStandIn([] {
+    if (!state().backend)
+        setBackend(backendWithoutDisplay());
+});
 
 }  // namespace
 

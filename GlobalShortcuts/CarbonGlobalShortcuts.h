@@ -21,7 +21,10 @@ using GlobalShortcuts::ShortcutCallback;
 inline constexpr std::uint32_t kSignature = 0x484B5247;  // 'HKRG'
 
 // Registers the shortcut and returns the hot-key status. A refused one
-// prints "Error registering hotkey <text>: <status>" and is not kept. While
+// prints "Error registering hotkey <text>: <status>" and is not kept, unless
+// it was refused only because no backend was installed and no Qt application
+// exists yet: it is then grabbed at the first registration after the default
+// backend could be made (see backend()). While
 // the library is disabled or a menu is open the entry is kept suspended and
 // grabbed only when normal mode returns, so a disabled library never takes
 // keys from other applications. Key codes and masks outside 32 bits are
@@ -57,9 +60,13 @@ int handleHotKeyEvent(platform::HotKeyEventKind kind, platform::HotKeyId id);
 // with this key code and (normalised) modifiers; auto-repeats are not ours.
 int handleRawKeyEvent(const GlobalShortcuts::Event& event);
 
-// The hot-key service: the program installs the X11 one at start-up. Until
-// one is installed (no display), every registration fails with -9868 and a
-// log line that says so.
+// The hot-key service: the program installs the X11 one at start-up. While
+// nothing was ever installed, it is the library's default: the X11 backend
+// on a connection of its own to the display of the running Qt application,
+// made at the first use on that application's thread (see
+// platform::LibraryDefaults). Where there is none (no Qt application on X11,
+// another thread, or after the program uninstalled its own), every
+// registration fails with -9868 and a log line that says so.
 std::shared_ptr<platform::HotKeyBackend> backend();
 void setBackend(std::shared_ptr<platform::HotKeyBackend> backend);
 

@@ -1,7 +1,6 @@
 #include "GlobalShortcuts/EventStream.h"
 
 #include "GlobalShortcuts/GlobalShortcuts.h"
-#include "platform/MainLoop.h"
 
 namespace GlobalShortcuts {
 
@@ -23,9 +22,12 @@ EventStream::EventStream(Name name, std::optional<EventType> only)
             onEvent();
         }
     };
-    platform::MainLoop::main()->post([name = name_, id = id_, deliver = std::move(deliver)]() mutable {
-        detail::addStream(name, id, std::move(deliver));
-    });
+    // Without a main loop the stream never listens (the loop's absence was
+    // logged): nothing would ever deliver to it.
+    if (const auto loop = detail::mainLoop())
+        loop->post([name = name_, id = id_, deliver = std::move(deliver)]() mutable {
+            detail::addStream(name, id, std::move(deliver));
+        });
 }
 
 EventStream& EventStream::operator=(EventStream&& other) noexcept {
@@ -45,12 +47,10 @@ void EventStream::terminate() {
         return;  // moved from
     buffer_->onEvent = nullptr;
     buffer_.reset();
-    // Posted after the registration, so it always finds it in place.
-    try {
-        platform::MainLoop::main()->post([name = name_, id = id_] { detail::removeStream(name, id); });
-    } catch (...) {
-        // No main loop any more (process exit): nothing left to tidy.
-    }
+    // Posted after the registration, so it always finds it in place. No
+    // main loop any more (process exit): nothing left to tidy.
+    if (const auto loop = detail::mainLoop())
+        loop->post([name = name_, id = id_] { detail::removeStream(name, id); });
 }
 
 std::optional<EventType> EventStream::next() {

@@ -1,12 +1,19 @@
 #include "GlobalShortcuts/GlobalShortcuts.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 #include <algorithm>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "GlobalShortcuts/CarbonGlobalShortcuts.h"
 #include "GlobalShortcuts/QtEventBridge.h"
+#include "platform/LibraryDefaults.h"
+#include "platform/Logger.h"
 #include "platform/NotificationCenter.h"
+#include "platform/qt/QtMainLoop.h"
 #include "platform/UndecodableValue.h"
 #include "platform/UserDefaults.h"
 
@@ -249,6 +256,33 @@ void resetForTesting() {
 }
 
 namespace detail {
+
+namespace {
+
+// A Qt main loop binds to the thread that makes it: only the running
+// application's own thread may.
+std::shared_ptr<platform::MainLoop> makeQtMainLoop() {
+    const auto* application = QCoreApplication::instance();
+    if (!application || QThread::currentThread() != application->thread())
+        return nullptr;
+    return platform::LibraryDefaults::make<platform::MainLoop>(
+        "the main loop", [] { return std::make_shared<platform::QtMainLoop>(); },
+        platform::LibraryDefaults::Ending::nothing);
+}
+
+}  // namespace
+
+std::shared_ptr<platform::MainLoop> mainLoop() {
+    if (auto loop = platform::MainLoop::main(&makeQtMainLoop))
+        return loop;
+    static std::once_flag logged;
+    std::call_once(logged, [] {
+        platform::Logger("quillary", "hotkeys")
+            .error("No main loop: shortcut events and bindings do nothing until a Qt application runs on this "
+                   "thread or platform::MainLoop::setMain installs one");
+    });
+    return nullptr;
+}
 
 void saveShortcut(const Shortcut& shortcut, const Name& name) {
     const auto text = shortcut.toJson();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "GlobalShortcuts/EventStream.h"
 #include "GlobalShortcuts/Name.h"
 #include "GlobalShortcuts/Shortcut.h"
+#include "platform/MainLoop.h"
 
 // Named global shortcuts: the user's choice for each name is kept in the
 // standard user defaults, actions and streams are attached to names, and
@@ -82,6 +84,13 @@ std::vector<Shortcut> registeredShortcuts();
 void resetForTesting();
 
 namespace detail {
+// The main loop the library posts to: the one installed, else (nothing was
+// ever installed) a Qt main loop made at the first use on the thread of the
+// running Qt application, kept as a library default. Null where there is
+// none (no Qt application, asked first from another thread, or after the
+// program uninstalled its own): the caller then does nothing, and a log
+// line says so once.
+std::shared_ptr<platform::MainLoop> mainLoop();
 void addStream(const Name& name, std::uint64_t id, std::function<void(EventType)> deliver);
 void removeStream(const Name& name, std::uint64_t id);
 void saveShortcut(const Shortcut& shortcut, const Name& name);

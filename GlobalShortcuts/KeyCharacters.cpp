@@ -2,11 +2,14 @@
 
 #include <utf8proc.h>
 
+#include <exception>
 #include <mutex>
+#include <string>
 
 #include "GlobalShortcuts/SpecialKey.h"
 #include "platform/KeyPositions.h"
 #include "platform/LibraryDefaults.h"
+#include "platform/Logger.h"
 #include "platform/NotificationCenter.h"
 #include "platform/x11/XkbKeyboardLayout.h"
 
@@ -21,6 +24,10 @@ struct InstalledLayout {
     bool looked = false;  // the source was asked (its layout may not exist)
     LayoutReader read;    // the installed source; none: the library's default
 };
+
+// A source was installed once: after it is uninstalled (the program's end)
+// no default is made any more.
+bool sourceEverInstalled = false;
 
 // Keys are described from any thread (menus, recorders, logs).
 std::mutex& installedMutex() {
@@ -42,6 +49,11 @@ std::shared_ptr<const platform::KeyboardLayout> defaultLayout() {
         "the keyboard layout",
         []() -> std::shared_ptr<const platform::KeyboardLayout> { return platform::XkbKeyboardLayout::current(); },
         platform::LibraryDefaults::Ending::nothing);
+    return layout;
+}
+
+std::shared_ptr<const platform::KeyboardLayout> usLayout() {
+    static const std::shared_ptr<const platform::KeyboardLayout> layout = platform::XkbKeyboardLayout::us();
     return layout;
 }
 
@@ -105,8 +117,21 @@ std::shared_ptr<const platform::KeyboardLayout> keyboardLayout() {
     std::lock_guard lock(installedMutex());
     auto& current = installed();
     if (!current.layout && !current.looked) {
+        std::shared_ptr<const platform::KeyboardLayout> layout;
+        try {
+            if (current.read)
+                layout = current.read();
+            else if (!sourceEverInstalled)
+                layout = defaultLayout();
+        } catch (const std::exception& error) {
+            platform::Logger("quillary", "hotkeys")
+                .error(std::string("The keyboard layout could not be read, keys are named as on a US keyboard: ") +
+                       platform::outsideText(error.what()));
+        }
+        // Named on a US keyboard rather than not at all; and no lookup after
+        // a failure goes without.
+        current.layout = layout ? std::move(layout) : usLayout();
         current.looked = true;
-        current.layout = current.read ? current.read() : defaultLayout();
     }
     return current.layout;
 }
@@ -120,6 +145,8 @@ void setKeyboardLayout(std::shared_ptr<const platform::KeyboardLayout> layout) {
 
 void followKeyboardLayout(LayoutReader read) {
     std::lock_guard lock(installedMutex());
+    if (read)
+        sourceEverInstalled = true;
     installed() = InstalledLayout{nullptr, false, std::move(read)};
 }
 

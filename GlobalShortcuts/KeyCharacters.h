@@ -18,7 +18,9 @@ std::optional<std::string> keyToCharacter(long long keyCode);
 // The layout keyToCharacter asks: the one set by hand, else the one the
 // installed source reads (once, and again after the server's keyboard
 // changed). Without a source it is the library's default: the X display's
-// layout when one is open, otherwise an explicit US layout. Thread-safe.
+// layout when one is open, otherwise an explicit US layout; once a source
+// was uninstalled, no default is made and it is the US layout. A read that
+// fails gives the US layout too. Thread-safe.
 std::shared_ptr<const platform::KeyboardLayout> keyboardLayout();
 // Null goes back to the source's layout.
 void setKeyboardLayout(std::shared_ptr<const platform::KeyboardLayout> layout);

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "platform/MainLoop.h"
+#include "GlobalShortcuts/GlobalShortcuts.h"
 
 namespace GlobalShortcuts {
 
@@ -31,10 +31,11 @@ void KeyboardShortcutListener::start() {
     // Events arrive inside the hot-key dispatch; act on them on a later turn,
     // where an action may hide or delete the view safely.
     stream_->setOnEvent([self = QPointer<KeyboardShortcutListener>(this)] {
-        platform::MainLoop::main()->post([self] {
-            if (self)
-                self->deliverBuffered();
-        });
+        if (const auto loop = detail::mainLoop())
+            loop->post([self] {
+                if (self)
+                    self->deliverBuffered();
+            });
     });
 }
 

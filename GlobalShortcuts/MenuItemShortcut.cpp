@@ -7,7 +7,6 @@
 
 #include "GlobalShortcuts/GlobalShortcuts.h"
 #include "GlobalShortcuts/ObjectAssociation.h"
-#include "platform/MainLoop.h"
 #include "platform/NotificationCenter.h"
 
 namespace GlobalShortcuts {
@@ -51,10 +50,11 @@ void setShortcut(QAction& item, const std::optional<Name>& name) {
             const auto* changed = notification.value<Name>("name");
             if (!changed || changed->rawValue() != bound.rawValue())
                 return;
-            platform::MainLoop::main()->post([target, bound, current] {
-                if (target && !current.expired())
-                    setShortcut(*target, getShortcut(bound));
-            });
+            if (const auto loop = detail::mainLoop())
+                loop->post([target, bound, current] {
+                    if (target && !current.expired())
+                        setShortcut(*target, getShortcut(bound));
+                });
         }));
     bindings().set(&item, std::move(binding));
 }

@@ -11,6 +11,7 @@
 #include "Telemetry/EventQueue.h"
 #include "Telemetry/StoredValues.h"
 #include "Telemetry/TelemetryLog.h"
+#include "platform/DeferredHttpClient.h"
 #include "platform/Installed.h"
 #include "platform/LibraryDefaults.h"
 #include "platform/Required.h"
@@ -72,8 +73,18 @@ std::shared_ptr<TelemetrySDK> makeShared() {
         platform::LibraryDefaults::Ending::stopUploads, [](TelemetrySDK& client) { client.stopUploads(); });
 }
 
+// What a late capture reaches after the program uninstalled its client: one
+// never set up, which drops it, and whose transport could send nothing.
+std::shared_ptr<TelemetrySDK> makeInert() {
+    auto none = std::make_shared<platform::DeferredHttpClient>([]() -> std::shared_ptr<platform::HttpClient> {
+        throw platform::URLError(platform::URLError::Unknown, "The program has ended: nothing is sent any more");
+    });
+    return std::make_shared<TelemetrySDK>(TelemetrySDK::Dependencies{std::move(none), {}, {}});
+}
+
 platform::Installed<TelemetrySDK>& sharedSlot() {
-    static auto* const slot = new platform::Installed<TelemetrySDK>("the shared telemetry client", &makeShared);
+    static auto* const slot =
+        new platform::Installed<TelemetrySDK>("the shared telemetry client", &makeShared, &makeInert);
     return *slot;
 }
 }  // namespace

@@ -51,7 +51,9 @@ public:
     // Read while none is installed, it is the library's default, made once
     // on first use over the shared HTTP client with an empty configuration
     // (off until set up; capture ignored before), never destroyed, its
-    // uploads stopped at exit (see platform::LibraryDefaults).
+    // uploads stopped at exit (see platform::LibraryDefaults). Once a client
+    // was installed no default is made: read after the uninstall, it is a
+    // client never set up, which drops what it is given.
     static TelemetrySDK& shared();
     // The same object, for wiring it in as another object's analytics sink.
     static std::shared_ptr<TelemetrySDK> sharedPointer();

@@ -68,38 +68,53 @@ function(quillary_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  if("x11" IN_LIST ARG_LABELS)
-    # Without a display the program reports itself skipped (77), or failed
-    # where QUILLARY_REQUIRE_DISPLAY promises one (testsupport/TestMain.cpp).
-    if(ARG_DISPLAY_VARIABLE)
-      add_test(NAME ${name} COMMAND sh -c "DISPLAY=\"\$${ARG_DISPLAY_VARIABLE}\" exec \"$0\" --quillary-needs-display"
-        $<TARGET_FILE:${name}>)
-      string(TOLOWER ${ARG_DISPLAY_VARIABLE} lock)
-    else()
-      add_test(NAME ${name} COMMAND ${name} --quillary-needs-display)
-      set(lock x11_display)
-    endif()
-    # X11 tests share one display, its keyboard and its grabs: one at a time.
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK ${lock} SKIP_RETURN_CODE 77)
-  else()
-    add_test(NAME ${name} COMMAND ${name})
-  endif()
-  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT})
+  quillary_add_test(${name} ${name} "${ARG_LABELS}" "${ARG_DISPLAY_VARIABLE}" "")
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
 endfunction()
 
-# quillary_standalone_test(NAME SOURCES... DEPS targets... LABELS ...)
+# quillary_add_test(TEST PROGRAM LABELS DISPLAY_VARIABLE ARGS)
+# The CTest entry running PROGRAM with ARGS. x11 ones run one at a time:
+# they share one display, its keyboard and its grabs. Without a display the
+# program reports itself skipped (77), or failed where
+# QUILLARY_REQUIRE_DISPLAY promises one (testsupport/NeedsDisplay.h).
+function(quillary_add_test test program labels display_variable args)
+  if("x11" IN_LIST labels)
+    if(display_variable)
+      add_test(NAME ${test} COMMAND sh -c "DISPLAY=\"\$${display_variable}\" exec \"$0\" \"$@\" --quillary-needs-display"
+        $<TARGET_FILE:${program}> ${args})
+      string(TOLOWER ${display_variable} lock)
+    else()
+      add_test(NAME ${test} COMMAND ${program} ${args} --quillary-needs-display)
+      set(lock x11_display)
+    endif()
+    set_tests_properties(${test} PROPERTIES RESOURCE_LOCK ${lock} SKIP_RETURN_CODE 77)
+  else()
+    add_test(NAME ${test} COMMAND ${program} ${args})
+  endif()
+  set_tests_properties(${test} PROPERTIES LABELS "${labels}")
+endfunction()
+
+# quillary_standalone_test(NAME (SOURCES... DEPS targets... | PROGRAM target)
+#                          LABELS ... [ARGS arguments...])
 # A library-user test program: its own main (testsupport/StandaloneMain.cpp)
-# installs nothing and links no fakes, so the libraries under test make their
-# own process-wide defaults, as in a program that uses them alone. Only the
-# per-user folders are temporary.
+# installs nothing, links no fakes and is not told where the modules are, so
+# the libraries under test make their own process-wide defaults and find
+# their modules as in a program of this build tree that uses them alone.
+# Only the per-user folders are temporary. ARGS are its command line; a
+# second run of a program already added names it with PROGRAM.
 function(quillary_standalone_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/testsupport/StandaloneMain.cpp
-    ${PROJECT_SOURCE_DIR}/testsupport/TempHome.cpp)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest quillary_build_tree_modules quillary_warnings)
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 60)
+  cmake_parse_arguments(ARG "" "PROGRAM" "SOURCES;DEPS;LABELS;ARGS" ${ARGN})
+  if(ARG_PROGRAM)
+    set(program ${ARG_PROGRAM})
+  else()
+    set(program ${name})
+    add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/testsupport/StandaloneMain.cpp
+      ${PROJECT_SOURCE_DIR}/testsupport/TempHome.cpp ${PROJECT_SOURCE_DIR}/testsupport/NeedsDisplay.cpp)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest quillary_warnings)
+  endif()
+  quillary_add_test(${name} ${program} "${ARG_LABELS}" "" "${ARG_ARGS}")
+  set_tests_properties(${name} PROPERTIES TIMEOUT 60)
 endfunction()
 
 # quillary_module(NAME [DEPS targets...] [TEST_DEPS targets...])

@@ -6,7 +6,9 @@
 
 #include <fmt/format.h>
 
+#include "Telemetry/TelemetrySDK.h"
 #include "platform/LastActiveApplication.h"
+#include "platform/LibraryDefaults.h"
 #include "platform/Logger.h"
 #include "platform/Unicode.h"
 
@@ -41,27 +43,57 @@ std::string describeDouble(double value) {
     return out;
 }
 
+// The shared telemetry client of the moment: a program that installs its
+// own client later still gets the events there.
+class SharedTelemetrySink final : public platform::AnalyticsSink {
+public:
+    void capture(const std::string& event, const platform::AnalyticsProperties& properties) override {
+        telemetry::TelemetrySDK::shared().capture(event, properties);
+    }
+};
+
+// Before any sink was installed, the test main installs one that drops, as
+// the shared instance did before it had a default.
+class DroppingSink final : public platform::AnalyticsSink {
+public:
+    void capture(const std::string&, const platform::AnalyticsProperties&) override {}
+};
+
+[[maybe_unused]] const bool standIn = platform::LibraryDefaults::addStandIn([] {
+    Analytics::shared().setSink(std::make_shared<DroppingSink>());
+});
+
 }  // namespace
 
 Analytics& Analytics::shared() {
-    static Analytics instance;
-    return instance;
+    static Analytics* const instance = [] {
+        auto* made = new Analytics;  // never destroyed: late events still find it
+        made->isShared_ = true;
+        return made;
+    }();
+    return *instance;
 }
 
 void Analytics::setSink(std::shared_ptr<platform::AnalyticsSink> sink) {
     std::lock_guard lock(mutex_);
+    if (sink) sinkEverSet_ = true;
     sink_ = std::move(sink);
 }
 
+std::shared_ptr<platform::AnalyticsSink> Analytics::sink() const {
+    std::lock_guard lock(mutex_);
+    if (sink_ || sinkEverSet_ || !isShared_) return sink_;
+    static const auto made = platform::LibraryDefaults::make<platform::AnalyticsSink>(
+        "the analytics sink", [] { return std::make_shared<SharedTelemetrySink>(); },
+        platform::LibraryDefaults::Ending::nothing);
+    return made;
+}
+
 void Analytics::capture(const std::string& event, platform::AnalyticsProperties properties) const {
-    std::shared_ptr<platform::AnalyticsSink> sink;
-    {
-        std::lock_guard lock(mutex_);
-        sink = sink_;
-    }
-    if (!sink) return;
     // Reporting must never break the action being reported.
     try {
+        const auto sink = this->sink();
+        if (!sink) return;
         sink->capture(event, properties);
     } catch (const std::exception& e) {
         log().error(fmt::format("Dropped the analytics event \"{}\": {}", event, platform::outsideText(e.what())));

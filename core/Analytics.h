@@ -16,8 +16,11 @@ namespace core {
 // into one event with a flat property map and hands it to the sink. Of user
 // text only lengths and presence flags leave here, never the text itself.
 //
-// The core does not link the telemetry client: the application installs a
-// sink that forwards to it at start-up. Until then every call does nothing.
+// The application installs its sink at start-up. The shared instance with
+// no sink ever installed hands its events to the shared telemetry client
+// (which ignores them until it is set up), through a library default (see
+// platform::LibraryDefaults); after a sink was uninstalled, and for any
+// other instance without a sink, every call does nothing.
 // Safe to call from any thread; no method throws.
 class Analytics {
 public:
@@ -54,8 +57,12 @@ public:
 private:
     void capture(const std::string& event, platform::AnalyticsProperties properties) const;
 
+    std::shared_ptr<platform::AnalyticsSink> sink() const;
+
     mutable std::mutex mutex_;
     std::shared_ptr<platform::AnalyticsSink> sink_;
+    bool sinkEverSet_ = false;
+    bool isShared_ = false;
 };
 
 }  // namespace core

@@ -1,14 +1,18 @@
 #include "gemini/Logging.h"
 
 #include <algorithm>
+#include <fstream>
 #include <mutex>
+#include <optional>
+
+#include "platform/LibraryDefaults.h"
 
 namespace gemini {
 namespace {
 
 struct LoggingState {
     std::mutex mutex;
-    std::vector<std::string> arguments;
+    std::optional<std::vector<std::string>> arguments;  // none: the program never set them
     std::shared_ptr<const platform::Logger> defaultLogger;
     std::shared_ptr<const platform::Logger> networkLogger;
     std::shared_ptr<const platform::Logger> verboseLogger;
@@ -19,9 +23,34 @@ LoggingState& state() {
     return s;
 }
 
-bool debugArgumentGiven(const std::vector<std::string>& arguments) {
+// The process's own arguments, NUL-separated in /proc/self/cmdline; none
+// when it cannot be read.
+std::shared_ptr<const std::vector<std::string>> readOwnArguments() {
+    auto arguments = std::make_shared<std::vector<std::string>>();
+    std::ifstream file("/proc/self/cmdline", std::ios::binary);
+    for (std::string argument; std::getline(file, argument, '\0');) arguments->push_back(std::move(argument));
+    return arguments;
+}
+
+// A program that never set its arguments gets the process's own: the
+// library's default, read once.
+const std::vector<std::string>& ownArguments() {
+    static const auto arguments = platform::LibraryDefaults::make<const std::vector<std::string>>(
+        "the launch arguments", &readOwnArguments, platform::LibraryDefaults::Ending::nothing);
+    return *arguments;
+}
+
+bool debugArgumentGiven(const std::optional<std::vector<std::string>>& given) {
+    const auto& arguments = given ? *given : ownArguments();
     return std::find(arguments.begin(), arguments.end(), kDebugLogArgument) != arguments.end();
 }
+
+// The test main's stand-in for arguments nobody set: none, as before the
+// default existed.
+[[maybe_unused]] const bool standIn = platform::LibraryDefaults::addStandIn([] {
+    std::lock_guard lock(state().mutex);
+    if (!state().arguments) state().arguments.emplace();
+});
 
 std::shared_ptr<const platform::Logger> makeLogger(std::string_view category, bool enabled) {
     if (!enabled) return std::make_shared<const platform::Logger>(platform::Logger::disabled());

@@ -27,9 +27,10 @@ public:
     static std::shared_ptr<const platform::Logger> network();
     static std::shared_ptr<const platform::Logger> verbose();
 
-    // C++ has no process-wide argv: the application hands its arguments over
-    // at start-up, before the client logs anything. Loggers made earlier are
-    // dropped so the next use sees these arguments.
+    // The application may hand its arguments over at start-up, before the
+    // client logs anything; loggers made earlier are dropped so the next use
+    // sees these arguments. A program that never does gets the process's own
+    // launch arguments (a library default: see platform::LibraryDefaults).
     static void setLaunchArguments(int argc, const char* const* argv);
     static void setLaunchArguments(std::vector<std::string> arguments);
 };

@@ -20,6 +20,7 @@ struct Record {
     std::vector<std::string> names;
     std::vector<std::string> refused;
     std::vector<Kept> kept;
+    std::vector<void (*)()> standIns;
     bool forbidden = false;
     int permits = 0;
     bool ended = false;
@@ -84,6 +85,21 @@ std::vector<std::string> LibraryDefaults::refused() {
 void LibraryDefaults::forbid() {
     std::lock_guard lock(record().mutex);
     record().forbidden = true;
+}
+
+bool LibraryDefaults::addStandIn(void (*install)()) {
+    std::lock_guard lock(record().mutex);
+    record().standIns.push_back(install);
+    return true;
+}
+
+void LibraryDefaults::installStandIns() {
+    std::vector<void (*)()> standIns;
+    {
+        std::lock_guard lock(record().mutex);
+        standIns = record().standIns;
+    }
+    for (const auto install : standIns) install();
 }
 
 LibraryDefaults::Permit::Permit() {

@@ -10,7 +10,9 @@ namespace platform {
 // The record of the process-wide defaults the libraries make for a program
 // that uses them on their own (the standard settings store, the shared
 // telemetry client, the shared HTTP client, the Gemini streams' executor, the
-// keyboard layout). A default is made on first use of an empty accessor and
+// keyboard layout, the main loop and the hot-key backend of a Qt
+// application, the analytics sink, the launch arguments). A default is made
+// on first use of an accessor in which nothing was ever installed and
 // then lives as long as the process: static destruction never destroys it,
 // since a thread of the program may still be using it while exit runs.
 // Instead one exit step ends what must end: it shuts the default executor
@@ -48,6 +50,15 @@ public:
     // making a default throws from now on, and is recorded in refused().
     static void forbid();
     static std::vector<std::string> refused();
+
+    // A program that makes no defaults still gets, in the slots it leaves
+    // empty, what it had before those slots had defaults: each library
+    // names that stand-in for its slot here, at static initialisation (the
+    // hot-key backend without a display, an analytics sink that drops, empty
+    // launch arguments), and installStandIns() installs every one the
+    // program linked. Returns true, for a namespace-scope initialiser.
+    static bool addStandIn(void (*install)());
+    static void installStandIns();
 
     // Allows defaults while it lives, for the tests of the defaults
     // themselves.

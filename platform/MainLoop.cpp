@@ -6,8 +6,8 @@ namespace platform {
 
 namespace {
 Installed<MainLoop>& mainSlot() {
-    static Installed<MainLoop> slot("the main loop (platform::MainLoop::setMain)");
-    return slot;
+    static auto* const slot = new Installed<MainLoop>("the main loop (platform::MainLoop::setMain)");
+    return *slot;
 }
 }  // namespace
 
@@ -37,6 +37,10 @@ void MainLoop::Hold::release() {
 }
 
 std::shared_ptr<MainLoop> MainLoop::main() { return mainSlot().get(); }
+
+std::shared_ptr<MainLoop> MainLoop::main(std::shared_ptr<MainLoop> (*makeDefault)()) {
+    return mainSlot().find(makeDefault);
+}
 
 void MainLoop::setMain(std::shared_ptr<MainLoop> loop) { mainSlot().install(std::move(loop)); }
 

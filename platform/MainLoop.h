@@ -55,8 +55,14 @@ public:
     virtual bool isHeld() const = 0;
 
     // The loop of the program's main thread. The program installs its loop at
-    // start-up; tests install a manual one.
+    // start-up; tests install a manual one. Throws std::logic_error when
+    // there is none.
     static std::shared_ptr<MainLoop> main();
+    // The same, or null where there is none; while nothing was ever
+    // installed, the loop `makeDefault` makes (once; null: none yet) is the
+    // default, which main() gives from then on. This layer has no loop of
+    // its own to make: a library that can make one asks with its maker.
+    static std::shared_ptr<MainLoop> main(std::shared_ptr<MainLoop> (*makeDefault)());
     static void setMain(std::shared_ptr<MainLoop> loop);
 
 protected:

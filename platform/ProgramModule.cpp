@@ -11,8 +11,8 @@
 
 #include "platform/Error.h"
 
-#ifndef QUILLARY_MODULE_DIR_FROM_PROGRAM
-#error "the build gives the path from the program's folder to its modules' folder"
+#if !defined(QUILLARY_MODULE_DIR_FROM_PROGRAM) || !defined(QUILLARY_BUILD_TOP_DIR) || !defined(QUILLARY_BUILD_MODULE_DIR)
+#error "the build gives the path from the program's folder to its modules' folder, and its own folders"
 #endif
 
 namespace platform {
@@ -53,14 +53,30 @@ void ProgramModule::openAll() {
 }
 
 std::filesystem::path ProgramModule::directory() {
+    const auto folders = searchedDirectories();
+    return folders.empty() ? std::filesystem::path() : folders.front();
+}
+
+std::vector<std::filesystem::path> ProgramModule::searchedDirectories() {
     {
         const std::lock_guard lock(directoryMutex());
-        if (!chosenDirectory().empty()) return chosenDirectory();
+        if (!chosenDirectory().empty()) return {chosenDirectory()};
     }
     std::error_code error;
     const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) return {};
-    return (executable.parent_path() / QUILLARY_MODULE_DIR_FROM_PROGRAM).lexically_normal();
+    std::vector<std::filesystem::path> folders{
+        (executable.parent_path() / QUILLARY_MODULE_DIR_FROM_PROGRAM).lexically_normal()};
+    // Any program built in this build tree (a tool, a test, a program that
+    // uses the libraries alone) finds the modules where the build put them.
+    std::error_code buildError;
+    const auto program = std::filesystem::canonical(executable, error);
+    const auto buildTop = std::filesystem::canonical(QUILLARY_BUILD_TOP_DIR, buildError);
+    if (!error && !buildError) {
+        const auto inside = program.lexically_relative(buildTop);
+        if (!inside.empty() && *inside.begin() != "..") folders.emplace_back(QUILLARY_BUILD_MODULE_DIR);
+    }
+    return folders;
 }
 
 void ProgramModule::setDirectory(std::filesystem::path directory) {
@@ -75,14 +91,25 @@ void ProgramModule::open() {
 
 void ProgramModule::openLocked() {
     if (descriptor_ >= 0 || !openProblem_.empty()) return;
-    const auto folder = directory_.empty() ? directory() : directory_;
-    if (folder.empty()) {
-        openProblem_ = "the program's own folder is unknown, so " + fileName_ + " cannot be found";
+    const auto folders = directory_.empty() ? searchedDirectories() : std::vector{directory_};
+    if (folders.empty()) {
+        openProblem_ = "the program's own folder is unknown, so " + fileName_ +
+                       " cannot be found (platform::ProgramModule::setDirectory names its folder)";
         return;
     }
-    path_ = folder / fileName_;
-    descriptor_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor_ < 0) openProblem_ = path_.string() + ": " + std::strerror(errno);
+    for (const auto& folder : folders) {
+        path_ = folder / fileName_;
+        descriptor_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (descriptor_ >= 0) return;
+        if (openProblem_.empty()) openProblem_ = path_.string() + ": " + std::strerror(errno);
+    }
+    path_ = folders.front() / fileName_;
+    if (directory_.empty()) {
+        std::string searched;
+        for (const auto& folder : folders) searched += (searched.empty() ? "" : " and ") + folder.string();
+        openProblem_ += " (the modules were looked for in " + searched +
+                        "; platform::ProgramModule::setDirectory names another folder)";
+    }
 }
 
 void* ProgramModule::symbol(const char* name) {

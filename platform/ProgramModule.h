@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -29,13 +30,17 @@ public:
     // Opens every module file now; a missing one fails only at its first use.
     static void openAll();
 
-    // Where the modules are: the executable's folder joined with the path
-    // that the build gives from its program folder to its module folder, the
-    // same in the build tree and in an installed prefix.
+    // Where the modules are looked for first: the folder set with
+    // setDirectory, else the executable's folder joined with the path that
+    // the build gives from its program folder to its module folder, the same
+    // in the build tree and in an installed prefix.
     static std::filesystem::path directory();
-    // For programs that live elsewhere than the program, in the build tree
-    // (tests, benchmarks): the folder the build put the modules in. Call it
-    // before the first open.
+    // Every folder looked in, in order: after the one above, for a program
+    // whose executable lies in this build's tree (canonical paths compared),
+    // the folder where the build put the modules.
+    static std::vector<std::filesystem::path> searchedDirectories();
+    // For programs that keep the modules elsewhere: their folder, the only
+    // one looked in from then on. Call it before the first open.
     static void setDirectory(std::filesystem::path directory);
 
     const std::string& fileName() const { return fileName_; }

@@ -97,8 +97,20 @@ std::shared_ptr<UserDefaults> makeStandard() {
         LibraryDefaults::Ending::flushSettings, [](UserDefaults& store) { store.flush(); });
 }
 
+// What a late read gets after the program uninstalled its store: a change
+// made then has no store to go to, and must not make one.
+class EmptyUserDefaults final : public UserDefaults {
+public:
+    std::optional<DefaultsValue> object(std::string_view) const override { return std::nullopt; }
+    void set(std::string_view, DefaultsValue) override {}
+    void remove(std::string_view) override {}
+    std::vector<std::string> keys(std::string_view) const override { return {}; }
+};
+
+std::shared_ptr<UserDefaults> makeEmpty() { return std::make_shared<EmptyUserDefaults>(); }
+
 Installed<UserDefaults>& standardSlot() {
-    static auto* const slot = new Installed<UserDefaults>("the standard settings store", &makeStandard);
+    static auto* const slot = new Installed<UserDefaults>("the standard settings store", &makeStandard, &makeEmpty);
     return *slot;
 }
 }  // namespace

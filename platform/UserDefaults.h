@@ -75,7 +75,8 @@ public:
     // installed at start-up (null uninstalls it at the end). Read while none
     // is installed, it is the library's default: the JSON file store at its
     // XDG path (JsonFileUserDefaults::defaultPath()), made on first use and
-    // flushed at exit (see LibraryDefaults). Thread-safe.
+    // flushed at exit (see LibraryDefaults), unless a store was ever
+    // installed: then it is an empty store that keeps nothing. Thread-safe.
     static std::shared_ptr<UserDefaults> standard();
     static void setStandard(std::shared_ptr<UserDefaults> defaults);
 };

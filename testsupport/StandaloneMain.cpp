@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "testsupport/NeedsDisplay.h"
 #include "testsupport/TempHome.h"
 
 namespace {
@@ -20,6 +21,8 @@ void removeHome() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto status = testsupport::endWithoutDisplay(argc, argv))
+        return *status;
     (void)testsupport::tempHome();
     // Registered before any default is made, so it runs after the defaults'
     // exit step has written the pending settings into the folder.

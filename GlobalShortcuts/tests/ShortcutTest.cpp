@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <stdexcept>
 
 #include "Fixture.h"
 #include "GlobalShortcuts/Localization.h"
@@ -127,6 +128,16 @@ TEST_F(ShortcutTest, DeadKeysShowTheAccentPrintedOnThem) {
     EXPECT_EQ(Shortcut(Key::backtick, Flags::command).description(), "\u2318^");
     EXPECT_EQ(Shortcut(Key::equal, Flags::command).description(), "\u2318\u00B4");
     EXPECT_EQ(Shortcut(Key::z, Flags::command).description(), "\u2318Y");  // the layout is really German
+}
+
+TEST_F(ShortcutTest, AKeyboardLayoutThatCannotBeReadGivesTheUSLayoutToEveryLookup) {
+    setKeyboardLayout(nullptr);
+    followKeyboardLayout([]() -> std::shared_ptr<const platform::KeyboardLayout> {
+        throw std::runtime_error("no keymap");
+    });
+    EXPECT_EQ(Shortcut(Key::z, Flags::command).description(), "\u2318Z");
+    EXPECT_EQ(Shortcut(Key::y, Flags::command).description(), "\u2318Y");
+    followKeyboardLayout(nullptr);
 }
 
 TEST_F(ShortcutTest, KeyEquivalentsAndKeySequences) {

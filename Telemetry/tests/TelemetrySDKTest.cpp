@@ -345,7 +345,7 @@ TEST_F(TelemetrySDKTest, AnUnwritableFolderNeverMakesCaptureThrow) {
     EXPECT_TRUE(logs.contains("[Telemetry] cannot store"));
 }
 
-TEST(TelemetrySharedTest, EveryThreadGetsTheInstalledClientWhichStartsOffUntilUninstalled) {
+TEST(TelemetrySharedTest, EveryThreadGetsTheInstalledClientWhichStartsOffAndIsInertAfterTheUninstall) {
     const platform::LibraryDefaults::Permit defaultsTested;
     TelemetrySDK& libraryDefault = TelemetrySDK::shared();
     EXPECT_FALSE(libraryDefault.isSetUp());
@@ -380,8 +380,11 @@ TEST(TelemetrySharedTest, EveryThreadGetsTheInstalledClientWhichStartsOffUntilUn
     sink.reset();
     TelemetrySDK::install(nullptr);
     EXPECT_TRUE(installed.expired());
-    EXPECT_EQ(&TelemetrySDK::shared(), &libraryDefault);
+    // No default again after an uninstall: an inert client that drops.
+    const auto defaultsMade = platform::LibraryDefaults::made().size();
+    EXPECT_NE(&TelemetrySDK::shared(), &libraryDefault);
     EXPECT_FALSE(TelemetrySDK::shared().isSetUp());
+    EXPECT_EQ(platform::LibraryDefaults::made().size(), defaultsMade);
 }
 
 }  // namespace

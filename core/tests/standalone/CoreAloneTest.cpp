@@ -1,14 +1,18 @@
 // The assistant core used as a program of its own would use it: nothing
 // installed, so its objects take the standard settings store and the shared
-// HTTP client.
+// HTTP client (found in the build tree, though this program is not told
+// where its module is), and analytics reach the shared telemetry client.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
 #include <nlohmann/json.hpp>
 
+#include "Telemetry/TelemetrySDK.h"
 #include "core/AIService.h"
+#include "core/Analytics.h"
 #include "core/HistoryService.h"
 #include "core/OllamaService.h"
 #include "core/Settings.h"
@@ -44,6 +48,17 @@ TEST(CoreAlone, ProvidersMadeWithoutATransportAnswer) {
     endpoints.openai = server.url("/v1/chat/completions");
     const core::AIService service(settings, platform::HttpClient::shared(), endpoints);
     EXPECT_EQ(service.sendOpenAIRequest("gpt-4o", "Hello", std::nullopt), "Hello! How can I assist you today?");
+}
+
+TEST(CoreAlone, AnalyticsReachTheSharedTelemetryClientOnceItIsSetUp) {
+    testsupport::LoopbackServer server;  // never asked: no upload falls due
+    telemetry::TelemetryConfig config("phc_alone", server.url(""));
+    config.captureApplicationLifecycleEvents = false;
+    config.flushAt = 1000;
+    config.flushInterval = std::chrono::hours(1);
+    telemetry::TelemetrySDK::shared().setup(config);
+    core::Analytics::shared().trackError("alone", "reached the queue");
+    EXPECT_EQ(telemetry::TelemetrySDK::shared().queuedEventCount(), 1u);
 }
 
 }  // namespace
