@@ -192,6 +192,7 @@ TEST_F(EndToEnd, APromptTypedBeforeThePanelOpensGoesToThePanelNeverToTheApplicat
         const std::size_t requestsBefore = scenario.provider().requests().size();
         ASSERT_TRUE(Scenario::xdotool("key super+shift+space type --delay " + delay + " 'make it formal'"));
         ASSERT_TRUE(scenario.waitPanelFocused()) << scenario.program().standardError();
+        scenario.screenshot(scenario.panels().front(), "end-to-end-typed-before-the-panel-" + delay);
         ASSERT_TRUE(Scenario::key("Return"));
         ASSERT_TRUE(scenario.provider().waitForRequests(requestsBefore + 1))
             << scenario.program().standardError() << testing::PrintToString(scenario.other().keyLines());
