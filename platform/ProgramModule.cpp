@@ -100,7 +100,10 @@ void ProgramModule::openLocked() {
     for (const auto& folder : folders) {
         path_ = folder / fileName_;
         descriptor_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (descriptor_ >= 0) return;
+        if (descriptor_ >= 0) {
+            openProblem_.clear();  // an earlier folder's miss is no problem now
+            return;
+        }
         if (openProblem_.empty()) openProblem_ = path_.string() + ": " + std::strerror(errno);
     }
     path_ = folders.front() / fileName_;
