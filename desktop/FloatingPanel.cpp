@@ -139,6 +139,8 @@ void FloatingPanel::moveTo(QPoint topLeft) { move(topLeft); }
 
 void FloatingPanel::showPanel() {
     wasActive_ = false;
+    readyTold_ = false;
+    composer_.reset();
     show();
     raise();
     if (windowSystem_)
@@ -163,13 +165,12 @@ void FloatingPanel::changeEvent(QEvent* event) {
     if (isActiveWindow()) {
         if (wasActive_) return;
         wasActive_ = true;
-        // The keyboard was held for the panel since the hot key. What the
-        // user typed meanwhile goes to the prompt once it has the focus
-        // (a moment after the activation), and so does what comes until
-        // then, in the order typed.
-        if (windowSystem_) pendingKeys_ = windowSystem_->takeHeldKeys();
+        // The keyboard is held for the panel since the hot key, until the
+        // prompt has the focus (a moment after the activation): then the
+        // keys typed meanwhile come to it. Until that hold is let go, the
+        // grab is tried again.
         takeInput();
-        if (!pendingKeys_.empty() && promptHasFocus()) replayPendingKeys();
+        if (promptHasFocus()) becameReady();
         return;
     }
     // Between the end of a popup's grab (or a system move's) and our own
@@ -190,28 +191,54 @@ bool FloatingPanel::promptHasFocus() const {
     return focus && focus != this && isAncestorOf(focus);
 }
 
-void FloatingPanel::replayPendingKeys() {
-    if (pendingKeys_.empty() || !isVisible() || !promptHasFocus()) return;
-    held_keys::replay(this, std::exchange(pendingKeys_, {}));
+void FloatingPanel::becameReady() {
+    if (readyTold_) return;
+    readyTold_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!isVisible()) return;
+            if (onReadyForKeys_) onReadyForKeys_();
+            // The hold is let go now: the grab need not wait for its next try.
+            if (grabWanted_ && !grabbed_ && isVisible()) tryGrab();
+        },
+        Qt::QueuedConnection);
+}
+
+void FloatingPanel::typeHeldKeys(std::span<const platform::HeldKeyEvent> keys) {
+    replaying_ = true;
+    held_keys::replay(this, keys, composer_);
+    replaying_ = false;
+}
+
+bool FloatingPanel::composeTypedKey(QObject* target, QKeyEvent* event) {
+    std::string composed;
+    switch (composer_.feed(event->nativeVirtualKey(), composed)) {
+    case held_keys::Composer::Outcome::plain: return false;
+    case held_keys::Composer::Outcome::swallowed: return true;
+    case held_keys::Composer::Outcome::composed: break;
+    }
+    QKeyEvent replaced(event->type(), event->key(), event->modifiers(), event->nativeScanCode(),
+                             event->nativeVirtualKey(), event->nativeModifiers(),
+                             QString::fromUtf8(composed.data(), static_cast<qsizetype>(composed.size())),
+                             event->isAutoRepeat());
+    replaying_ = true;
+    QApplication::sendEvent(target, &replaced);
+    replaying_ = false;
+    return true;
 }
 
 void FloatingPanel::hideEvent(QHideEvent* event) {
-    pendingKeys_.clear();  // typed for a panel that went before it could take them
     releaseInput();
     QWidget::hideEvent(event);
 }
 
 bool FloatingPanel::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    if (!pendingKeys_.empty() && ownWidget(watched)) {
-        if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
-            pendingKeys_.push_back(held_keys::typedKeyOf(*static_cast<QKeyEvent*>(event)));
-            return true;
-        }
-        // Replayed once the focus change is over, not in the middle of it.
-        if (type == QEvent::FocusIn && watched != this)
-            QMetaObject::invokeMethod(this, [this] { replayPendingKeys(); }, Qt::QueuedConnection);
-    }
+    if (type == QEvent::FocusIn && wasActive_ && !readyTold_ && watched != this && ownWidget(watched)) becameReady();
+    if (type == QEvent::KeyPress && !replaying_ && composer_.composing() && ownWidget(watched) &&
+        composeTypedKey(watched, static_cast<QKeyEvent*>(event)))
+        return true;
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && grabbed_ && windowSystem_ && isVisible()) {
         // Our grab holds the keyboard, so no hot-key grab can fire: the
         // shortcut comes as an ordinary key, and does what it does.

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "desktop/HeldKeys.h"
 #include "desktop/PanelWindow.h"
 #include "platform/PanelWindowSystem.h"
 
@@ -58,6 +59,10 @@ public:
     void closePanel() override;
     bool isPanelVisible() const override { return isVisible(); }
     void setOnDeactivate(std::function<void()> onDeactivate) override { onDeactivate_ = std::move(onDeactivate); }
+    void setOnReadyForKeys(std::function<void()> onReady) override { onReadyForKeys_ = std::move(onReady); }
+    // Composed as typed keys are: a dead key still open at the end takes the
+    // next key typed into the panel.
+    void typeHeldKeys(std::span<const platform::HeldKeyEvent> keys) override;
 
     // Whether the panel holds the keyboard and pointer grabs now.
     bool holdsInput() const { return grabbed_; }
@@ -90,12 +95,16 @@ private:
     void updateMask();
     bool ownWidget(QObject* object) const;
     bool promptHasFocus() const;
-    // Sends the keys typed before the prompt had the focus to it.
-    void replayPendingKeys();
+    // The prompt has the keyboard: tells the owner on the next turn, once
+    // the focus change is over.
+    void becameReady();
+    // A key typed into the panel that ends a sequence the held keys opened.
+    bool composeTypedKey(QObject* target, QKeyEvent* event);
 
     std::shared_ptr<platform::PanelWindowSystem> windowSystem_;
     QWidget* content_ = nullptr;
     std::function<void()> onDeactivate_;
+    std::function<void()> onReadyForKeys_;
     std::optional<QRect> keptInside_;
     bool useMask_ = false;
     // Key loss counts only once the panel had the keyboard.
@@ -109,9 +118,9 @@ private:
     bool regrabbing_ = false;
     int grabAttemptsLeft_ = 0;
     QTimer grabRetry_;
-    // Typed while the keyboard was held for the panel, and after, until the
-    // prompt has the focus.
-    std::vector<platform::TypedKey> pendingKeys_;
+    bool readyTold_ = false;
+    bool replaying_ = false;
+    held_keys::Composer composer_;
 };
 
 }  // namespace desktop

@@ -64,6 +64,12 @@ void FloatingWindowManager::showWindow(bool startWithVoiceInput, bool startWithC
     controller->setOnClosed([weak, generation] {
         if (auto self = weak.lock()) (*self)->panelClosed(generation);
     });
+    if (auto* window = controller->window())
+        window->setOnReadyForKeys([weak, generation] {
+            const auto self = weak.lock();
+            if (self && (*self)->generation_ == generation && (*self)->onPanelReadyForKeys_)
+                (*self)->onPanelReadyForKeys_();
+        });
 
     // The new showing is current before the old panel closes: that close is
     // no panel closing without a paste-back, since the capture just made

@@ -93,6 +93,8 @@ public:
     void setPanelClosedWithoutPasteBack(std::function<void()> hook) {
         environment_.panelClosedWithoutPasteBack = std::move(hook);
     }
+    // Called when the current panel's text field first has the keyboard.
+    void setOnPanelReadyForKeys(std::function<void()> onReady) { onPanelReadyForKeys_ = std::move(onReady); }
 
     // Opens a new panel near the pointer in the given modes. An earlier panel,
     // shown or not, is closed and let go first, so two are never on screen.
@@ -124,6 +126,7 @@ private:
     core::Settings& settings_;
     Environment environment_;
     ViewFactory viewFactory_;
+    std::function<void()> onPanelReadyForKeys_;
     std::unique_ptr<FloatingWindowController> controller_;
     // Let go of, waiting for the loop's next turn to be destroyed.
     std::vector<std::unique_ptr<FloatingWindowController>> released_;

@@ -1,11 +1,14 @@
 #include "desktop/HeldKeys.h"
 
+#include <cstdlib>
+#include <map>
 #include <set>
 
 #include <QApplication>
 #include <QPointer>
 #include <QWidget>
 
+#include <xkbcommon/xkbcommon-compose.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 #include <xkbcommon/xkbcommon.h>
 
@@ -67,9 +70,73 @@ Qt::KeyboardModifiers qtModifiers(std::uint32_t state, std::uint32_t keysym) {
     return modifiers;
 }
 
+const char* toolkitLocale() {
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"})
+        if (const char* value = std::getenv(name); value && *value) return value;
+    return "C";
+}
+
+// One compose table per locale, read once (reading one parses a file of
+// thousands of sequences) and kept for the program's life.
+xkb_compose_table* composeTable() {
+    struct Tables {
+        xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+        std::map<std::string, xkb_compose_table*> byLocale;
+        ~Tables() {
+            for (auto& [locale, table] : byLocale) xkb_compose_table_unref(table);
+            xkb_context_unref(context);
+        }
+    };
+    static Tables tables;
+    if (!tables.context) return nullptr;
+    const std::string locale = toolkitLocale();
+    const auto it = tables.byLocale.find(locale);
+    if (it != tables.byLocale.end()) return it->second;
+    xkb_compose_table* table =
+        xkb_compose_table_new_from_locale(tables.context, locale.c_str(), XKB_COMPOSE_COMPILE_NO_FLAGS);
+    tables.byLocale.emplace(locale, table);
+    return table;
+}
+
 }  // namespace
 
-std::unique_ptr<QKeyEvent> eventFor(const platform::TypedKey& key, bool autoRepeat) {
+Composer::Composer() = default;
+
+Composer::~Composer() {
+    if (state_) xkb_compose_state_unref(state_);
+}
+
+Composer::Outcome Composer::feed(std::uint32_t keysym, std::string& text) {
+    // Made with the first key, not with every panel: the table is read then.
+    if (!state_ && !tried_) {
+        tried_ = true;
+        if (xkb_compose_table* table = composeTable()) state_ = xkb_compose_state_new(table, XKB_COMPOSE_STATE_NO_FLAGS);
+    }
+    if (!state_ || xkb_compose_state_feed(state_, keysym) == XKB_COMPOSE_FEED_IGNORED) return Outcome::plain;
+    switch (xkb_compose_state_get_status(state_)) {
+    case XKB_COMPOSE_COMPOSING: return Outcome::swallowed;
+    case XKB_COMPOSE_CANCELLED: xkb_compose_state_reset(state_); return Outcome::swallowed;
+    case XKB_COMPOSE_COMPOSED: {
+        char buffer[64] = {};
+        const int size = xkb_compose_state_get_utf8(state_, buffer, sizeof buffer);
+        text.assign(buffer, size > 0 && static_cast<std::size_t>(size) < sizeof buffer ? static_cast<std::size_t>(size) : 0);
+        xkb_compose_state_reset(state_);
+        return Outcome::composed;
+    }
+    case XKB_COMPOSE_NOTHING: break;
+    }
+    return Outcome::plain;
+}
+
+bool Composer::composing() const {
+    return state_ && xkb_compose_state_get_status(state_) == XKB_COMPOSE_COMPOSING;
+}
+
+void Composer::reset() {
+    if (state_) xkb_compose_state_reset(state_);
+}
+
+std::unique_ptr<QKeyEvent> eventFor(const platform::HeldKeyEvent& key, bool autoRepeat) {
     auto event = std::make_unique<QKeyEvent>(
         key.press ? QEvent::KeyPress : QEvent::KeyRelease, qtKey(key.keysym), qtModifiers(key.state, key.keysym),
         key.keyCode, key.keysym, key.state, QString::fromUtf8(key.text.data(), static_cast<qsizetype>(key.text.size())),
@@ -78,18 +145,17 @@ std::unique_ptr<QKeyEvent> eventFor(const platform::TypedKey& key, bool autoRepe
     return event;
 }
 
-platform::TypedKey typedKeyOf(const QKeyEvent& event) {
-    const QByteArray text = event.text().toUtf8();
-    return {event.type() == QEvent::KeyPress, event.nativeScanCode(), event.nativeModifiers(),
-            static_cast<std::uint32_t>(event.timestamp()), event.nativeVirtualKey(),
-            std::string(text.constData(), static_cast<std::size_t>(text.size()))};
-}
-
-void replay(QWidget* window, const std::vector<platform::TypedKey>& keys) {
+void replay(QWidget* window, std::span<const platform::HeldKeyEvent> keys, Composer& composer) {
     const QPointer<QWidget> guard(window);
     std::set<std::uint32_t> down;
-    for (const auto& key : keys) {
+    for (platform::HeldKeyEvent key : keys) {
         if (!guard || !guard->isVisible()) return;  // Escape or Return closed it
+        if (key.press) {
+            std::string composed;
+            const auto outcome = composer.feed(key.keysym, composed);
+            if (outcome == Composer::Outcome::swallowed) continue;
+            if (outcome == Composer::Outcome::composed) key.text = std::move(composed);
+        }
         QWidget* focus = QApplication::focusWidget();
         QWidget* target = focus && guard->isAncestorOf(focus) ? focus : guard.data();
         const bool repeat = key.press && !down.insert(key.keyCode).second;

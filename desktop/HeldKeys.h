@@ -1,33 +1,61 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
-#include <vector>
+#include <span>
+#include <string>
 
 #include <QKeyEvent>
 
-#include "platform/PanelWindowSystem.h"
+#include "platform/HotKeyBackend.h"
 
 class QWidget;
+struct xkb_compose_state;
 
 namespace desktop {
 
 // Keys the user typed while the keyboard was held for the panel, handed to
 // the panel as if they had been typed into it: each a Qt key event with the
 // window system's own key code and modifier state, so that text goes into
-// the prompt and Return, Escape, Backspace and the global shortcuts do what
-// they do there.
+// the prompt and Return, Escape and Backspace do what they do there.
 namespace held_keys {
 
-// `autoRepeat`: the key was already down (a held key repeating).
-std::unique_ptr<QKeyEvent> eventFor(const platform::TypedKey& key, bool autoRepeat);
+// Puts dead keys and compose sequences together, as the toolkit's input
+// does for keys typed into a window (these keys never went through it),
+// with the compose table of the locale the toolkit uses: LC_ALL, else
+// LC_CTYPE, else LANG, else "C". Where that locale has none, nothing is
+// composed.
+class Composer {
+public:
+    Composer();
+    ~Composer();
+    Composer(const Composer&) = delete;
+    Composer& operator=(const Composer&) = delete;
 
-// The key `event` as a key typed while held (its native key code, state,
-// symbol and text), to be replayed later.
-platform::TypedKey typedKeyOf(const QKeyEvent& event);
+    enum class Outcome {
+        plain,      // no sequence: the key types what it types
+        swallowed,  // a key of a sequence not yet complete (or broken off)
+        composed,   // the sequence is complete: `text` is what it types
+    };
+    // Feeds the symbol of a key press.
+    Outcome feed(std::uint32_t keysym, std::string& text);
+    // Whether a sequence is open, waiting for its next key.
+    bool composing() const;
+    void reset();
+
+private:
+    xkb_compose_state* state_ = nullptr;
+    bool tried_ = false;
+};
+
+// `autoRepeat`: the key was already down (a held key repeating).
+std::unique_ptr<QKeyEvent> eventFor(const platform::HeldKeyEvent& key, bool autoRepeat);
 
 // Sends `keys` in order to the widget with the keyboard focus in `window`
-// (the window itself when none has it), stopping if the window goes.
-void replay(QWidget* window, const std::vector<platform::TypedKey>& keys);
+// (the window itself when none has it), composed with `composer`, stopping
+// if the window goes. A sequence still open at the end stays open in the
+// composer for the next key.
+void replay(QWidget* window, std::span<const platform::HeldKeyEvent> keys, Composer& composer);
 
 }  // namespace held_keys
 

@@ -18,10 +18,6 @@ using GlobalShortcuts::Key;
 using GlobalShortcuts::Name;
 using GlobalShortcuts::Shortcut;
 
-// How long the keyboard stays held after the action for a panel that has
-// not taken it yet (a window manager that never activates it, say).
-constexpr std::chrono::milliseconds kHoldAfterAction{3000};
-
 const Name& makeOnce(const char* rawValue, Key key) {
     // Never destroyed: handlers of the shortcut library outlive statics.
     return *new Name(rawValue, Shortcut(key, Flags::command | Flags::shift));
@@ -52,14 +48,26 @@ HotkeyManager::HotkeyManager(AccessibilityManager& accessibilityManager, Depende
       self_(std::make_shared<HotkeyManager*>(this)) {
     platform::consoleLine("Initializing HotkeyManager");
     windowManager_ = platform::required(std::move(dependencies.windowManager), "HotkeyManager: the panel manager");
+    KeyboardHold::Services holdServices;
+    holdServices.hotKeys = [] { return CarbonGlobalShortcuts::backend(); };
+    if (const auto& capture = dependencies.capture) {
+        holdServices.keyboard = capture->keyboard;
+        holdServices.workspace = capture->workspace;
+        holdServices.sleeper = capture->sleeper;
+        holdServices.clock = capture->clock;
+    }
+    hold_ = std::make_unique<KeyboardHold>(std::move(holdServices), *windowManager_);
+    windowManager_->setOnPanelReadyForKeys([hold = hold_.get()] { hold->panelReady(); });
     if (dependencies.capture) TextReplacer::install(std::move(*dependencies.capture));
+    TextReplacer::setCaptureCancelled([hold = hold_.get()] { return hold->cancelled(); });
     setupShortcuts();
 }
 
 HotkeyManager::~HotkeyManager() {
     self_.reset();
-    if (const auto backend = CarbonGlobalShortcuts::backend(); backend && backend->holdsKeyboard())
-        backend->endKeyboardHold();
+    TextReplacer::setCaptureCancelled(nullptr);
+    windowManager_->setOnPanelReadyForKeys(nullptr);
+    hold_->end();
 }
 
 void HotkeyManager::setupShortcuts() {
@@ -70,13 +78,15 @@ void HotkeyManager::setupShortcuts() {
             // Now, while the press's own grab still holds: what the user types
             // from here on is kept for the panel, never typed into the
             // application under it (the capture's copy key among it).
-            if (const auto backend = CarbonGlobalShortcuts::backend()) backend->holdKeyboard();
+            if (const auto manager = self.lock()) (*manager)->hold_->begin();
             // Only queued here: the action runs on a later turn, and only if
             // the manager is still there then.
             loop->post(self, [self, action] {
                 if (const auto manager = self.lock()) {
                     action(**manager);
-                    (*manager)->afterAction();
+                    // The panel takes the keys when its prompt has the
+                    // keyboard; without one they go nowhere.
+                    (*manager)->hold_->actionDone();
                 }
             });
         });
@@ -85,17 +95,6 @@ void HotkeyManager::setupShortcuts() {
     bind(toggleVoiceInput(), [](HotkeyManager& m) { m.modeAction(true, false); });
     bind(toggleChatMode(), [](HotkeyManager& m) { m.modeAction(false, true); });
     bind(toggleChatVoiceMode(), [](HotkeyManager& m) { m.modeAction(true, true); });
-}
-
-void HotkeyManager::afterAction() {
-    const auto backend = CarbonGlobalShortcuts::backend();
-    if (!backend || !backend->holdsKeyboard()) return;
-    // The panel takes the held keys when it becomes active; without one
-    // they go nowhere.
-    if (windowManager_->state() == FloatingWindowManager::State::panelVisible)
-        backend->endKeyboardHoldAfter(kHoldAfterAction);
-    else
-        backend->endKeyboardHold();
 }
 
 bool HotkeyManager::permitted() {
@@ -111,6 +110,7 @@ void HotkeyManager::mainAction() {
     // Runs also when the toggle then closes the panel (closing gives the
     // clipboard back).
     TextReplacer::captureSelection();
+    if (hold_->cancelIfEscaped()) return;  // Escape typed meanwhile: no panel
     windowManager_->toggleWindow();
 }
 
@@ -118,6 +118,7 @@ void HotkeyManager::modeAction(bool startWithVoiceInput, bool startWithChat) {
     if (!permitted())
         return;
     TextReplacer::captureSelection();
+    if (hold_->cancelIfEscaped()) return;
     windowManager_->showWindow(startWithVoiceInput, startWithChat);
 }
 

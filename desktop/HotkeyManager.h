@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "GlobalShortcuts/Name.h"
+#include "desktop/KeyboardHold.h"
 #include "desktop/TextReplacer.h"
 
 namespace platform {
@@ -54,11 +55,9 @@ private:
     bool permitted();
     void mainAction();
     void modeAction(bool startWithVoiceInput, bool startWithChat);
-    // The keyboard held since the press waits for the panel a while, or is
-    // let go at once (its keys dropped) when no panel opened.
-    void afterAction();
-
     std::unique_ptr<FloatingWindowManager> windowManager_;
+    // What the user types from a press until its panel has the keyboard.
+    std::unique_ptr<KeyboardHold> hold_;
     AccessibilityManager& accessibilityManager_;
     std::shared_ptr<platform::MainLoop> loop_;
     // Handlers hold this weakly: a press after the manager is gone does nothing.

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <functional>
+#include <span>
 
 #include <QPoint>
 #include <QRect>
+
+#include "platform/HotKeyBackend.h"
 
 namespace desktop {
 
@@ -31,6 +34,14 @@ public:
     // Called each time the window loses the keyboard after it had it (never
     // for focus moving to one of its own popups).
     virtual void setOnDeactivate(std::function<void()> onDeactivate) = 0;
+
+    // Called once per showing, on a later turn of the loop, when the
+    // window's text field first has the keyboard: keys typed before can go
+    // to it from then on.
+    virtual void setOnReadyForKeys(std::function<void()> /*onReady*/) {}
+    // Keys typed before the window was ready (kept while the keyboard was
+    // held for it), as if typed into it now.
+    virtual void typeHeldKeys(std::span<const platform::HeldKeyEvent> /*keys*/) {}
 };
 
 }  // namespace desktop

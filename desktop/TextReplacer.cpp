@@ -19,7 +19,9 @@ namespace {
 constexpr auto kCopySettleWait = 300ms;  // for the copied text to reach the clipboard
 constexpr auto kActivationWait = 300ms;  // for the application to take the keyboard back
 constexpr auto kKeysUpPoll = 10ms;       // between looks at the keyboard
-constexpr auto kKeysUpLimit = 1000ms;    // a key held longer is released for the user
+// Before a paste a key held longer is released for the user; before the
+// copies, one budget for all their waits for modifiers to come up.
+constexpr auto kKeysUpLimit = 1000ms;
 // The previous clipboard goes back when the application has fetched the
 // answer, or after this long (an application that never asks).
 constexpr auto kGiveBackDeadline = 2000ms;
@@ -40,6 +42,7 @@ struct State {
     TextReplacerPlatform services;
     std::function<bool(platform::WindowId)> isPanelWindow;
     std::function<void()> beforeTyping;
+    std::function<bool()> captureCancelled;
     std::optional<platform::RunningApplication> lastActiveApp;
     // How lastActiveApp's window takes text, judged at its capture: a
     // terminal gets no copy key and a Shift+Insert paste without control
@@ -139,13 +142,18 @@ constexpr std::string_view kEditorsWithTerminalPane[] = {
     "code", "code-oss", "vscodium", "cursor", "kate", "kdevelop", "emacs", "geany", "gvim", "qtcreator",
     "jetbrains-*"};
 
+// A terminal is one by its class or by its process holding a
+// pseudo-terminal master (a terminal whatever its name; a process that
+// cannot be inspected leaves the class alone to tell).
+bool isTerminal(const platform::RunningApplication& app) {
+    return namedAs(app, kTerminals) || state().services.workspace->holdsPseudoTerminal(app);
+}
+
 // How the window of a capture takes text, judged once at the capture and
-// kept for that panel's paste-back. A terminal is one by its class or by
-// its process holding a pseudo-terminal master (a terminal whatever its
-// name; a process that cannot be inspected leaves the class alone to tell).
+// kept for that panel's paste-back.
 void judgeWindow(const std::optional<platform::RunningApplication>& app) {
     auto& s = state();
-    s.terminal = app && (namedAs(*app, kTerminals) || s.services.workspace->holdsPseudoTerminal(*app));
+    s.terminal = app && isTerminal(*app);
     s.severalLinesTyped = !s.terminal || namedAs(*app, kEditorsWithTerminalPane);
 }
 
@@ -162,18 +170,30 @@ void releasePanelGrabs() {
     if (state().beforeTyping) state().beforeTyping();
 }
 
-// Before the first simulated key: a modifier the user lets go of after we
-// pressed our own Control or Shift would let go of ours too, and a key still
-// held would join them. Only keys held past the limit are released for the
-// user. Before the copy only modifiers count: the user may be typing the
-// prompt already, and the keyboard is held for the panel meanwhile.
-enum class KeysUp { all, modifiers };
-void waitUntilKeysAreUp(KeysUp which) {
+// Before the paste: a modifier the user lets go of after we pressed our own
+// Control or Shift would let go of ours too, and a key still held would
+// join them. Only keys held past the limit are released for the user.
+void waitUntilKeysAreUp() {
     releasePanelGrabs();
     auto& keyboard = *state().services.keyboard;
-    waitUntil([&] { return which == KeysUp::all ? !keyboard.isAnyKeyDown() : !keyboard.isAnyModifierDown(); },
-              kKeysUpLimit);
+    waitUntil([&] { return !keyboard.isAnyKeyDown(); }, kKeysUpLimit);
     keyboard.releaseHeldKeys();
+}
+
+// Whether the next copy key may go to `app`'s window: the user has not
+// cancelled, and the keyboard's focus is still in that window, which is
+// still no terminal (a window activated meanwhile, or a terminal pane
+// opened, would get Control+C: in a terminal that interrupts its job).
+bool mayCopyInto(const platform::RunningApplication& app) {
+    auto& s = state();
+    if (s.captureCancelled && s.captureCancelled()) return false;
+    if (!s.services.workspace->hasInputFocus(app) || isTerminal(app)) {
+        logger().info("The keyboard left the window of " +
+                      platform::outsideText(app.localizedName.value_or("the application")) +
+                      " during the capture: no further copy key");
+        return false;
+    }
+    return true;
 }
 
 void simulateCopy() { chord(SimulatedKey::control, SimulatedKey::c); }
@@ -371,6 +391,10 @@ void TextReplacer::setBeforeTyping(std::function<void()> beforeTyping) {
     state().beforeTyping = std::move(beforeTyping);
 }
 
+void TextReplacer::setCaptureCancelled(std::function<bool()> cancelled) {
+    state().captureCancelled = std::move(cancelled);
+}
+
 std::optional<platform::RunningApplication> TextReplacer::lastActiveApp() { return state().lastActiveApp; }
 
 std::optional<std::string> TextReplacer::savedClipboard() { return state().savedClipboard; }
@@ -437,12 +461,31 @@ void TextReplacer::captureSelection() {
         return;
     }
 
-    if (s.terminal) return;  // no copy key: its selection is PRIMARY
+    // No copy key into a terminal (its selection is PRIMARY), nor where no
+    // window has the keyboard.
+    if (s.terminal || !front) return;
     saveClipboard("the copied selection");
     s.copied = true;
-    waitUntilKeysAreUp(KeysUp::modifiers);
+    releasePanelGrabs();
     s.restorePending = true;
+    // The copy key is exactly Control+C: a Shift still down would make it
+    // Control+Shift+C, a command of its own in many programs. Nothing is
+    // released for the user: that cannot clear a key held on a real
+    // keyboard, and where it can, their next letters lose their Shift. So
+    // a try waits for the modifiers, and one that still meets one once the
+    // capture's budget is spent is skipped.
+    auto& keyboard = *services.keyboard;
+    if (!s.services.clock) s.services.clock = platform::MonotonicClock::steady();
+    auto& clock = *s.services.clock;
+    std::chrono::milliseconds budget = kKeysUpLimit;
     for (int attempt = 1; attempt <= kCopyAttempts; ++attempt) {
+        if (!mayCopyInto(*front)) return;
+        const auto waitStart = clock.now();
+        const bool up = waitUntil([&] { return !keyboard.isAnyModifierDown(); }, budget);
+        budget -= std::min(budget, std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - waitStart));
+        if (!up) continue;
+        // Looked at again right before the key: the wait may have been long.
+        if (!mayCopyInto(*front)) return;
         simulateCopy();
         services.sleeper->sleep(kCopySettleWait);
         s.clipboardLeftByCapture = services.pasteboard->string();
@@ -517,7 +560,7 @@ void TextReplacer::replaceSelectedText(std::string_view text) {
         return;
     }
     waitForClipboard();
-    waitUntilKeysAreUp(KeysUp::all);
+    waitUntilKeysAreUp();
     // Looked at after the waits, right before the keys: the user may have
     // clicked into another window meanwhile, and a paste typed now would go
     // wherever the keyboard is.

@@ -60,14 +60,22 @@ public:
     // those keys, and closes a panel that has the keyboard. The panel's
     // owner installs it.
     static void setBeforeTyping(std::function<void()> beforeTyping);
+    // Asked before each copy key of a capture: true once the user cancelled
+    // (Escape typed before the panel has the keyboard), and then no further
+    // copy key is typed. The shortcuts' owner installs it.
+    static void setCaptureCancelled(std::function<bool()> cancelled);
 
     // Remembers the frontmost application and its selection: read once and
     // kept here, clipboard untouched; else, after saving the clipboard, up to
-    // three simulated copies once no modifier is down (never in a terminal: a
-    // window of a terminal's class, or whose process holds a
-    // pseudo-terminal master, judged here for the paste-back too). An
-    // application that does not answer the read gets no copy key either:
-    // nothing is captured. A clipboard still waiting to go back after a
+    // three simulated copies (never in a terminal: a window of a terminal's
+    // class, or whose process holds a pseudo-terminal master, judged here for
+    // the paste-back too). Each copy key is exactly Control+C: it waits until
+    // no modifier is down (one second for the whole capture), and a try that
+    // still meets one is skipped; nothing is released for the user. The
+    // copies stop when the keyboard's focus has left the window or that
+    // window has become a terminal, or the user cancelled. An application
+    // that does not answer the read gets no copy key either: nothing is
+    // captured. A clipboard still waiting to go back after a
     // paste-back goes back first. Called before every
     // opening or toggling of the panel. While the panel itself is frontmost
     // it changes nothing; over another window of this program it remembers

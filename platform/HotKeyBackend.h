@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -36,13 +37,16 @@ struct HotKeyId {
 
 enum class HotKeyEventKind { pressed, released };
 
-// A key event the window system delivered while the keyboard was held:
-// `keyCode` and `state` are its own (X key code, modifier and group bits).
+// A key event the window system delivered while the keyboard was held: as
+// it came (X key code, modifier and group bits, server time) and as the
+// keyboard's layout read it in that state when it came (symbol, text).
 struct HeldKeyEvent {
     bool press = true;
     std::uint32_t keyCode = 0;
     std::uint32_t state = 0;
     std::uint32_t time = 0;
+    std::uint32_t keysym = 0;
+    std::string text;
     friend bool operator==(const HeldKeyEvent&, const HeldKeyEvent&) = default;
 };
 
@@ -91,23 +95,38 @@ public:
     // application underneath (some of it as that application's commands,
     // while a simulated copy holds Control down). Only a press this backend
     // is delivering now can take it (its handler calls this synchronously):
-    // false otherwise, or when the window system refused. While held, every
-    // key event is kept in order, but the releases of hot keys down (which
-    // still reach the handler) and of keys that were down before the hold.
+    // false otherwise, or when the window system refused; true while a hold
+    // is on already. While held, every key event is kept in order, but the
+    // auto-repeats and releases of hot keys down (the releases still reach
+    // the handler) and the releases of keys that were down before the hold.
     virtual bool holdKeyboard() { return false; }
     virtual bool holdsKeyboard() const { return false; }
+    // The keys kept since the last call, in order, after reading what the
+    // window system has delivered; the hold goes on.
+    virtual std::vector<HeldKeyEvent> takeKeptKeys() { return {}; }
     // Lets go of the hold and hands over the keys kept, in order, after
     // reading everything the window system delivered before it let go (an
-    // empty list when there was no hold). Hot keys still down count as
-    // released, as with releaseActiveGrab.
+    // empty list when there was no hold). The keys of a hold whose grab was
+    // lost (see typeThroughHold) come too: whoever ends the hold decides
+    // where they go. Hot keys still down count as released, as with
+    // releaseActiveGrab.
     virtual std::vector<HeldKeyEvent> endKeyboardHold() { return {}; }
-    // The hold ends by itself after `delay` (its keys dropped), unless it
-    // ended before.
+    // Lets go of the hold and types `keys` into the window with the focus in
+    // the same breath, so that no key typed after can come before them. What
+    // the hold kept is dropped. False, and nothing typed, without a hold.
+    virtual bool endKeyboardHoldTyping(std::span<const SimulatedKeyEvent> /*keys*/) { return false; }
+    // The hold (or the keys of one whose grab was lost) ends by itself
+    // `delay` from now, its keys dropped, however long the program's turns
+    // run meanwhile, unless it ended before.
     virtual void endKeyboardHoldAfter(std::chrono::milliseconds /*delay*/) {}
     // Types `keys` into the window with the focus while the keyboard is
     // held: the hold let go, the keys, the hold taken back, with nothing in
-    // between. False, and nothing typed, without a hold.
+    // between. False, and nothing typed, without a hold. When the hold
+    // cannot be taken back, the keys kept so far stay for whoever ends it.
     virtual bool typeThroughHold(std::span<const SimulatedKeyEvent> /*keys*/) { return false; }
+    // Whether a key event with this key code and state is a press of one of
+    // the hot keys.
+    virtual bool isHotKeyPress(std::uint32_t /*keyCode*/, std::uint32_t /*state*/) const { return false; }
 
     // A key event that reached a window of ours because one of our own
     // keyboard grabs holds the keyboard (where no hot key grab can fire):

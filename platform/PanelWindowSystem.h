@@ -2,8 +2,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace platform {
 
@@ -29,18 +27,6 @@ enum class InputGrab {
     refused,
     // This window system has no such grabs.
     unsupported,
-};
-
-// A key typed while the keyboard was held for the panel: as the window
-// system delivered it (key code, modifier state, time) and as the keyboard's
-// layout reads it in that state (symbol, text).
-struct TypedKey {
-    bool press = true;
-    std::uint32_t keyCode = 0;
-    std::uint32_t state = 0;
-    std::uint32_t time = 0;
-    std::uint32_t keysym = 0;
-    std::string text;
 };
 
 class PanelWindowSystem {
@@ -69,11 +55,6 @@ public:
     virtual InputGrab grabInput(std::uint64_t /*window*/) { return InputGrab::unsupported; }
     // Lets go of both grabs, and waits until the server has done so.
     virtual void releaseInput() {}
-
-    // The panel is active: the keyboard held for it since the hot key's
-    // press is let go, and the keys typed meanwhile come back, in order, for
-    // the panel to take as typed into it.
-    virtual std::vector<TypedKey> takeHeldKeys() { return {}; }
 
     // A key event the grab brought to one of our windows (X key code and
     // modifier state, server time): when it is a global shortcut, does what

@@ -51,29 +51,75 @@ bool InMemoryHotKeyBackend::holdKeyboard() {
     if (!holding_)
         note(journal, "hold keyboard");
     holding_ = true;
+    keeping_ = true;
     return true;
 }
 
+std::vector<HeldKeyEvent> InMemoryHotKeyBackend::takeKeptKeys() {
+    return keeping_ ? std::exchange(heldKeys, {}) : std::vector<HeldKeyEvent>{};
+}
+
 std::vector<HeldKeyEvent> InMemoryHotKeyBackend::endKeyboardHold() {
-    if (!holding_)
+    if (!keeping_)
         return {};
     holding_ = false;
+    keeping_ = false;
     note(journal, "end keyboard hold");
     return std::exchange(heldKeys, {});
 }
 
+namespace {
+
+std::string listed(std::string entry, std::span<const SimulatedKeyEvent> keys) {
+    entry += ":";
+    for (const auto& key : keys)
+        entry += (entry.back() == ':' ? " " : ", ") + std::to_string(key.keyCode) + (key.down ? " down" : " up");
+    return entry;
+}
+
+}  // namespace
+
+bool InMemoryHotKeyBackend::endKeyboardHoldTyping(std::span<const SimulatedKeyEvent> keys) {
+    if (!holding_) {
+        endKeyboardHold();
+        return false;
+    }
+    holding_ = false;
+    keeping_ = false;
+    heldKeys.clear();
+    note(journal, listed("end keyboard hold typing", keys));
+    return true;
+}
+
 void InMemoryHotKeyBackend::endKeyboardHoldAfter(std::chrono::milliseconds delay) {
-    if (holding_)
+    if (keeping_)
         note(journal, "end keyboard hold after " + std::to_string(delay.count()) + "ms");
 }
 
 bool InMemoryHotKeyBackend::typeThroughHold(std::span<const SimulatedKeyEvent> keys) {
     if (!holding_)
         return false;
-    std::string entry = "type through hold:";
-    for (const auto& key : keys)
-        entry += (entry.back() == ':' ? " " : ", ") + std::to_string(key.keyCode) + (key.down ? " down" : " up");
-    note(journal, entry);
+    note(journal, listed("type through hold", keys));
+    if (refuseRegrab) {
+        holding_ = false;
+        note(journal, "hold lost");
+    }
+    return true;
+}
+
+bool InMemoryHotKeyBackend::isHotKeyPress(std::uint32_t keyCode, std::uint32_t) const {
+    const auto it = hotKeyCodes.find(keyCode);
+    return it != hotKeyCodes.end() && isGrabbed(it->second);
+}
+
+bool InMemoryHotKeyBackend::deliverKey(HotKeyEventKind kind, bool, std::uint32_t keyCode, std::uint32_t state,
+                                       std::uint32_t) {
+    if (kind == HotKeyEventKind::pressed && !isHotKeyPress(keyCode, state))
+        return false;
+    const auto it = hotKeyCodes.find(keyCode);
+    if (it == hotKeyCodes.end())
+        return false;
+    send(kind, it->second);
     return true;
 }
 

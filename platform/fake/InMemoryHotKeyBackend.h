@@ -21,12 +21,19 @@ public:
     void releaseActiveGrab() override { ++releaseActiveGrabCalls_; }
     // A hold is taken only from a press being delivered, as on X11; the
     // journal records "hold keyboard", "end keyboard hold", "end keyboard
-    // hold after 3000ms" and "type through hold: 37 down, ...".
+    // hold after 3000ms", "type through hold: 37 down, ...", "end keyboard
+    // hold typing: 38 down, ..." and "hold lost".
     bool holdKeyboard() override;
     bool holdsKeyboard() const override { return holding_; }
+    std::vector<HeldKeyEvent> takeKeptKeys() override;
     std::vector<HeldKeyEvent> endKeyboardHold() override;
+    bool endKeyboardHoldTyping(std::span<const SimulatedKeyEvent> keys) override;
     void endKeyboardHoldAfter(std::chrono::milliseconds delay) override;
     bool typeThroughHold(std::span<const SimulatedKeyEvent> keys) override;
+    // Key codes given in `hotKeyCodes` stand for their combinations.
+    bool isHotKeyPress(std::uint32_t keyCode, std::uint32_t state) const override;
+    bool deliverKey(HotKeyEventKind kind, bool autoRepeat, std::uint32_t keyCode, std::uint32_t state,
+                    std::uint32_t time) override;
 
     // Another client holds `combination`: our grabs of it fail.
     void occupy(HotKeyCombination combination);
@@ -46,8 +53,12 @@ public:
     int releaseActiveGrabCalls() const { return releaseActiveGrabCalls_; }
 
     // The keys the user "types" while the keyboard is held, handed over
-    // when the hold ends.
+    // when asked for or when the hold ends.
     std::vector<HeldKeyEvent> heldKeys;
+    // Window-system key codes of grabbed combinations, for held keys.
+    std::map<std::uint32_t, HotKeyCombination> hotKeyCodes;
+    // The grab taken back after typing through the hold is refused.
+    bool refuseRegrab = false;
     EventJournal journal;
 
 private:
@@ -65,6 +76,7 @@ private:
     int releaseActiveGrabCalls_ = 0;
     bool delivering_ = false;
     bool holding_ = false;
+    bool keeping_ = false;
 };
 
 }  // namespace platform

@@ -15,6 +15,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ErrorTrap.h"
+#include "platform/x11/XkbKeyboardLayout.h"
 
 namespace platform {
 
@@ -34,7 +35,9 @@ const Logger& logger() {
 
 }  // namespace
 
-X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<MainLoop> loop, const char* displayName) : loop_(std::move(loop)) {
+X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<MainLoop> loop, const char* displayName,
+                                   std::shared_ptr<MonotonicClock> clock)
+    : loop_(std::move(loop)), clock_(clock ? std::move(clock) : MonotonicClock::steady()) {
     display_ = X11Connection::open(displayName);
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display for global shortcuts");
@@ -54,6 +57,12 @@ X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<MainLoop> loop, const char* d
     xtest_ = XTestQueryExtension(display_, &xtestEvent, &xtestError, &xtestMajor, &xtestMinor);
     readModifierMapping();
     watch_ = loop_->watchReadable(ConnectionNumber(display_), [this] { processPendingEvents(); });
+    // Read once the program is up, off the press's path: the first key kept
+    // for a panel then costs no round trips.
+    loop_->post([this, alive = std::weak_ptr<bool>(alive_)] {
+        if (const auto flag = alive.lock(); flag && *flag && !layout_)
+            layout_ = XkbKeyboardLayout::ofDisplay(display_);
+    });
 }
 
 X11HotKeyBackend::~X11HotKeyBackend() {
@@ -63,7 +72,11 @@ X11HotKeyBackend::~X11HotKeyBackend() {
     X11Connection::close(display_);  // releases every grab of this connection
 }
 
-void X11HotKeyBackend::readModifierMapping() {
+void X11HotKeyBackend::readModifierMapping() const {
+    if (!modifiersStale_)
+        return;
+    modifiersStale_ = false;
+    ++layoutReads_;
     numLockMask_ = 0;
     altMask_ = 0;
     superMask_ = 0;
@@ -99,10 +112,12 @@ void X11HotKeyBackend::readModifierMapping() {
 }
 
 std::vector<unsigned> X11HotKeyBackend::lockVariants() const {
+    readModifierMapping();
     return {0u, static_cast<unsigned>(LockMask), numLockMask_, LockMask | numLockMask_};
 }
 
 unsigned X11HotKeyBackend::x11Modifiers(std::uint32_t carbon) const {
+    readModifierMapping();
     unsigned result = 0;
     if (carbon & carbon_modifier::shift)
         result |= ShiftMask;
@@ -267,12 +282,31 @@ void X11HotKeyBackend::reportHeldHotKeysReleased() {
 }
 
 void X11HotKeyBackend::processPendingEvents() {
-    while (XPending(display_) > 0) {
+    drainPosted_ = false;
+    const auto alive = alive_;
+    if (holdExpired() && !*alive)
+        return;
+    const auto started = clock_->now();
+    // What the socket holds now, read once: a client that keeps sending
+    // gets the next turn, not this one.
+    int queued = XEventsQueued(display_, QueuedAfterReading);
+    int handled = 0;
+    while (queued-- > 0 && handled < kEventsPerTurn) {
         XEvent event;
         XNextEvent(display_, &event);
+        ++handled;
         if (!handleEvent(event))
             return;  // a handler destroyed this backend
+        if (holdExpired() && !*alive)
+            return;
+        if (clock_->now() - started >= kTurnTime)
+            break;
     }
+    mostEventsInATurn_ = std::max(mostEventsInATurn_, handled);
+    if (XQLength(display_) > 0)
+        drainLater();
+    else
+        finishMappingChange();
 }
 
 bool X11HotKeyBackend::handleEvent(XEvent& event) {
@@ -280,7 +314,7 @@ bool X11HotKeyBackend::handleEvent(XEvent& event) {
     if (event.type == KeyPress || event.type == KeyRelease) {
         // Without detectable auto-repeat a held key sends release+press
         // pairs with one time stamp: skip the release of such a pair.
-        if (event.type == KeyRelease && XEventsQueued(display_, QueuedAfterReading) > 0) {
+        if (event.type == KeyRelease && XEventsQueued(display_, QueuedAlready) > 0) {
             XEvent next;
             XPeekEvent(display_, &next);
             if (next.type == KeyPress && next.xkey.keycode == event.xkey.keycode && next.xkey.time == event.xkey.time)
@@ -301,15 +335,11 @@ bool X11HotKeyBackend::handleEvent(XEvent& event) {
         deliveringPressTime_ = 0;
     } else if (event.type == MappingNotify) {
         XRefreshKeyboardMapping(&event.xmapping);
-        readModifierMapping();
-        if (event.xmapping.request == MappingKeyboard)
-            keyboardMappingChanged();
+        mappingChanged();
     } else if (xkbEventBase_ >= 0 && event.type == xkbEventBase_) {
         const int kind = reinterpret_cast<const XkbEvent&>(event).any.xkb_type;
-        if (kind == XkbNewKeyboardNotify || kind == XkbMapNotify) {
-            readModifierMapping();
-            keyboardMappingChanged();
-        }
+        if (kind == XkbNewKeyboardNotify || kind == XkbMapNotify)
+            mappingChanged();
     }
     return *alive;
 }
@@ -320,7 +350,16 @@ void X11HotKeyBackend::keepHeldKey(bool press, unsigned keyCode, unsigned state,
     } else if (pressedWhileHeld_.erase(keyCode) == 0) {
         return;  // let go of a key that was down before the hold: its press went elsewhere
     }
-    held_.push_back({press, keyCode, state, static_cast<std::uint32_t>(time)});
+    if (!layout_) {
+        ++layoutReads_;
+        layout_ = XkbKeyboardLayout::ofDisplay(display_);
+    }
+    if (!layout_)
+        layout_ = XkbKeyboardLayout::us();
+    XkbKeyboardLayout::Typed typed;
+    if (layout_)
+        typed = layout_->typed(keyCode, state);
+    held_.push_back({press, keyCode, state, static_cast<std::uint32_t>(time), typed.keysym, std::move(typed.text)});
 }
 
 bool X11HotKeyBackend::holdKeyboard() {
@@ -338,16 +377,26 @@ bool X11HotKeyBackend::holdKeyboard() {
         return false;
     }
     holding_ = true;
+    keeping_ = true;
     held_.clear();
     pressedWhileHeld_.clear();
     return true;
 }
 
-std::vector<HeldKeyEvent> X11HotKeyBackend::endKeyboardHold() {
+std::vector<HeldKeyEvent> X11HotKeyBackend::takeKeptKeys() {
+    if (!keeping_)
+        return {};
+    const auto alive = alive_;
+    if (holding_)
+        processPendingEvents();
+    if (!*alive)
+        return {};
+    return std::exchange(held_, {});
+}
+
+void X11HotKeyBackend::letGoOfHold() {
     if (!holding_)
-        return std::exchange(held_, {});  // kept before a hold that was lost
-    loop_->cancel(holdTimer_);
-    holdTimer_ = 0;
+        return;
     XUngrabKeyboard(display_, CurrentTime);
     // Every key event the server sent before it let go is in Xlib's queue
     // once the sync's reply is: keep them too.
@@ -356,26 +405,67 @@ std::vector<HeldKeyEvent> X11HotKeyBackend::endKeyboardHold() {
         XEvent event;
         XNextEvent(display_, &event);
         if (!handleEvent(event))
-            return {};  // a handler destroyed this backend
+            return;  // a handler destroyed this backend
     }
     holding_ = false;
-    pressedWhileHeld_.clear();
     reportHeldHotKeysReleased();
+}
+
+void X11HotKeyBackend::forgetHold() {
+    loop_->cancel(holdTimer_);
+    holdTimer_ = 0;
+    holdDeadline_.reset();
+    keeping_ = false;
+    pressedWhileHeld_.clear();
+}
+
+std::vector<HeldKeyEvent> X11HotKeyBackend::endKeyboardHold() {
+    const auto alive = alive_;
+    letGoOfHold();
+    if (!*alive)
+        return {};
+    forgetHold();
     return std::exchange(held_, {});
 }
 
+bool X11HotKeyBackend::endKeyboardHoldTyping(std::span<const SimulatedKeyEvent> keys) {
+    if (!holding_ || !xtest_) {
+        endKeyboardHold();
+        return false;
+    }
+    forgetHold();
+    held_.clear();
+    XUngrabKeyboard(display_, CurrentTime);
+    for (const auto& key : keys)
+        XTestFakeKeyEvent(display_, key.keyCode, key.down ? True : False, CurrentTime);
+    // The ungrab and the keys leave in this one write; the sync's reply says
+    // the server has typed them.
+    XSync(display_, False);
+    holding_ = false;
+    reportHeldHotKeysReleased();
+    drainLater();
+    return true;
+}
+
+bool X11HotKeyBackend::holdExpired() {
+    if (!holdDeadline_ || clock_->now() < *holdDeadline_)
+        return false;
+    logger().info("The keyboard was held too long for a panel that did not take it: let go, and the keys typed "
+                  "meanwhile dropped");
+    endKeyboardHold();
+    return true;
+}
+
 void X11HotKeyBackend::endKeyboardHoldAfter(std::chrono::milliseconds delay) {
-    if (!holding_)
+    if (!keeping_)
         return;
+    holdDeadline_ = clock_->now() + delay;
     loop_->cancel(holdTimer_);
     holdTimer_ = loop_->addTimer(delay, false, [this, alive = std::weak_ptr<bool>(alive_)] {
         if (const auto flag = alive.lock(); !flag || !*flag)
             return;
         holdTimer_ = 0;
-        if (holding_)
-            logger().info("The keyboard was held too long for a panel that did not take it: let go, and the keys "
-                          "typed meanwhile dropped");
-        endKeyboardHold();
+        holdExpired();
     });
 }
 
@@ -388,6 +478,8 @@ bool X11HotKeyBackend::typeThroughHold(std::span<const SimulatedKeyEvent> keys) 
     // The grab waits for its reply, so the ungrab, the keys and the grab go
     // out in one write and nothing of ours runs between them.
     if (XGrabKeyboard(display_, root_, False, GrabModeAsync, GrabModeAsync, CurrentTime) != GrabSuccess) {
+        // The keys kept so far stay for whoever ends the hold, and go with
+        // it: none waits for a later one.
         logger().error("Cannot take the keyboard back after the copy key: keys typed before the panel opens go to "
                        "the application under it");
         holding_ = false;
@@ -395,6 +487,18 @@ bool X11HotKeyBackend::typeThroughHold(std::span<const SimulatedKeyEvent> keys) 
     }
     drainLater();
     return true;
+}
+
+bool X11HotKeyBackend::isHotKeyPress(std::uint32_t keyCode, std::uint32_t state) const {
+    return hotKeyFor(keyCode, state) != nullptr;
+}
+
+const X11HotKeyBackend::Grab* X11HotKeyBackend::hotKeyFor(unsigned keyCode, unsigned state) const {
+    readModifierMapping();
+    const unsigned modifiers = state & (ShiftMask | ControlMask | altMask_ | superMask_);
+    const auto it = std::ranges::find_if(
+        grabs_, [&](const Grab& grab) { return grab.keyCode == keyCode && grab.modifiers == modifiers; });
+    return it == grabs_.end() ? nullptr : &*it;
 }
 
 bool X11HotKeyBackend::deliverKey(HotKeyEventKind kind, bool autoRepeat, std::uint32_t keyCode, std::uint32_t state,
@@ -418,14 +522,12 @@ bool X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, u
     }
     if (pressed_.contains(keyCode))
         return true;  // auto-repeat of a key already down
-    const unsigned modifiers = state & (ShiftMask | ControlMask | altMask_ | superMask_);
-    const auto it = std::ranges::find_if(
-        grabs_, [&](const Grab& grab) { return grab.keyCode == keyCode && grab.modifiers == modifiers; });
-    if (it == grabs_.end())
+    const Grab* grab = hotKeyFor(keyCode, state);
+    if (!grab)
         return false;
     if (autoRepeat)
         return true;
-    const HotKeyId id = it->id;
+    const HotKeyId id = grab->id;
     pressed_[keyCode] = id;
     lastPressTime_ = static_cast<std::uint32_t>(time);
     if (handler_) {
@@ -435,11 +537,20 @@ bool X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, u
     return true;
 }
 
-void X11HotKeyBackend::keyboardMappingChanged() {
-    // One change arrives as several events (one per part of the keymap):
-    // tell the program once, after the burst.
-    if (mappingChangePosted_)
+void X11HotKeyBackend::mappingChanged() {
+    // Read again on first use, not per event: a client that sends thousands
+    // of changes costs one read.
+    modifiersStale_ = true;
+    layout_.reset();
+    mappingChanged_ = true;
+}
+
+void X11HotKeyBackend::finishMappingChange() {
+    // One change arrives as several events (one per part of the keymap), and
+    // a client may send thousands: tell the program once, after the run.
+    if (!mappingChanged_ || mappingChangePosted_)
         return;
+    mappingChanged_ = false;
     mappingChangePosted_ = true;
     loop_->post([this, alive = std::weak_ptr<bool>(alive_)] {
         if (const auto flag = alive.lock(); !flag || !*flag)
@@ -450,13 +561,15 @@ void X11HotKeyBackend::keyboardMappingChanged() {
 }
 
 void X11HotKeyBackend::drainLater() {
-    // XSync may have read events into Xlib's queue; the descriptor will not
-    // signal them again.
-    if (XQLength(display_) > 0)
-        loop_->post([this, alive = std::weak_ptr<bool>(alive_)] {
-            if (const auto flag = alive.lock(); flag && *flag)
-                processPendingEvents();
-        });
+    // XSync may have read events into Xlib's queue, or a turn left some
+    // there; the descriptor will not signal them again.
+    if (XQLength(display_) == 0 || drainPosted_)
+        return;
+    drainPosted_ = true;
+    loop_->post([this, alive = std::weak_ptr<bool>(alive_)] {
+        if (const auto flag = alive.lock(); flag && *flag)
+            processPendingEvents();
+    });
 }
 
 }  // namespace platform

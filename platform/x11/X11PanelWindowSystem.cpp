@@ -8,7 +8,6 @@
 
 #include "platform/HotKeyBackend.h"
 #include "platform/x11/X11WindowProperty.h"
-#include "platform/x11/XkbKeyboardLayout.h"
 
 namespace platform {
 
@@ -109,27 +108,6 @@ void X11PanelWindowSystem::releaseInput() {
     XSync(display_, False);
     // Hot keys whose release the grab took count as released.
     if (const auto hotKeys = hotKeys_ ? hotKeys_() : nullptr) hotKeys->releaseActiveGrab();
-}
-
-std::vector<TypedKey> X11PanelWindowSystem::takeHeldKeys() {
-    const auto hotKeys = hotKeys_ ? hotKeys_() : nullptr;
-    if (!hotKeys) return {};
-    const auto held = hotKeys->endKeyboardHold();
-    if (held.empty()) return {};
-    // Read now: the layout the keys were typed in is the server's current one.
-    const auto layout = XkbKeyboardLayout::current();
-    std::vector<TypedKey> keys;
-    keys.reserve(held.size());
-    for (const auto& event : held) {
-        TypedKey key{event.press, event.keyCode, event.state, event.time, 0, {}};
-        if (layout) {
-            const auto typed = layout->typed(event.keyCode, event.state);
-            key.keysym = typed.keysym;
-            key.text = typed.text;
-        }
-        keys.push_back(std::move(key));
-    }
-    return keys;
 }
 
 bool X11PanelWindowSystem::shortcutKey(bool press, bool autoRepeat, std::uint32_t keyCode, std::uint32_t state,

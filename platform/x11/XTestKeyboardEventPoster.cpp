@@ -114,8 +114,13 @@ bool XTestKeyboardEventPoster::post(SimulatedKey key, bool down) {
 
 bool XTestKeyboardEventPoster::postChord(SimulatedKey modifier, SimulatedKey key) {
     const auto backend = hotKeys();
-    if (!available_ || !backend || !backend->holdsKeyboard())
+    if (!available_ || !backend || !backend->holdsKeyboard()) {
+        // A hot key still down keeps the keyboard in its grab, which would
+        // take these keys back to us.
+        if (backend)
+            backend->releaseActiveGrab();
         return KeyboardEventPoster::postChord(modifier, key);
+    }
     const unsigned modifierCode = keyCode(modifier);
     const unsigned keyCodeOf = keyCode(key);
     std::vector<SimulatedKeyEvent> events;

@@ -1,5 +1,6 @@
 #include "platform/x11/XkbKeyboardLayout.h"
 
+#include <X11/Xlib-xcb.h>
 #include <xcb/xcb.h>
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
@@ -18,18 +19,21 @@ constexpr int kLinuxKeyA = 30;
 
 // The keymap the X server uses for its core keyboard, as the server holds
 // it: rule names, setxkbmap options and per-device maps included.
+xkb_keymap* serverKeymap(xkb_context* context, xcb_connection_t* connection) {
+    if (xcb_connection_has_error(connection) ||
+        !xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
+                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr))
+        return nullptr;
+    const std::int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
+    return device == -1 ? nullptr
+                        : xkb_x11_keymap_new_from_device(context, connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
+}
+
 xkb_keymap* serverKeymap(xkb_context* context) {
     if (!std::getenv("DISPLAY"))
         return nullptr;
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    xkb_keymap* keymap = nullptr;
-    if (!xcb_connection_has_error(connection) &&
-        xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
-                                    XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr)) {
-        const std::int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
-        if (device != -1)
-            keymap = xkb_x11_keymap_new_from_device(context, connection, device, XKB_KEYMAP_COMPILE_NO_FLAGS);
-    }
+    xkb_keymap* keymap = serverKeymap(context, connection);
     xcb_disconnect(connection);
     return keymap;
 }
@@ -112,6 +116,17 @@ std::shared_ptr<XkbKeyboardLayout> XkbKeyboardLayout::current() {
         xkb_context_unref(context);
     }
     return us();
+}
+
+std::shared_ptr<XkbKeyboardLayout> XkbKeyboardLayout::ofDisplay(_XDisplay* display) {
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    if (!context)
+        return nullptr;
+    // Xlib's requests and these share the one connection underneath.
+    if (xkb_keymap* keymap = serverKeymap(context, XGetXCBConnection(display)))
+        return std::shared_ptr<XkbKeyboardLayout>(new XkbKeyboardLayout(context, keymap));
+    xkb_context_unref(context);
+    return nullptr;
 }
 
 std::shared_ptr<XkbKeyboardLayout> XkbKeyboardLayout::us() {

@@ -6,6 +6,7 @@
 
 #include "platform/KeyboardLayout.h"
 
+struct _XDisplay;
 struct xkb_context;
 struct xkb_keymap;
 
@@ -29,6 +30,9 @@ public:
     // server, so setxkbmap options and per-device maps count), or us() when
     // there is no display; null when neither compiles.
     static std::shared_ptr<XkbKeyboardLayout> current();
+    // The same, read through an open Xlib connection; null when the server
+    // has no XKB or the keymap does not compile.
+    static std::shared_ptr<XkbKeyboardLayout> ofDisplay(_XDisplay* display);
     // The US layout (evdev rules, pc105), whatever XKB_DEFAULT_* say.
     static std::shared_ptr<XkbKeyboardLayout> us();
 

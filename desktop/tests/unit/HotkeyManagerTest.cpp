@@ -32,6 +32,22 @@ const platform::RunningApplication kEditor{1001, "Gedit", "gedit", 0x400001};
 const platform::RunningApplication kOurPanel{platform::FakeWorkspace::kOwnProcess, "Quillary", "quillary", 0x900001};
 
 using testing::ShownFlagWindow;
+using Keys = std::vector<platform::HeldKeyEvent>;
+
+// X key codes and symbols of the keys the user types while held.
+constexpr std::uint32_t kEscapeCode = 9, kSpaceCode = 65, kShiftState = 1, kSuperState = 0x40;
+platform::HeldKeyEvent key(bool press, std::uint32_t code, std::uint32_t keysym, std::uint32_t state = 0) {
+    return {press, code, state, 0, keysym, keysym < 0x80 ? std::string(1, static_cast<char>(keysym)) : ""};
+}
+Keys tap(std::uint32_t code, std::uint32_t keysym, std::uint32_t state = 0) {
+    return {key(true, code, keysym, state), key(false, code, keysym, state)};
+}
+Keys operator+(Keys a, const Keys& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+const Keys kTypedA = tap(38, 'a'), kTypedB = tap(56, 'b'), kTypedS = tap(39, 's'), kTypedEscape = tap(kEscapeCode, 0xff1b);
+const Keys kSpaceAgain = tap(kSpaceCode, ' ', kShiftState | kSuperState);
 
 class HotkeyManagerTest : public ::testing::Test, protected testing::PermissionFixture, protected testing::CaptureFakes {
 protected:
@@ -165,6 +181,76 @@ TEST_F(HotkeyManagerTest, ThePressHoldsTheKeyboardUntilThePanelTakesItAndNoPanel
     press(kSpace);
     EXPECT_FALSE(panelShown());
     EXPECT_EQ(*backend->journal, (std::vector<std::string>{"hold keyboard", "end keyboard hold"}));
+}
+
+TEST_F(HotkeyManagerTest, AnEscapeBeforeThePanelStopsTheCopiesOpensNoPanelAndTheKeysAfterItGoToTheProgram) {
+    backend->journal = platform::makeEventJournal();
+    make();
+    otherSelection = "user's copy";  // the copies change nothing: three would be tried
+    int copies = 0;
+    keyboard->onPost = [&](platform::SimulatedKey k, bool down) { copies += k == platform::SimulatedKey::c && down; };
+    // "a", Escape, "b" typed while the first copy settles.
+    sleeper->onSleep = [&](std::chrono::milliseconds wait) {
+        if (wait == std::chrono::milliseconds(300) && copies == 1) backend->heldKeys = kTypedA + kTypedEscape + kTypedB;
+    };
+    pasteboard->copyFromOtherProgram("user's copy");
+    backend->press(kSpace);
+    loop->runPending();
+
+    EXPECT_EQ(copies, 1) << "no copy key after the Escape";
+    EXPECT_FALSE(panelShown());
+    EXPECT_TRUE(modes.empty());
+    EXPECT_EQ(pasteboard->string(), "user's copy");
+    EXPECT_EQ(*backend->journal,
+              (std::vector<std::string>{"hold keyboard", "end keyboard hold typing: 56 down, 56 up"}));
+}
+
+TEST_F(HotkeyManagerTest, AShortcutAmongTheKeptKeysRunsAtItsPlaceAndTheKeysAfterItWaitForIt) {
+    backend->journal = platform::makeEventJournal();
+    backend->hotKeyCodes[kSpaceCode] = kSpace;
+    make();
+    // Open, then close at once, then "s", all before the panel has the keys.
+    backend->press(kSpace);
+    backend->heldKeys = kTypedA + kSpaceAgain + kTypedS;
+    loop->runPending();
+    ASSERT_TRUE(panelShown());
+    auto* opened = lastWindow;
+    workspace->frontmost = kOurPanel;
+    opened->onReady();
+    EXPECT_EQ(opened->typed, kTypedA) << "the keys before the shortcut go to the panel";
+    // The panel's close gives the keyboard back to the editor.
+    sleeper->onSleep = [&](auto) { workspace->frontmost = kEditor; };
+    loop->runPending();
+
+    EXPECT_FALSE(panelShown());
+    EXPECT_EQ(modes.size(), 1u);
+    EXPECT_EQ(backend->journal->back(), "end keyboard hold typing: 39 down, 39 up");
+}
+
+TEST_F(HotkeyManagerTest, KeysKeptBeforeTheGrabWasLostGoWithTheirHoldNeverToALaterPanel) {
+    backend->journal = platform::makeEventJournal();
+    backend->refuseRegrab = true;
+    make();
+    // The copy key goes through the hold, which cannot be taken back.
+    keyboard->onPost = [&](platform::SimulatedKey k, bool down) {
+        if (k == platform::SimulatedKey::c && down) {
+            backend->typeThroughHold({});
+            pasteboard->copyFromOtherProgram(otherSelection);
+        }
+    };
+    backend->press(kSpace);
+    backend->heldKeys = kTypedA;
+    loop->runPending();
+    ASSERT_TRUE(panelShown());
+    EXPECT_EQ(backend->journal->back(), "end keyboard hold after 3000ms") << "the kept keys are bounded too";
+
+    // That panel closes before it had them; one opened from the tray later
+    // gets nothing.
+    manager->windowManager().toggleWindow();
+    manager->windowManager().showWindow(false, false);
+    lastWindow->onReady();
+    EXPECT_TRUE(lastWindow->typed.empty());
+    EXPECT_EQ(backend->journal->back(), "end keyboard hold");
 }
 
 TEST_F(HotkeyManagerTest, WithoutTrustEveryShortcutOnlyOpensThePermissionWindow) {

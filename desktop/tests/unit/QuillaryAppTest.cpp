@@ -202,6 +202,7 @@ TEST(QuillaryApp, QuitCancelsTransfersThenJoinsWorkersThenWritesSettingsOnce) {
     windows.showWindow(false, false);
     windows.toggleWindow();  // closed and let go, but the loop has not turned since
     windows.showWindow(false, true);
+    parts.capture.workspace->frontmost = platform::RunningApplication{1001, "Gedit", "gedit", 0x400001};
     desktop::TextReplacer::captureSelection();  // its copies changed the clipboard
     parts.capture.pasteboard->onWrite = [&] { parts.journal.push_back("clipboard back"); };
     parts.journal.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "desktop/PanelWindow.h"
 
@@ -19,8 +20,14 @@ public:
     void closePanel() override { visible = false; }
     bool isPanelVisible() const override { return visible; }
     void setOnDeactivate(std::function<void()>) override {}
+    void setOnReadyForKeys(std::function<void()> ready) override { onReady = std::move(ready); }
+    void typeHeldKeys(std::span<const platform::HeldKeyEvent> keys) override {
+        typed.insert(typed.end(), keys.begin(), keys.end());
+    }
     bool visible = false;
     std::function<void()> onGone;
+    std::function<void()> onReady;
+    std::vector<platform::HeldKeyEvent> typed;
 };
 
 }  // namespace desktop::testing
