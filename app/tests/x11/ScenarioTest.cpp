@@ -222,6 +222,121 @@ TEST_F(EndToEnd, APromptTypedBeforeThePanelOpensGoesToThePanelNeverToTheApplicat
     EXPECT_EQ(scenario.otherLine(), line);
 }
 
+// Notes every top-level window the window manager frames while it lives,
+// so a panel that shows for a moment is seen however briefly it stays.
+class FramedWindows {
+public:
+    FramedWindows() : display_(XOpenDisplay(nullptr)) {
+        if (!display_) return;
+        XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+        XSync(display_, False);
+    }
+    ~FramedWindows() {
+        if (display_) XCloseDisplay(display_);
+    }
+    // Windows framed since the start, but `known` ones.
+    int count(const std::vector<unsigned long>& known) {
+        while (display_ && XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            if (event.type == ReparentNotify && event.xreparent.parent != DefaultRootWindow(display_) &&
+                std::find(known.begin(), known.end(), event.xreparent.window) == known.end())
+                ++framed_;
+        }
+        return framed_;
+    }
+
+private:
+    Display* display_;
+    int framed_ = 0;
+};
+
+// Each copy key is exactly Control+C, into the window it was meant for: a
+// prompt typed in capitals right after the shortcut (Shift held on purpose
+// over the second copy) and a window activated meanwhile.
+TEST_F(EndToEnd, TheCopyKeyIsPlainControlCWhileCapitalsAreTypedAndNeverReachesAWindowActivatedMeanwhile) {
+    ASSERT_TRUE(scenario.startProgram()) << scenario.program().standardError();
+    ASSERT_TRUE(scenario.startOtherApp());
+    scenario.other().send("set-line Kept.");
+    answerWith("Formal.");
+    ASSERT_TRUE(scenario.activateOther());
+    // (xdotool's type takes every argument after it as text.)
+    ASSERT_TRUE(Scenario::xdotool("key super+shift+space sleep 0.1 keydown shift type --delay 70 'make it fo'"));
+    ASSERT_TRUE(Scenario::xdotool("keyup shift type --delay 70 RMAL"));
+    ASSERT_TRUE(scenario.waitPanelFocused()) << scenario.program().standardError();
+    ASSERT_TRUE(Scenario::key("Return"));
+    ASSERT_TRUE(scenario.provider().waitForRequests(1)) << scenario.program().standardError();
+    EXPECT_EQ(nlohmann::json::parse(scenario.provider().requests().back().body)["messages"].back()["content"],
+              "MAKE IT FORMAL");
+    EXPECT_TRUE(otherLineBecomes("Kept.Formal.")) << scenario.otherLine();
+    int copies = 0;
+    for (const auto& line : scenario.other().keyLines()) {
+        if (line.rfind("key press C ", 0) != 0) continue;
+        ++copies;
+        EXPECT_EQ(line, "key press C ctrl repeat=0");
+    }
+    EXPECT_GE(copies, 1);
+
+    OtherApplicationProcess second(QStringLiteral(QUILLARY_OTHER_APP), {QStringLiteral("--class"), QStringLiteral("Second")});
+    const auto secondWindow = second.waitReady();
+    ASSERT_NE(secondWindow, 0u);
+    ASSERT_TRUE(scenario.activateOther());
+    ASSERT_TRUE(Scenario::xdotool("key super+shift+space sleep 0.15 windowactivate " + std::to_string(secondWindow)));
+    ASSERT_TRUE(scenario.waitPanelFocused()) << scenario.program().standardError();
+    ASSERT_TRUE(Scenario::key("Escape"));
+    ASSERT_TRUE(scenario.waitPanelGone());
+    for (const auto& line : second.keyLines()) EXPECT_EQ(line.find("ctrl"), std::string::npos) << line;
+}
+
+// Escape before the panel shows: no panel, no copy key after it, the
+// user's clipboard back, and every key typed after it in the program, in
+// order; also while the program waits on a slow selection owner.
+TEST_F(EndToEnd, EscapeBeforeThePanelCancelsAndTheKeysTypedOnReachTheProgramInOrder) {
+    ASSERT_TRUE(scenario.startProgram()) << scenario.program().standardError();
+    ASSERT_TRUE(scenario.startOtherApp());
+    FramedWindows framed;
+    const std::vector<unsigned long> known{scenario.otherWindow()};
+    Display* x = scenario.display().get();
+
+    scenario.other().send("copy-text the user's own copy");
+    const auto clipboardBefore = scenario.clipboard();
+    scenario.other().send("set-line Typed on: ");
+    XSetSelectionOwner(x, XA_PRIMARY, None, CurrentTime);
+    XSync(x, False);
+    ASSERT_TRUE(scenario.activateOther());
+    ASSERT_TRUE(Scenario::xdotool("key super+shift+space sleep 0.45 key Escape"));
+    EXPECT_TRUE(testsupport::runEventsUntil([&] { return scenario.clipboard() == clipboardBefore; }, 5s));
+    testsupport::runEventsFor(1s);
+    int copies = 0;
+    for (const auto& line : scenario.other().keyLines()) copies += line.rfind("key press C ctrl", 0) == 0;
+    EXPECT_EQ(copies, 2) << "the first two tries, none after the Escape";
+
+    scenario.other().send("own-slow PRIMARY 400 the slow selection");
+    ASSERT_FALSE(scenario.other().waitFor("owned").empty());
+    ASSERT_TRUE(Scenario::xdotool("key super+shift+space key Escape type --delay 80 abcdefghijkl"));
+    EXPECT_TRUE(otherLineBecomes("Typed on: abcdefghijkl")) << scenario.otherLine();
+    testsupport::runEventsFor(500ms);
+    EXPECT_EQ(framed.count(known), 0) << "no panel showed, even for a moment";
+    EXPECT_TRUE(scenario.provider().requests().empty());
+}
+
+// The shortcut twice, then a word and Return, all before the panel shows:
+// the second press closes the panel at its place, so the word goes to the
+// program and nothing to the provider.
+TEST_F(EndToEnd, AShortcutTypedBeforeThePanelShowsActsAtItsPlace) {
+    ASSERT_TRUE(scenario.startProgram()) << scenario.program().standardError();
+    ASSERT_TRUE(scenario.startOtherApp());
+    scenario.other().send("set-line Word: ");
+    ASSERT_TRUE(scenario.activateOther());
+    ASSERT_TRUE(Scenario::xdotool("key super+shift+space key super+shift+space type --delay 20 secret"));
+    ASSERT_TRUE(Scenario::key("Return"));
+    EXPECT_TRUE(otherLineBecomes("Word: secret")) << scenario.otherLine() << "\n" << scenario.program().standardError();
+    EXPECT_TRUE(scenario.waitPanelGone());
+    testsupport::runEventsFor(500ms);
+    EXPECT_FALSE(scenario.panelShown());
+    EXPECT_TRUE(scenario.provider().requests().empty());
+}
+
 // The same in a real GTK editor, its cursor at the end of a file: every
 // line stays, and the answer lands at the cursor.
 TEST_F(EndToEnd, ARealEditorKeepsEveryLineWhenThePromptIsTypedAtOnce) {

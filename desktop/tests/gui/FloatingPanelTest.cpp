@@ -160,6 +160,36 @@ TEST_F(FloatingPanelTest, EscapeClosesTheVisiblePanelAndGoesNoFurther) {
     EXPECT_EQ(closed, 1);
 }
 
+// Keys kept for the panel never went through the toolkit's input, which
+// composes accents: the panel composes them, and a sequence they leave open
+// takes the next key typed into it.
+TEST_F(FloatingPanelTest, KeptDeadKeysComposeWithTheNextKeyKeptOrTyped) {
+    qputenv("LC_ALL", "C.UTF-8");
+    auto view = std::make_unique<RoundedView>();
+    EscapeCounter* field = view->field;
+    FloatingPanel panel(std::move(view));
+    int ready = 0;
+    panel.setOnReadyForKeys([&] { ++ready; });
+    panel.showPanel();
+    field->setFocus();
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return ready == 1; })) << "told once its field has the keyboard";
+
+    const auto key = [](bool press, std::uint32_t code, std::uint32_t keysym, const char* text) {
+        return platform::HeldKeyEvent{press, code, 0, 0, keysym, text};
+    };
+    // dead_circumflex, e, space, dead_acute: "ê " and an accent waiting.
+    const std::vector<platform::HeldKeyEvent> kept{
+        key(true, 34, 0xfe52, ""), key(false, 34, 0xfe52, ""), key(true, 26, 'e', "e"), key(false, 26, 'e', "e"),
+        key(true, 65, ' ', " "),   key(false, 65, ' ', " "),   key(true, 35, 0xfe51, ""), key(false, 35, 0xfe51, "")};
+    panel.typeHeldKeys(kept);
+    EXPECT_EQ(field->text(), QString::fromUtf8("\u00ea "));
+
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_E, Qt::NoModifier, 26, 'e', 0, QStringLiteral("e"));
+    QApplication::sendEvent(field, &typed);
+    EXPECT_EQ(field->text(), QString::fromUtf8("\u00ea \u00e9"));
+    qunsetenv("LC_ALL");
+}
+
 TEST_F(FloatingPanelTest, APanelOpenedLowOnTheScreenMovesUpAsItGrows) {
     auto view = std::make_unique<RoundedView>();
     QWidget* viewPointer = view.get();
