@@ -18,6 +18,8 @@
 #include "GlobalShortcuts/KeyCharacters.h"
 #include "GlobalShortcuts/ModifierFlags.h"
 #include "platform/fake/InMemoryUserDefaults.h"
+#include "platform/fake/ManualMainLoop.h"
+#include "platform/fake/ManualMonotonicClock.h"
 #include "platform/qt/QtMainLoop.h"
 #include "testsupport/QtEvents.h"
 #include "testsupport/X11HotKeySession.h"
@@ -147,6 +149,69 @@ TEST_F(X11HotKeys, TextsFollowALayoutChangeWhileRunning) {
     } restore;
     ASSERT_EQ(std::system("setxkbmap de"), 0);
     EXPECT_TRUE(runUntil([&] { return z.description() == "\u2318Y"; }));
+}
+
+// Another client that changes the keyboard mapping 20,000 times at once
+// (each change one round trip of ours before): the backend reads the
+// layout again once for the run, and no turn of the loop handles more than
+// its cap.
+TEST_F(X11HotKeys, AFloodOfMappingChangesIsReadOnceAndHandledInBoundedTurns) {
+    const auto loop = std::make_shared<platform::ManualMainLoop>();
+    platform::X11HotKeyBackend backend(loop);
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    int minCode = 0, maxCode = 0;
+    XDisplayKeycodes(other, &minCode, &maxCode);
+    int perCode = 0;
+    KeySym* original = XGetKeyboardMapping(other, static_cast<KeyCode>(maxCode), 1, &perCode);
+    for (int i = 0; i < 20000; ++i) XChangeKeyboardMapping(other, maxCode, perCode, original, 1);
+    XSync(other, False);
+    XFree(original);
+    XCloseDisplay(other);
+
+    const int readsBefore = backend.layoutReads();
+    int turns = 0, idleTurns = 0;
+    for (long handled = -1; idleTurns < 20 && turns < 10000; ++turns) {
+        backend.processPendingEvents();
+        loop->runPending();
+        idleTurns = backend.eventsHandled() == handled ? idleTurns + 1 : 0;
+        if (idleTurns) runFor(std::chrono::milliseconds(5));
+        handled = backend.eventsHandled();
+    }
+    // A hot key registered now reads the modifier map anew, once.
+    EXPECT_EQ(backend.registerHotKey({49, 0x300}, {1, 1}), platform::hotkey_status::noErr);
+    EXPECT_GE(backend.eventsHandled(), 20000);
+    EXPECT_LE(backend.mostEventsInATurn(), platform::X11HotKeyBackend::kEventsPerTurn);
+    EXPECT_EQ(backend.layoutReads() - readsBefore, 1);
+}
+
+// The hold's bound is looked at after every event, so a turn that runs past
+// it ends the hold in that turn, whatever timers wait meanwhile.
+TEST_F(X11HotKeys, AHoldPastItsBoundEndsInTheTurnThatRunsPastIt) {
+    const auto loop = std::make_shared<platform::ManualMainLoop>();
+    const auto clock = std::make_shared<platform::ManualMonotonicClock>();
+    platform::X11HotKeyBackend backend(loop, nullptr, clock);
+    ASSERT_EQ(backend.registerHotKey({49, 0x300}, {1, 1}), platform::hotkey_status::noErr);
+    backend.setHandler([&](platform::HotKeyEventKind kind, platform::HotKeyId) {
+        if (kind == platform::HotKeyEventKind::pressed) backend.holdKeyboard();
+        else clock->advance(std::chrono::seconds(4));  // this event's handling runs long
+        return platform::hotkey_status::noErr;
+    });
+    const auto turnUntil = [&](const std::function<bool()>& done) {
+        return runUntil([&] {
+            backend.processPendingEvents();
+            return done();
+        });
+    };
+    xdotool("keydown super+shift+space keyup super+shift");
+    ASSERT_TRUE(turnUntil([&] { return backend.holdsKeyboard(); }));
+    backend.endKeyboardHoldAfter(std::chrono::seconds(3));
+    // The release (whose handler moves the clock on) and a letter come in one turn.
+    xdotool("keyup space key a");
+    ASSERT_TRUE(turnUntil([&] { return !backend.holdsKeyboard(); }));
+    EXPECT_EQ(loop->timerCount(), 0u) << "ended by the turn, not by its timer";
+    EXPECT_TRUE(backend.takeKeptKeys().empty());
+    EXPECT_TRUE(backend.endKeyboardHold().empty());
 }
 
 TEST_F(X11HotKeys, TextsUseTheServersLayout) {

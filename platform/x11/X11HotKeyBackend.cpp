@@ -303,6 +303,7 @@ void X11HotKeyBackend::processPendingEvents() {
             break;
     }
     mostEventsInATurn_ = std::max(mostEventsInATurn_, handled);
+    eventsHandled_ += handled;
     if (XQLength(display_) > 0)
         drainLater();
     else

@@ -86,6 +86,7 @@ public:
     // handled.
     int layoutReads() const { return layoutReads_; }
     int mostEventsInATurn() const { return mostEventsInATurn_; }
+    long eventsHandled() const { return eventsHandled_; }
 
 private:
     struct Grab {
@@ -130,6 +131,7 @@ private:
     std::shared_ptr<XkbKeyboardLayout> layout_;
     mutable int layoutReads_ = 0;
     int mostEventsInATurn_ = 0;
+    long eventsHandled_ = 0;
     MainLoop::Id watch_ = 0;
     int xkbEventBase_ = -1;
     bool mappingChanged_ = false;
