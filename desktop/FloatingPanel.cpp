@@ -133,6 +133,31 @@ bool FloatingPanel::isPanelWindow(std::uint64_t window) {
     return false;
 }
 
+void FloatingPanel::setContent(std::unique_ptr<QWidget> content) {
+    if (!content) return;
+    auto* box = static_cast<QVBoxLayout*>(layout());
+    box->removeWidget(content_);
+    delete content_;
+    content_ = content.release();
+    box->addWidget(content_);
+    box->activate();
+    updateMask();
+}
+
+void FloatingPanel::recycle() {
+    releaseInput();
+    auto placeholder = std::make_unique<QWidget>();
+    placeholder->setFixedSize(kInitialWidth, kInitialHeight);
+    setContent(std::move(placeholder));
+    onDeactivate_ = nullptr;
+    onReadyForKeys_ = nullptr;
+    keptInside_.reset();
+    wasActive_ = false;
+    readyTold_ = false;
+    composer_.reset();
+    if (windowSystem_) windowSystem_->refresh();
+}
+
 int FloatingPanel::panelHeight() const { return height(); }
 
 void FloatingPanel::moveTo(QPoint topLeft) { move(topLeft); }

@@ -51,6 +51,12 @@ public:
     static void yieldToAnotherWindow();
 
     QWidget* content() const { return content_; }
+    // Hosts `content` in place of what the panel held.
+    void setContent(std::unique_ptr<QWidget> content);
+    // A closed panel made ready to serve another showing as a new one would:
+    // its view let go, its state as made, its native window kept (making
+    // one is most of what showing a panel costs).
+    void recycle();
 
     int panelHeight() const override;
     void moveTo(QPoint topLeft) override;
@@ -119,6 +125,7 @@ private:
     int grabAttemptsLeft_ = 0;
     QTimer grabRetry_;
     bool readyTold_ = false;
+    bool shownBefore_ = false;
     bool replaying_ = false;
     held_keys::Composer composer_;
 };

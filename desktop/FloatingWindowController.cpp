@@ -31,7 +31,12 @@ FloatingWindowController::FloatingWindowController(std::unique_ptr<PanelWindow> 
 FloatingWindowController::~FloatingWindowController() {
     if (auto* app = QCoreApplication::instance()) app->removeEventFilter(this);
     // The window may report its own hiding while it is destroyed.
-    window_->setOnDeactivate({});
+    if (window_) window_->setOnDeactivate({});
+}
+
+std::unique_ptr<PanelWindow> FloatingWindowController::takeWindow() {
+    if (window_) window_->setOnDeactivate({});
+    return std::move(window_);
 }
 
 void FloatingWindowController::showWindow() {
@@ -43,12 +48,12 @@ void FloatingWindowController::close() {
     // Reported once per showing, also when something else hid the window.
     const bool wasShown = shown_;
     shown_ = false;
-    window_->closePanel();
+    if (window_) window_->closePanel();
     if (wasShown && onClosed_) onClosed_();
 }
 
 bool FloatingWindowController::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && window_ &&
         window_->isPanelVisible()) {
         close();
         return true;

@@ -28,6 +28,9 @@ public:
     FloatingWindowController& operator=(const FloatingWindowController&) = delete;
 
     PanelWindow* window() const { return window_.get(); }
+    // Hands the window over (to serve a later showing); the controller has
+    // none from then on.
+    std::unique_ptr<PanelWindow> takeWindow();
 
     // Shows the panel, gives it the keyboard and brings it to the front.
     void showWindow();

@@ -17,10 +17,12 @@ namespace desktop {
 FloatingWindowManager::FloatingWindowManager(core::Settings& settings, Environment environment)
     : settings_(settings), environment_(std::move(environment)), self_(std::make_shared<FloatingWindowManager*>(this)) {
     platform::required(environment_.loop, "FloatingWindowManager: the main loop");
-    if (!environment_.makeWindow)
-        environment_.makeWindow = [this](std::unique_ptr<QWidget> view) -> std::unique_ptr<PanelWindow> {
-            return std::make_unique<FloatingPanel>(std::move(view), windowSystem());
-        };
+    if (!environment_.makeWindow) {
+        environment_.makeWindow = [this](std::unique_ptr<QWidget> view) { return takePanel(std::move(view)); };
+        ownPanels_ = true;
+        // Not in the start-up's way.
+        makeSpareLater(std::chrono::milliseconds(500));
+    }
     if (!environment_.pointerPosition) environment_.pointerPosition = [] { return QCursor::pos(); };
     if (!environment_.visibleFrame) environment_.visibleFrame = [this] { return frontmostScreenFrame(); };
     if (!environment_.panelClosedWithoutPasteBack)
@@ -30,6 +32,7 @@ FloatingWindowManager::FloatingWindowManager(core::Settings& settings, Environme
 }
 
 FloatingWindowManager::~FloatingWindowManager() {
+    loop().cancel(spareTimer_);
     // Callbacks still held by views and panels now do nothing.
     self_.reset();
     controller_.reset();
@@ -119,6 +122,16 @@ void FloatingWindowManager::releaseCurrent() {
     FloatingWindowController* released = controller_.get();
     released_.push_back(std::move(controller_));
     loop().post(std::weak_ptr<FloatingWindowManager*>(self_), [this, released] {
+        // Its window serves the next showing: making one is most of what
+        // showing a panel costs.
+        if (ownPanels_ && !spare_) {
+            auto window = released->takeWindow();
+            if (auto* panel = dynamic_cast<FloatingPanel*>(window.get()); panel && !panel->isVisible()) {
+                window.release();
+                spare_.reset(panel);
+                spare_->recycle();
+            }
+        }
         std::erase_if(released_, [released](const auto& kept) { return kept.get() == released; });
     });
 }
@@ -131,7 +144,8 @@ void FloatingWindowManager::panelClosed(std::uint64_t generation) {
 std::optional<QRect> FloatingWindowManager::frontmostScreenFrame() {
     QScreen* screen = nullptr;
     const auto app = TextReplacer::lastActiveApp();
-    if (app && app->window && windowSystem()) {
+    // With one screen there is nothing to ask the window system.
+    if (app && app->window && windowSystem() && QGuiApplication::screens().size() > 1) {
         if (const auto frame = windowSystem()->windowGeometry(app->window))
             screen = QGuiApplication::screenAt(QRect(frame->x, frame->y, frame->width, frame->height).center());
     }
@@ -141,6 +155,23 @@ std::optional<QRect> FloatingWindowManager::frontmostScreenFrame() {
 }
 
 std::shared_ptr<platform::PanelWindowSystem> FloatingWindowManager::windowSystem() { return environment_.windowSystem; }
+
+std::unique_ptr<PanelWindow> FloatingWindowManager::takePanel(std::unique_ptr<QWidget> view) {
+    std::unique_ptr<FloatingPanel> panel = std::move(spare_);
+    if (panel)
+        panel->setContent(std::move(view));
+    else
+        panel = std::make_unique<FloatingPanel>(std::move(view), windowSystem());
+    return panel;
+}
+
+void FloatingWindowManager::makeSpareLater(std::chrono::milliseconds delay) {
+    loop().cancel(spareTimer_);
+    spareTimer_ = loop().addTimer(delay, false, [this] {
+        spareTimer_ = 0;
+        if (!spare_) spare_ = std::make_unique<FloatingPanel>(nullptr, windowSystem());
+    });
+}
 
 platform::MainLoop& FloatingWindowManager::loop() { return *environment_.loop; }
 

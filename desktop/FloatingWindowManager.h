@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -25,6 +26,7 @@ class PanelWindowSystem;
 
 namespace desktop {
 
+class FloatingPanel;
 class FloatingWindowController;
 
 // Everything the view inside a panel gets from the manager that shows it.
@@ -122,6 +124,11 @@ private:
     platform::MainLoop& loop();
     std::optional<QRect> frontmostScreenFrame();
     std::shared_ptr<platform::PanelWindowSystem> windowSystem();
+    // The program's own panels: the window of the next showing is ready
+    // before the shortcut (made a while after the start, then the window of
+    // the panel let go last), so that showing one makes no native window.
+    std::unique_ptr<PanelWindow> takePanel(std::unique_ptr<QWidget> view);
+    void makeSpareLater(std::chrono::milliseconds delay);
 
     core::Settings& settings_;
     Environment environment_;
@@ -134,6 +141,9 @@ private:
     std::uint64_t lastGeneration_ = 0;
     // Whether the current panel's answer was pasted back.
     bool pastedBack_ = false;
+    bool ownPanels_ = false;
+    std::unique_ptr<FloatingPanel> spare_;
+    std::uint64_t spareTimer_ = 0;
     // Lets the callbacks handed out know whether this manager still exists.
     std::shared_ptr<FloatingWindowManager*> self_;
 };

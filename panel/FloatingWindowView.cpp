@@ -109,9 +109,19 @@ FloatingWindowView::FloatingWindowView(std::unique_ptr<PanelModel> model,
 FloatingWindowView::~FloatingWindowView() {
     model_->unsubscribe(token_);
     // The model may still tell the popup's handlers something while it goes.
+    if (!picker_) return;
     picker_->setOnPick(nullptr);
     picker_->setOnDismiss(nullptr);
     delete picker_;
+}
+
+ModelPickerPopup* FloatingWindowView::picker() {
+    if (picker_) return picker_;
+    // A window of its own: the panel's popup, closed by a click elsewhere.
+    picker_ = new ModelPickerPopup(this);
+    picker_->setOnPick([this](const core::ModelInfo& model) { model_->selectModel(model); });
+    picker_->setOnDismiss([this] { model_->setModelPickerVisible(false); });
+    return picker_;
 }
 
 void FloatingWindowView::buildInputRow() {
@@ -122,10 +132,6 @@ void FloatingWindowView::buildInputRow() {
 
     modelButton_ = new ModelPickerButton(inputRow_);
     QObject::connect(modelButton_, &QAbstractButton::clicked, this, [this] { model_->toggleModelPicker(); });
-    // A window of its own: the panel's popup, closed by a click elsewhere.
-    picker_ = new ModelPickerPopup(this);
-    picker_->setOnPick([this](const core::ModelInfo& model) { model_->selectModel(model); });
-    picker_->setOnDismiss([this] { model_->setModelPickerVisible(false); });
 
     chatButton_ = new ui::SymbolButton(kChatSymbol, grey(), 12, QSize(18, 16), inputRow_);
     QObject::connect(chatButton_, &QAbstractButton::clicked, this, [this] {
@@ -315,8 +321,8 @@ void FloatingWindowView::showModel() { modelButton_->setModel(model_->selectedMo
 
 void FloatingWindowView::showPicker() {
     if (model_->isModelPickerVisible()) {
-        if (!picker_->isVisible()) picker_->open(model_->pickerRows(), *modelButton_);
-    } else if (picker_->isVisible()) {
+        if (!picker()->isVisible()) picker_->open(model_->pickerRows(), *modelButton_);
+    } else if (picker_ && picker_->isVisible()) {
         picker_->dismissQuietly();
     }
 }
@@ -436,7 +442,7 @@ void FloatingWindowView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     if (!appeared_) return;
     appeared_ = false;
-    picker_->dismissQuietly();
+    if (picker_) picker_->dismissQuietly();
     model_->handleDisappear();
 }
 
@@ -445,7 +451,7 @@ bool FloatingWindowView::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::FocusIn) model_->setFocused(true);
         // Focus that goes to the panel's own popup still counts as the
         // prompt's until the picker gives it back.
-        if (event->type() == QEvent::FocusOut && !picker_->isVisible()) model_->setFocused(false);
+        if (event->type() == QEvent::FocusOut && !(picker_ && picker_->isVisible())) model_->setFocused(false);
     }
     return QWidget::eventFilter(watched, event);
 }

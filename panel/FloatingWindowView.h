@@ -74,7 +74,9 @@ public:
     ChatView* transcript() const { return transcript_; }
     QWidget* inputRow() const { return inputRow_; }
     ModelPickerButton* modelButton() const { return modelButton_; }
-    ModelPickerPopup* picker() const { return picker_; }
+    // Made when first opened: most panels never open it, and making it is
+    // a good part of what showing a panel costs.
+    ModelPickerPopup* picker();
     ui::SymbolButton* chatButton() const { return chatButton_; }
     PromptField* promptField() const { return prompt_; }
     ui::SymbolButton* micButton() const { return micButton_; }

@@ -37,8 +37,14 @@ public:
     // window show what lies below it (otherwise they show black).
     virtual bool compositorRunning() = 0;
 
-    // Keeps the window off the task bar and the pager; call before mapping.
+    // Keeps the window off the task bar and the pager; call before each
+    // mapping (a window manager forgets a window's states once it is
+    // unmapped). Costs no round trip to the server.
     virtual void prepare(std::uint64_t window) = 0;
+    // Looks again at what activate() relies on and may have changed on the
+    // desktop (which window manager runs); called where nothing waits for
+    // it, so that showing a window costs no round trip for it.
+    virtual void refresh() {}
 
     // Where any top-level window of the desktop is (another program's too),
     // or none when it no longer exists.

@@ -30,7 +30,10 @@ bool X11PanelWindowSystem::windowManagerRunning() {
     return wm != None && x11::singleItemProperty(display_, wm, check, XA_WINDOW).value_or(None) == wm;
 }
 
+void X11PanelWindowSystem::refresh() { windowManager_ = windowManagerRunning(); }
+
 void X11PanelWindowSystem::prepare(std::uint64_t window) {
+
     // An unmapped window's states are its own property; the window manager
     // reads it when the window is mapped.
     const Atom states[] = {atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")};
@@ -55,7 +58,8 @@ void X11PanelWindowSystem::activate(std::uint64_t window) {
     const auto hotKeys = hotKeys_ ? hotKeys_() : nullptr;
     const Time time = hotKeys ? hotKeys->lastPressTime() : CurrentTime;
     const Window root = DefaultRootWindow(display_);
-    if (windowManagerRunning()) {
+    if (!windowManager_) refresh();
+    if (*windowManager_) {
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
@@ -63,8 +67,7 @@ void X11PanelWindowSystem::activate(std::uint64_t window) {
         event.xclient.format = 32;
         event.xclient.data.l[0] = 1;  // an application's request
         event.xclient.data.l[1] = static_cast<long>(time);
-        const auto active = x11::singleItemProperty(display_, root, atom("_NET_ACTIVE_WINDOW"), XA_WINDOW);
-        event.xclient.data.l[2] = static_cast<long>(active.value_or(None));
+        event.xclient.data.l[2] = None;  // no window of ours is active
         XSendEvent(display_, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
         XRaiseWindow(display_, window);
     } else {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/PanelWindowSystem.h"
 
@@ -30,6 +31,8 @@ public:
     bool compositorRunning() override;
     // Adds the skip-task-bar and skip-pager states.
     void prepare(std::uint64_t window) override;
+    // Whether an EWMH window manager runs: two round trips.
+    void refresh() override;
     std::optional<WindowRect> windowGeometry(std::uint64_t window) override;
     // Asks the window manager through _NET_ACTIVE_WINDOW, as an application
     // answering the press (source 1, the press's time stamp); without a
@@ -49,6 +52,8 @@ private:
 
     _XDisplay* display_;
     std::function<std::shared_ptr<HotKeyBackend>()> hotKeys_;
+    // Whether a window manager ran when last looked at (refresh()).
+    std::optional<bool> windowManager_;
 };
 
 }  // namespace platform
