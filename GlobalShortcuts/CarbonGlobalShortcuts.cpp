@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QThread>
 
+#include <unistd.h>
+
 #include <iostream>
 #include <limits>
 #include <map>
@@ -59,17 +61,25 @@ const std::shared_ptr<platform::HotKeyBackend>& backendWithoutDisplay() {
     return *backend;
 }
 
+// Whether this is another thread than the one the Qt application runs on or,
+// before there is one, than the process's first thread.
+bool offTheApplicationThread() {
+    if (const auto* application = QCoreApplication::instance())
+        return QThread::currentThread() != application->thread();
+    return ::gettid() != ::getpid();
+}
+
 // The default of a program that installed no backend: the X11 one on a
 // connection of its own to the display of the running Qt application (never
 // Qt's own connection, whose events the backend would take from Qt), made
-// once on that application's thread, where its main loop is. Null while
-// there is no such application yet.
+// once on that application's thread, where its main loop is (backend()
+// calls it there only). Null while there is no such application yet.
 std::shared_ptr<platform::HotKeyBackend> defaultBackend() {
-    static std::shared_ptr<platform::HotKeyBackend> made;  // main thread only
+    static std::shared_ptr<platform::HotKeyBackend> made;
     if (made)
         return made;
     auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (!application || QThread::currentThread() != application->thread())
+    if (!application)
         return nullptr;
     const auto* x11 = application->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || !x11->display())
@@ -297,6 +307,10 @@ int handleRawKeyEvent(const Event& event) {
 }
 
 std::shared_ptr<platform::HotKeyBackend> backend() {
+    // The state is the application thread's: another thread reads none of
+    // it, or it would race with that thread's first call making the default.
+    if (offTheApplicationThread())
+        return backendWithoutDisplay();
     auto& s = state();
     if (s.backend)
         return s.backend;

@@ -2,10 +2,15 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <deque>
 #include <system_error>
 #include <utility>
 
@@ -26,6 +31,140 @@ std::mutex& directoryMutex() {
 std::filesystem::path& chosenDirectory() {
     static std::filesystem::path directory;
     return directory;
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int descriptor = -1) : descriptor_(descriptor) {}
+    ~Descriptor() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    Descriptor(Descriptor&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        std::swap(descriptor_, other.descriptor_);
+        return *this;
+    }
+    int get() const { return descriptor_; }
+    int release() { return std::exchange(descriptor_, -1); }
+
+private:
+    int descriptor_;
+};
+
+// The private group that some systems give each user (its name is the
+// user's, no one else is in it), where a umask of 002 leaves every folder
+// writable by that group: writable by the user alone.
+bool isUsersOwnGroup(gid_t group) {
+    if (group != ::getegid()) return false;
+    std::vector<char> userBuffer(16384), groupBuffer(16384);
+    passwd user{};
+    passwd* userFound = nullptr;
+    struct group entry {};
+    struct group* groupFound = nullptr;
+    if (getpwuid_r(::geteuid(), &user, userBuffer.data(), userBuffer.size(), &userFound) != 0 || !userFound ||
+        getgrgid_r(group, &entry, groupBuffer.data(), groupBuffer.size(), &groupFound) != 0 || !groupFound)
+        return false;
+    if (std::strcmp(user.pw_name, entry.gr_name) != 0) return false;
+    for (char** member = entry.gr_mem; *member; ++member)
+        if (std::strcmp(*member, user.pw_name) != 0) return false;
+    return true;
+}
+
+// Why someone other than the user and root could change what this folder or
+// file holds, or nothing. A folder with the sticky bit (/tmp) is fine on the
+// way: others may add entries there but not replace ours, and what lies
+// below is checked in turn.
+std::string whyOthersCouldChange(const struct stat& status, bool onTheWay) {
+    if (status.st_uid != ::geteuid() && status.st_uid != 0) return "owned by another user";
+    if (onTheWay && S_ISDIR(status.st_mode) && (status.st_mode & S_ISVTX)) return {};
+    if (status.st_mode & S_IWOTH) return "writable by other users";
+    if ((status.st_mode & S_IWGRP) && !isUsersOwnGroup(status.st_gid)) return "writable by its group";
+    return {};
+}
+
+struct OpenedModule {
+    Descriptor file;
+    std::string problem;
+    bool refused = false;  // a folder or file that others could change, as opposed to a miss
+};
+
+// Opens `file` for loading code from, refusing it unless no one but the user
+// and root could change it, its folder, the folders above and the symbolic
+// links on the way. Each step is taken from a descriptor of the folder just
+// checked, never by name again, so a folder swapped for a link once checked
+// cannot lead elsewhere; the result is a descriptor of the very file checked.
+OpenedModule openModuleFile(const std::filesystem::path& file) {
+    const auto fail = [](const std::filesystem::path& at, int error) {
+        return OpenedModule{Descriptor(), at.string() + ": " + std::strerror(error), false};
+    };
+    const auto refuse = [&](const std::filesystem::path& at, const std::string& why) {
+        return OpenedModule{Descriptor(),
+                            file.string() + ": not loaded, as " + at.string() + " is " + why +
+                                ": modules are loaded only from folders that no one but the user and root can change",
+                            true};
+    };
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(file, error);
+    if (error) return fail(file, error.value());
+
+    std::vector<Descriptor> folders;  // from the root to the current folder, each one checked
+    std::filesystem::path here("/");
+    struct stat status {};
+    folders.emplace_back(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (folders.back().get() < 0 || ::fstat(folders.back().get(), &status) != 0) return fail(file, errno);
+    if (auto why = whyOthersCouldChange(status, true); !why.empty()) return refuse(here, why);
+
+    std::deque<std::string> rest;
+    for (const auto& name : absolute.relative_path()) rest.push_back(name.string());
+    int links = 0;
+    while (!rest.empty()) {
+        const std::string name = std::move(rest.front());
+        rest.pop_front();
+        if (name.empty() || name == ".") continue;
+        if (name == "..") {
+            if (folders.size() > 1) {
+                folders.pop_back();
+                here = here.parent_path();
+            }
+            continue;
+        }
+        Descriptor next(::openat(folders.back().get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (next.get() < 0 || ::fstat(next.get(), &status) != 0) return fail(file, errno);
+        const auto at = here / name;
+        if (S_ISLNK(status.st_mode)) {
+            if (status.st_uid != ::geteuid() && status.st_uid != 0)
+                return refuse(at, "a symbolic link owned by another user");
+            if (++links > 40) return fail(file, ELOOP);
+            std::string target(PATH_MAX, '\0');
+            const auto length = ::readlinkat(next.get(), "", target.data(), target.size());
+            if (length < 0) return fail(at, errno);
+            target.resize(static_cast<std::size_t>(length));
+            const std::filesystem::path targetPath(target);
+            if (targetPath.is_absolute()) {
+                folders.resize(1);
+                here = "/";
+            }
+            std::vector<std::string> names;
+            for (const auto& part : targetPath.relative_path()) names.push_back(part.string());
+            rest.insert(rest.begin(), names.begin(), names.end());
+            continue;
+        }
+        if (S_ISDIR(status.st_mode)) {
+            if (auto why = whyOthersCouldChange(status, true); !why.empty()) return refuse(at, why);
+            folders.push_back(std::move(next));
+            here = at;
+            continue;
+        }
+        if (!rest.empty()) return fail(file, ENOTDIR);
+        if (!S_ISREG(status.st_mode)) return refuse(at, "not a regular file");
+        if (auto why = whyOthersCouldChange(status, false); !why.empty()) return refuse(at, why);
+        // The folder that holds it, this time with no sticky bit allowed: in
+        // a folder where anyone may add files, anyone could have added this one.
+        if (::fstat(folders.back().get(), &status) != 0) return fail(file, errno);
+        if (auto why = whyOthersCouldChange(status, false); !why.empty()) return refuse(here, why);
+        return OpenedModule{std::move(next), {}, false};
+    }
+    return fail(file, EISDIR);
 }
 
 }  // namespace
@@ -97,14 +236,18 @@ void ProgramModule::openLocked() {
                        " cannot be found (platform::ProgramModule::setDirectory names its folder)";
         return;
     }
+    bool refused = false;
     for (const auto& folder : folders) {
         path_ = folder / fileName_;
-        descriptor_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (descriptor_ >= 0) {
+        auto opened = openModuleFile(path_);
+        if (opened.file.get() >= 0) {
+            descriptor_ = opened.file.release();
             openProblem_.clear();  // an earlier folder's miss is no problem now
             return;
         }
-        if (openProblem_.empty()) openProblem_ = path_.string() + ": " + std::strerror(errno);
+        // A refusal tells more than a miss elsewhere.
+        if (openProblem_.empty() || (opened.refused && !refused)) openProblem_ = std::move(opened.problem);
+        refused = refused || opened.refused;
     }
     path_ = folders.front() / fileName_;
     if (directory_.empty()) {
@@ -112,6 +255,8 @@ void ProgramModule::openLocked() {
         for (const auto& folder : folders) searched += (searched.empty() ? "" : " and ") + folder.string();
         openProblem_ += " (the modules were looked for in " + searched +
                         "; platform::ProgramModule::setDirectory names another folder)";
+    } else if (refused) {
+        openProblem_ += " (platform::ProgramModule::setDirectory names another folder)";
     }
 }
 
