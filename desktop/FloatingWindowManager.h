@@ -119,6 +119,8 @@ private:
     void panelClosed(std::uint64_t generation);
     platform::MainLoop& loop();
     std::optional<QRect> frontmostScreenFrame();
+    // The window the capture remembered, when it is fullscreen; else 0.
+    std::uint64_t fullscreenFrontmostWindow();
     std::shared_ptr<platform::PanelWindowSystem> windowSystem();
 
     core::Settings& settings_;
