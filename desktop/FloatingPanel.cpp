@@ -98,6 +98,7 @@ FloatingPanel::~FloatingPanel() {
     onDeactivate_ = nullptr;
     if (qApp) qApp->removeEventFilter(this);
     releaseInput();
+    setFullscreenOwner(0);
 }
 
 std::shared_ptr<platform::PanelWindowSystem> FloatingPanel::defaultWindowSystem() {
@@ -123,6 +124,13 @@ void FloatingPanel::yieldToAnotherWindow() {
     }
 }
 
+void FloatingPanel::activateWindowOf(QWidget* widget) {
+    QWidget* window = widget ? widget->window() : nullptr;
+    if (!window) return;
+    if (const auto* panel = dynamic_cast<FloatingPanel*>(window); panel && panel->fullscreenOwner_) return;
+    window->activateWindow();
+}
+
 bool FloatingPanel::isPanelWindow(std::uint64_t window) {
     if (!qApp || window == 0) return false;
     for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -146,6 +154,7 @@ void FloatingPanel::setContent(std::unique_ptr<QWidget> content) {
 
 void FloatingPanel::recycle() {
     releaseInput();
+    setFullscreenOwner(0);
     auto placeholder = std::make_unique<QWidget>();
     placeholder->setFixedSize(kInitialWidth, kInitialHeight);
     setContent(std::move(placeholder));
@@ -162,12 +171,23 @@ int FloatingPanel::panelHeight() const { return height(); }
 
 void FloatingPanel::moveTo(QPoint topLeft) { move(topLeft); }
 
+void FloatingPanel::setFullscreenOwner(std::uint64_t window) {
+    // Only on a real window system: a foreign window needs one.
+    std::unique_ptr<QWindow> owner(window != 0 && windowSystem_ ? QWindow::fromWinId(static_cast<WId>(window))
+                                                                : nullptr);
+    if (QWindow* handle = windowHandle()) handle->setTransientParent(owner.get());
+    fullscreenOwner_ = std::move(owner);
+}
+
 void FloatingPanel::showPanel() {
     wasActive_ = false;
     readyTold_ = false;
     composer_.reset();
     show();
     raise();
+    // Over a fullscreen window the window manager gives the panel the
+    // keyboard as it maps.
+    if (fullscreenOwner_) return;
     if (windowSystem_)
         windowSystem_->activate(static_cast<std::uint64_t>(winId()));
     else
@@ -302,7 +322,7 @@ void FloatingPanel::tryGrab() {
     switch (windowSystem_->grabInput(static_cast<std::uint64_t>(winId()))) {
     case platform::InputGrab::taken:
         grabbed_ = true;
-        if (regrabbing_ && !isActiveWindow()) activateWindow();
+        if (regrabbing_ && !isActiveWindow()) activateWindowOf(this);
         regrabbing_ = false;
         return;
     case platform::InputGrab::buttonDown:

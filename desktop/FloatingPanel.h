@@ -13,6 +13,8 @@
 #include "desktop/PanelWindow.h"
 #include "platform/PanelWindowSystem.h"
 
+class QWindow;
+
 namespace platform {
 class PanelWindowSystem;
 }
@@ -49,6 +51,11 @@ public:
     // would close it), and every panel lets go of its keyboard and pointer
     // grabs and takes them no more while it stays open.
     static void yieldToAnotherWindow();
+    // Asks for the keyboard for the window of `widget`, unless that window
+    // is a panel over a fullscreen window: the window manager gives such a
+    // panel the keyboard itself, and the request would end the other
+    // window's fullscreen.
+    static void activateWindowOf(QWidget* widget);
 
     QWidget* content() const { return content_; }
     // Hosts `content` in place of what the panel held.
@@ -61,6 +68,10 @@ public:
     int panelHeight() const override;
     void moveTo(QPoint topLeft) override;
     void keepInside(QRect visibleFrame) override { keptInside_ = visibleFrame; }
+    // Makes the window transient for `window` through Qt (which writes
+    // WM_TRANSIENT_FOR itself at every show, over a value set by hand); 0
+    // clears it. No activation is asked for while it is set.
+    void setFullscreenOwner(std::uint64_t window) override;
     void showPanel() override;
     void closePanel() override;
     bool isPanelVisible() const override { return isVisible(); }
@@ -128,6 +139,8 @@ private:
     bool shownBefore_ = false;
     bool replaying_ = false;
     held_keys::Composer composer_;
+    // The other program's fullscreen window this panel is transient for.
+    std::unique_ptr<QWindow> fullscreenOwner_;
 };
 
 }  // namespace desktop

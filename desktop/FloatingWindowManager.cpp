@@ -62,8 +62,10 @@ void FloatingWindowManager::showWindow(bool startWithVoiceInput, bool startWithC
 
     // Built and placed while the old panel is still there, so that it is
     // placed for the same pointer and screen.
-    auto controller = std::make_unique<FloatingWindowController>(
-        environment_.makeWindow(std::move(view)), environment_.pointerPosition(), environment_.visibleFrame());
+    std::unique_ptr<PanelWindow> window = environment_.makeWindow(std::move(view));
+    window->setFullscreenOwner(fullscreenFrontmostWindow());
+    auto controller = std::make_unique<FloatingWindowController>(std::move(window), environment_.pointerPosition(),
+                                                                 environment_.visibleFrame());
     controller->setOnClosed([weak, generation] {
         if (auto self = weak.lock()) (*self)->panelClosed(generation);
     });
@@ -152,6 +154,12 @@ std::optional<QRect> FloatingWindowManager::frontmostScreenFrame() {
     if (!screen) screen = QGuiApplication::primaryScreen();
     if (!screen) return std::nullopt;
     return screen->availableGeometry();
+}
+
+std::uint64_t FloatingWindowManager::fullscreenFrontmostWindow() {
+    const auto app = TextReplacer::lastActiveApp();
+    const auto system = windowSystem();
+    return app && app->window && system && system->isFullscreen(app->window) ? app->window : 0;
 }
 
 std::shared_ptr<platform::PanelWindowSystem> FloatingWindowManager::windowSystem() { return environment_.windowSystem; }

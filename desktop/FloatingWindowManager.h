@@ -123,6 +123,8 @@ private:
     void panelClosed(std::uint64_t generation);
     platform::MainLoop& loop();
     std::optional<QRect> frontmostScreenFrame();
+    // The window the capture remembered, when it is fullscreen; else 0.
+    std::uint64_t fullscreenFrontmostWindow();
     std::shared_ptr<platform::PanelWindowSystem> windowSystem();
     // The program's own panels: the window of the next showing is ready
     // before the shortcut (made a while after the start, then the window of

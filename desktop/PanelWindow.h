@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <span>
 
@@ -24,6 +25,14 @@ public:
     // it takes to keep it inside `visibleFrame` (never above its top). A
     // window whose size never changes may ignore it.
     virtual void keepInside(QRect /*visibleFrame*/) {}
+
+    // The other program's fullscreen window that the panel opens over (0:
+    // none). Over such a window the panel is its transient: window managers
+    // keep the fullscreen for a window transient for it and give that window
+    // the keyboard when it maps, whereas an activation asked for by the
+    // program takes the fullscreen window out of fullscreen (i3 does). Set
+    // before showPanel().
+    virtual void setFullscreenOwner(std::uint64_t /*window*/) {}
 
     // Maps the window above the others, gives it the keyboard and raises it.
     virtual void showPanel() = 0;

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <utility>
 
+#include "desktop/FloatingPanel.h"
 #include "panel/ChatView.h"
 #include "panel/LoadingSpinner.h"
 #include "panel/ModelPickerButton.h"
@@ -330,7 +331,8 @@ void FloatingWindowView::showPicker() {
 void FloatingWindowView::showFocus() {
     if (model_->isFocused() && !prompt_->hasFocus()) {
         // The picker's popup would keep the keyboard otherwise.
-        if (window() && !window()->isActiveWindow() && window()->isVisible()) window()->activateWindow();
+        if (window() && !window()->isActiveWindow() && window()->isVisible())
+            desktop::FloatingPanel::activateWindowOf(window());
         prompt_->setFocus(Qt::OtherFocusReason);
     }
 }

@@ -1,6 +1,7 @@
 # Sourced by scripts/test and scripts/bench: private X displays (Xvfb on a
 # free display number) with the jwm window manager, which the tray and
-# _NET_ACTIVE_WINDOW need. Stopped by stop_display (call it from an EXIT trap).
+# _NET_ACTIVE_WINDOW need, or with i3. Stopped by stop_display (call it from
+# an EXIT trap).
 DISPLAY_PIDS=()
 DISPLAY_HOMES=()
 stop_display() {
@@ -10,13 +11,15 @@ stop_display() {
   DISPLAY_PIDS=()
   DISPLAY_HOMES=()
 }
-# start_display [VARIABLE [FOCUS_MODEL]]: starts a display and exports its
+# start_display [VARIABLE [KIND]]: starts a display and exports its
 # name in VARIABLE (DISPLAY by default). The window manager focuses on click
 # by default, so that no result depends on where a test left the pointer;
 # "sloppy" focuses the window under the pointer, as Debian's stock jwm
-# configuration and many other window managers do.
+# configuration and many other window managers do; "i3" runs the i3 tiling
+# window manager instead of jwm (no bar, no tray), on a configuration of its
+# own: the stock one starts a bar, a locker and a set-up wizard.
 start_display() {
-  local variable="${1:-DISPLAY}" focus="${2:-click}" fifo num="" home wm name
+  local variable="${1:-DISPLAY}" focus="${2:-click}" fifo num="" home wm name wm_name
   fifo="$(mktemp -u)"
   mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >/tmp/quillary-xvfb.$$.log 2>&1 &
@@ -34,26 +37,39 @@ start_display() {
   export "$variable=$name"
   home="$(mktemp -d)"
   DISPLAY_HOMES+=("$home")
-  # The dock holds tray icons.
-  cat >"$home/.jwmrc" <<JWMRC
+  if [ "$focus" = i3 ]; then
+    wm_name=i3
+    # Focus goes by click here too.
+    cat >"$home/i3.config" <<I3CONFIG
+# i3 config file (v4)
+font pango:DejaVu Sans 8
+focus_follows_mouse no
+I3CONFIG
+    # Its sockets and logs go under the runtime folder, removed with the home.
+    HOME="$home" XDG_RUNTIME_DIR="$home" DISPLAY="$name" i3 -c "$home/i3.config" >/dev/null 2>&1 &
+  else
+    wm_name=jwm
+    # The dock holds tray icons.
+    cat >"$home/.jwmrc" <<JWMRC
 <?xml version="1.0"?>
 <JWM>
   <Tray x="0" y="-1" height="25" autohide="off"><Dock/></Tray>
   <FocusModel>$focus</FocusModel>
 </JWM>
 JWMRC
-  HOME="$home" DISPLAY="$name" jwm >/dev/null 2>&1 &
+    HOME="$home" DISPLAY="$name" jwm >/dev/null 2>&1 &
+  fi
   wm=$!
   DISPLAY_PIDS+=("$wm")
   # The window manager is ready once it owns the WM selection of screen 0.
   for _ in $(seq 50); do
     xprop -display "$name" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
     if ! kill -0 "$wm" 2>/dev/null; then
-      echo "The jwm window manager exited on display $name, so the X11 tests cannot run." >&2
+      echo "The $wm_name window manager exited on display $name, so the X11 tests cannot run." >&2
       return 1
     fi
     sleep 0.1
   done
-  echo "The jwm window manager did not take display $name within 5 seconds, so the X11 tests cannot run." >&2
+  echo "The $wm_name window manager did not take display $name within 5 seconds, so the X11 tests cannot run." >&2
   return 1
 }
