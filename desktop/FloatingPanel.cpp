@@ -196,9 +196,12 @@ void FloatingPanel::showPanel() {
 
 void FloatingPanel::closePanel() {
     hiding_ = true;
-    // Hidden first: letting go of the grabs waits for the server, which has
-    // then unmapped the window too, before anything else of ours is asked
-    // of it (the activation of another window, say).
+    // The keyboard first: a key typed right after the window is gone (the
+    // shortcut again, say) would still come to it. The rest after hiding:
+    // letting go of the grabs waits for the server, which has then unmapped
+    // the window too, before anything else of ours is asked of it (the
+    // activation of another window, say).
+    if (grabbed_ && windowSystem_) windowSystem_->releaseKeyboard();
     hide();
     releaseInput();
     hiding_ = false;

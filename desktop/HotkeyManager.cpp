@@ -50,6 +50,7 @@ HotkeyManager::HotkeyManager(AccessibilityManager& accessibilityManager, Depende
     windowManager_ = platform::required(std::move(dependencies.windowManager), "HotkeyManager: the panel manager");
     KeyboardHold::Services holdServices;
     holdServices.hotKeys = [] { return CarbonGlobalShortcuts::backend(); };
+    holdServices.loop = loop_;
     if (const auto& capture = dependencies.capture) {
         holdServices.keyboard = capture->keyboard;
         holdServices.workspace = capture->workspace;

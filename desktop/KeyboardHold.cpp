@@ -28,6 +28,14 @@ const platform::Logger& logger() {
 
 bool isEscapePress(const HeldKeyEvent& key) { return key.press && key.keysym == XKB_KEY_Escape; }
 
+// Shift, Control, Alt, Super, the level and group shifts and the locks:
+// keys that type nothing by themselves.
+bool isModifier(std::uint32_t keysym) {
+    return (keysym >= XKB_KEY_Shift_L && keysym <= XKB_KEY_Hyper_R) ||
+           (keysym >= XKB_KEY_ISO_Lock && keysym <= XKB_KEY_ISO_Last_Group_Lock) || keysym == XKB_KEY_Mode_switch ||
+           keysym == XKB_KEY_Num_Lock;
+}
+
 }  // namespace
 
 std::vector<platform::SimulatedKeyEvent> typedKeys(const std::deque<HeldKeyEvent>& keys,
@@ -62,13 +70,18 @@ KeyboardHold::KeyboardHold(Services services, FloatingWindowManager& windows)
     if (!services_.clock) services_.clock = platform::MonotonicClock::steady();
 }
 
-KeyboardHold::~KeyboardHold() { end(); }
+KeyboardHold::~KeyboardHold() {
+    *alive_ = false;
+    if (const auto hotKeys = backend()) hotKeys->setOnKeyKept(nullptr);
+    end();
+}
 
 std::shared_ptr<platform::HotKeyBackend> KeyboardHold::backend() const {
     return services_.hotKeys ? services_.hotKeys() : nullptr;
 }
 
 void KeyboardHold::begin() {
+    began_ = true;
     if (delivering_) return;  // the hold on goes on for this shortcut
     const auto hotKeys = backend();
     if (!hotKeys) return;
@@ -77,6 +90,34 @@ void KeyboardHold::begin() {
     if (active_) finish();
     if (!hotKeys->holdKeyboard()) return;
     active_ = true;
+    if (services_.loop)
+        hotKeys->setOnKeyKept([this, alive = std::weak_ptr<bool>(alive_)] {
+            // Looked at on a later turn, once the backend has read what came.
+            if (lookPosted_) return;
+            lookPosted_ = true;
+            services_.loop->post([this, alive] {
+                if (const auto flag = alive.lock(); !flag || !*flag) return;
+                lookPosted_ = false;
+                keysCame();
+            });
+        });
+}
+
+void KeyboardHold::keysCame() {
+    if (!active_ || busy_ || awaitingAction_) return;
+    if (readyFor_ != 0) return routeToReadyPanel();
+    take();
+    const auto mark = firstMark();
+    if (!mark) return;
+    Busy busy(*this);
+    if (!mark->shortcut) return cancelAt(mark->index);
+    if (onlyModifiersBefore(mark->index)) return deliver(mark->index);
+}
+
+bool KeyboardHold::onlyModifiersBefore(std::size_t index) const {
+    for (std::size_t i = 0; i < index; ++i)
+        if (queue_[i].press && !isModifier(queue_[i].keysym)) return false;
+    return true;
 }
 
 void KeyboardHold::take() {
@@ -105,12 +146,14 @@ bool KeyboardHold::cancelled() {
 
 bool KeyboardHold::cancelIfEscaped() {
     if (!cancelled()) return false;
+    Busy busy(*this);
     if (const auto mark = firstMark()) cancelAt(mark->index);
     return true;
 }
 
 void KeyboardHold::actionDone() {
     if (!active_) return;
+    Busy busy(*this);
     const bool ranAtItsPlace = std::exchange(awaitingAction_, false);
     const auto hotKeys = backend();
     if (windows_.state() == FloatingWindowManager::State::panelVisible) {
@@ -130,11 +173,20 @@ void KeyboardHold::actionDone() {
 }
 
 void KeyboardHold::panelReady() {
-    if (!active_ || awaitingAction_ || routing_) return;
+    readyFor_ = windows_.currentGeneration();
+    // Told while other keys are on their way (inside a wait of theirs): the
+    // panel gets its keys once they are through.
+    if (busy_ || awaitingAction_) return;
+    routeToReadyPanel();
+}
+
+void KeyboardHold::routeToReadyPanel() {
+    const auto ready = std::exchange(readyFor_, 0);
+    if (!active_ || ready == 0 || ready != windows_.currentGeneration()) return;
     // A panel other than the one the keys were typed for (that one closed
     // before it had them; this one was opened from the tray, say).
-    if (windows_.currentGeneration() != panelGeneration_) return finish();
-    routing_ = true;
+    if (ready != panelGeneration_) return finish();
+    Busy busy(*this);
     take();
     const auto mark = firstMark();
     if (mark && !mark->shortcut) {
@@ -152,45 +204,61 @@ void KeyboardHold::panelReady() {
         sendToPanel(queue_.size());
         finish();
     }
-    routing_ = false;
 }
 
-void KeyboardHold::sendToPanel(std::size_t count) {
-    std::vector<HeldKeyEvent> keys;
+KeyboardHold::Busy::Busy(KeyboardHold& hold) : hold_(hold), outer_(std::exchange(hold.busy_, true)) {}
+
+KeyboardHold::Busy::~Busy() {
+    hold_.busy_ = outer_;
+    if (!outer_ && !hold_.awaitingAction_ && hold_.readyFor_ != 0) hold_.routeToReadyPanel();
+}
+
+std::deque<HeldKeyEvent> KeyboardHold::takeFront(std::size_t count) {
+    std::deque<HeldKeyEvent> keys;
     const auto hotKeys = backend();
     for (std::size_t i = 0; i < count && !queue_.empty(); ++i) {
         HeldKeyEvent key = std::move(queue_.front());
         queue_.pop_front();
-        // The release of a shortcut run at its place is the shortcut's.
+        // The release of a shortcut run at its place is the shortcut's:
+        // until it has it, a press of it again would count as a repeat.
         if (!key.press && hotKeys &&
             hotKeys->deliverKey(HotKeyEventKind::released, false, key.keyCode, key.state, key.time))
             continue;
         keys.push_back(std::move(key));
     }
+    return keys;
+}
+
+void KeyboardHold::sendToPanel(std::size_t count) {
+    const auto deque = takeFront(count);
+    const std::vector<HeldKeyEvent> keys(deque.begin(), deque.end());
     auto* controller = windows_.windowController();
     if (!keys.empty() && controller && controller->window() && controller->window()->isPanelVisible())
         controller->window()->typeHeldKeys(keys);
 }
 
 void KeyboardHold::deliver(std::size_t index) {
-    const HeldKeyEvent key = queue_[index];
-    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(index) + 1);
+    takeFront(index);
+    const HeldKeyEvent key = std::move(queue_.front());
+    queue_.pop_front();
     const auto hotKeys = backend();
     if (!hotKeys) return finish();
     // Its action is queued now and runs next; the keys after it wait for it.
     awaitingAction_ = true;
     cancelled_ = false;
     delivering_ = true;
-    const bool taken = hotKeys->deliverKey(HotKeyEventKind::pressed, false, key.keyCode, key.state, key.time);
+    began_ = false;
+    hotKeys->deliverKey(HotKeyEventKind::pressed, false, key.keyCode, key.state, key.time);
     delivering_ = false;
-    if (!taken) {
+    // No action of ours came of it: nothing to wait for.
+    if (!began_) {
         awaitingAction_ = false;
         finish();
     }
 }
 
 void KeyboardHold::cancelAt(std::size_t escape) {
-    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(escape) + 1);
+    takeFront(escape + 1);
     cancelled_ = true;
     // Closed as on Escape, which gives the clipboard back; with no panel on
     // screen, the capture's clipboard goes back here.
@@ -223,10 +291,9 @@ void KeyboardHold::typeIntoProgram() {
     take();
     const auto mark = firstMark();
     if (mark && mark->shortcut && hotKeys && keyboard && focusBack()) {
-        std::deque<HeldKeyEvent> before(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(mark->index));
-        const auto keys = typedKeys(before);
+        const auto keys = typedKeys(takeFront(mark->index));
         if (!keys.empty()) hotKeys->typeThroughHold(keys);
-        return deliver(mark->index);
+        return deliver(0);
     }
     if (!hotKeys || !keyboard || !focusBack()) {
         if (!queue_.empty())
@@ -235,7 +302,7 @@ void KeyboardHold::typeIntoProgram() {
         return finish();
     }
     std::vector<std::uint32_t> stillDown;
-    const auto keys = typedKeys(queue_, &stillDown);
+    const auto keys = typedKeys(takeFront(queue_.size()), &stillDown);
     if (!settled && !stillDown.empty())
         logger().info("Keys still held a second after Escape are dropped: " + std::to_string(stillDown.size()));
     queue_.clear();

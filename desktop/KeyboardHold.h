@@ -10,6 +10,7 @@
 
 #include "platform/HotKeyBackend.h"
 #include "platform/KeyboardEventPoster.h"
+#include "platform/MainLoop.h"
 #include "platform/MonotonicClock.h"
 #include "platform/Sleeper.h"
 #include "platform/Workspace.h"
@@ -43,6 +44,9 @@ public:
         std::shared_ptr<platform::Workspace> workspace;
         std::shared_ptr<platform::Sleeper> sleeper;
         std::shared_ptr<platform::MonotonicClock> clock;  // null: the steady clock
+        // Where the keys are looked at as they come (null: only when the
+        // panel is ready).
+        std::shared_ptr<platform::MainLoop> loop;
     };
 
     // How long the keyboard stays held after an action for a panel that has
@@ -87,9 +91,31 @@ private:
         bool shortcut;
     };
     std::optional<Mark> firstMark() const;
+    // Takes `count` keys off the front of those waiting; the releases of hot
+    // keys among them go to the hot-key service, not into the result.
+    std::deque<platform::HeldKeyEvent> takeFront(std::size_t count);
     // Runs the shortcut pressed at `index`; the keys before it are gone.
     void deliver(std::size_t index);
     void cancelAt(std::size_t escape);
+    void routeToReadyPanel();
+    // Keys came while the panel is not ready: an Escape or a shortcut with
+    // nothing typed before it acts now, not once the panel is ready.
+    void keysCame();
+    bool onlyModifiersBefore(std::size_t index) const;
+    // While keys are on their way (waits included, where the toolkit may
+    // tell of a panel's readiness), nothing else routes them; a panel that
+    // became ready meanwhile gets its keys after.
+    class Busy {
+    public:
+        explicit Busy(KeyboardHold& hold);
+        ~Busy();
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+
+    private:
+        KeyboardHold& hold_;
+        bool outer_;
+    };
     void typeIntoProgram();
     void sendToPanel(std::size_t count);
     // Polls `done` until it holds or `limit` passes, keeping what is typed.
@@ -102,7 +128,12 @@ private:
     bool cancelled_ = false;
     bool awaitingAction_ = false;
     bool delivering_ = false;
-    bool routing_ = false;
+    bool began_ = false;
+    bool lookPosted_ = false;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    bool busy_ = false;
+    // The showing that told it is ready (0: none waiting).
+    std::uint64_t readyFor_ = 0;
     // The showing whose prompt gets the keys; another's never does.
     std::uint64_t panelGeneration_ = 0;
     std::deque<platform::HeldKeyEvent> queue_;

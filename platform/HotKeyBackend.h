@@ -104,6 +104,9 @@ public:
     // The keys kept since the last call, in order, after reading what the
     // window system has delivered; the hold goes on.
     virtual std::vector<HeldKeyEvent> takeKeptKeys() { return {}; }
+    // Called (on the main thread, while the backend reads its events: post
+    // any work) each time a key is kept.
+    virtual void setOnKeyKept(std::function<void()> /*onKept*/) {}
     // Lets go of the hold and hands over the keys kept, in order, after
     // reading everything the window system delivered before it let go (an
     // empty list when there was no hold). The keys of a hold whose grab was

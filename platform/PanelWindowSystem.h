@@ -65,6 +65,10 @@ public:
     virtual InputGrab grabInput(std::uint64_t /*window*/) { return InputGrab::unsupported; }
     // Lets go of both grabs, and waits until the server has done so.
     virtual void releaseInput() {}
+    // Lets go of the keyboard grab alone, without waiting for the server:
+    // before the window is unmapped, so that no key typed after comes to a
+    // window that is gone.
+    virtual void releaseKeyboard() {}
 
     // A key event the grab brought to one of our windows (X key code and
     // modifier state, server time): when it is a global shortcut, does what

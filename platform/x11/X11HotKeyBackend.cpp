@@ -361,6 +361,7 @@ void X11HotKeyBackend::keepHeldKey(bool press, unsigned keyCode, unsigned state,
     if (layout_)
         typed = layout_->typed(keyCode, state);
     held_.push_back({press, keyCode, state, static_cast<std::uint32_t>(time), typed.keysym, std::move(typed.text)});
+    if (onKeyKept_) onKeyKept_();
 }
 
 bool X11HotKeyBackend::holdKeyboard() {
@@ -416,7 +417,10 @@ void X11HotKeyBackend::forgetHold() {
     loop_->cancel(holdTimer_);
     holdTimer_ = 0;
     holdDeadline_.reset();
-    keeping_ = false;
+    // Also after a grab that was lost: a hot key delivered from the kept
+    // keys whose release never came is not down for its next press.
+    if (std::exchange(keeping_, false))
+        reportHeldHotKeysReleased();
     pressedWhileHeld_.clear();
 }
 

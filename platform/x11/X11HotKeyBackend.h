@@ -63,6 +63,7 @@ public:
     // Each key is read with the keymap of this connection, as it was when
     // the key came.
     std::vector<HeldKeyEvent> takeKeptKeys() override;
+    void setOnKeyKept(std::function<void()> onKept) override { onKeyKept_ = std::move(onKept); }
     std::vector<HeldKeyEvent> endKeyboardHold() override;
     // The ungrab and the XTEST requests in one write.
     bool endKeyboardHoldTyping(std::span<const SimulatedKeyEvent> keys) override;
@@ -150,6 +151,7 @@ private:
     bool keeping_ = false;
     bool xtest_ = false;
     std::vector<HeldKeyEvent> held_;
+    std::function<void()> onKeyKept_;
     std::set<unsigned> pressedWhileHeld_;
     MainLoop::Id holdTimer_ = 0;
     std::optional<MonotonicClock::TimePoint> holdDeadline_;

@@ -121,6 +121,12 @@ InputGrab X11PanelWindowSystem::grabInput(std::uint64_t window) {
     return InputGrab::taken;
 }
 
+void X11PanelWindowSystem::releaseKeyboard() {
+    XUngrabKeyboard(display_, CurrentTime);
+    // Out before the toolkit's own requests that follow (the unmap).
+    XFlush(display_);
+}
+
 void X11PanelWindowSystem::releaseInput() {
     XUngrabPointer(display_, CurrentTime);
     XUngrabKeyboard(display_, CurrentTime);

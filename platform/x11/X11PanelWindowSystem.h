@@ -45,6 +45,7 @@ public:
     // lives on the hot-key service's connection: that one is ended first.
     InputGrab grabInput(std::uint64_t window) override;
     void releaseInput() override;
+    void releaseKeyboard() override;
     bool shortcutKey(bool press, bool autoRepeat, std::uint32_t keyCode, std::uint32_t state,
                      std::uint32_t time) override;
 
