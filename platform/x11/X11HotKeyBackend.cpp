@@ -60,8 +60,10 @@ X11HotKeyBackend::X11HotKeyBackend(std::shared_ptr<MainLoop> loop, const char* d
     // Read once the program is up, off the press's path: the first key kept
     // for a panel then costs no round trips.
     loop_->post([this, alive = std::weak_ptr<bool>(alive_)] {
-        if (const auto flag = alive.lock(); flag && *flag && !layout_)
-            layout_ = XkbKeyboardLayout::ofDisplay(display_);
+        if (const auto flag = alive.lock(); !flag || !*flag || layout_)
+            return;
+        layout_ = XkbKeyboardLayout::ofDisplay(display_);
+        drainLater();
     });
 }
 
@@ -77,6 +79,11 @@ void X11HotKeyBackend::readModifierMapping() const {
         return;
     modifiersStale_ = false;
     ++layoutReads_;
+    // Its reply may bring events along.
+    struct DrainAfter {
+        const X11HotKeyBackend* backend;
+        ~DrainAfter() { backend->drainLater(); }
+    } drainAfter{this};
     numLockMask_ = 0;
     altMask_ = 0;
     superMask_ = 0;
@@ -304,7 +311,7 @@ void X11HotKeyBackend::processPendingEvents() {
     }
     mostEventsInATurn_ = std::max(mostEventsInATurn_, handled);
     eventsHandled_ += handled;
-    if (XQLength(display_) > 0)
+    if (XEventsQueued(display_, QueuedAfterReading) > 0)
         drainLater();
     else
         finishMappingChange();
@@ -411,6 +418,7 @@ void X11HotKeyBackend::letGoOfHold() {
     }
     holding_ = false;
     reportHeldHotKeysReleased();
+    drainLater();
 }
 
 void X11HotKeyBackend::forgetHold() {
@@ -447,6 +455,21 @@ bool X11HotKeyBackend::endKeyboardHoldTyping(std::span<const SimulatedKeyEvent> 
     // the server has typed them.
     XSync(display_, False);
     holding_ = false;
+    // Keys typed between the caller's last look and the ungrab came to the
+    // hold: they follow at once, in the order they came.
+    bool late = false;
+    for (int queued = XQLength(display_); queued > 0; --queued) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (event.type == KeyPress || event.type == KeyRelease) {
+            XTestFakeKeyEvent(display_, event.xkey.keycode, event.type == KeyPress ? True : False, CurrentTime);
+            late = true;
+        } else if (!handleEvent(event)) {
+            return true;  // a handler destroyed this backend
+        }
+    }
+    if (late)
+        XFlush(display_);
     reportHeldHotKeysReleased();
     drainLater();
     return true;
@@ -565,15 +588,18 @@ void X11HotKeyBackend::finishMappingChange() {
     });
 }
 
-void X11HotKeyBackend::drainLater() {
-    // XSync may have read events into Xlib's queue, or a turn left some
-    // there; the descriptor will not signal them again.
-    if (XQLength(display_) == 0 || drainPosted_)
+void X11HotKeyBackend::drainLater() const {
+    // A request that waited for its reply (a sync, a grab, a keymap read)
+    // may have read events off the connection, or a turn left some there:
+    // the descriptor will not signal them again. Asked after reading, as
+    // the keymap's requests leave theirs below Xlib's own queue.
+    if (drainPosted_ || XEventsQueued(display_, QueuedAfterReading) == 0)
         return;
     drainPosted_ = true;
-    loop_->post([this, alive = std::weak_ptr<bool>(alive_)] {
+    auto* self = const_cast<X11HotKeyBackend*>(this);  // the drain changes nothing a caller sees
+    loop_->post([self, alive = std::weak_ptr<bool>(alive_)] {
         if (const auto flag = alive.lock(); flag && *flag)
-            processPendingEvents();
+            self->processPendingEvents();
     });
 }
 

@@ -116,7 +116,7 @@ private:
     bool holdExpired();
     // The hot keys still down count as released.
     void reportHeldHotKeysReleased();
-    void drainLater();
+    void drainLater() const;
     void mappingChanged();
     // Once a run of changes is over (nothing left queued): one notice.
     void finishMappingChange();
@@ -137,7 +137,7 @@ private:
     int xkbEventBase_ = -1;
     bool mappingChanged_ = false;
     bool mappingChangePosted_ = false;
-    bool drainPosted_ = false;
+    mutable bool drainPosted_ = false;
     std::vector<Grab> grabs_;
     std::map<unsigned, HotKeyId> pressed_;  // key code held down -> its hot key
     Handler handler_;
