@@ -3,6 +3,7 @@
 #include <cstddef>
 
 using Display = struct _XDisplay;
+union _XEvent;
 
 namespace platform {
 
@@ -13,11 +14,36 @@ namespace platform {
 //
 //   display_ = X11Connection::open(displayName);   // null when it cannot
 //   X11Connection::close(display_);
+//
+// Such a connection that breaks (the server drops it, as it does with a
+// client that left it more than it can buffer, or it is killed) ends its own
+// helper, not the program as Xlib's default would: one log line, and
+// broken(display) holds from then on; its helper closes it and opens a new
+// one at its next use. On these connections an error of a request that no
+// X11ErrorTrap waits for (an answer written to a window gone meanwhile) is
+// dropped.
 class X11Connection {
 public:
     static Display* open(const char* displayName);
     static void close(Display* display);  // null does nothing
     static std::size_t openCount();
+
+    static bool broken(Display* display);
+
+    // The next event, from Xlib's queue or, only when that is empty, from
+    // what has come on the socket; false when there is none now (or the
+    // connection broke). Never waits, never searches the queue. A loop that
+    // takes a bounded number of events a turn with it reads the socket once
+    // per emptied queue, never onto a queue it has not worked off.
+    static bool takeEvent(Display* display, _XEvent& event);
+
+    // Whether events wait in Xlib's queue, where a watch of the descriptor
+    // does not see them.
+    static bool queued(Display* display);
+
+    // The most events one read of the socket brought into Xlib's queue on
+    // `display`: what a flood read as it comes holds in memory at once.
+    static std::size_t largestRead(Display* display);
 };
 
 }  // namespace platform
