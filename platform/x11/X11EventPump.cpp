@@ -40,12 +40,13 @@ void X11EventPump::turn() {
         if (!X11Connection::takeEvent(display_, event))
             break;
         ++taken;
+        ++stats_.events;
         handle_(event);
         if (!*alive)
             return;  // a handler ended the pump's owner
     }
-    ++turns_;
-    mostInOneTurn_ = std::max(mostInOneTurn_, taken);
+    ++stats_.turns;
+    stats_.mostInOneTurn = std::max(stats_.mostInOneTurn, taken);
     if (afterTurn_) {
         const auto afterTurn = afterTurn_;  // it may end this pump
         afterTurn();

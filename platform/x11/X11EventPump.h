@@ -41,9 +41,14 @@ public:
     void turn();
 
     bool watched() const { return loop_ != nullptr; }
-    // For a look at a flood: the turns so far and the most events one took.
-    int turns() const { return turns_; }
-    int mostInOneTurn() const { return mostInOneTurn_; }
+
+    // For a look at a flood.
+    struct Stats {
+        int turns = 0;
+        int mostInOneTurn = 0;  // events
+        long events = 0;
+    };
+    const Stats& stats() const { return stats_; }
 
 private:
     void stop();
@@ -57,8 +62,7 @@ private:
     MainLoop::Id watch_ = 0;
     bool turnPosted_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-    int turns_ = 0;
-    int mostInOneTurn_ = 0;
+    Stats stats_;
 };
 
 }  // namespace platform

@@ -284,10 +284,8 @@ X11SelectionOwner::X11SelectionOwner(std::shared_ptr<MainLoop> loop, const char*
 
 X11SelectionOwner::~X11SelectionOwner() { state_->disconnect(); }
 
-int X11SelectionOwner::turnsForTesting() const { return state_->pump ? state_->pump->turns() : 0; }
-
-int X11SelectionOwner::mostEventsInOneTurnForTesting() const {
-    return state_->pump ? state_->pump->mostInOneTurn() : 0;
+X11EventPump::Stats X11SelectionOwner::turnsForTesting() const {
+    return state_->pump ? state_->pump->stats() : X11EventPump::Stats{};
 }
 
 unsigned long X11SelectionOwner::windowForTesting() const { return state_->window; }

@@ -7,6 +7,7 @@
 #include "platform/MainLoop.h"
 #include "platform/MonotonicClock.h"
 #include "platform/SelectionOwner.h"
+#include "platform/x11/X11EventPump.h"
 
 struct _XDisplay;
 
@@ -54,9 +55,8 @@ public:
 
     // The events that came to the owner's connection and wait unread.
     std::size_t unreadEventsForTesting();
-    // The turns that read the connection so far, the most events one took.
-    int turnsForTesting() const;
-    int mostEventsInOneTurnForTesting() const;
+    // The turns that read the connection so far.
+    X11EventPump::Stats turnsForTesting() const;
     unsigned long windowForTesting() const;
 
 private:

@@ -159,9 +159,7 @@ X11SelectionReader::~X11SelectionReader() {
     X11Connection::close(display_);
 }
 
-int X11SelectionReader::turnsForTesting() const { return pump_ ? pump_->turns() : 0; }
-
-int X11SelectionReader::mostEventsInOneTurnForTesting() const { return pump_ ? pump_->mostInOneTurn() : 0; }
+X11EventPump::Stats X11SelectionReader::turnsForTesting() const { return pump_ ? pump_->stats() : X11EventPump::Stats{}; }
 
 std::size_t X11SelectionReader::largestReadForTesting() const { return X11Connection::largestRead(display_); }
 

@@ -9,12 +9,12 @@
 #include "platform/ClipboardReader.h"
 #include "platform/MainLoop.h"
 #include "platform/MonotonicClock.h"
+#include "platform/x11/X11EventPump.h"
 
 struct _XDisplay;
 
 namespace platform {
 
-class X11EventPump;
 
 // Reads X selections (PRIMARY, CLIPBOARD) that other programs own, on a
 // display connection of its own. Each request goes to a hidden window of its
@@ -105,10 +105,8 @@ public:
     int startsOver() const { return startsOver_; }
 
     // For a look at a flood: the turns of the main loop that read the
-    // connection, the most events one of them took, and the most events one
-    // read of the socket brought in.
-    int turnsForTesting() const;
-    int mostEventsInOneTurnForTesting() const;
+    // connection, and the most events one read of the socket brought in.
+    X11EventPump::Stats turnsForTesting() const;
     std::size_t largestReadForTesting() const;
     // The reader's own window, which hears of the clipboard's changes.
     unsigned long windowForTesting() const { return window_; }
