@@ -34,15 +34,18 @@ void X11ActiveWindowWatcher::connect() {
         throw Error("X11", 0, "Cannot connect to the X display to follow the active window");
     root_ = DefaultRootWindow(display_);
     activeWindowAtom_ = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
+    // Changes are noted as they are read and take no room in Xlib's queue,
+    // however many another client makes of the root's properties.
+    X11Connection::filterEvents(display_, [this](const XEvent& event) {
+        if (event.type == PropertyNotify && event.xproperty.window == root_ &&
+            event.xproperty.atom == activeWindowAtom_)
+            changed_ = true;
+        return false;
+    });
     XSelectInput(display_, root_, PropertyChangeMask);
     XFlush(display_);
     pump_ = std::make_unique<X11EventPump>(
-        display_, loop_, X11EventPump::Caps{kEventsPerTurn, kTurnTime}, clock_,
-        [this](XEvent& event) {
-            if (event.type == PropertyNotify && event.xproperty.window == root_ &&
-                event.xproperty.atom == activeWindowAtom_)
-                changed_ = true;
-        },
+        display_, loop_, X11EventPump::Caps{kEventsPerTurn, kTurnTime}, clock_, [](XEvent&) {},
         [this] { afterTurn(); });
 }
 

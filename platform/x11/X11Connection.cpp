@@ -1,11 +1,15 @@
 #include "platform/x11/X11Connection.h"
 
-#include <X11/Xlib.h>
-
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <mutex>
 #include <unordered_map>
+
+#include <X11/Xlib.h>
+#include <X11/Xlibint.h>  // XESetWireToEvent
+#undef min
+#undef max
 
 #include "platform/Logger.h"
 #include "platform/x11/X11ErrorTrap.h"
@@ -21,9 +25,14 @@ const Logger& logger() {
 
 std::atomic<std::size_t> openConnections{0};
 
+using WireToEvent = Bool (*)(Display*, XEvent*, xEvent*);
+
 struct Connection {
     bool broken = false;
     std::size_t largestRead = 0;
+    std::function<bool(const XEvent&)> keep;
+    std::array<WireToEvent, 128> convert{};  // Xlib's own, by event number
+    long dropped = 0;
 };
 
 std::mutex connectionsMutex;
@@ -62,6 +71,26 @@ void onBroken(Display* display, void*) {
         found->second.broken = true;
     }
     logger().error("A connection of the program's own to the X display broke; it is opened again at its next use");
+}
+
+// Xlib turns each event it reads into an XEvent here, and queues it only
+// when this says so.
+Bool filterEvent(Display* display, XEvent* event, xEvent* wire) {
+    Connection* connection = nullptr;
+    {
+        const std::lock_guard lock(connectionsMutex);
+        const auto found = connections().find(display);
+        if (found == connections().end())
+            return False;
+        connection = &found->second;  // stays put: only close() removes it, never from inside Xlib
+    }
+    const WireToEvent convert = connection->convert[wire->u.u.type & 0x7f];
+    if (!convert || !convert(display, event, wire))
+        return False;
+    if (!connection->keep || connection->keep(*event))
+        return True;
+    ++connection->dropped;
+    return False;
 }
 
 int onError(Display* display, XErrorEvent* error) {
@@ -118,6 +147,33 @@ bool X11Connection::broken(Display* display) {
     const std::lock_guard lock(connectionsMutex);
     const auto found = connections().find(display);
     return found != connections().end() && found->second.broken;
+}
+
+void X11Connection::filterEvents(Display* display, std::function<bool(const XEvent&)> keep) {
+    Connection* connection = nullptr;
+    {
+        const std::lock_guard lock(connectionsMutex);
+        const auto found = connections().find(display);
+        if (found == connections().end())
+            return;
+        connection = &found->second;
+    }
+    connection->keep = std::move(keep);
+    // Core events and those of extensions (2 up to 127); GenericEvent (35)
+    // takes another way and cannot be sent by another client.
+    for (int number = KeyPress; number < 128; ++number) {
+        if (number == GenericEvent)
+            continue;
+        const WireToEvent previous = XESetWireToEvent(display, number, &filterEvent);
+        if (previous != &filterEvent)
+            connection->convert[static_cast<std::size_t>(number)] = previous;
+    }
+}
+
+long X11Connection::droppedEvents(Display* display) {
+    const std::lock_guard lock(connectionsMutex);
+    const auto found = connections().find(display);
+    return found == connections().end() ? 0 : found->second.dropped;
 }
 
 bool X11Connection::takeEvent(Display* display, XEvent& event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 
 using Display = struct _XDisplay;
 union _XEvent;
@@ -41,9 +42,18 @@ public:
     // does not see them.
     static bool queued(Display* display);
 
-    // The most events one read of the socket brought into Xlib's queue on
-    // `display`: what a flood read as it comes holds in memory at once.
+    // Drops the events `keep` turns down as Xlib reads them, in any call
+    // that reads (a wait for a reply too), before they take room in its
+    // queue: what another client sends without end then costs no memory,
+    // however long it goes on and whoever reads. `keep` runs inside Xlib and
+    // calls no Xlib function. Call it again once an extension that brings
+    // events of its own (XFixes) is set up.
+    static void filterEvents(Display* display, std::function<bool(const _XEvent&)> keep);
+
+    // For a look at a flood: the most events Xlib's queue held after one
+    // read on `display`, and the events the filter dropped.
     static std::size_t largestRead(Display* display);
+    static long droppedEvents(Display* display);
 };
 
 }  // namespace platform

@@ -41,6 +41,7 @@ struct X11SelectionOwner::State {
     // likes.
     std::unique_ptr<X11EventPump> pump;
     bool checkedThisTurn = false;
+    std::size_t queuedRequests = 0;  // kept by the filter, not yet answered
     std::vector<Window> fetchers;  // of this turn
     // Counts the offers, so that a fetch seen for one is not told to the next.
     unsigned long offers = 0;
@@ -65,6 +66,23 @@ struct X11SelectionOwner::State {
         text = XInternAtom(display, "TEXT", False);
         stamp = XInternAtom(display, "QUILLARY_TIME_STAMP", False);
         ownsClipboard = ownsPrimary = false;
+        queuedRequests = 0;
+        // Requests wait in Xlib's queue for their turn, up to a bound; past
+        // it a flood's are dropped as they are read, unanswered (their
+        // requestors give up as on any owner that does not answer), so that
+        // no client can make the queue hold more. Anything else but the
+        // clears and the time stamp is dropped.
+        X11Connection::filterEvents(display, [this](const XEvent& event) {
+            if (event.type == SelectionRequest) {
+                if (queuedRequests >= kMaxQueuedRequests)
+                    return false;
+                ++queuedRequests;
+                return true;
+            }
+            return event.type == SelectionClear ||
+                   (event.type == PropertyNotify && event.xproperty.atom == stamp &&
+                    event.xproperty.window == DefaultRootWindow(display));
+        });
         pump.reset();
         makePump();
     }
@@ -102,6 +120,7 @@ struct X11SelectionOwner::State {
 
     void take(XEvent& event) {
         if (event.type == SelectionRequest) {
+            --queuedRequests;
             if (!checkedThisTurn) {
                 checkOwnership();
                 checkedThisTurn = true;

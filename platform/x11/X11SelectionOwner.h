@@ -31,6 +31,8 @@ namespace platform {
 class X11SelectionOwner final : public SelectionOwner {
 public:
     static constexpr int kEventsPerTurn = 64;
+    // Requests held unanswered at most; a flood's past them are dropped.
+    static constexpr std::size_t kMaxQueuedRequests = 1 << 17;
     static constexpr std::chrono::milliseconds kTurnTime{5};
 
     // Connects to `displayName` (null: $DISPLAY); throws platform::Error when

@@ -94,6 +94,7 @@ void X11SelectionReader::connect() {
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display to read the selection");
     idle_.clear();
+    busy_.clear();
     window_ = XCreateWindow(display_, DefaultRootWindow(display_), -10, -10, 1, 1, 0, CopyFromParent, InputOnly,
                             CopyFromParent, 0, nullptr);
     char* names[] = {const_cast<char*>("CLIPBOARD"), const_cast<char*>("TARGETS"),
@@ -111,12 +112,31 @@ void X11SelectionReader::connect() {
         fixesEvent_ = -1;
         if (int event = 0, error = 0; XFixesQueryExtension(display_, &event, &error)) {
             fixesEvent_ = event;
+            filter();
             XFixesSelectSelectionInput(display_, window_, clipboard_, XFixesSetSelectionOwnerNotifyMask);
         }
     }
+    filter();
     XFlush(display_);
     if (loop_)
         watch(loop_);
+}
+
+void X11SelectionReader::filter() {
+    X11Connection::filterEvents(display_, [this](const XEvent& event) {
+        if (fixesEvent_ >= 0 && event.type == fixesEvent_ + XFixesSelectionNotify) {
+            // Another copy, even by the same window: what was read is gone.
+            // The run starts over once the events at hand are seen, however
+            // many copies they tell of.
+            if (run_ && reinterpret_cast<const XFixesSelectionNotifyEvent&>(event).selection == clipboard_)
+                run_->restart = true;
+            return false;
+        }
+        // The answers and chunks of the requests in progress; late ones and
+        // whatever else comes are dropped as they are read.
+        return (event.type == SelectionNotify || event.type == PropertyNotify) &&
+               std::find(busy_.begin(), busy_.end(), event.xany.window) != busy_.end();
+    });
 }
 
 void X11SelectionReader::watch(std::shared_ptr<MainLoop> loop) {
@@ -146,6 +166,7 @@ bool X11SelectionReader::usable() {
 void X11SelectionReader::dropBrokenTransfer() {
     if (!run_ || !run_->current)
         return;
+    std::erase(busy_, run_->current->window);
     run_->current->window = None;  // went with the connection
     run_->current.reset();
     run_->result.lost.push_back("the connection to the display broke");
@@ -159,9 +180,9 @@ X11SelectionReader::~X11SelectionReader() {
     X11Connection::close(display_);
 }
 
-X11EventPump::Stats X11SelectionReader::turnsForTesting() const { return pump_ ? pump_->stats() : X11EventPump::Stats{}; }
-
 std::size_t X11SelectionReader::largestReadForTesting() const { return X11Connection::largestRead(display_); }
+
+long X11SelectionReader::droppedEventsForTesting() const { return X11Connection::droppedEvents(display_); }
 
 X11SelectionReader::Owner X11SelectionReader::owner(unsigned long selection, unsigned long programWindow) {
     return usable() ? lookUpOwner(selection, programWindow) : Owner{};
@@ -197,6 +218,7 @@ unsigned long X11SelectionReader::takeWindow() {
 void X11SelectionReader::release(Transfer& transfer) {
     if (transfer.window == None)
         return;
+    std::erase(busy_, transfer.window);
     if (transfer.settled && idle_.size() < kPoolSize) {
         XDeleteProperty(display_, transfer.window, property_);  // what a refused or too large answer left
         idle_.push_back(transfer.window);
@@ -263,6 +285,7 @@ X11SelectionReader::Reply X11SelectionReader::takeProperty(unsigned long window,
 X11SelectionReader::Transfer X11SelectionReader::begin(unsigned long selection, unsigned long target,
                                                        std::size_t room, bool bytesOnly) {
     Transfer transfer{selection, target, room, bytesOnly, takeWindow(), false, false, {}};
+    busy_.push_back(transfer.window);
     XConvertSelection(display_, selection, target, property_, transfer.window, CurrentTime);
     XFlush(display_);
     return transfer;
@@ -391,14 +414,6 @@ void X11SelectionReader::feedRun(const void* event) {
     const XEvent& e = *static_cast<const XEvent*>(event);
     if (!run_)
         return;  // answers that came after their snapshot ended
-    if (fixesEvent_ >= 0 && e.type == fixesEvent_ + XFixesSelectionNotify) {
-        // Another copy, even by the same window: what was read is gone. The
-        // run starts over once the events at hand are seen, however many
-        // copies they tell of.
-        if (reinterpret_cast<const XFixesSelectionNotifyEvent&>(e).selection == clipboard_)
-            run_->restart = true;
-        return;
-    }
     if (!run_->restart && run_->current && step(*run_->current, &e))
         finishTransfer(std::move(run_->current->reply));
 }
@@ -551,6 +566,7 @@ void X11SelectionReader::beginSnapshot(std::size_t limit) {
         watch(loop_ ? loop_ : MainLoop::main());
     if (int event = 0, error = 0; fixesEvent_ < 0 && XFixesQueryExtension(display_, &event, &error)) {
         fixesEvent_ = event;
+        filter();  // XFixes' events, read through its own conversion
         XFixesSelectSelectionInput(display_, window_, clipboard_, XFixesSetSelectionOwnerNotifyMask);
     }
     startRun(limit, true);

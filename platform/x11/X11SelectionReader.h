@@ -9,11 +9,12 @@
 #include "platform/ClipboardReader.h"
 #include "platform/MainLoop.h"
 #include "platform/MonotonicClock.h"
-#include "platform/x11/X11EventPump.h"
 
 struct _XDisplay;
 
 namespace platform {
+
+class X11EventPump;
 
 
 // Reads X selections (PRIMARY, CLIPBOARD) that other programs own, on a
@@ -104,10 +105,10 @@ public:
     // what an owner that claims the clipboard in a loop costs.
     int startsOver() const { return startsOver_; }
 
-    // For a look at a flood: the turns of the main loop that read the
-    // connection, and the most events one read of the socket brought in.
-    X11EventPump::Stats turnsForTesting() const;
+    // For a look at a flood: the most events Xlib's queue held after one
+    // read of the socket, and the events dropped as they were read.
     std::size_t largestReadForTesting() const;
+    long droppedEventsForTesting() const;
     // The reader's own window, which hears of the clipboard's changes.
     unsigned long windowForTesting() const { return window_; }
 
@@ -124,6 +125,9 @@ private:
     void watch(std::shared_ptr<MainLoop> loop);
     // The run's target asked on a connection that broke: no answer comes.
     void dropBrokenTransfer();
+    // Keeps, of what Xlib reads, only what the requests in progress wait
+    // for; another copy of the clipboard marks the run to start over.
+    void filter();
     Owner lookUpOwner(unsigned long selection, unsigned long programWindow);
     static bool isThisProcess(const Owner& owner);
     bool silent(unsigned long selection, const Owner& owner) const;
@@ -163,6 +167,7 @@ private:
     std::unique_ptr<X11EventPump> pump_;
     unsigned long window_ = 0;  // hears of the clipboard's changes; never a requestor
     std::vector<unsigned long> idle_;  // requestor windows free for the next request
+    std::vector<unsigned long> busy_;  // those of the requests in progress (two at most)
     std::chrono::milliseconds budget_;
     std::size_t limit_;
     std::shared_ptr<MainLoop> loop_;
