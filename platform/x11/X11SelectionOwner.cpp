@@ -41,6 +41,7 @@ struct X11SelectionOwner::State {
     // likes.
     std::unique_ptr<X11EventPump> pump;
     bool checkedThisTurn = false;
+    MonotonicClock::TimePoint checkedAt{};
     std::size_t queuedRequests = 0;  // kept by the filter, not yet answered
     std::vector<Window> fetchers;  // of this turn
     // Counts the offers, so that a fetch seen for one is not told to the next.
@@ -121,10 +122,14 @@ struct X11SelectionOwner::State {
     void take(XEvent& event) {
         if (event.type == SelectionRequest) {
             --queuedRequests;
-            if (!checkedThisTurn) {
+            // Once a turn, and once in kTurnTime at most: each look waits on
+            // the server, which a flood keeps busy, and would hold back the
+            // answers.
+            if (!checkedThisTurn && clock->now() - checkedAt >= kTurnTime) {
                 checkOwnership();
-                checkedThisTurn = true;
+                checkedAt = clock->now();
             }
+            checkedThisTurn = true;
             handle(event.xselectionrequest, fetchers);
         } else if (event.type == SelectionClear) {
             clear(event.xselectionclear);

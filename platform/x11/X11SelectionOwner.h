@@ -51,7 +51,8 @@ public:
 
     // Answers the requests that have arrived, at most kEventsPerTurn a turn
     // (the rest on a turn posted to the main loop), asking the server
-    // whether the selections are still ours before the first; the main loop
+    // whether the selections are still ours before the first (not again
+    // within kTurnTime of the last look); the main loop
     // calls it.
     void processPendingEvents();
 
