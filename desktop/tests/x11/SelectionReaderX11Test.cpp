@@ -117,7 +117,8 @@ TEST_F(SelectionReaderOnX11, AnOwnerClaimingTheClipboardInALoopHoldsNoTurnOfTheL
     owner->send("claim-again 100000");
     ASSERT_FALSE(owner->waitFor("claimed", 60s).empty());
     RecordProperty("longest_turn_ms", std::to_string(turns.longest));
-    EXPECT_GT(keeper.startsOver(), 2);
+    // The claims that one read of the connection brings make one start over.
+    EXPECT_GE(keeper.startsOver(), 1);
     // Once a pump at most; a pass of the loop pumps on the reader's input
     // and on its timer, and the ticks may be two passes apart.
     EXPECT_LE(turns.mostInOne, 4) << keeper.startsOver() << " starts over in " << turns.count << " turns";
