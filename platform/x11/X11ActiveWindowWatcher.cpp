@@ -29,7 +29,7 @@ X11ActiveWindowWatcher::~X11ActiveWindowWatcher() {
 }
 
 void X11ActiveWindowWatcher::connect() {
-    display_ = X11Connection::open(displayName_ ? displayName_->c_str() : nullptr);
+    display_ = X11Connection::open(displayName_ ? displayName_->c_str() : nullptr, true);
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display to follow the active window");
     root_ = DefaultRootWindow(display_);

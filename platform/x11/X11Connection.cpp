@@ -28,6 +28,7 @@ std::atomic<std::size_t> openConnections{0};
 using WireToEvent = Bool (*)(Display*, XEvent*, xEvent*);
 
 struct Connection {
+    bool reopened = false;  // by its helper, once broken
     bool broken = false;
     std::size_t largestRead = 0;
     std::function<bool(const XEvent&)> keep;
@@ -43,9 +44,10 @@ std::unordered_map<Display*, Connection>& connections() {
     return all;
 }
 
-bool isOurs(Display* display) {
+bool survives(Display* display) {
     const std::lock_guard lock(connectionsMutex);
-    return connections().contains(display);
+    const auto found = connections().find(display);
+    return found != connections().end() && found->second.reopened;
 }
 
 // Xlib hands back its defaults where no handler was set: never null.
@@ -57,7 +59,7 @@ XErrorHandler previousError = nullptr;
 // the display then answers every call with nothing, and its helper sees
 // broken().
 int onIOError(Display* display) {
-    if (isOurs(display))
+    if (survives(display))
         return 0;
     return previousIOError ? previousIOError(display) : 0;
 }
@@ -94,7 +96,7 @@ Bool filterEvent(Display* display, XEvent* event, xEvent* wire) {
 }
 
 int onError(Display* display, XErrorEvent* error) {
-    if (isOurs(display))
+    if (survives(display))
         return 0;
     return previousError ? previousError(display, error) : 0;
 }
@@ -117,17 +119,19 @@ void installHandlers() {
 
 }  // namespace
 
-Display* X11Connection::open(const char* displayName) {
+Display* X11Connection::open(const char* displayName, bool reopened) {
     Display* display = XOpenDisplay(displayName);
     if (!display)
         return nullptr;
     openConnections.fetch_add(1);
     {
         const std::lock_guard lock(connectionsMutex);
-        connections()[display] = {};
+        connections()[display].reopened = reopened;
     }
-    installHandlers();
-    XSetIOErrorExitHandler(display, &onBroken, nullptr);
+    if (reopened) {
+        installHandlers();
+        XSetIOErrorExitHandler(display, &onBroken, nullptr);
+    }
     return display;
 }
 

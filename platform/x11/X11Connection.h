@@ -16,16 +16,16 @@ namespace platform {
 //   display_ = X11Connection::open(displayName);   // null when it cannot
 //   X11Connection::close(display_);
 //
-// Such a connection that breaks (the server drops it, as it does with a
-// client that left it more than it can buffer, or it is killed) ends its own
-// helper, not the program as Xlib's default would: one log line, and
-// broken(display) holds from then on; its helper closes it and opens a new
-// one at its next use. On these connections an error of a request that no
-// X11ErrorTrap waits for (an answer written to a window gone meanwhile) is
-// dropped.
+// A connection opened with `reopened` that breaks (the server drops it, as
+// it does with a client that left it more than it can buffer, or it is
+// killed) ends its own helper, not the program as Xlib's default would: one
+// log line, and broken(display) holds from then on; its helper closes it and
+// opens a new one at its next use. On such a connection an error of a
+// request that no X11ErrorTrap waits for (an answer written to a window gone
+// meanwhile) is dropped. Other connections end the program as before.
 class X11Connection {
 public:
-    static Display* open(const char* displayName);
+    static Display* open(const char* displayName, bool reopened = false);
     static void close(Display* display);  // null does nothing
     static std::size_t openCount();
 

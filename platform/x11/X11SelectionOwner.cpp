@@ -53,10 +53,10 @@ struct X11SelectionOwner::State {
     // Opens the connections and the window; throws platform::Error when it
     // cannot.
     void connect() {
-        display = X11Connection::open(displayName ? displayName->c_str() : nullptr);
+        display = X11Connection::open(displayName ? displayName->c_str() : nullptr, true);
         if (!display)
             throw Error("X11", 0, "Cannot connect to the X display to hand over the answer");
-        query = X11Connection::open(displayName ? displayName->c_str() : nullptr);
+        query = X11Connection::open(displayName ? displayName->c_str() : nullptr, true);
         window = XCreateWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent,
                                0, nullptr);
         clipboard = XInternAtom(display, "CLIPBOARD", False);

@@ -90,7 +90,7 @@ X11SelectionReader::X11SelectionReader(const char* displayName, std::chrono::mil
 }
 
 void X11SelectionReader::connect() {
-    display_ = X11Connection::open(displayName_ ? displayName_->c_str() : nullptr);
+    display_ = X11Connection::open(displayName_ ? displayName_->c_str() : nullptr, true);
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display to read the selection");
     idle_.clear();
