@@ -23,6 +23,9 @@ public:
     const std::vector<XErrorEvent>& errors() const { return errors_; }
     void clear() { errors_.clear(); }
 
+    // Whether a trap is in place (its handler is the process's).
+    static bool active() { return current_ != nullptr; }
+
 private:
     static int handle(Display* display, XErrorEvent* error);
 

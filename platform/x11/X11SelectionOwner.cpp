@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@
 #include "platform/Unicode.h"
 #include "platform/x11/X11ClientIdentity.h"
 #include "platform/x11/X11Connection.h"
-#include "platform/x11/X11ErrorTrap.h"
+#include "platform/x11/X11EventPump.h"
 
 namespace platform {
 
@@ -23,26 +24,127 @@ const Logger& logger() {
     return log;
 }
 
-// Events taken off the queue in one turn of the main loop: a client that
-// floods the owner with requests must not hold the loop (the panel, the
-// shortcuts, the give-back's timer) for as long as it likes.
-constexpr int kEventsPerTurn = 64;
-
 }  // namespace
 
 struct X11SelectionOwner::State {
+    std::optional<std::string> displayName;
     Display* display = nullptr;
+    // Asks the server things in a turn; it has no window, so nothing queues
+    // on it.
+    Display* query = nullptr;
     Window window = None;
     std::shared_ptr<MainLoop> loop;
-    MainLoop::Id watch = 0;
-    // Requests left over from a turn wait in Xlib's queue, where the watch of
-    // the descriptor does not see them: a posted turn takes them.
-    bool turnPosted = false;
-    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+    std::shared_ptr<MonotonicClock> clock;
+    // Events taken off the queue in one turn of the main loop are capped: a
+    // client that floods the owner with requests must not hold the loop
+    // (the panel, the shortcuts, the give-back's timer) for as long as it
+    // likes.
+    std::unique_ptr<X11EventPump> pump;
+    bool checkedThisTurn = false;
+    MonotonicClock::TimePoint checkedAt{};
+    std::size_t queuedRequests = 0;  // kept by the filter, not yet answered
+    std::vector<Window> fetchers;  // of this turn
     // Counts the offers, so that a fetch seen for one is not told to the next.
     unsigned long offers = 0;
 
-    Atom clipboard, targets, timestamp, utf8, textPlainUtf8, text, stamp;
+    Atom clipboard = None, targets = None, timestamp = None, utf8 = None, textPlainUtf8 = None, text = None,
+         stamp = None;
+
+    // Opens the connections and the window; throws platform::Error when it
+    // cannot.
+    void connect() {
+        display = X11Connection::open(displayName ? displayName->c_str() : nullptr, true);
+        if (!display)
+            throw Error("X11", 0, "Cannot connect to the X display to hand over the answer");
+        query = X11Connection::open(displayName ? displayName->c_str() : nullptr, true);
+        window = XCreateWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent,
+                               0, nullptr);
+        clipboard = XInternAtom(display, "CLIPBOARD", False);
+        targets = XInternAtom(display, "TARGETS", False);
+        timestamp = XInternAtom(display, "TIMESTAMP", False);
+        utf8 = XInternAtom(display, "UTF8_STRING", False);
+        textPlainUtf8 = XInternAtom(display, "text/plain;charset=utf-8", False);
+        text = XInternAtom(display, "TEXT", False);
+        stamp = XInternAtom(display, "QUILLARY_TIME_STAMP", False);
+        ownsClipboard = ownsPrimary = false;
+        queuedRequests = 0;
+        // Requests wait in Xlib's queue for their turn, up to a bound; past
+        // it a flood's are dropped as they are read, unanswered (their
+        // requestors give up as on any owner that does not answer), so that
+        // no client can make the queue hold more. Anything else but the
+        // clears and the time stamp is dropped.
+        X11Connection::filterEvents(display, [this](const XEvent& event) {
+            if (event.type == SelectionRequest) {
+                if (queuedRequests >= kMaxQueuedRequests)
+                    return false;
+                ++queuedRequests;
+                return true;
+            }
+            return event.type == SelectionClear ||
+                   (event.type == PropertyNotify && event.xproperty.atom == stamp &&
+                    event.xproperty.window == DefaultRootWindow(display));
+        });
+        pump.reset();
+        makePump();
+    }
+
+    void makePump() {
+        pump = std::make_unique<X11EventPump>(
+            display, loop, X11EventPump::Caps{kEventsPerTurn, kTurnTime}, clock,
+            [this](XEvent& event) { take(event); }, [this] { endTurn(); });
+    }
+
+    void disconnect() {
+        pump.reset();
+        X11Connection::close(query);  // the window goes with its connection
+        X11Connection::close(display);
+        query = display = nullptr;
+        window = None;
+        fetchers.clear();
+    }
+
+    // A connection that broke is opened again; false: it cannot be.
+    bool usable() {
+        if (display && !X11Connection::broken(display) && (!query || !X11Connection::broken(query)))
+            return true;
+        disconnect();
+        try {
+            connect();
+        } catch (const Error&) {
+            return false;
+        }
+        return true;
+    }
+
+    // Where the server is asked in a turn.
+    Display* asking() const { return query ? query : display; }
+
+    void take(XEvent& event) {
+        if (event.type == SelectionRequest) {
+            --queuedRequests;
+            // Once a turn, and once in kTurnTime at most: each look waits on
+            // the server, which a flood keeps busy, and would hold back the
+            // answers.
+            if (!checkedThisTurn && clock->now() - checkedAt >= kTurnTime) {
+                checkOwnership();
+                checkedAt = clock->now();
+            }
+            checkedThisTurn = true;
+            handle(event.xselectionrequest, fetchers);
+        } else if (event.type == SelectionClear) {
+            clear(event.xselectionclear);
+        }
+    }
+
+    void endTurn() {
+        checkedThisTurn = false;
+        if (fetchers.empty())
+            return;
+        XFlush(display);  // the answers first
+        const std::vector<Window> fetched = std::move(fetchers);
+        fetchers.clear();
+        reportFetches(fetched);
+    }
 
     std::string offered;
     Time ownedSince = CurrentTime;
@@ -86,7 +188,9 @@ struct X11SelectionOwner::State {
                                 pid > 0 ? std::optional<int>(pid) : std::nullopt);
     }
 
-    // Writes the answer to `request` in its property; false: refused.
+    // Writes the answer to `request` in its property; false: refused. An
+    // error of a requestor gone meanwhile is no error of ours, and no reply
+    // is waited for.
     bool answer(const XSelectionRequestEvent& request, Atom property, bool& dataRequest) {
         // A request's time is not checked against the ownership's: toolkits
         // stamp requests with the last event they saw, often older than ours.
@@ -131,8 +235,7 @@ struct X11SelectionOwner::State {
     }
 
     // Answers `request`; a request of the text itself, answered while a
-    // fetch is waited for, adds its requestor to `fetchers`. The caller's
-    // error trap takes the errors of a requestor gone meanwhile.
+    // fetch is waited for, adds its requestor to `fetchers`.
     void handle(const XSelectionRequestEvent& request, std::vector<Window>& fetchers) {
         // Old requesters leave the property to the owner: the target names it.
         const Atom property = request.property == None ? request.target : request.property;
@@ -155,7 +258,7 @@ struct X11SelectionOwner::State {
     void reportFetches(const std::vector<Window>& fetchers) {
         if (fetchers.empty())
             return;
-        const auto processes = x11::clientProcesses(display, fetchers);
+        const auto processes = x11::clientProcesses(asking(), fetchers);
         const unsigned long offer = offers;
         for (std::size_t i = 0; i < fetchers.size() && offer == offers && onFetched; ++i) {
             if (!fromPasteTarget(fetchers[i], processes[i]))
@@ -182,48 +285,44 @@ struct X11SelectionOwner::State {
     // and a give-back asking whether the clipboard is still ours is told at
     // once. Looking for the clear in Xlib's queue instead would scan the
     // whole queue each turn, which a flood of requests makes quadratic.
+    // Asked on the second connection: a reply on the owner's own would read
+    // everything a flood queued before it.
     void checkOwnership() {
-        if (ownsClipboard && XGetSelectionOwner(display, clipboard) != window)
+        if (ownsClipboard && XGetSelectionOwner(asking(), clipboard) != window)
             ownsClipboard = false;
-        if (ownsPrimary && XGetSelectionOwner(display, XA_PRIMARY) != window)
+        if (ownsPrimary && XGetSelectionOwner(asking(), XA_PRIMARY) != window)
             ownsPrimary = false;
     }
 };
 
-X11SelectionOwner::X11SelectionOwner(std::shared_ptr<MainLoop> loop, const char* displayName)
+X11SelectionOwner::X11SelectionOwner(std::shared_ptr<MainLoop> loop, const char* displayName,
+                                     std::shared_ptr<MonotonicClock> clock)
     : state_(std::make_unique<State>()) {
     auto& s = *state_;
-    s.display = X11Connection::open(displayName);
-    if (!s.display)
-        throw Error("X11", 0, "Cannot connect to the X display to hand over the answer");
-    s.loop = std::move(loop);
-    s.window = XCreateWindow(s.display, DefaultRootWindow(s.display), -10, -10, 1, 1, 0, 0, InputOnly,
-                             CopyFromParent, 0, nullptr);
-    s.clipboard = XInternAtom(s.display, "CLIPBOARD", False);
-    s.targets = XInternAtom(s.display, "TARGETS", False);
-    s.timestamp = XInternAtom(s.display, "TIMESTAMP", False);
-    s.utf8 = XInternAtom(s.display, "UTF8_STRING", False);
-    s.textPlainUtf8 = XInternAtom(s.display, "text/plain;charset=utf-8", False);
-    s.text = XInternAtom(s.display, "TEXT", False);
-    s.stamp = XInternAtom(s.display, "QUILLARY_TIME_STAMP", False);
+    if (displayName)
+        s.displayName = displayName;
+    s.loop = loop ? std::move(loop) : MainLoop::main(nullptr);
+    s.clock = clock ? std::move(clock) : MonotonicClock::steady();
+    s.connect();
 }
 
-X11SelectionOwner::~X11SelectionOwner() {
-    if (state_->loop && state_->watch)
-        state_->loop->cancel(state_->watch);
-    XDestroyWindow(state_->display, state_->window);
-    X11Connection::close(state_->display);
+X11SelectionOwner::~X11SelectionOwner() { state_->disconnect(); }
+
+X11EventPump::Stats X11SelectionOwner::turnsForTesting() const {
+    return state_->pump ? state_->pump->stats() : X11EventPump::Stats{};
 }
+
+unsigned long X11SelectionOwner::windowForTesting() const { return state_->window; }
 
 bool X11SelectionOwner::offer(std::string text, Selections selections, const RunningApplication& pasteInto,
                               std::function<void()> onFetched) {
     auto& s = *state_;
-    if (!s.loop)
+    if (!s.usable())
+        return false;
+    if (!s.loop) {
         s.loop = MainLoop::main();
-    if (!s.loop)
-        return false;  // nothing would answer the requests
-    if (!s.watch)
-        s.watch = s.loop->watchReadable(ConnectionNumber(s.display), [this] { processPendingEvents(); });
+        s.makePump();
+    }
     ++s.offers;
     s.offered = std::move(text);
     s.pasteInto = pasteInto;
@@ -243,7 +342,10 @@ bool X11SelectionOwner::offer(std::string text, Selections selections, const Run
 }
 
 bool X11SelectionOwner::ownsClipboard() {
-    processPendingEvents();  // a clear already sent counts
+    if (X11Connection::broken(state_->display))
+        return false;  // its ownership went with the connection
+    state_->checkOwnership();  // a clear still queued counts
+    processPendingEvents();
     return state_->ownsClipboard;
 }
 
@@ -262,37 +364,8 @@ std::size_t X11SelectionOwner::unreadEventsForTesting() {
 }
 
 void X11SelectionOwner::processPendingEvents() {
-    auto& s = *state_;
-    s.checkOwnership();
-    std::vector<Window> fetchers;
-    {
-        // One round trip for the turn, not one per request: a requestor gone
-        // meanwhile is no error of ours.
-        X11ErrorTrap trap(s.display);
-        bool answered = false;
-        for (int events = 0; events < kEventsPerTurn && XPending(s.display) > 0; ++events) {
-            XEvent event;
-            XNextEvent(s.display, &event);
-            if (event.type == SelectionRequest) {
-                s.handle(event.xselectionrequest, fetchers);
-                answered = true;
-            } else if (event.type == SelectionClear) {
-                s.clear(event.xselectionclear);
-            }
-        }
-        if (answered)
-            trap.sync();
-    }
-    s.reportFetches(fetchers);
-    if (s.turnPosted || !s.loop || XEventsQueued(s.display, QueuedAlready) == 0)
-        return;
-    s.turnPosted = true;
-    s.loop->post([this, alive = std::weak_ptr<bool>(s.alive)] {
-        if (alive.expired())
-            return;
-        state_->turnPosted = false;
-        processPendingEvents();
-    });
+    if (state_->pump)
+        state_->pump->turn();
 }
 
 }  // namespace platform

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 
 #include "platform/MainLoop.h"
+#include "platform/MonotonicClock.h"
 #include "platform/SelectionOwner.h"
+#include "platform/x11/X11EventPump.h"
 
 struct _XDisplay;
 
@@ -16,12 +19,27 @@ namespace platform {
 // process is looked up through the X Resource extension. Offers the text as
 // UTF8_STRING, text/plain;charset=utf-8, TEXT and STRING (Latin-1, other
 // characters as "?"); a text too large for one request is refused.
+//
+// The main loop reads the connection from the start, between offers too, at
+// most kEventsPerTurn events and kTurnTime a turn: a client that floods the
+// owner's window neither holds the loop nor leaves a backlog that a later
+// read would take whole. A turn waits on no reply over that connection,
+// which would read everything queued before it: whether the selections are
+// still ours and who asked are looked up on a second connection, which has
+// no window another client could flood. A connection that broke is opened
+// again at the next offer.
 class X11SelectionOwner final : public SelectionOwner {
 public:
+    static constexpr int kEventsPerTurn = 64;
+    // Requests held unanswered at most; a flood's past them are dropped.
+    static constexpr std::size_t kMaxQueuedRequests = 1 << 17;
+    static constexpr std::chrono::milliseconds kTurnTime{5};
+
     // Connects to `displayName` (null: $DISPLAY); throws platform::Error when
-    // there is no display. `loop` null: the program's main loop at the first
-    // offer.
-    explicit X11SelectionOwner(std::shared_ptr<MainLoop> loop = nullptr, const char* displayName = nullptr);
+    // there is no display. `loop` null: the program's main loop, where there
+    // is one already, else at the first offer.
+    explicit X11SelectionOwner(std::shared_ptr<MainLoop> loop = nullptr, const char* displayName = nullptr,
+                               std::shared_ptr<MonotonicClock> clock = nullptr);
     ~X11SelectionOwner() override;
     X11SelectionOwner(const X11SelectionOwner&) = delete;
     X11SelectionOwner& operator=(const X11SelectionOwner&) = delete;
@@ -31,13 +49,18 @@ public:
     bool ownsClipboard() override;
     void releaseClipboard() override;
 
-    // Answers the requests that have arrived, at most 64 a turn (the rest on
-    // a turn posted to the main loop), after asking the server whether the
-    // selections are still ours; the main loop calls it.
+    // Answers the requests that have arrived, at most kEventsPerTurn a turn
+    // (the rest on a turn posted to the main loop), asking the server
+    // whether the selections are still ours before the first (not again
+    // within kTurnTime of the last look); the main loop
+    // calls it.
     void processPendingEvents();
 
     // The events that came to the owner's connection and wait unread.
     std::size_t unreadEventsForTesting();
+    // The turns that read the connection so far.
+    X11EventPump::Stats turnsForTesting() const;
+    unsigned long windowForTesting() const;
 
 private:
     struct State;

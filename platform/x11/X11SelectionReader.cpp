@@ -17,6 +17,7 @@
 #include "platform/x11/X11ClientIdentity.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ErrorTrap.h"
+#include "platform/x11/X11EventPump.h"
 
 namespace platform {
 
@@ -30,8 +31,6 @@ bool isDataTarget(std::string_view name) {
     return !name.empty() && std::find(kNotData.begin(), kNotData.end(), name) == kNotData.end() &&
            !name.starts_with("application/x-qt-");  // Qt's stand-ins, made up from the other targets
 }
-
-std::chrono::steady_clock::time_point now() { return std::chrono::steady_clock::now(); }
 
 // Idle requestor windows kept for the next requests; more are destroyed.
 constexpr std::size_t kPoolSize = 4;
@@ -80,11 +79,22 @@ struct X11SelectionReader::Run {
 };
 
 X11SelectionReader::X11SelectionReader(const char* displayName, std::chrono::milliseconds budget, std::size_t limit,
-                                       std::shared_ptr<MainLoop> loop)
-    : budget_(budget), limit_(limit), loop_(std::move(loop)) {
-    display_ = X11Connection::open(displayName);
+                                       std::shared_ptr<MainLoop> loop, std::shared_ptr<MonotonicClock> clock)
+    : budget_(budget),
+      limit_(limit),
+      loop_(loop ? std::move(loop) : MainLoop::main(nullptr)),
+      clock_(clock ? std::move(clock) : MonotonicClock::steady()) {
+    if (displayName)
+        displayName_ = displayName;
+    connect();
+}
+
+void X11SelectionReader::connect() {
+    display_ = X11Connection::open(displayName_ ? displayName_->c_str() : nullptr, true);
     if (!display_)
         throw Error("X11", 0, "Cannot connect to the X display to read the selection");
+    idle_.clear();
+    busy_.clear();
     window_ = XCreateWindow(display_, DefaultRootWindow(display_), -10, -10, 1, 1, 0, CopyFromParent, InputOnly,
                             CopyFromParent, 0, nullptr);
     char* names[] = {const_cast<char*>("CLIPBOARD"), const_cast<char*>("TARGETS"),
@@ -98,18 +108,87 @@ X11SelectionReader::X11SelectionReader(const char* displayName, std::chrono::mil
     utf8Mime_ = atoms[3];
     incr_ = atoms[4];
     property_ = atoms[5];
+    if (fixesEvent_ >= 0) {  // a keeper hears of the clipboard's changes again
+        fixesEvent_ = -1;
+        if (int event = 0, error = 0; XFixesQueryExtension(display_, &event, &error)) {
+            fixesEvent_ = event;
+            filter();
+            XFixesSelectSelectionInput(display_, window_, clipboard_, XFixesSetSelectionOwnerNotifyMask);
+        }
+    }
+    filter();
+    XFlush(display_);
+    if (loop_)
+        watch(loop_);
+}
+
+void X11SelectionReader::filter() {
+    X11Connection::filterEvents(display_, [this](const XEvent& event) {
+        if (fixesEvent_ >= 0 && event.type == fixesEvent_ + XFixesSelectionNotify) {
+            // Another copy, even by the same window: what was read is gone.
+            // The run starts over once the events at hand are seen, however
+            // many copies they tell of.
+            if (run_ && reinterpret_cast<const XFixesSelectionNotifyEvent&>(event).selection == clipboard_)
+                run_->restart = true;
+            return false;
+        }
+        // The answers and chunks of the requests in progress; late ones and
+        // whatever else comes are dropped as they are read.
+        return (event.type == SelectionNotify || event.type == PropertyNotify) &&
+               std::find(busy_.begin(), busy_.end(), event.xany.window) != busy_.end();
+    });
+}
+
+void X11SelectionReader::watch(std::shared_ptr<MainLoop> loop) {
+    loop_ = std::move(loop);
+    // Between uses it drops what comes: answers given up on, and whatever
+    // another client sends its windows.
+    pump_ = std::make_unique<X11EventPump>(
+        display_, loop_, X11EventPump::Caps{kEventsPerTurn, kTurnTime}, clock_,
+        [this](XEvent& event) { feedRun(&event); }, [this] { afterTurn(); });
+}
+
+bool X11SelectionReader::usable() {
+    if (display_ && !X11Connection::broken(display_))
+        return true;
+    pump_.reset();
+    dropBrokenTransfer();
+    X11Connection::close(display_);
+    display_ = nullptr;
+    try {
+        connect();
+    } catch (const Error&) {
+        return false;
+    }
+    return true;
+}
+
+void X11SelectionReader::dropBrokenTransfer() {
+    if (!run_ || !run_->current)
+        return;
+    std::erase(busy_, run_->current->window);
+    run_->current->window = None;  // went with the connection
+    run_->current.reset();
+    run_->result.lost.push_back("the connection to the display broke");
 }
 
 X11SelectionReader::~X11SelectionReader() {
-    if (loop_) {
-        loop_->cancel(watch_);
+    if (loop_)
         loop_->cancel(timer_);
-    }
+    pump_.reset();
     // The requestor windows go with the connection.
     X11Connection::close(display_);
 }
 
+std::size_t X11SelectionReader::largestReadForTesting() const { return X11Connection::largestRead(display_); }
+
+long X11SelectionReader::droppedEventsForTesting() const { return X11Connection::droppedEvents(display_); }
+
 X11SelectionReader::Owner X11SelectionReader::owner(unsigned long selection, unsigned long programWindow) {
+    return usable() ? lookUpOwner(selection, programWindow) : Owner{};
+}
+
+X11SelectionReader::Owner X11SelectionReader::lookUpOwner(unsigned long selection, unsigned long programWindow) {
     Owner result{XGetSelectionOwner(display_, selection), std::nullopt, false};
     if (result.window == None)
         return result;
@@ -139,6 +218,7 @@ unsigned long X11SelectionReader::takeWindow() {
 void X11SelectionReader::release(Transfer& transfer) {
     if (transfer.window == None)
         return;
+    std::erase(busy_, transfer.window);
     if (transfer.settled && idle_.size() < kPoolSize) {
         XDeleteProperty(display_, transfer.window, property_);  // what a refused or too large answer left
         idle_.push_back(transfer.window);
@@ -154,12 +234,14 @@ void X11SelectionReader::release(Transfer& transfer) {
 
 bool X11SelectionReader::nextEvent(Deadline deadline, void* event) {
     for (;;) {
-        if (XPending(display_) > 0) {
-            XNextEvent(display_, static_cast<XEvent*>(event));
+        // After every event, not only once none is left: a client that
+        // floods the reader's windows would stretch the budget without end.
+        if (clock_->now() >= deadline || X11Connection::broken(display_))
+            return false;
+        if (X11Connection::takeEvent(display_, *static_cast<XEvent*>(event)))
             return true;
-        }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now());
-        if (left.count() <= 0)
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock_->now());
+        if (left.count() <= 0 || X11Connection::broken(display_))
             return false;
         pollfd fd{ConnectionNumber(display_), POLLIN, 0};
         poll(&fd, 1, static_cast<int>(left.count()));
@@ -203,6 +285,7 @@ X11SelectionReader::Reply X11SelectionReader::takeProperty(unsigned long window,
 X11SelectionReader::Transfer X11SelectionReader::begin(unsigned long selection, unsigned long target,
                                                        std::size_t room, bool bytesOnly) {
     Transfer transfer{selection, target, room, bytesOnly, takeWindow(), false, false, {}};
+    busy_.push_back(transfer.window);
     XConvertSelection(display_, selection, target, property_, transfer.window, CurrentTime);
     XFlush(display_);
     return transfer;
@@ -272,22 +355,24 @@ X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selectio
 }
 
 bool X11SelectionReader::silent(unsigned long selection, const Owner& owner) const {
-    return silent_.window == owner.window && silent_.selection == selection && now() < silent_.until;
+    return silent_.window == owner.window && silent_.selection == selection && clock_->now() < silent_.until;
 }
 
 void X11SelectionReader::rememberSilent(unsigned long selection, const Owner& owner) {
-    silent_ = {selection, owner.window, now() + kSilentFor};
+    silent_ = {selection, owner.window, clock_->now() + kSilentFor};
 }
 
 X11SelectionReader::TextRead X11SelectionReader::readText(unsigned long selection, const Owner& owner) {
-    if (owner.window == None || isThisProcess(owner))
+    if (owner.window == None || isThisProcess(owner) || !usable())
         return {};
     if (silent(selection, owner))
         return {std::nullopt, false};
-    const auto deadline = now() + budget_;
+    const auto deadline = clock_->now() + budget_;
     // Old programs offer only STRING, which is Latin-1.
     for (const Atom target : {utf8_, utf8Mime_, Atom{XA_STRING}}) {
         Reply reply = request(selection, target, deadline);
+        if (X11Connection::broken(display_))
+            return {};  // no fault of the owner's
         if (reply.status == Reply::Outcome::unanswered) {
             rememberSilent(selection, owner);
             return {std::nullopt, false};
@@ -309,13 +394,13 @@ void X11SelectionReader::startRun(std::size_t limit, bool background) {
     auto& run = *run_;
     run.background = background;
     run.limit = limit;
-    run.owner = owner(clipboard_);
+    run.owner = lookUpOwner(clipboard_, None);
     const bool asked = run.owner.window != None && !isThisProcess(run.owner);
     if (asked && !background && silent(clipboard_, run.owner)) {
         run.result.lost.push_back("its owner did not answer");
     } else if (asked) {
         run.current = begin(clipboard_, targets_, 64 * 1024, false);
-        run.deadline = now() + kFormatWait;
+        run.deadline = clock_->now() + kFormatWait;
     }
     armTimer();
 }
@@ -329,28 +414,25 @@ void X11SelectionReader::feedRun(const void* event) {
     const XEvent& e = *static_cast<const XEvent*>(event);
     if (!run_)
         return;  // answers that came after their snapshot ended
-    if (fixesEvent_ >= 0 && e.type == fixesEvent_ + XFixesSelectionNotify) {
-        // Another copy, even by the same window: what was read is gone. The
-        // run starts over once the events at hand are seen, however many
-        // copies they tell of.
-        if (reinterpret_cast<const XFixesSelectionNotifyEvent&>(e).selection == clipboard_)
-            run_->restart = true;
-        return;
-    }
     if (!run_->restart && run_->current && step(*run_->current, &e))
         finishTransfer(std::move(run_->current->reply));
 }
 
 void X11SelectionReader::pumpRun() {
-    for (int handled = 0; handled < kEventsPerTurn && XPending(display_) > 0; ++handled) {
-        XEvent event;
-        XNextEvent(display_, &event);
-        feedRun(&event);
-    }
-    if (run_ && run_->restart)
+    if (pump_)
+        pump_->turn();  // then afterTurn
+    else
+        afterTurn();
+}
+
+void X11SelectionReader::afterTurn() {
+    if (X11Connection::broken(display_)) {
+        dropBrokenTransfer();  // the next use reads on a new connection
+    } else if (run_ && run_->restart) {
         restartRun();
-    else if (run_ && run_->current && now() >= run_->deadline)
+    } else if (run_ && run_->current && clock_->now() >= run_->deadline) {
         finishTransfer(Reply{Reply::Outcome::unanswered, {}, None, 0, 0});
+    }
     armTimer();
 }
 
@@ -416,7 +498,7 @@ void X11SelectionReader::askNext() {
         const auto& [atom, name] = run.targets[run.next++];
         run.current = begin(clipboard_, atom, run.limit - run.total, true);
         run.currentName = name;
-        run.deadline = now() + kFormatWait;
+        run.deadline = clock_->now() + kFormatWait;
     }
     armTimer();
 }
@@ -449,10 +531,9 @@ void X11SelectionReader::armTimer() {
     timer_ = 0;
     if (!run_ || !run_->background || (!run_->current && !run_->restart))
         return;
-    // Events already read off the connection wake no watch: their turn is next.
-    const auto wait = run_->restart || XEventsQueued(display_, QueuedAlready) > 0
-                          ? std::chrono::milliseconds(0)
-                          : std::chrono::ceil<std::chrono::milliseconds>(run_->deadline - now());
+    // Events already read off the connection get a turn of the pump's own.
+    const auto wait = run_->restart ? std::chrono::milliseconds(0)
+                                    : std::chrono::ceil<std::chrono::milliseconds>(run_->deadline - clock_->now());
     timer_ = loop_->addTimer(std::max(wait, std::chrono::milliseconds(1)), false, [this] {
         timer_ = 0;
         pumpRun();
@@ -460,9 +541,11 @@ void X11SelectionReader::armTimer() {
 }
 
 PasteboardSnapshot X11SelectionReader::snapshot(std::size_t limit) {
+    if (!usable())
+        return {{}, {"the X display cannot be reached"}};
     startRun(limit, false);
     // Within the budget, shorter than any one target's wait.
-    const auto deadline = now() + kSnapshotBudget;
+    const auto deadline = clock_->now() + kSnapshotBudget;
     XEvent event;
     while ((run_->current || run_->restart) && nextEvent(deadline, &event)) {
         feedRun(&event);
@@ -473,14 +556,19 @@ PasteboardSnapshot X11SelectionReader::snapshot(std::size_t limit) {
 }
 
 void X11SelectionReader::beginSnapshot(std::size_t limit) {
-    if (!loop_)
-        loop_ = MainLoop::main();
+    if (!usable()) {
+        run_ = std::make_unique<Run>();
+        run_->background = true;
+        run_->result.lost.push_back("the X display cannot be reached");
+        return;
+    }
+    if (!pump_)
+        watch(loop_ ? loop_ : MainLoop::main());
     if (int event = 0, error = 0; fixesEvent_ < 0 && XFixesQueryExtension(display_, &event, &error)) {
         fixesEvent_ = event;
+        filter();  // XFixes' events, read through its own conversion
         XFixesSelectSelectionInput(display_, window_, clipboard_, XFixesSetSelectionOwnerNotifyMask);
     }
-    if (loop_ && !watch_)
-        watch_ = loop_->watchReadable(ConnectionNumber(display_), [this] { pumpRun(); });
     startRun(limit, true);
 }
 

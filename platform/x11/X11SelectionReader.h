@@ -8,10 +8,14 @@
 
 #include "platform/ClipboardReader.h"
 #include "platform/MainLoop.h"
+#include "platform/MonotonicClock.h"
 
 struct _XDisplay;
 
 namespace platform {
+
+class X11EventPump;
+
 
 // Reads X selections (PRIMARY, CLIPBOARD) that other programs own, on a
 // display connection of its own. Each request goes to a hidden window of its
@@ -38,6 +42,13 @@ namespace platform {
 // ones are read, their names counted against the limit; the rest are named
 // as lost in one entry. A reader that does both would mix their answers: the
 // program gives the background its own reader.
+//
+// Another client may send the reader's windows events without end. Every
+// budget is looked at after each event, not only when none is left, and the
+// main loop reads the connection between uses too (kEventsPerTurn events a
+// turn at most, kTurnTime at most), dropping what belongs to no request, so
+// no backlog waits on the server for the next capture to read whole. A
+// connection that broke is opened again at the next use.
 class X11SelectionReader final : public ClipboardReader {
 public:
     static constexpr std::chrono::milliseconds kBudget{500};
@@ -48,12 +59,16 @@ public:
     static constexpr std::chrono::seconds kSilentFor{2};
     static constexpr std::size_t kMaxFormats = 500;
     static constexpr int kEventsPerTurn = 64;
+    static constexpr std::chrono::milliseconds kTurnTime{5};
 
     // Connects to `displayName` (null: $DISPLAY); throws platform::Error when
-    // there is no display. `loop` drives background snapshots; null: the
-    // program's main loop at the first.
+    // there is no display. `loop` reads the connection between uses and
+    // drives background snapshots; null: the program's main loop, where
+    // there is one already, else at the first background snapshot. Budgets
+    // run on `clock` (null: the steady clock).
     explicit X11SelectionReader(const char* displayName = nullptr, std::chrono::milliseconds budget = kBudget,
-                                std::size_t limit = kLimit, std::shared_ptr<MainLoop> loop = nullptr);
+                                std::size_t limit = kLimit, std::shared_ptr<MainLoop> loop = nullptr,
+                                std::shared_ptr<MonotonicClock> clock = nullptr);
     ~X11SelectionReader() override;
     X11SelectionReader(const X11SelectionReader&) = delete;
     X11SelectionReader& operator=(const X11SelectionReader&) = delete;
@@ -90,12 +105,30 @@ public:
     // what an owner that claims the clipboard in a loop costs.
     int startsOver() const { return startsOver_; }
 
+    // For a look at a flood: the most events Xlib's queue held after one
+    // read of the socket, and the events dropped as they were read.
+    std::size_t largestReadForTesting() const;
+    long droppedEventsForTesting() const;
+    // The reader's own window, which hears of the clipboard's changes.
+    unsigned long windowForTesting() const { return window_; }
+
 private:
     struct Reply;
     struct Transfer;
     struct Run;
-    using Deadline = std::chrono::steady_clock::time_point;
+    using Deadline = MonotonicClock::TimePoint;
 
+    // Opens the connection and its window; throws platform::Error when it
+    // cannot. `usable` opens it again when it broke; false: it cannot.
+    void connect();
+    bool usable();
+    void watch(std::shared_ptr<MainLoop> loop);
+    // The run's target asked on a connection that broke: no answer comes.
+    void dropBrokenTransfer();
+    // Keeps, of what Xlib reads, only what the requests in progress wait
+    // for; another copy of the clipboard marks the run to start over.
+    void filter();
+    Owner lookUpOwner(unsigned long selection, unsigned long programWindow);
     static bool isThisProcess(const Owner& owner);
     bool silent(unsigned long selection, const Owner& owner) const;
     void rememberSilent(unsigned long selection, const Owner& owner);
@@ -119,28 +152,33 @@ private:
     void startRun(std::size_t limit, bool background);
     void feedRun(const void* event);
     void restartRun();
-    // Feeds the run the events that have come, kEventsPerTurn at most, starts
-    // it over if the clipboard changed meanwhile, and ends a target past its
-    // wait.
+    // Feeds the run the events that have come, kEventsPerTurn at most, then
+    // (afterTurn) starts it over if the clipboard changed meanwhile, and ends
+    // a target past its wait.
     void pumpRun();
+    void afterTurn();
     void finishTransfer(Reply reply);
     void askNext();
     PasteboardSnapshot endRun();
     void armTimer();
 
+    std::optional<std::string> displayName_;
     _XDisplay* display_ = nullptr;
+    std::unique_ptr<X11EventPump> pump_;
     unsigned long window_ = 0;  // hears of the clipboard's changes; never a requestor
     std::vector<unsigned long> idle_;  // requestor windows free for the next request
+    std::vector<unsigned long> busy_;  // those of the requests in progress (two at most)
     std::chrono::milliseconds budget_;
     std::size_t limit_;
     std::shared_ptr<MainLoop> loop_;
-    MainLoop::Id watch_ = 0, timer_ = 0;
+    std::shared_ptr<MonotonicClock> clock_;
+    MainLoop::Id timer_ = 0;
     int fixesEvent_ = -1;  // XFixes' first event number, once selected
     int startsOver_ = 0;
     std::unique_ptr<Run> run_;
     struct Silent {
         unsigned long selection = 0, window = 0;
-        std::chrono::steady_clock::time_point until;
+        Deadline until;
     } silent_;
     unsigned long clipboard_ = 0, targets_ = 0, utf8_ = 0, utf8Mime_ = 0, incr_ = 0, property_ = 0;
 };

@@ -30,6 +30,8 @@
 //                                   whose names are SIZE bytes long; prints "owned";
 //   claim-again COUNT               set the owner of what it owns from there
 //                                   again COUNT times, then print "claimed";
+//   flood WINDOW COUNT              send the X window WINDOW COUNT client
+//                                   messages from there, then print "flooded";
 //   own-slow-image MS               own CLIPBOARD from there with a text and a
 //                                   PNG that comes MS ms after it is asked for;
 //                                   prints "format image/png SIZE MD5";
@@ -249,6 +251,9 @@ int main(int argc, char** argv) {
             emitLine(QStringLiteral("owned"));
         } else if (command == QLatin1String("claim-again")) {
             claimAgain(words.value(1).toInt(), [] { emitLine(QStringLiteral("claimed")); });
+        } else if (command == QLatin1String("flood")) {
+            flood(words.value(1).toULong(), words.value(2).toInt());
+            emitLine(QStringLiteral("flooded"));
 
         } else if (command == QLatin1String("own-slow-image")) {
             const QByteArray png = smallPng();

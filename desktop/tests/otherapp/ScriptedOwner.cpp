@@ -187,3 +187,15 @@ void claimAgain(int times, std::function<void()> done) {
 
 int servedChunks() { return owner().chunks; }
 
+void flood(unsigned long window, int count) {
+    auto& o = owner();
+    if (!o.display) return;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.format = 32;
+    event.xclient.message_type = XInternAtom(o.display, "QUILLARY_TEST_FLOOD", False);
+    for (int i = 0; i < count; ++i) XSendEvent(o.display, window, False, NoEventMask, &event);
+    XSync(o.display, False);
+    drain();
+}

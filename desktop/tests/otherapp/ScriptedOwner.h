@@ -27,3 +27,8 @@ void claimAgain(int times, std::function<void()> done);
 
 // Chunks of incremental transfers sent so far (the empty last one not counted).
 int servedChunks();
+
+// Sends `window` `count` client messages, as fast as the server takes them,
+// from the scripted owner's connection (another client to the program
+// under test).
+void flood(unsigned long window, int count);

@@ -169,6 +169,49 @@ TEST_F(SelectionOwnerOnX11, AHundredThousandQueuedRequestsDrainWithoutSearchingT
     EXPECT_EQ(answered, kRequests);
 }
 
+// Another client floods the owner's window with requests, each after an
+// event of no use, which is dropped as it is read: the loop drains the
+// requests over many turns, none taking more than its cap, and answers
+// every one.
+TEST_F(SelectionOwnerOnX11, AFloodAtTheOwnersWindowDrainsOverManyTurnsEachWithinItsCap) {
+    ASSERT_TRUE(owner->offer("the answer", Selections::primary, {}, {}));
+    const Window target = owner->windowForTesting();
+    XEvent request{};
+    request.xselectionrequest.type = SelectionRequest;
+    request.xselectionrequest.owner = target;
+    request.xselectionrequest.requestor = window;
+    request.xselectionrequest.selection = XA_PRIMARY;
+    request.xselectionrequest.target = atom("UTF8_STRING");
+    request.xselectionrequest.property = atom("FLOOD");
+    XEvent noise{};
+    noise.xclient.type = ClientMessage;
+    noise.xclient.window = target;
+    noise.xclient.format = 32;
+    noise.xclient.message_type = atom("QUILLARY_TEST_FLOOD");
+    constexpr int kRequests = 20'000;
+    for (int i = 0; i < kRequests; ++i) {
+        XSendEvent(client.get(), target, False, NoEventMask, &noise);
+        XSendEvent(client.get(), target, False, NoEventMask, &request);
+    }
+    XSync(client.get(), False);
+    const int turnsBefore = owner->turnsForTesting().turns;
+
+    owner->processPendingEvents();
+    loop->runPending();
+    const auto turns = owner->turnsForTesting();
+    EXPECT_LE(turns.mostInOneTurn, platform::X11SelectionOwner::kEventsPerTurn);
+    EXPECT_GE(turns.turns - turnsBefore, kRequests / platform::X11SelectionOwner::kEventsPerTurn);
+    EXPECT_EQ(turns.events, kRequests);
+    int answered = 0;
+    XSync(client.get(), False);
+    while (XPending(client.get()) > 0) {
+        XEvent event;
+        XNextEvent(client.get(), &event);
+        answered += event.type == SelectionNotify && event.xselection.property != None;
+    }
+    EXPECT_EQ(answered, kRequests);
+}
+
 // Before its first offer nothing reads the owner's connection: the root's
 // property changes (every change of the active window) must not pile up
 // there, nor after an offer.

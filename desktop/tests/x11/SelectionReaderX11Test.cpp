@@ -117,12 +117,32 @@ TEST_F(SelectionReaderOnX11, AnOwnerClaimingTheClipboardInALoopHoldsNoTurnOfTheL
     owner->send("claim-again 100000");
     ASSERT_FALSE(owner->waitFor("claimed", 60s).empty());
     RecordProperty("longest_turn_ms", std::to_string(turns.longest));
-    EXPECT_GT(keeper.startsOver(), 2);
+    // The claims that one read of the connection brings make one start over.
+    EXPECT_GE(keeper.startsOver(), 1);
     // Once a pump at most; a pass of the loop pumps on the reader's input
     // and on its timer, and the ticks may be two passes apart.
     EXPECT_LE(turns.mostInOne, 4) << keeper.startsOver() << " starts over in " << turns.count << " turns";
     ASSERT_TRUE(testsupport::runEventsUntil([&] { return keeper.snapshotReady(); }));
     EXPECT_EQ(format(keeper.endSnapshot(), "UTF8_STRING"), "claimed");
+}
+
+// Another client floods the reader's window between captures: what it
+// sends is dropped as it is read, whoever reads it (the main loop's turns
+// or the capture's own wait), so Xlib's queue holds no more of a long flood
+// than of a short one, and the PRIMARY read after it gets its text.
+TEST_F(SelectionReaderOnX11, AFloodAtTheReadersWindowIsDroppedAsItIsRead) {
+    const auto owner = startOwner();
+    owner->send("set-line flooded text");
+    owner->send("select-line 0 7");
+    ASSERT_FALSE(owner->waitFor("selected").empty());
+    Reader reader(nullptr, Reader::kBudget, Reader::kLimit, session->loop);
+    constexpr long kFlood = 1'000'000;
+    owner->send("flood " + std::to_string(reader.windowForTesting()) + " " + std::to_string(kFlood));
+    ASSERT_FALSE(owner->waitFor("flooded", 60s).empty());
+    EXPECT_EQ(reader.readText(XA_PRIMARY).text, "flooded");
+    RecordProperty("largest_read", std::to_string(reader.largestReadForTesting()));
+    EXPECT_EQ(reader.droppedEventsForTesting(), kFlood);
+    EXPECT_LE(reader.largestReadForTesting(), 4u) << "the answer and its requestor window's events at most";
 }
 
 // A 32-bit chunk counts as half its size in Xlib's hands: it is refused,
