@@ -46,7 +46,7 @@ font pango:DejaVu Sans 8
 focus_follows_mouse no
 I3CONFIG
     # Its sockets and logs go under the runtime folder, removed with the home.
-    HOME="$home" XDG_RUNTIME_DIR="$home" DISPLAY="$name" i3 -c "$home/i3.config" >/dev/null 2>&1 &
+    HOME="$home" XDG_RUNTIME_DIR="$home" DISPLAY="$name" i3 -c "$home/i3.config" >"$home/wm.log" 2>&1 &
   else
     wm_name=jwm
     # The dock holds tray icons.
@@ -57,7 +57,7 @@ I3CONFIG
   <FocusModel>$focus</FocusModel>
 </JWM>
 JWMRC
-    HOME="$home" DISPLAY="$name" jwm >/dev/null 2>&1 &
+    HOME="$home" DISPLAY="$name" jwm >"$home/wm.log" 2>&1 &
   fi
   wm=$!
   DISPLAY_PIDS+=("$wm")
@@ -65,7 +65,8 @@ JWMRC
   for _ in $(seq 50); do
     xprop -display "$name" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
     if ! kill -0 "$wm" 2>/dev/null; then
-      echo "The $wm_name window manager exited on display $name, so the X11 tests cannot run." >&2
+      echo "The $wm_name window manager exited on display $name, so the X11 tests cannot run. Its output:" >&2
+      cat "$home/wm.log" >&2 || true
       return 1
     fi
     sleep 0.1
