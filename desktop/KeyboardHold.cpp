@@ -55,8 +55,8 @@ std::vector<platform::SimulatedKeyEvent> typedKeys(const std::deque<HeldKeyEvent
         const bool released = std::any_of(std::next(it), keys.end(), [&](const HeldKeyEvent& later) {
             return !later.press && later.keyCode == code;
         });
-        if (!released) {
-            if (stillDown && std::ranges::find(*stillDown, code) == stillDown->end()) stillDown->push_back(code);
+        if (!released && stillDown) {
+            if (std::ranges::find(*stillDown, code) == stillDown->end()) stillDown->push_back(code);
             continue;
         }
         typed.push_back({code, true});  // a repeat of a key already down types again, as held keys do
@@ -291,7 +291,9 @@ void KeyboardHold::typeIntoProgram() {
     take();
     const auto mark = firstMark();
     if (mark && mark->shortcut && hotKeys && keyboard && focusBack()) {
-        const auto keys = typedKeys(takeFront(mark->index));
+        // The keys still down there are the shortcut's own modifiers.
+        std::vector<std::uint32_t> shortcutKeys;
+        const auto keys = typedKeys(takeFront(mark->index), &shortcutKeys);
         if (!keys.empty()) hotKeys->typeThroughHold(keys);
         return deliver(0);
     }
@@ -301,9 +303,12 @@ void KeyboardHold::typeIntoProgram() {
                           "the keyboard");
         return finish();
     }
+    // Once no key is down, a press whose release is not here yet has it on
+    // its way (it follows as soon as the hold lets go); a key still down at
+    // the bound is the user's to let go of, and is dropped.
     std::vector<std::uint32_t> stillDown;
-    const auto keys = typedKeys(takeFront(queue_.size()), &stillDown);
-    if (!settled && !stillDown.empty())
+    const auto keys = typedKeys(takeFront(queue_.size()), settled ? nullptr : &stillDown);
+    if (!stillDown.empty())
         logger().info("Keys still held a second after Escape are dropped: " + std::to_string(stillDown.size()));
     queue_.clear();
     active_ = false;

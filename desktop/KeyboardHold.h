@@ -139,10 +139,10 @@ private:
     std::deque<platform::HeldKeyEvent> queue_;
 };
 
-// The keys of `keys` that can be typed into a program as they were typed:
-// each press with its release, modifiers included; a release whose press
-// is not there (it went before) is left out, and so is a press whose key is
-// still down at the end (its key codes go to `stillDown`).
+// The keys of `keys` that can be typed into a program as they were typed,
+// modifiers included: a release whose press is not there (it went before) is
+// left out; with `stillDown`, so is a press whose release is not there (its
+// key codes go to `stillDown`).
 std::vector<platform::SimulatedKeyEvent> typedKeys(const std::deque<platform::HeldKeyEvent>& keys,
                                                    std::vector<std::uint32_t>* stillDown = nullptr);
 

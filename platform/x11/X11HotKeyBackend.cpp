@@ -456,12 +456,17 @@ bool X11HotKeyBackend::endKeyboardHoldTyping(std::span<const SimulatedKeyEvent> 
     XSync(display_, False);
     holding_ = false;
     // Keys typed between the caller's last look and the ungrab came to the
-    // hold: they follow at once, in the order they came.
+    // hold: they follow at once, in the order they came. A hot key among
+    // them is what its grab would have seen (typed again, it would meet
+    // modifiers the user has let go of by now).
     bool late = false;
     for (int queued = XQLength(display_); queued > 0; --queued) {
         XEvent event;
         XNextEvent(display_, &event);
-        if (event.type == KeyPress || event.type == KeyRelease) {
+        const bool key = event.type == KeyPress || event.type == KeyRelease;
+        const bool hotKey = key && (event.type == KeyPress ? hotKeyFor(event.xkey.keycode, event.xkey.state) != nullptr
+                                                           : pressed_.contains(event.xkey.keycode));
+        if (key && !hotKey) {
             XTestFakeKeyEvent(display_, event.xkey.keycode, event.type == KeyPress ? True : False, CurrentTime);
             late = true;
         } else if (!handleEvent(event)) {

@@ -76,6 +76,18 @@ protected:
 
     Atom atom(const char* name) { return XInternAtom(client.get(), name, False); }
 
+    // How many of the client's requests came back answered.
+    int answeredRequests() {
+        int answered = 0;
+        XSync(client.get(), False);
+        while (XPending(client.get()) > 0) {
+            XEvent event;
+            XNextEvent(client.get(), &event);
+            answered += event.type == SelectionNotify && event.xselection.property != None;
+        }
+        return answered;
+    }
+
     // A server time that a toolkit hears too (a change of a root property),
     // so that its own claims of a selection in later tests are not older
     // than the claims made here.
@@ -159,14 +171,7 @@ TEST_F(SelectionOwnerOnX11, AHundredThousandQueuedRequestsDrainWithoutSearchingT
     EXPECT_EQ(queueSearches, 0);
     EXPECT_LE(turns, kRequests / 64 + 2);
     EXPECT_EQ(owner->unreadEventsForTesting(), 0u);
-    int answered = 0;
-    XSync(client.get(), False);
-    while (XPending(client.get()) > 0) {
-        XEvent event;
-        XNextEvent(client.get(), &event);
-        answered += event.type == SelectionNotify && event.xselection.property != None;
-    }
-    EXPECT_EQ(answered, kRequests);
+    EXPECT_EQ(answeredRequests(), kRequests);
 }
 
 // Another client floods the owner's window with requests, each after an
@@ -202,14 +207,7 @@ TEST_F(SelectionOwnerOnX11, AFloodAtTheOwnersWindowDrainsOverManyTurnsEachWithin
     EXPECT_LE(turns.mostInOneTurn, platform::X11SelectionOwner::kEventsPerTurn);
     EXPECT_GE(turns.turns - turnsBefore, kRequests / platform::X11SelectionOwner::kEventsPerTurn);
     EXPECT_EQ(turns.events, kRequests);
-    int answered = 0;
-    XSync(client.get(), False);
-    while (XPending(client.get()) > 0) {
-        XEvent event;
-        XNextEvent(client.get(), &event);
-        answered += event.type == SelectionNotify && event.xselection.property != None;
-    }
-    EXPECT_EQ(answered, kRequests);
+    EXPECT_EQ(answeredRequests(), kRequests);
 }
 
 // Before its first offer nothing reads the owner's connection: the root's
