@@ -157,9 +157,9 @@ std::optional<QRect> FloatingWindowManager::frontmostScreenFrame() {
 }
 
 std::uint64_t FloatingWindowManager::fullscreenFrontmostWindow() {
+    // As the capture read it, on the way to the panel anyway.
     const auto app = TextReplacer::lastActiveApp();
-    const auto system = windowSystem();
-    return app && app->window && system && system->isFullscreen(app->window) ? app->window : 0;
+    return app && app->window && app->fullscreen ? app->window : 0;
 }
 
 std::shared_ptr<platform::PanelWindowSystem> FloatingWindowManager::windowSystem() { return environment_.windowSystem; }

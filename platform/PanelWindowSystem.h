@@ -54,10 +54,6 @@ public:
     // hot-key press (so focus-stealing prevention lets it through).
     virtual void activate(std::uint64_t window) = 0;
 
-    // Whether another program's top-level window fills its screen as a
-    // fullscreen window (false when it is gone or not known).
-    virtual bool isFullscreen(std::uint64_t /*window*/) { return false; }
-
     // Takes an active keyboard grab and an active pointer grab for the
     // window, with owner events on (the program's own windows still get
     // their events; everything else comes to this window), after our own hot

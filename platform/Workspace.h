@@ -16,6 +16,8 @@ struct RunningApplication {
     std::optional<std::string> localizedName;
     std::optional<std::string> bundleIdentifier;
     WindowId window = 0;
+    // Whether the window was fullscreen when it was read.
+    bool fullscreen = false;
     friend bool operator==(const RunningApplication&, const RunningApplication&) = default;
 };
 

@@ -3,8 +3,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,22 +76,6 @@ void X11PanelWindowSystem::activate(std::uint64_t window) {
         XSetInputFocus(display_, window, RevertToParent, time);
     }
     XFlush(display_);
-}
-
-bool X11PanelWindowSystem::isFullscreen(std::uint64_t window) {
-    if (window == 0) return false;
-    // A window that is gone answers with an error, which the toolkit's
-    // handler ignores; the read then fails.
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    const bool read = XGetWindowProperty(display_, window, atom("_NET_WM_STATE"), 0, 64, False, XA_ATOM, &type,
-                                         &format, &count, &after, &data) == Success;
-    const std::unique_ptr<unsigned char, int (*)(void*)> held(data, XFree);
-    if (!read || !data || type != XA_ATOM || format != 32) return false;
-    const auto* states = reinterpret_cast<const Atom*>(data);
-    return std::find(states, states + count, atom("_NET_WM_STATE_FULLSCREEN")) != states + count;
 }
 
 InputGrab X11PanelWindowSystem::grabInput(std::uint64_t window) {

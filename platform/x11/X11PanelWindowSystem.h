@@ -38,8 +38,6 @@ public:
     // answering the press (source 1, the press's time stamp); without a
     // window manager, sets the input focus itself.
     void activate(std::uint64_t window) override;
-    // The window's _NET_WM_STATE holds _NET_WM_STATE_FULLSCREEN.
-    bool isFullscreen(std::uint64_t window) override;
     // XGrabKeyboard and XGrabPointer, owner events on, asynchronous. Only
     // this connection's own keyboard grab can follow the hot key's, which
     // lives on the hot-key service's connection: that one is ended first.

@@ -1,11 +1,14 @@
 #include "platform/x11/X11Workspace.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <xcb/xcb.h>
 #include <dirent.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <memory>
@@ -137,27 +140,46 @@ unsigned long X11Workspace::focusedTopLevel() {
 std::optional<RunningApplication> X11Workspace::applicationOf(WindowId window) {
     if (window == None)
         return std::nullopt;
+    // The shortcut waits on every round trip here: the two properties are
+    // asked for together, and their answers come back with the process's.
+    xcb_connection_t* connection = XGetXCBConnection(display_);
+    const auto windowId = static_cast<xcb_window_t>(window);
+    const auto classCookie = xcb_get_property(connection, 0, windowId, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 1024);
+    const auto stateCookie = xcb_get_property(connection, 0, windowId,
+                                              static_cast<xcb_atom_t>(XInternAtom(display_, "_NET_WM_STATE", False)),
+                                              XCB_ATOM_ATOM, 0, 64);
+    const auto pid = processOf(window);
+    const auto reply = [connection](xcb_get_property_cookie_t cookie) {
+        xcb_generic_error_t* error = nullptr;
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> answer(
+            xcb_get_property_reply(connection, cookie, &error), &std::free);
+        std::free(error);
+        return answer;
+    };
+    const auto classReply = reply(classCookie);
+    const auto stateReply = reply(stateCookie);
+    // The first read of the window also tells whether it still exists.
+    if (!classReply)
+        return std::nullopt;
     RunningApplication app;
     app.window = window;
-    // The first read of the window also tells whether it still exists: the
-    // shortcut waits on every round trip here.
-    XClassHint hint{nullptr, nullptr};
-    {
-        X11ErrorTrap trap(display_);
-        if (XGetClassHint(display_, window, &hint)) {
-            if (hint.res_class && *hint.res_class)
-                app.localizedName = hint.res_class;
-            if (hint.res_name && *hint.res_name)
-                app.bundleIdentifier = hint.res_name;
-        }
-        if (hint.res_class)
-            XFree(hint.res_class);
-        if (hint.res_name)
-            XFree(hint.res_name);
-        if (!trap.errors().empty())
-            return std::nullopt;
+    // WM_CLASS holds the instance, then the class, each ending in a zero.
+    const auto* bytes = static_cast<const char*>(xcb_get_property_value(classReply.get()));
+    const std::string_view text(bytes, static_cast<std::size_t>(xcb_get_property_value_length(classReply.get())));
+    const std::string_view instance = text.substr(0, text.find('\0'));
+    std::string_view className = instance.size() < text.size() ? text.substr(instance.size() + 1) : std::string_view();
+    className = className.substr(0, className.find('\0'));
+    if (!className.empty())
+        app.localizedName = std::string(className);
+    if (!instance.empty())
+        app.bundleIdentifier = std::string(instance);
+    if (stateReply && stateReply->format == 32) {
+        const auto* states = static_cast<const xcb_atom_t*>(xcb_get_property_value(stateReply.get()));
+        const auto fullscreen = static_cast<xcb_atom_t>(XInternAtom(display_, "_NET_WM_STATE_FULLSCREEN", False));
+        for (int i = 0; i < xcb_get_property_value_length(stateReply.get()) / 4; ++i)
+            app.fullscreen = app.fullscreen || states[i] == fullscreen;
     }
-    app.processIdentifier = processOf(window).value_or(0);
+    app.processIdentifier = pid.value_or(0);
     if (!app.localizedName && app.processIdentifier > 0)
         app.localizedName = processName(app.processIdentifier);
     if (!app.bundleIdentifier)
