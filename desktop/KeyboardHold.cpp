@@ -114,6 +114,12 @@ void KeyboardHold::keysCame() {
     if (onlyModifiersBefore(mark->index)) return deliver(mark->index);
 }
 
+bool KeyboardHold::everyKeyCameUp() const {
+    std::vector<std::uint32_t> down;
+    typedKeys(queue_, &down);
+    return down.empty();
+}
+
 bool KeyboardHold::onlyModifiersBefore(std::size_t index) const {
     for (std::size_t i = 0; i < index; ++i)
         if (queue_[i].press && !isModifier(queue_[i].keysym)) return false;
@@ -284,10 +290,18 @@ void KeyboardHold::typeIntoProgram() {
     auto& keyboard = services_.keyboard;
     auto& workspace = services_.workspace;
     const auto focusBack = [&] { return !app || (workspace && workspace->hasInputFocus(*app)); };
-    // The hold lets go once no key is down: the server cannot hand back a key
-    // it delivered to the hold, and a key typed now would take the user's
-    // modifiers still down with it. What is typed meanwhile is kept too.
-    const bool settled = keyboard && waitUntil([&] { return !keyboard->isAnyKeyDown() && focusBack(); }, kKeysUpWait);
+    // The hold lets go once no key is down and every key kept has come up
+    // again: the server cannot hand back a key it delivered to the hold (a
+    // key still down cannot be pressed again for the program), and a key
+    // typed now would take the user's modifiers still down with it. What is
+    // typed meanwhile is kept too.
+    if (keyboard)
+        waitUntil(
+            [&] {
+                take();
+                return !keyboard->isAnyKeyDown() && focusBack() && everyKeyCameUp();
+            },
+            kKeysUpWait);
     take();
     const auto mark = firstMark();
     if (mark && mark->shortcut && hotKeys && keyboard && focusBack()) {
@@ -303,11 +317,9 @@ void KeyboardHold::typeIntoProgram() {
                           "the keyboard");
         return finish();
     }
-    // Once no key is down, a press whose release is not here yet has it on
-    // its way (it follows as soon as the hold lets go); a key still down at
-    // the bound is the user's to let go of, and is dropped.
+    // A key still down at the bound is the user's to let go of: dropped.
     std::vector<std::uint32_t> stillDown;
-    const auto keys = typedKeys(takeFront(queue_.size()), settled ? nullptr : &stillDown);
+    const auto keys = typedKeys(takeFront(queue_.size()), &stillDown);
     if (!stillDown.empty())
         logger().info("Keys still held a second after Escape are dropped: " + std::to_string(stillDown.size()));
     queue_.clear();

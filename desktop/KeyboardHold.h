@@ -102,6 +102,8 @@ private:
     // nothing typed before it acts now, not once the panel is ready.
     void keysCame();
     bool onlyModifiersBefore(std::size_t index) const;
+    // Whether each key pressed among those waiting was let go of there too.
+    bool everyKeyCameUp() const;
     // While keys are on their way (waits included, where the toolkit may
     // tell of a panel's readiness), nothing else routes them; a panel that
     // became ready meanwhile gets its keys after.

@@ -467,6 +467,10 @@ bool X11HotKeyBackend::endKeyboardHoldTyping(std::span<const SimulatedKeyEvent> 
         const bool hotKey = key && (event.type == KeyPress ? hotKeyFor(event.xkey.keycode, event.xkey.state) != nullptr
                                                            : pressed_.contains(event.xkey.keycode));
         if (key && !hotKey) {
+            // The key is still down for the server (the hold had its press):
+            // let go of first, or the press would not be one again.
+            if (event.type == KeyPress)
+                XTestFakeKeyEvent(display_, event.xkey.keycode, False, CurrentTime);
             XTestFakeKeyEvent(display_, event.xkey.keycode, event.type == KeyPress ? True : False, CurrentTime);
             late = true;
         } else if (!handleEvent(event)) {
