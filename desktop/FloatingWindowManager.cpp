@@ -20,8 +20,7 @@ FloatingWindowManager::FloatingWindowManager(core::Settings& settings, Environme
     if (!environment_.makeWindow) {
         environment_.makeWindow = [this](std::unique_ptr<QWidget> view) { return takePanel(std::move(view)); };
         ownPanels_ = true;
-        // Not in the start-up's way.
-        makeSpareLater(std::chrono::milliseconds(500));
+        makeSpareLater();
     }
     if (!environment_.pointerPosition) environment_.pointerPosition = [] { return QCursor::pos(); };
     if (!environment_.visibleFrame) environment_.visibleFrame = [this] { return frontmostScreenFrame(); };
@@ -173,7 +172,9 @@ std::unique_ptr<PanelWindow> FloatingWindowManager::takePanel(std::unique_ptr<QW
     return panel;
 }
 
-void FloatingWindowManager::makeSpareLater(std::chrono::milliseconds delay) {
+void FloatingWindowManager::makeSpareLater() {
+    // Not in the start-up's way.
+    constexpr std::chrono::milliseconds delay{500};
     loop().cancel(spareTimer_);
     spareTimer_ = loop().addTimer(delay, false, [this] {
         spareTimer_ = 0;

@@ -130,7 +130,7 @@ private:
     // before the shortcut (made a while after the start, then the window of
     // the panel let go last), so that showing one makes no native window.
     std::unique_ptr<PanelWindow> takePanel(std::unique_ptr<QWidget> view);
-    void makeSpareLater(std::chrono::milliseconds delay);
+    void makeSpareLater();
 
     core::Settings& settings_;
     Environment environment_;

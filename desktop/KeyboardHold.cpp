@@ -313,20 +313,20 @@ void KeyboardHold::typeIntoProgram() {
     }
     if (!hotKeys || !keyboard || !focusBack()) {
         if (!queue_.empty())
-            logger().info("The keys typed after Escape are dropped: the window they were typed for does not have "
-                          "the keyboard");
+            logger().info("The keys typed while the keyboard was held are dropped: the window they were typed for "
+                          "does not have the keyboard");
         return finish();
     }
     // A key still down at the bound is the user's to let go of: dropped.
     std::vector<std::uint32_t> stillDown;
     const auto keys = typedKeys(takeFront(queue_.size()), &stillDown);
     if (!stillDown.empty())
-        logger().info("Keys still held a second after Escape are dropped: " + std::to_string(stillDown.size()));
+        logger().info("Keys still held a second later are dropped: " + std::to_string(stillDown.size()));
     queue_.clear();
     active_ = false;
     cancelled_ = false;
     if (!hotKeys->endKeyboardHoldTyping(keys) && !keys.empty())
-        logger().error("The keys typed after Escape could not be typed: the keyboard was no longer held");
+        logger().error("The keys typed while the keyboard was held could not be typed: it was no longer held");
 }
 
 void KeyboardHold::finish() {
