@@ -3,12 +3,15 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <system_error>
@@ -70,16 +73,78 @@ bool isUsersOwnGroup(gid_t group) {
     return true;
 }
 
+// Why someone other than the user and root could write through the group
+// bits of a folder's or file's mode, or nothing. Without a POSIX access list
+// those bits are the owning group's. With one they are its mask, which caps
+// every entry but the owner's and the others': the owning group's own
+// permission is then its entry in the list, and entries naming further users
+// and groups grant what the mask lets through. So the list matters only where
+// the mode shows group write.
+//
+// The list is read through /proc/self/fd of the descriptor already checked
+// (extended attributes cannot be read from an O_PATH descriptor itself), and
+// its bytes are taken as untrusted: a list that does not parse is refused.
+std::string whyGroupBitsLetOthersWrite(int descriptor, const struct stat& status) {
+    enum : unsigned { userObj = 0x01, user = 0x02, groupObj = 0x04, group = 0x08, mask = 0x10, other = 0x20 };
+    constexpr unsigned writeBit = 2;
+    if (!(status.st_mode & S_IWGRP)) return {};
+    std::vector<unsigned char> list(XATTR_SIZE_MAX);
+    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(descriptor);
+    const auto length = ::getxattr(byDescriptor.c_str(), "system.posix_acl_access", list.data(), list.size());
+    if (length < 0) {
+        const int error = errno;
+        // No list, or a file system that keeps none: the bits are the group's.
+        if (error == ENODATA || error == ENOTSUP)
+            return isUsersOwnGroup(status.st_gid) ? std::string() : "writable by its group";
+        return std::string("guarded by an access list that cannot be read (") + std::strerror(error) + ")";
+    }
+    // Version 2, then entries of a 16-bit tag, 16-bit permissions and a
+    // 32-bit id, all little-endian.
+    const auto size = static_cast<std::size_t>(length);
+    const auto at16 = [&](std::size_t at) { return unsigned(list[at]) | unsigned(list[at + 1]) << 8; };
+    const auto at32 = [&](std::size_t at) { return at16(at) | std::uint32_t(at16(at + 2)) << 16; };
+    if (size < 4 || at32(0) != 2 || (size - 4) % 8 != 0) return "guarded by an access list that is malformed";
+    // Where an entry is missing, assume the most it could grant.
+    unsigned owningGroup = (status.st_mode >> 3) & 7, limit = 7;
+    std::string namedWriter;
+    for (std::size_t entry = 4; entry < size; entry += 8) {
+        const unsigned tag = at16(entry), permissions = at16(entry + 2);
+        const std::uint32_t id = at32(entry + 4);
+        switch (tag) {
+        case userObj:
+        case other:  // the same as the mode's bits, checked already
+            break;
+        case user:  // the user and root may write
+            if ((permissions & writeBit) && namedWriter.empty() && id != ::geteuid() && id != 0)
+                namedWriter = "user " + std::to_string(id);
+            break;
+        case group:
+            if ((permissions & writeBit) && namedWriter.empty()) namedWriter = "group " + std::to_string(id);
+            break;
+        case groupObj:
+            owningGroup = permissions;
+            break;
+        case mask:
+            limit = permissions;
+            break;
+        default:
+            return "guarded by an access list that is malformed";
+        }
+    }
+    if ((limit & writeBit) && !namedWriter.empty()) return "writable by " + namedWriter + " through its access list";
+    if ((owningGroup & limit & writeBit) && !isUsersOwnGroup(status.st_gid)) return "writable by its group";
+    return {};
+}
+
 // Why someone other than the user and root could change what this folder or
 // file holds, or nothing. A folder with the sticky bit (/tmp) is fine on the
 // way: others may add entries there but not replace ours, and what lies
 // below is checked in turn.
-std::string whyOthersCouldChange(const struct stat& status, bool onTheWay) {
+std::string whyOthersCouldChange(int descriptor, const struct stat& status, bool onTheWay) {
     if (status.st_uid != ::geteuid() && status.st_uid != 0) return "owned by another user";
     if (onTheWay && S_ISDIR(status.st_mode) && (status.st_mode & S_ISVTX)) return {};
     if (status.st_mode & S_IWOTH) return "writable by other users";
-    if ((status.st_mode & S_IWGRP) && !isUsersOwnGroup(status.st_gid)) return "writable by its group";
-    return {};
+    return whyGroupBitsLetOthersWrite(descriptor, status);
 }
 
 struct OpenedModule {
@@ -112,7 +177,7 @@ OpenedModule openModuleFile(const std::filesystem::path& file) {
     struct stat status {};
     folders.emplace_back(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (folders.back().get() < 0 || ::fstat(folders.back().get(), &status) != 0) return fail(file, errno);
-    if (auto why = whyOthersCouldChange(status, true); !why.empty()) return refuse(here, why);
+    if (auto why = whyOthersCouldChange(folders.back().get(), status, true); !why.empty()) return refuse(here, why);
 
     std::deque<std::string> rest;
     for (const auto& name : absolute.relative_path()) rest.push_back(name.string());
@@ -150,18 +215,19 @@ OpenedModule openModuleFile(const std::filesystem::path& file) {
             continue;
         }
         if (S_ISDIR(status.st_mode)) {
-            if (auto why = whyOthersCouldChange(status, true); !why.empty()) return refuse(at, why);
+            if (auto why = whyOthersCouldChange(next.get(), status, true); !why.empty()) return refuse(at, why);
             folders.push_back(std::move(next));
             here = at;
             continue;
         }
         if (!rest.empty()) return fail(file, ENOTDIR);
         if (!S_ISREG(status.st_mode)) return refuse(at, "not a regular file");
-        if (auto why = whyOthersCouldChange(status, false); !why.empty()) return refuse(at, why);
+        if (auto why = whyOthersCouldChange(next.get(), status, false); !why.empty()) return refuse(at, why);
         // The folder that holds it, this time with no sticky bit allowed: in
         // a folder where anyone may add files, anyone could have added this one.
         if (::fstat(folders.back().get(), &status) != 0) return fail(file, errno);
-        if (auto why = whyOthersCouldChange(status, false); !why.empty()) return refuse(here, why);
+        if (auto why = whyOthersCouldChange(folders.back().get(), status, false); !why.empty())
+            return refuse(here, why);
         return OpenedModule{std::move(next), {}, false};
     }
     return fail(file, EISDIR);

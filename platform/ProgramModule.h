@@ -20,10 +20,10 @@ namespace platform {
 // Code runs with all the user's rights, so a module is taken only from a
 // folder that no one but the user and root can change: the file, its folder
 // and every folder and symbolic link above them owned by the user or root
-// and writable by no one else (a folder with the sticky bit, such as /tmp,
-// may lie on the way). A prefix that other users can write, or a build
-// folder that has gone and that someone else made again, is refused with an
-// error that says why.
+// and writable by no one else, through its mode or its POSIX access list (a
+// folder with the sticky bit, such as /tmp, may lie on the way). A prefix
+// that other users can write, or a build folder that has gone and that
+// someone else made again, is refused with an error that says why.
 class ProgramModule {
 public:
     // A module file in `directory`, by default the program's modules' folder.

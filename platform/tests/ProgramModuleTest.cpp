@@ -1,10 +1,16 @@
 #include "platform/ProgramModule.h"
 
 #include <gtest/gtest.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 
 #include "platform/Error.h"
 #include "testsupport/TempHome.h"
@@ -52,6 +58,51 @@ TEST(ProgramModule, LoadsNothingFromAFolderThatOtherUsersCouldChange) {
         EXPECT_NE(viaLink.find(link.string() + " is a symbolic link owned by another user"), std::string::npos)
             << viaLink;
     }
+}
+
+// `folder` given a POSIX access list of {tag, permissions, id} entries, in
+// the kernel's own bytes: version 2, then each entry little-endian.
+bool setAccessList(const fs::path& folder, std::initializer_list<std::array<std::uint32_t, 3>> entries) {
+    std::string bytes;
+    const auto put = [&](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xff);
+    };
+    put(2, 4);
+    for (const auto& [tag, permissions, id] : entries) {
+        put(tag, 2);
+        put(permissions, 2);
+        put(id, 4);
+    }
+    return ::setxattr(folder.c_str(), "system.posix_acl_access", bytes.data(), bytes.size(), 0) == 0;
+}
+
+TEST(ProgramModule, LoadsNothingFromAFolderThatItsAccessListLetsOthersChange) {
+    const std::string name = "libquillary_planted.so";
+    enum : std::uint32_t { owner = 1, user = 2, group = 4, mask = 0x10, others = 0x20, none = ~0u };
+    // user:nobody:rwx on a folder of 755, which shows as 775: the mode's group
+    // bits are the list's mask.
+    const fs::path listed = testsupport::freshDirectory("listed");
+    std::ofstream(listed / name) << "not ours";
+    if (!setAccessList(listed,
+                       {{owner, 7, none}, {user, 7, 65534}, {group, 5, none}, {mask, 7, none}, {others, 5, none}})) {
+        GTEST_SKIP() << "no access lists here: " << std::strerror(errno);
+    }
+    const auto refused = refusal(listed, name);
+    EXPECT_NE(refused.find(listed.string() + " is writable by user 65534 through its access list"), std::string::npos)
+        << refused;
+
+    // The same mask where only root is named and the owning group may not
+    // write: no one else can change it, whoever its group is (root gives it
+    // a group that is not its own).
+    const fs::path rootsToo = testsupport::freshDirectory("roots-too");
+    std::ofstream(rootsToo / name) << "not ours";
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(rootsToo.c_str(), 0, 65534), 0);
+    }
+    ASSERT_TRUE(setAccessList(rootsToo,
+                              {{owner, 7, none}, {user, 7, 0}, {group, 5, none}, {mask, 7, none}, {others, 5, none}}));
+    const auto loaded = refusal(rootsToo, name);
+    EXPECT_EQ(loaded.find("not loaded"), std::string::npos) << loaded;
 }
 
 }  // namespace
