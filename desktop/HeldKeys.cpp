@@ -5,6 +5,8 @@
 #include <set>
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QPointer>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -194,7 +196,8 @@ std::unique_ptr<QKeyEvent> eventFor(const platform::HeldKeyEvent& key, bool auto
     return event;
 }
 
-void replay(QWidget* window, std::span<const platform::HeldKeyEvent> keys, Composer& composer) {
+void replay(QWidget* window, std::span<const platform::HeldKeyEvent> keys, Composer& composer,
+            const std::function<bool(const platform::HeldKeyEvent&)>& isShortcut) {
     const QPointer<QWidget> guard(window);
     std::set<std::uint32_t> down;
     // Keys whose press went into a run or into a sequence: their releases
@@ -206,7 +209,12 @@ void replay(QWidget* window, std::span<const platform::HeldKeyEvent> keys, Compo
         QWidget* focus = QApplication::focusWidget();
         QWidget* target = focus && guard->isAncestorOf(focus) ? focus : guard.data();
         QTextEdit* field = TextRun::field(target);
-        if (key.press) {
+        const bool shortcut = key.press && isShortcut && isShortcut(key);
+        if (shortcut) {
+            // The sequence open is dropped, here and in the toolkit's input.
+            composer.reset();
+            if (QInputMethod* input = QGuiApplication::inputMethod()) input->reset();
+        } else if (key.press) {
             std::string composed;
             const auto outcome = composer.feed(key.keysym, composed);
             if (outcome == Composer::Outcome::swallowed) {
@@ -216,8 +224,9 @@ void replay(QWidget* window, std::span<const platform::HeldKeyEvent> keys, Compo
             if (outcome == Composer::Outcome::composed) key.text = std::move(composed);
         }
         const bool repeat = key.press && !down.insert(key.keyCode).second;
+        if (key.press) typedOnly.erase(key.keyCode);
         if (!key.press) down.erase(key.keyCode);
-        if (field && addsTextOnly(key)) {
+        if (field && !shortcut && addsTextOnly(key)) {
             run.add(field, key.text);
             typedOnly.insert(key.keyCode);
             continue;

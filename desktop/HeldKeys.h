@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -63,8 +64,10 @@ std::unique_ptr<QKeyEvent> eventFor(const platform::HeldKeyEvent& key, bool auto
 // composer for the next key. Runs of presses that only add text (printable,
 // without Control, Alt or Super) and their releases go into an editable
 // QTextEdit with one insertion at its cursor, in their place among the
-// other keys.
-void replay(QWidget* window, std::span<const platform::HeldKeyEvent> keys, Composer& composer);
+// other keys. A press that `isShortcut` names is sent as it came, never
+// composed: a shortcut acts whether or not a sequence is open, and ends it.
+void replay(QWidget* window, std::span<const platform::HeldKeyEvent> keys, Composer& composer,
+            const std::function<bool(const platform::HeldKeyEvent&)>& isShortcut = {});
 
 }  // namespace held_keys
 
