@@ -6,6 +6,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QInputMethod>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMetaObject>
@@ -22,6 +23,7 @@
 #include "platform/Logger.h"
 #include "platform/PanelWindowSystem.h"
 #include "platform/x11/X11FocusEvents.h"
+#include "platform/x11/X11KeyEvents.h"
 #include "platform/x11/X11PanelWindowSystem.h"
 
 namespace desktop {
@@ -42,6 +44,19 @@ public:
     }
 };
 
+// The keys the panel's grab brings pass the toolkit's input method before
+// any event filter sees them, and it composes: with a dead key or the
+// compose key pending, the shortcut's Space would come out as an accent and
+// the shortcut would never act. Shortcuts are taken here, before it.
+class ShortcutKeyFilter final : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+        if (eventType != "xcb_generic_event_t") return false;
+        const auto key = platform::x11::keyEvent(message);
+        return key && FloatingPanel::takeShortcutKey(key->press, key->keyCode, key->state, key->time);
+    }
+};
+
 // Tries to take the grabs this often while something else holds them, and
 // this many times before the panel goes on without them.
 constexpr int kGrabRetryMilliseconds = 50;
@@ -54,6 +69,14 @@ const platform::Logger& logger() {
 
 void installGrabFocusFilter() {
     static GrabFocusFilter filter;
+    static QPointer<QCoreApplication> installedOn;
+    if (!qApp || installedOn == qApp) return;
+    qApp->installNativeEventFilter(&filter);
+    installedOn = qApp;
+}
+
+void installShortcutKeyFilter() {
+    static ShortcutKeyFilter filter;
     static QPointer<QCoreApplication> installedOn;
     if (!qApp || installedOn == qApp) return;
     qApp->installNativeEventFilter(&filter);
@@ -255,8 +278,37 @@ void FloatingPanel::becameReady() {
 
 void FloatingPanel::typeHeldKeys(std::span<const platform::HeldKeyEvent> keys) {
     replaying_ = true;
-    held_keys::replay(this, keys, composer_);
+    held_keys::replay(this, keys, composer_, [this](const platform::HeldKeyEvent& key) {
+        return windowSystem_ && windowSystem_->isShortcut(key.keyCode, key.state);
+    });
     replaying_ = false;
+}
+
+bool FloatingPanel::takeShortcutKey(bool press, std::uint32_t keyCode, std::uint32_t state, std::uint32_t time) {
+    if (!qApp) return false;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* panel = dynamic_cast<FloatingPanel*>(top); panel && panel->grabbed_ && panel->isVisible())
+            return panel->grabbedShortcutKey(press, keyCode, state, time);
+    return false;
+}
+
+bool FloatingPanel::grabbedShortcutKey(bool press, std::uint32_t keyCode, std::uint32_t state, std::uint32_t time) {
+    bool repeat = false;
+    if (press) {
+        repeat = !keysDown_.insert(keyCode).second || (keyCode == lastReleasedKey_ && time == lastReleaseTime_);
+    } else {
+        keysDown_.erase(keyCode);
+        lastReleasedKey_ = keyCode;
+        lastReleaseTime_ = time;
+    }
+    if (!windowSystem_ || !windowSystem_->shortcutKey(press, repeat, keyCode, state, time)) return false;
+    dropComposing();
+    return true;
+}
+
+void FloatingPanel::dropComposing() {
+    composer_.reset();
+    if (QInputMethod* input = QGuiApplication::inputMethod()) input->reset();
 }
 
 bool FloatingPanel::composeTypedKey(QObject* target, QKeyEvent* event) {
@@ -284,17 +336,22 @@ void FloatingPanel::hideEvent(QHideEvent* event) {
 bool FloatingPanel::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::FocusIn && wasActive_ && !readyTold_ && watched != this && ownWidget(watched)) becameReady();
+    const bool key = type == QEvent::KeyPress || type == QEvent::KeyRelease;
+    if (key && (grabbed_ || replaying_) && windowSystem_ && isVisible()) {
+        // Our grab (or the hold, for kept keys) holds the keyboard, so no
+        // hot-key grab can fire: the shortcut comes as an ordinary key, and
+        // does what it does before anything composes it.
+        const auto* typed = static_cast<QKeyEvent*>(event);
+        if (windowSystem_->shortcutKey(type == QEvent::KeyPress, typed->isAutoRepeat(), typed->nativeScanCode(),
+                                       typed->nativeModifiers(), static_cast<std::uint32_t>(typed->timestamp()))) {
+            if (type == QEvent::KeyPress) dropComposing();
+            return true;
+        }
+    }
     if (type == QEvent::KeyPress && !replaying_ && composer_.composing() && ownWidget(watched) &&
         composeTypedKey(watched, static_cast<QKeyEvent*>(event)))
         return true;
-    if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && grabbed_ && windowSystem_ && isVisible()) {
-        // Our grab holds the keyboard, so no hot-key grab can fire: the
-        // shortcut comes as an ordinary key, and does what it does.
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (windowSystem_->shortcutKey(type == QEvent::KeyPress, key->isAutoRepeat(), key->nativeScanCode(),
-                                       key->nativeModifiers(), static_cast<std::uint32_t>(key->timestamp())))
-            return true;
-    } else if (watched == content_ && (type == QEvent::Resize || type == QEvent::Move)) {
+    if (watched == content_ && (type == QEvent::Resize || type == QEvent::Move)) {
         updateMask();
     } else if (type == QEvent::Hide && grabWanted_ && isVisible() && watched != this) {
         // A popup of ours (the model picker, a context menu) ends every grab
@@ -324,6 +381,7 @@ void FloatingPanel::tryGrab() {
     if (!grabWanted_ || !isVisible() || !windowSystem_) return;
     switch (windowSystem_->grabInput(static_cast<std::uint64_t>(winId()))) {
     case platform::InputGrab::taken:
+        installShortcutKeyFilter();
         grabbed_ = true;
         if (regrabbing_ && !isActiveWindow()) activateWindowOf(this);
         regrabbing_ = false;
@@ -352,6 +410,9 @@ void FloatingPanel::releaseInput() {
     grabbed_ = false;
     regrabbing_ = false;
     grabRetry_.stop();
+    // Keys let go of from now on are let go of elsewhere.
+    keysDown_.clear();
+    lastReleasedKey_ = 0;
     if (held && windowSystem_ && qApp) windowSystem_->releaseInput();
 }
 

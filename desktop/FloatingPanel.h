@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include <QTimer>
@@ -84,6 +85,12 @@ public:
     // Whether the panel holds the keyboard and pointer grabs now.
     bool holdsInput() const { return grabbed_; }
 
+    // A key event read off the X connection, before the toolkit's input
+    // method (which composes) has seen it: while a panel holds the keyboard,
+    // a key of a global shortcut does what the shortcut does, and true is
+    // answered (the event goes no further).
+    static bool takeShortcutKey(bool press, std::uint32_t keyCode, std::uint32_t state, std::uint32_t time);
+
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -117,6 +124,10 @@ private:
     void becameReady();
     // A key typed into the panel that ends a sequence the held keys opened.
     bool composeTypedKey(QObject* target, QKeyEvent* event);
+    bool grabbedShortcutKey(bool press, std::uint32_t keyCode, std::uint32_t state, std::uint32_t time);
+    // A shortcut acted: the sequence open goes, ours and the toolkit's (left
+    // open, it would compose the next key typed into the prompt).
+    void dropComposing();
 
     std::shared_ptr<platform::PanelWindowSystem> windowSystem_;
     QWidget* content_ = nullptr;
@@ -139,6 +150,12 @@ private:
     bool shownBefore_ = false;
     bool replaying_ = false;
     held_keys::Composer composer_;
+    // The keys down as the grab brought them, and the last one let go of: a
+    // press of a key down (detectable auto-repeat), or at the very time it
+    // was let go of (a repeat's release and press), repeats.
+    std::set<std::uint32_t> keysDown_;
+    std::uint32_t lastReleasedKey_ = 0;
+    std::uint32_t lastReleaseTime_ = 0;
     // The other program's fullscreen window this panel is transient for.
     std::unique_ptr<QWindow> fullscreenOwner_;
 };

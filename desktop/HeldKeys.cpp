@@ -5,7 +5,11 @@
 #include <set>
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QPointer>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QWidget>
 
 #include <xkbcommon/xkbcommon-compose.h>
@@ -70,6 +74,47 @@ Qt::KeyboardModifiers qtModifiers(std::uint32_t state, std::uint32_t keysym) {
     return modifiers;
 }
 
+// A press that does nothing but put its text at the cursor: printable text,
+// no Control, Alt or Super (what a level shift such as AltGr gives is the
+// key's own text).
+bool addsTextOnly(const platform::HeldKeyEvent& key) {
+    if (!key.press || key.text.empty() || (key.state & (kControl | kMod1 | kMod4)) != 0) return false;
+    const QString text = QString::fromUtf8(key.text.data(), static_cast<qsizetype>(key.text.size()));
+    for (const char32_t character : text.toUcs4())
+        if (!QChar::isPrint(character)) return false;
+    return true;
+}
+
+// The text of a run of such presses, waiting to go into its field at once.
+class TextRun {
+public:
+    // Whether `target` takes runs: a text field that can be typed into.
+    static QTextEdit* field(QWidget* target) {
+        auto* edit = qobject_cast<QTextEdit*>(target);
+        return edit && !edit->isReadOnly() ? edit : nullptr;
+    }
+    void add(QTextEdit* field, const std::string& text) {
+        if (field != field_) flush();
+        field_ = field;
+        text_ += QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    bool pending() const { return !text_.isEmpty(); }
+    // Inserts the run where the field's cursor is, as its keys would have.
+    void flush() {
+        if (field_ && !text_.isEmpty()) {
+            QTextCursor cursor = field_->textCursor();
+            cursor.insertText(text_);
+            field_->setTextCursor(cursor);
+            field_->ensureCursorVisible();
+        }
+        text_.clear();
+    }
+
+private:
+    QPointer<QTextEdit> field_;
+    QString text_;
+};
+
 const char* toolkitLocale() {
     for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"})
         if (const char* value = std::getenv(name); value && *value) return value;
@@ -99,6 +144,12 @@ xkb_compose_table* composeTable() {
 }
 
 }  // namespace
+
+bool isModifier(std::uint32_t keysym) {
+    return (keysym >= XKB_KEY_Shift_L && keysym <= XKB_KEY_Hyper_R) ||
+           (keysym >= XKB_KEY_ISO_Lock && keysym <= XKB_KEY_ISO_Last_Group_Lock) || keysym == XKB_KEY_Mode_switch ||
+           keysym == XKB_KEY_Num_Lock;
+}
 
 Composer::Composer() = default;
 
@@ -145,24 +196,48 @@ std::unique_ptr<QKeyEvent> eventFor(const platform::HeldKeyEvent& key, bool auto
     return event;
 }
 
-void replay(QWidget* window, std::span<const platform::HeldKeyEvent> keys, Composer& composer) {
+void replay(QWidget* window, std::span<const platform::HeldKeyEvent> keys, Composer& composer,
+            const std::function<bool(const platform::HeldKeyEvent&)>& isShortcut) {
     const QPointer<QWidget> guard(window);
     std::set<std::uint32_t> down;
+    // Keys whose press went into a run or into a sequence: their releases
+    // do nothing.
+    std::set<std::uint32_t> typedOnly;
+    TextRun run;
     for (platform::HeldKeyEvent key : keys) {
         if (!guard || !guard->isVisible()) return;  // Escape or Return closed it
-        if (key.press) {
-            std::string composed;
-            const auto outcome = composer.feed(key.keysym, composed);
-            if (outcome == Composer::Outcome::swallowed) continue;
-            if (outcome == Composer::Outcome::composed) key.text = std::move(composed);
-        }
         QWidget* focus = QApplication::focusWidget();
         QWidget* target = focus && guard->isAncestorOf(focus) ? focus : guard.data();
+        QTextEdit* field = TextRun::field(target);
+        const bool shortcut = key.press && isShortcut && isShortcut(key);
+        if (shortcut) {
+            // The sequence open is dropped, here and in the toolkit's input.
+            composer.reset();
+            if (QInputMethod* input = QGuiApplication::inputMethod()) input->reset();
+        } else if (key.press) {
+            std::string composed;
+            const auto outcome = composer.feed(key.keysym, composed);
+            if (outcome == Composer::Outcome::swallowed) {
+                typedOnly.insert(key.keyCode);
+                continue;
+            }
+            if (outcome == Composer::Outcome::composed) key.text = std::move(composed);
+        }
         const bool repeat = key.press && !down.insert(key.keyCode).second;
+        if (key.press) typedOnly.erase(key.keyCode);
         if (!key.press) down.erase(key.keyCode);
+        if (field && !shortcut && addsTextOnly(key)) {
+            run.add(field, key.text);
+            typedOnly.insert(key.keyCode);
+            continue;
+        }
+        if (!key.press && typedOnly.erase(key.keyCode) > 0) continue;
+        // A modifier changes no text: the run goes on past it.
+        if (!isModifier(key.keysym)) run.flush();
         const auto event = eventFor(key, repeat);
         QApplication::sendEvent(target, event.get());
     }
+    run.flush();
 }
 
 }  // namespace desktop::held_keys

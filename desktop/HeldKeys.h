@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -17,7 +18,9 @@ namespace desktop {
 // Keys the user typed while the keyboard was held for the panel, handed to
 // the panel as if they had been typed into it: each a Qt key event with the
 // window system's own key code and modifier state, so that text goes into
-// the prompt and Return, Escape and Backspace do what they do there.
+// the prompt and Return, Escape and Backspace do what they do there. Keys
+// that only add text go into a text field as one insertion per run of them:
+// a key event each would lay the field's text out again for every key.
 namespace held_keys {
 
 // Puts dead keys and compose sequences together, as the toolkit's input
@@ -48,14 +51,23 @@ private:
     bool tried_ = false;
 };
 
+// Shift, Control, Alt, Super, the level and group shifts and the locks:
+// keys that type nothing by themselves.
+bool isModifier(std::uint32_t keysym);
+
 // `autoRepeat`: the key was already down (a held key repeating).
 std::unique_ptr<QKeyEvent> eventFor(const platform::HeldKeyEvent& key, bool autoRepeat);
 
 // Sends `keys` in order to the widget with the keyboard focus in `window`
 // (the window itself when none has it), composed with `composer`, stopping
 // if the window goes. A sequence still open at the end stays open in the
-// composer for the next key.
-void replay(QWidget* window, std::span<const platform::HeldKeyEvent> keys, Composer& composer);
+// composer for the next key. Runs of presses that only add text (printable,
+// without Control, Alt or Super) and their releases go into an editable
+// QTextEdit with one insertion at its cursor, in their place among the
+// other keys. A press that `isShortcut` names is sent as it came, never
+// composed: a shortcut acts whether or not a sequence is open, and ends it.
+void replay(QWidget* window, std::span<const platform::HeldKeyEvent> keys, Composer& composer,
+            const std::function<bool(const platform::HeldKeyEvent&)>& isShortcut = {});
 
 }  // namespace held_keys
 

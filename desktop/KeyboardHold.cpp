@@ -8,6 +8,7 @@
 
 #include "desktop/FloatingWindowController.h"
 #include "desktop/FloatingWindowManager.h"
+#include "desktop/HeldKeys.h"
 #include "desktop/TextReplacer.h"
 #include "platform/Logger.h"
 
@@ -27,14 +28,6 @@ const platform::Logger& logger() {
 }
 
 bool isEscapePress(const HeldKeyEvent& key) { return key.press && key.keysym == XKB_KEY_Escape; }
-
-// Shift, Control, Alt, Super, the level and group shifts and the locks:
-// keys that type nothing by themselves.
-bool isModifier(std::uint32_t keysym) {
-    return (keysym >= XKB_KEY_Shift_L && keysym <= XKB_KEY_Hyper_R) ||
-           (keysym >= XKB_KEY_ISO_Lock && keysym <= XKB_KEY_ISO_Last_Group_Lock) || keysym == XKB_KEY_Mode_switch ||
-           keysym == XKB_KEY_Num_Lock;
-}
 
 }  // namespace
 
@@ -122,7 +115,7 @@ bool KeyboardHold::everyKeyCameUp() const {
 
 bool KeyboardHold::onlyModifiersBefore(std::size_t index) const {
     for (std::size_t i = 0; i < index; ++i)
-        if (queue_[i].press && !isModifier(queue_[i].keysym)) return false;
+        if (queue_[i].press && !held_keys::isModifier(queue_[i].keysym)) return false;
     return true;
 }
 

@@ -66,6 +66,10 @@ public:
     // window that is gone.
     virtual void releaseKeyboard() {}
 
+    // Whether a press with this X key code and modifier state is one of the
+    // global shortcuts (it does nothing).
+    virtual bool isShortcut(std::uint32_t /*keyCode*/, std::uint32_t /*state*/) { return false; }
+
     // A key event the grab brought to one of our windows (X key code and
     // modifier state, server time): when it is a global shortcut, does what
     // the shortcut does (nothing for an auto-repeat: the key was held since

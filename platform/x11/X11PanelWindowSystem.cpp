@@ -119,6 +119,11 @@ void X11PanelWindowSystem::releaseInput() {
     if (const auto hotKeys = hotKeys_ ? hotKeys_() : nullptr) hotKeys->releaseActiveGrab();
 }
 
+bool X11PanelWindowSystem::isShortcut(std::uint32_t keyCode, std::uint32_t state) {
+    const auto hotKeys = hotKeys_ ? hotKeys_() : nullptr;
+    return hotKeys && hotKeys->isHotKeyPress(keyCode, state);
+}
+
 bool X11PanelWindowSystem::shortcutKey(bool press, bool autoRepeat, std::uint32_t keyCode, std::uint32_t state,
                                        std::uint32_t time) {
     const auto hotKeys = hotKeys_ ? hotKeys_() : nullptr;

@@ -44,6 +44,7 @@ public:
     InputGrab grabInput(std::uint64_t window) override;
     void releaseInput() override;
     void releaseKeyboard() override;
+    bool isShortcut(std::uint32_t keyCode, std::uint32_t state) override;
     bool shortcutKey(bool press, bool autoRepeat, std::uint32_t keyCode, std::uint32_t state,
                      std::uint32_t time) override;
 

@@ -337,6 +337,45 @@ TEST_F(EndToEnd, AShortcutTypedBeforeThePanelShowsActsAtItsPlace) {
     EXPECT_TRUE(scenario.provider().requests().empty());
 }
 
+// A compose sequence open (the compose key on Right Alt), kept while the
+// keyboard is held or typed into the panel, when the main shortcut comes:
+// the shortcut closes the panel all the same, and the next key typed is not
+// composed, in the program nor in the next panel.
+TEST_F(EndToEnd, TheShortcutActsWithAComposeSequenceOpen) {
+    if (std::system("command -v setxkbmap >/dev/null 2>&1") != 0) GTEST_SKIP() << "no setxkbmap";
+    struct RestoreLayout {
+        ~RestoreLayout() { EXPECT_EQ(std::system("setxkbmap -layout us -option ''"), 0); }
+    } restore;
+    ASSERT_EQ(std::system("setxkbmap -layout us -option compose:ralt"), 0);
+    ASSERT_TRUE(scenario.startProgram({"LANG=C.UTF-8", "LC_ALL=", "LC_CTYPE="})) << scenario.program().standardError();
+    ASSERT_TRUE(scenario.startOtherApp());
+    scenario.other().send("set-line Word: ");
+    ASSERT_TRUE(scenario.activateOther());
+
+    // Right Alt typed while the shortcut's Space is still down: kept.
+    ASSERT_TRUE(Scenario::xdotool("keydown super+shift+space keyup super+shift key Multi_key keyup space"));
+    ASSERT_TRUE(scenario.waitPanelFocused()) << scenario.program().standardError();
+    ASSERT_TRUE(Scenario::key("super+shift+space"));
+    EXPECT_TRUE(scenario.waitPanelGone());
+    ASSERT_TRUE(Scenario::type("e"));
+    EXPECT_TRUE(otherLineBecomes("Word: e")) << scenario.otherLine();
+
+    ASSERT_TRUE(Scenario::key("super+shift+space"));
+    ASSERT_TRUE(scenario.waitPanelFocused()) << scenario.program().standardError();
+    ASSERT_TRUE(Scenario::key("Multi_key super+shift+space"));
+    EXPECT_TRUE(scenario.waitPanelGone());
+    ASSERT_TRUE(Scenario::type("e"));
+    EXPECT_TRUE(otherLineBecomes("Word: ee")) << scenario.otherLine();
+
+    answerWith("Done.");
+    ASSERT_TRUE(Scenario::key("super+shift+space"));
+    ASSERT_TRUE(scenario.waitPanelFocused()) << scenario.program().standardError();
+    ASSERT_TRUE(Scenario::type("e") && Scenario::key("Return"));
+    ASSERT_TRUE(scenario.provider().waitForRequests(1)) << scenario.program().standardError();
+    const auto body = nlohmann::json::parse(scenario.provider().requests().back().body);
+    EXPECT_EQ(body["messages"].back()["content"], "e");
+}
+
 // The same in a real GTK editor, its cursor at the end of a file: every
 // line stays, and the answer lands at the cursor.
 TEST_F(EndToEnd, ARealEditorKeepsEveryLineWhenThePromptIsTypedAtOnce) {

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -187,6 +188,53 @@ TEST_F(FloatingPanelTest, KeptDeadKeysComposeWithTheNextKeyKeptOrTyped) {
     QKeyEvent typed(QEvent::KeyPress, Qt::Key_E, Qt::NoModifier, 26, 'e', 0, QStringLiteral("e"));
     QApplication::sendEvent(field, &typed);
     EXPECT_EQ(field->text(), QString::fromUtf8("\u00ea \u00e9"));
+    qunsetenv("LC_ALL");
+}
+
+// A tool that types thousands of keys right after the shortcut: the prompt
+// gets each run of text keys as one change, not a change and a new layout
+// of its whole text per key.
+TEST_F(FloatingPanelTest, ThousandsOfKeptKeysGoIntoThePromptOneChangeARun) {
+    qputenv("LC_ALL", "C.UTF-8");
+    auto view = std::make_unique<QWidget>();
+    view->setFixedSize(400, 120);
+    auto* prompt = new QTextEdit;
+    (new QVBoxLayout(view.get()))->addWidget(prompt);
+    FloatingPanel panel(std::move(view));
+    int ready = 0;
+    panel.setOnReadyForKeys([&] { ++ready; });
+    panel.showPanel();
+    prompt->setFocus();
+    ASSERT_TRUE(testsupport::runEventsUntil([&] { return ready == 1; }));
+
+    std::vector<platform::HeldKeyEvent> kept;
+    QString expected;
+    int otherKeys = 0;
+    const auto tap = [&](std::uint32_t code, std::uint32_t keysym, const char* text) {
+        kept.push_back({true, code, 0, 0, keysym, text});
+        kept.push_back({false, code, 0, 0, keysym, text});
+    };
+    for (int i = 0; i < 5000; ++i) {
+        if (i % 1000 == 500) {
+            tap(22, 0xff08, "\b");  // Backspace
+            expected.chop(1);
+            ++otherKeys;
+        } else if (i == 2600) {
+            tap(34, 0xfe51, "");  // dead_acute, then e: one "é"
+            tap(26, 'e', "e");
+            expected += QString::fromUtf8("\u00e9");
+        } else {
+            const char letter = static_cast<char>('a' + i % 26);
+            const char text[] = {letter, 0};
+            tap(static_cast<std::uint32_t>(24 + i % 26), static_cast<std::uint32_t>(letter), text);
+            expected += QChar(letter);
+        }
+    }
+    int changes = 0;
+    QObject::connect(prompt, &QTextEdit::textChanged, [&] { ++changes; });
+    panel.typeHeldKeys(kept);
+    EXPECT_EQ(prompt->toPlainText(), expected);
+    EXPECT_LE(changes, 2 * otherKeys + 1);
     qunsetenv("LC_ALL");
 }
 
