@@ -23,6 +23,13 @@ namespace platform {
 // opens a new one at its next use. On such a connection an error of a
 // request that no X11ErrorTrap waits for (an answer written to a window gone
 // meanwhile) is dropped. Other connections end the program as before.
+//
+// Once broken, such a connection answers Xlib's other calls at once, but its
+// waits for an event never return: XIfEvent, XWindowEvent and XMaskEvent
+// spin, and XNextEvent and XPeekEvent on an empty queue crash. So an event
+// is waited for there only by looking (takeEvent, XCheckIfEvent) and polling
+// the descriptor until a deadline, broken() looked at after each step, and
+// XNextEvent runs only on a queue known to hold an event.
 class X11Connection {
 public:
     static Display* open(const char* displayName, bool reopened = false);

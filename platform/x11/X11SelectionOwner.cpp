@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <poll.h>
 
 #include <iterator>
 #include <optional>
@@ -32,6 +33,7 @@ struct X11SelectionOwner::State {
     // Asks the server things in a turn; it has no window, so nothing queues
     // on it.
     Display* query = nullptr;
+    Connect open;
     Window window = None;
     std::shared_ptr<MainLoop> loop;
     std::shared_ptr<MonotonicClock> clock;
@@ -53,10 +55,10 @@ struct X11SelectionOwner::State {
     // Opens the connections and the window; throws platform::Error when it
     // cannot.
     void connect() {
-        display = X11Connection::open(displayName ? displayName->c_str() : nullptr, true);
+        display = open(displayName ? displayName->c_str() : nullptr);
         if (!display)
             throw Error("X11", 0, "Cannot connect to the X display to hand over the answer");
-        query = X11Connection::open(displayName ? displayName->c_str() : nullptr, true);
+        query = open(displayName ? displayName->c_str() : nullptr);
         window = XCreateWindow(display, DefaultRootWindow(display), -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent,
                                0, nullptr);
         clipboard = XInternAtom(display, "CLIPBOARD", False);
@@ -66,8 +68,6 @@ struct X11SelectionOwner::State {
         textPlainUtf8 = XInternAtom(display, "text/plain;charset=utf-8", False);
         text = XInternAtom(display, "TEXT", False);
         stamp = XInternAtom(display, "QUILLARY_TIME_STAMP", False);
-        ownsClipboard = ownsPrimary = false;
-        queuedRequests = 0;
         // Requests wait in Xlib's queue for their turn, up to a bound; past
         // it a flood's are dropped as they are read, unanswered (their
         // requestors give up as on any owner that does not answer), so that
@@ -101,6 +101,10 @@ struct X11SelectionOwner::State {
         query = display = nullptr;
         window = None;
         fetchers.clear();
+        // What was owned went with the connection; nothing may ask about it
+        // on a connection that is not there.
+        ownsClipboard = ownsPrimary = false;
+        queuedRequests = 0;
     }
 
     // A connection that broke is opened again; false: it cannot be.
@@ -165,14 +169,40 @@ struct X11SelectionOwner::State {
     // The root's property changes are asked for only around this read:
     // every change of the session's active window would otherwise queue on
     // this connection, which nothing reads before the first offer.
-    Time serverTime() {
+    // Nothing when no stamp came within kStampWait or the connection broke:
+    // Xlib's own waits for an event never return on a broken connection
+    // (they spin), so this one looks, reads and polls by itself until its
+    // deadline. The queue is searched, not taken from: the requests in it
+    // wait for their turn.
+    std::optional<Time> serverTime() {
         const Window root = DefaultRootWindow(display);
+        XEvent event;
+        // A stamp that came after an earlier wait gave up is older than
+        // this offer.
+        while (XCheckIfEvent(display, &event, &State::isStamp, reinterpret_cast<XPointer>(this))) {
+        }
         XSelectInput(display, root, PropertyChangeMask);
         XChangeProperty(display, root, stamp, XA_STRING, 8, PropModeAppend, nullptr, 0);
-        XEvent event;
-        XIfEvent(display, &event, &State::isStamp, reinterpret_cast<XPointer>(this));
+        const auto deadline = clock->now() + kStampWait;
+        std::optional<Time> time;
+        for (;;) {
+            if (XCheckIfEvent(display, &event, &State::isStamp, reinterpret_cast<XPointer>(this))) {
+                time = event.xproperty.time;
+                break;
+            }
+            if (X11Connection::broken(display) || clock->now() >= deadline)
+                break;
+            const int seen = XQLength(display);
+            if (XEventsQueued(display, QueuedAfterReading) > seen)
+                continue;  // the stamp may be among what came
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock->now());
+            if (X11Connection::broken(display) || left.count() <= 0)
+                break;
+            pollfd readable{ConnectionNumber(display), POLLIN, 0};
+            poll(&readable, 1, static_cast<int>(left.count()));
+        }
         XSelectInput(display, root, NoEventMask);
-        return event.xproperty.time;
+        return time;
     }
     static Bool isStamp(Display* display, XEvent* event, XPointer self) {
         const auto* state = reinterpret_cast<const State*>(self);
@@ -296,11 +326,12 @@ struct X11SelectionOwner::State {
 };
 
 X11SelectionOwner::X11SelectionOwner(std::shared_ptr<MainLoop> loop, const char* displayName,
-                                     std::shared_ptr<MonotonicClock> clock)
+                                     std::shared_ptr<MonotonicClock> clock, Connect connect)
     : state_(std::make_unique<State>()) {
     auto& s = *state_;
     if (displayName)
         s.displayName = displayName;
+    s.open = connect ? std::move(connect) : [](const char* name) { return X11Connection::open(name, true); };
     s.loop = loop ? std::move(loop) : MainLoop::main(nullptr);
     s.clock = clock ? std::move(clock) : MonotonicClock::steady();
     s.connect();
@@ -317,7 +348,18 @@ unsigned long X11SelectionOwner::windowForTesting() const { return state_->windo
 bool X11SelectionOwner::offer(std::string text, Selections selections, const RunningApplication& pasteInto,
                               std::function<void()> onFetched) {
     auto& s = *state_;
-    if (!s.usable())
+    // A connection found broken on the way (another client killed it, or
+    // the server dropped it) is opened again, once: the offer is taken on
+    // the new one.
+    std::optional<Time> time;
+    for (int tries = 0; tries < 2 && !time; ++tries) {
+        if (!s.usable())
+            return false;
+        time = s.serverTime();
+        if (!time && !X11Connection::broken(s.display))
+            return false;  // the server did not answer in time
+    }
+    if (!time)
         return false;
     if (!s.loop) {
         s.loop = MainLoop::main();
@@ -327,7 +369,7 @@ bool X11SelectionOwner::offer(std::string text, Selections selections, const Run
     s.offered = std::move(text);
     s.pasteInto = pasteInto;
     s.onFetched = std::move(onFetched);
-    s.ownedSince = s.serverTime();
+    s.ownedSince = *time;
     const bool clipboard = selections != Selections::primary;
     const bool primary = selections != Selections::clipboard;
     if (clipboard)
@@ -342,7 +384,7 @@ bool X11SelectionOwner::offer(std::string text, Selections selections, const Run
 }
 
 bool X11SelectionOwner::ownsClipboard() {
-    if (X11Connection::broken(state_->display))
+    if (!state_->display || X11Connection::broken(state_->display))
         return false;  // its ownership went with the connection
     state_->checkOwnership();  // a clear still queued counts
     processPendingEvents();
@@ -359,6 +401,8 @@ void X11SelectionOwner::releaseClipboard() {
 }
 
 std::size_t X11SelectionOwner::unreadEventsForTesting() {
+    if (!state_->display)
+        return 0;
     XSync(state_->display, False);
     return static_cast<std::size_t>(XEventsQueued(state_->display, QueuedAlready));
 }

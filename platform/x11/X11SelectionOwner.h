@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 #include "platform/MainLoop.h"
@@ -27,19 +28,29 @@ namespace platform {
 // which would read everything queued before it: whether the selections are
 // still ours and who asked are looked up on a second connection, which has
 // no window another client could flood. A connection that broke is opened
-// again at the next offer.
+// again at the next offer, and by an offer that finds it broken on its way;
+// where it cannot be, every call returns at once with nothing owned.
 class X11SelectionOwner final : public SelectionOwner {
 public:
     static constexpr int kEventsPerTurn = 64;
     // Requests held unanswered at most; a flood's past them are dropped.
     static constexpr std::size_t kMaxQueuedRequests = 1 << 17;
     static constexpr std::chrono::milliseconds kTurnTime{5};
+    // How long an offer waits for the server's time stamp of its ownership,
+    // which a server that is not stuck gives in one round trip.
+    static constexpr std::chrono::milliseconds kStampWait{1000};
+
+    // Opens one of the owner's connections to `displayName` (null:
+    // $DISPLAY) as X11Connection::open(displayName, true) does; null when it
+    // cannot.
+    using Connect = std::function<_XDisplay*(const char* displayName)>;
 
     // Connects to `displayName` (null: $DISPLAY); throws platform::Error when
     // there is no display. `loop` null: the program's main loop, where there
-    // is one already, else at the first offer.
+    // is one already, else at the first offer. `connect` null:
+    // X11Connection's.
     explicit X11SelectionOwner(std::shared_ptr<MainLoop> loop = nullptr, const char* displayName = nullptr,
-                               std::shared_ptr<MonotonicClock> clock = nullptr);
+                               std::shared_ptr<MonotonicClock> clock = nullptr, Connect connect = nullptr);
     ~X11SelectionOwner() override;
     X11SelectionOwner(const X11SelectionOwner&) = delete;
     X11SelectionOwner& operator=(const X11SelectionOwner&) = delete;

@@ -426,7 +426,7 @@ void X11SelectionReader::pumpRun() {
 }
 
 void X11SelectionReader::afterTurn() {
-    if (X11Connection::broken(display_)) {
+    if (!display_ || X11Connection::broken(display_)) {  // none: it could not be opened again
         dropBrokenTransfer();  // the next use reads on a new connection
     } else if (run_ && run_->restart) {
         restartRun();

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/fake/ManualMainLoop.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11SelectionOwner.h"
 #include "testsupport/X11Test.h"
 
@@ -127,6 +128,7 @@ TEST_F(SelectionOwnerOnX11, AFloodOfRequestsIsAnsweredInTurnsAndTheSelectionBehi
 
     int answered = 0, refused = 0;
     const auto collectReplies = [&] {
+        owner->unreadEventsForTesting();  // the owner's replies reach the server first
         XSync(client.get(), False);
         XEvent event;
         while (XCheckTypedWindowEvent(client.get(), window, SelectionNotify, &event))
@@ -227,6 +229,45 @@ TEST_F(SelectionOwnerOnX11, TheRootsPropertyChangesDoNotQueueUnread) {
     EXPECT_EQ(owner->unreadEventsForTesting(), 0u);
     XDeleteProperty(client.get(), DefaultRootWindow(client.get()), atom("QUILLARY_TEST_ROOT"));
     XSync(client.get(), False);
+}
+
+// Another client kills the owner's connection: the next offer sees it
+// broken, takes the selection on a new one and serves it from there, as
+// does the offer after it.
+TEST_F(SelectionOwnerOnX11, AnOfferAfterItsConnectionWasKilledTakesTheSelectionOnANewOne) {
+    ASSERT_TRUE(owner->offer("the answer", Selections::primary, {}, {}));
+    XKillClient(client.get(), owner->windowForTesting());
+    XSync(client.get(), False);
+
+    ASSERT_TRUE(owner->offer("the next answer", Selections::primary, {}, {}));
+    XConvertSelection(client.get(), XA_PRIMARY, atom("UTF8_STRING"), atom("ANSWER"), window, CurrentTime);
+    XSync(client.get(), False);
+    owner->processPendingEvents();
+    EXPECT_EQ(answeredRequests(), 1);
+    ASSERT_TRUE(owner->offer("one more", Selections::primary, {}, {}));
+    EXPECT_EQ(XGetSelectionOwner(client.get(), XA_PRIMARY), owner->windowForTesting());
+}
+
+// The connection broke and cannot be opened again: every call returns,
+// with nothing owned, and none reaches Xlib without a connection.
+TEST_F(SelectionOwnerOnX11, EveryCallReturnsWhenTheConnectionCannotBeOpenedAgain) {
+    // The owner's connection and its query's open; no later one does.
+    platform::X11SelectionOwner::Connect connect = [opened = 0](const char* name) mutable -> Display* {
+        return ++opened <= 2 ? platform::X11Connection::open(name, true) : nullptr;
+    };
+    owner = std::make_unique<platform::X11SelectionOwner>(loop, nullptr, nullptr, std::move(connect));
+    ASSERT_TRUE(owner->offer("the answer", Selections::primary, {}, {}));
+    XKillClient(client.get(), owner->windowForTesting());
+    XSync(client.get(), False);
+    owner->processPendingEvents();  // sees it broken
+
+    EXPECT_FALSE(owner->offer("the next answer", Selections::both, {}, {}));
+    EXPECT_FALSE(owner->ownsClipboard());
+    owner->releaseClipboard();
+    owner->processPendingEvents();
+    EXPECT_EQ(owner->unreadEventsForTesting(), 0u);
+    EXPECT_EQ(owner->turnsForTesting().turns, 0);
+    EXPECT_FALSE(owner->offer("one more", Selections::clipboard, {}, {}));
 }
 
 }  // namespace
