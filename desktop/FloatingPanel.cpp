@@ -91,7 +91,9 @@ FloatingPanel::FloatingPanel(std::unique_ptr<QWidget> content,
     QObject::connect(&grabRetry_, &QTimer::timeout, this, [this] { tryGrab(); });
     if (qApp) qApp->installEventFilter(this);
     useMask_ = windowSystem_ && !windowSystem_->compositorRunning();
-    if (windowSystem_) windowSystem_->prepare(static_cast<std::uint64_t>(winId()));
+    // The native window now: making it is most of what showing a panel
+    // costs. Its states are set at each showing.
+    if (windowSystem_) winId();
 }
 
 FloatingPanel::~FloatingPanel() {
@@ -183,6 +185,9 @@ void FloatingPanel::showPanel() {
     wasActive_ = false;
     readyTold_ = false;
     composer_.reset();
+    // Each showing maps the window as a new one: a window manager may have
+    // dropped its states when it was withdrawn.
+    if (windowSystem_) windowSystem_->prepare(static_cast<std::uint64_t>(winId()));
     show();
     raise();
     // Over a fullscreen window the window manager gives the panel the

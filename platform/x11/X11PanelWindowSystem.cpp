@@ -13,14 +13,21 @@ namespace platform {
 
 X11PanelWindowSystem::X11PanelWindowSystem(Display* display,
                                            std::function<std::shared_ptr<HotKeyBackend>()> hotKeys)
-    : display_(display), hotKeys_(std::move(hotKeys)) {}
+    : display_(display), hotKeys_(std::move(hotKeys)) {
+    std::string names[] = {"_NET_WM_CM_S" + std::to_string(DefaultScreen(display_)), "_NET_WM_STATE",
+                           "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"};
+    char* pointers[] = {names[0].data(), names[1].data(), names[2].data(), names[3].data()};
+    Atom atoms[4] = {};
+    XInternAtoms(display_, pointers, 4, False, atoms);
+    compositorSelection_ = atoms[0];
+    netWmState_ = atoms[1];
+    skipTaskbar_ = atoms[2];
+    skipPager_ = atoms[3];
+}
 
 unsigned long X11PanelWindowSystem::atom(const char* name) { return XInternAtom(display_, name, False); }
 
-bool X11PanelWindowSystem::compositorRunning() {
-    const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display_));
-    return XGetSelectionOwner(display_, atom(name.c_str())) != None;
-}
+bool X11PanelWindowSystem::compositorRunning() { return XGetSelectionOwner(display_, compositorSelection_) != None; }
 
 bool X11PanelWindowSystem::windowManagerRunning() {
     // An EWMH window manager names its check window on the root window and
@@ -33,11 +40,13 @@ bool X11PanelWindowSystem::windowManagerRunning() {
 void X11PanelWindowSystem::refresh() { windowManager_ = windowManagerRunning(); }
 
 void X11PanelWindowSystem::prepare(std::uint64_t window) {
-
     // An unmapped window's states are its own property; the window manager
-    // reads it when the window is mapped.
-    const Atom states[] = {atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")};
-    XChangeProperty(display_, window, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeAppend,
+    // reads it when the window is mapped. Written whole, not added to: a
+    // window shown before may still carry what a window manager that keeps
+    // the property left there, and adding would repeat states. The toolkit,
+    // mapping the window, adds its own (above) to what it finds.
+    const Atom states[] = {skipTaskbar_, skipPager_};
+    XChangeProperty(display_, window, netWmState_, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(states), 2);
     XFlush(display_);
 }

@@ -100,12 +100,12 @@ TEST_F(FloatingPanelTest, IsAFramelessToolWindowAboveOthersThatFollowsItsViewsSi
     // Sized before it is shown, so that placement reads the real height.
     EXPECT_EQ(panel.panelHeight(), 120);
     EXPECT_EQ(panel.width(), 500);
-    ASSERT_EQ(system->prepared.size(), 1u);
-    EXPECT_EQ(system->prepared[0], static_cast<std::uint64_t>(panel.winId()));
-    EXPECT_TRUE(panel.mask().isEmpty());  // a compositor blends the corners
 
     panel.showPanel();
+    ASSERT_EQ(system->prepared.size(), 1u);
+    EXPECT_EQ(system->prepared[0], static_cast<std::uint64_t>(panel.winId()));
     EXPECT_EQ(system->activated, system->prepared);
+    EXPECT_TRUE(panel.mask().isEmpty());  // a compositor blends the corners
     viewPointer->setFixedSize(500, 200);
     EXPECT_TRUE(testsupport::runEventsUntil([&] { return panel.height() == 200; }));
 
