@@ -135,6 +135,16 @@ TEST_F(FloatingPanelTest, WithoutACompositorTheWindowIsCutToTheRoundedShape) {
     ASSERT_TRUE(testsupport::runEventsUntil([&] { return panel.height() == 130; }));
     EXPECT_FALSE(panel.mask().contains(QPoint(250, 125)));
     EXPECT_TRUE(panel.mask().contains(QPoint(250, 60)));
+
+    // A compositor that starts or stops between showings.
+    panel.closePanel();
+    system->compositor = true;
+    panel.showPanel();
+    EXPECT_TRUE(panel.mask().isEmpty());
+    panel.closePanel();
+    system->compositor = false;
+    panel.showPanel();
+    EXPECT_FALSE(panel.mask().isEmpty());
 }
 
 TEST_F(FloatingPanelTest, EscapeClosesTheVisiblePanelAndGoesNoFurther) {
