@@ -113,8 +113,9 @@ FloatingPanel::FloatingPanel(std::unique_ptr<QWidget> content,
     grabRetry_.setInterval(kGrabRetryMilliseconds);
     QObject::connect(&grabRetry_, &QTimer::timeout, this, [this] { tryGrab(); });
     if (qApp) qApp->installEventFilter(this);
-    useMask_ = windowSystem_ && !windowSystem_->compositorRunning();
-    if (windowSystem_) windowSystem_->prepare(static_cast<std::uint64_t>(winId()));
+    // The native window now: making it is most of what showing a panel
+    // costs. Its states and its mask are set at each showing.
+    if (windowSystem_) winId();
 }
 
 FloatingPanel::~FloatingPanel() {
@@ -206,7 +207,20 @@ void FloatingPanel::showPanel() {
     wasActive_ = false;
     readyTold_ = false;
     composer_.reset();
+    // Each showing maps the window as a new one: a window manager may have
+    // dropped its states when it was withdrawn, and a compositor may have
+    // started or stopped since. The compositor's answer comes back while the
+    // toolkit maps the window (it waits for a reply of its own there), and
+    // the mask is set before anything is painted.
+    if (windowSystem_) {
+        windowSystem_->askCompositorRunning();
+        windowSystem_->prepare(static_cast<std::uint64_t>(winId()));
+    }
     show();
+    if (windowSystem_) {
+        useMask_ = !windowSystem_->compositorRunning();
+        updateMask();
+    }
     raise();
     // Over a fullscreen window the window manager gives the panel the
     // keyboard as it maps.
@@ -452,7 +466,11 @@ void FloatingPanel::resizeEvent(QResizeEvent* event) {
 }
 
 void FloatingPanel::updateMask() {
-    if (!useMask_) return;
+    if (!useMask_) {
+        // One set while no compositor ran would now cut the corners off.
+        if (!mask().isEmpty()) clearMask();
+        return;
+    }
     // The content's shape, not the window's: a window manager may make the
     // window larger than its fixed size, and the strip below would be black.
     QPainterPath path;

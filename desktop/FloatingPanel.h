@@ -115,7 +115,8 @@ private:
     // own popups (the model picker).
     bool ownPopupActive() const;
     void deactivated();
-    // Without a compositor the window is cut to the content's rounded shape.
+    // Without a compositor the window is cut to the content's rounded shape;
+    // with one it is not cut.
     void updateMask();
     bool ownWidget(QObject* object) const;
     bool promptHasFocus() const;
@@ -134,6 +135,7 @@ private:
     std::function<void()> onDeactivate_;
     std::function<void()> onReadyForKeys_;
     std::optional<QRect> keptInside_;
+    // No compositor ran at the last showing.
     bool useMask_ = false;
     // Key loss counts only once the panel had the keyboard.
     bool wasActive_ = false;

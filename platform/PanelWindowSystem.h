@@ -33,13 +33,19 @@ class PanelWindowSystem {
 public:
     virtual ~PanelWindowSystem() = default;
 
+    // Sends the question whether a compositing manager runs without waiting
+    // for the answer, which the next compositorRunning() reads: requests sent
+    // meanwhile (a window's map) travel with it.
+    virtual void askCompositorRunning() {}
     // Whether a compositing manager runs, so that the transparent parts of a
-    // window show what lies below it (otherwise they show black).
+    // window show what lies below it (otherwise they show black): the answer
+    // to the question asked last, or to one asked now.
     virtual bool compositorRunning() = 0;
 
-    // Keeps the window off the task bar and the pager; call before each
-    // mapping (a window manager forgets a window's states once it is
-    // unmapped). Costs no round trip to the server.
+    // Gives the unmapped window the states of a new panel window (off the
+    // task bar and the pager) and no others; call before each mapping (a
+    // window manager may forget a window's states once it is unmapped, or
+    // keep them). Costs no round trip to the server.
     virtual void prepare(std::uint64_t window) = 0;
     // Looks again at what activate() relies on and may have changed on the
     // desktop (which window manager runs); called where nothing waits for

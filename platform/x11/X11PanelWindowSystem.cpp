@@ -1,8 +1,12 @@
 #include "platform/x11/X11PanelWindowSystem.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,13 +17,36 @@ namespace platform {
 
 X11PanelWindowSystem::X11PanelWindowSystem(Display* display,
                                            std::function<std::shared_ptr<HotKeyBackend>()> hotKeys)
-    : display_(display), hotKeys_(std::move(hotKeys)) {}
+    : display_(display), hotKeys_(std::move(hotKeys)) {
+    std::string names[] = {"_NET_WM_CM_S" + std::to_string(DefaultScreen(display_)), "_NET_WM_STATE",
+                           "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"};
+    char* pointers[] = {names[0].data(), names[1].data(), names[2].data(), names[3].data()};
+    Atom atoms[4] = {};
+    XInternAtoms(display_, pointers, 4, False, atoms);
+    compositorSelection_ = atoms[0];
+    netWmState_ = atoms[1];
+    skipTaskbar_ = atoms[2];
+    skipPager_ = atoms[3];
+}
 
 unsigned long X11PanelWindowSystem::atom(const char* name) { return XInternAtom(display_, name, False); }
 
+void X11PanelWindowSystem::askCompositorRunning() {
+    xcb_connection_t* connection = XGetXCBConnection(display_);
+    if (compositorQuestion_) xcb_discard_reply(connection, *compositorQuestion_);
+    compositorQuestion_ =
+        xcb_get_selection_owner(connection, static_cast<xcb_atom_t>(compositorSelection_)).sequence;
+}
+
 bool X11PanelWindowSystem::compositorRunning() {
-    const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display_));
-    return XGetSelectionOwner(display_, atom(name.c_str())) != None;
+    if (!compositorQuestion_) askCompositorRunning();
+    const xcb_get_selection_owner_cookie_t question{*compositorQuestion_};
+    compositorQuestion_.reset();
+    xcb_generic_error_t* error = nullptr;
+    const std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> answer(
+        xcb_get_selection_owner_reply(XGetXCBConnection(display_), question, &error), &std::free);
+    std::free(error);
+    return answer && answer->owner != XCB_NONE;
 }
 
 bool X11PanelWindowSystem::windowManagerRunning() {
@@ -33,11 +60,13 @@ bool X11PanelWindowSystem::windowManagerRunning() {
 void X11PanelWindowSystem::refresh() { windowManager_ = windowManagerRunning(); }
 
 void X11PanelWindowSystem::prepare(std::uint64_t window) {
-
     // An unmapped window's states are its own property; the window manager
-    // reads it when the window is mapped.
-    const Atom states[] = {atom("_NET_WM_STATE_SKIP_TASKBAR"), atom("_NET_WM_STATE_SKIP_PAGER")};
-    XChangeProperty(display_, window, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeAppend,
+    // reads it when the window is mapped. Written whole, not added to: a
+    // window shown before may still carry what a window manager that keeps
+    // the property left there, and adding would repeat states. The toolkit,
+    // mapping the window, adds its own (above) to what it finds.
+    const Atom states[] = {skipTaskbar_, skipPager_};
+    XChangeProperty(display_, window, netWmState_, XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(states), 2);
     XFlush(display_);
 }

@@ -101,12 +101,12 @@ TEST_F(FloatingPanelTest, IsAFramelessToolWindowAboveOthersThatFollowsItsViewsSi
     // Sized before it is shown, so that placement reads the real height.
     EXPECT_EQ(panel.panelHeight(), 120);
     EXPECT_EQ(panel.width(), 500);
-    ASSERT_EQ(system->prepared.size(), 1u);
-    EXPECT_EQ(system->prepared[0], static_cast<std::uint64_t>(panel.winId()));
-    EXPECT_TRUE(panel.mask().isEmpty());  // a compositor blends the corners
 
     panel.showPanel();
+    ASSERT_EQ(system->prepared.size(), 1u);
+    EXPECT_EQ(system->prepared[0], static_cast<std::uint64_t>(panel.winId()));
     EXPECT_EQ(system->activated, system->prepared);
+    EXPECT_TRUE(panel.mask().isEmpty());  // a compositor blends the corners
     viewPointer->setFixedSize(500, 200);
     EXPECT_TRUE(testsupport::runEventsUntil([&] { return panel.height() == 200; }));
 
@@ -136,6 +136,16 @@ TEST_F(FloatingPanelTest, WithoutACompositorTheWindowIsCutToTheRoundedShape) {
     ASSERT_TRUE(testsupport::runEventsUntil([&] { return panel.height() == 130; }));
     EXPECT_FALSE(panel.mask().contains(QPoint(250, 125)));
     EXPECT_TRUE(panel.mask().contains(QPoint(250, 60)));
+
+    // A compositor that starts or stops between showings.
+    panel.closePanel();
+    system->compositor = true;
+    panel.showPanel();
+    EXPECT_TRUE(panel.mask().isEmpty());
+    panel.closePanel();
+    system->compositor = false;
+    panel.showPanel();
+    EXPECT_FALSE(panel.mask().isEmpty());
 }
 
 TEST_F(FloatingPanelTest, EscapeClosesTheVisiblePanelAndGoesNoFurther) {

@@ -133,6 +133,25 @@ TEST_F(FloatingPanelOnX11, MapsAboveANormalWindowOffTheTaskBarAndTakesTheKeyboar
     ui::Screenshot::save(*panel(), QUILLARY_SCREENSHOT_DIR, "floating-panel-x11");
 }
 
+// The window of a closed panel serves a later showing; the window manager
+// forgot its states when it was withdrawn.
+TEST_F(FloatingPanelOnX11, AWindowUsedAgainIsOffTheTaskBarAndThePagerAsANewOne) {
+    std::vector<unsigned long> shown;
+    bool usedAgain = false;
+    for (int showing = 1; showing <= 4 && !usedAgain; ++showing) {
+        manager->showWindow(false, false);
+        ASSERT_TRUE(panelTookTheKeyboard()) << "showing " << showing;
+        usedAgain = std::find(shown.begin(), shown.end(), panelId()) != shown.end();
+        shown.push_back(panelId());
+        EXPECT_TRUE(observer.hasState(panelId(), "_NET_WM_STATE_SKIP_TASKBAR")) << "showing " << showing;
+        EXPECT_TRUE(observer.hasState(panelId(), "_NET_WM_STATE_SKIP_PAGER")) << "showing " << showing;
+        manager->toggleWindow();
+        // Let go of: its window becomes the spare, its view is deleted.
+        ASSERT_TRUE(runEventsUntil([&] { return !view.widget; }));
+    }
+    EXPECT_TRUE(usedAgain);
+}
+
 TEST_F(FloatingPanelOnX11, ClosesWhenAnotherWindowIsClickedButNotForItsOwnPopup) {
     QCursor::setPos(900, 500);
     manager->showWindow(false, false);
