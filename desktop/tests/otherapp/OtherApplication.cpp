@@ -23,6 +23,13 @@
 //   own-slow SELECTION MS TEXT      own SELECTION from there with TEXT as
 //                                   UTF8_STRING, answered MS ms after it is
 //                                   asked for; prints "owned";
+//   own-behind-events SELECTION COUNT TEXT
+//                                   own SELECTION from there with TEXT as
+//                                   UTF8_STRING, each answer sent right
+//                                   behind COUNT notifications at the
+//                                   requestor's window for another target;
+//                                   prints "owned", then "answered" after
+//                                   each answer;
 //   own-split-utf8 TEXT             own PRIMARY from there with TEXT as
 //                                   UTF8_STRING in chunks of 2 bytes, the
 //                                   empty last one typed STRING;
@@ -235,6 +242,11 @@ int main(int argc, char** argv) {
             serveSelection(words.value(1).toLatin1().constData(),
                            {{"UTF8_STRING", "UTF8_STRING", 8, input.section(QLatin1Char(' '), 3).toUtf8(),
                              words.value(2).toInt()}});
+            emitLine(QStringLiteral("owned"));
+        } else if (command == QLatin1String("own-behind-events")) {
+            serveSelection(words.value(1).toLatin1().constData(),
+                           {{"UTF8_STRING", "UTF8_STRING", 8, input.section(QLatin1Char(' '), 3).toUtf8(), 0, 0, {},
+                             words.value(2).toInt(), [] { emitLine(QStringLiteral("answered")); }}});
             emitLine(QStringLiteral("owned"));
         } else if (command == QLatin1String("own-split-utf8")) {
             serveSelection("PRIMARY", {{"UTF8_STRING", "UTF8_STRING", 8, rest.toUtf8(), 0, 2, "STRING"}});

@@ -70,6 +70,19 @@ void notify(const XSelectionRequestEvent& request, Atom property) {
 
 void drain();
 
+// `count` notifications at the requestor's window for a target it did not
+// ask for, left in Xlib's buffer: they go out in one write with the answer.
+void sendNonAnswers(const XSelectionRequestEvent& request, int count) {
+    XEvent event{};
+    event.xselection.type = SelectionNotify;
+    event.xselection.requestor = request.requestor;
+    event.xselection.selection = request.selection;
+    event.xselection.target = owner().atom("QUILLARY_TEST_NOT_ASKED");
+    event.xselection.property = None;
+    event.xselection.time = request.time;
+    for (int i = 0; i < count; ++i) XSendEvent(owner().display, request.requestor, False, NoEventMask, &event);
+}
+
 void answer(const XSelectionRequestEvent& request) {
     auto& o = owner();
     const Atom property = request.property == None ? request.target : request.property;
@@ -83,6 +96,7 @@ void answer(const XSelectionRequestEvent& request) {
     const auto index = o.find(request.target);
     if (index < 0) return notify(request, None);
     const ServedTarget& target = o.targets[static_cast<std::size_t>(index)];
+    sendNonAnswers(request, target.eventsFirst);
     if (target.chunkBytes > 0) {
         XSelectInput(o.display, request.requestor, PropertyChangeMask);
         const long size = target.data.size();
@@ -96,6 +110,10 @@ void answer(const XSelectionRequestEvent& request) {
                         itemsOf(target.format, static_cast<int>(target.data.size())));
     }
     notify(request, property);
+    if (target.answered) {
+        XSync(o.display, False);
+        target.answered();
+    }
 }
 
 // The requestor deleted the last chunk: the next one, or the empty end.

@@ -17,6 +17,8 @@ struct ServedTarget {
     int delayMs = 0;      // the answer comes this much later
     int chunkBytes = 0;   // more than 0: sent incrementally, in chunks of this many bytes of `data`
     QByteArray endType{};  // the type of the empty last chunk; empty: `type`
+    int eventsFirst = 0;  // events at the requestor's window that answer nothing, sent just before the answer
+    std::function<void()> answered{};  // called once an answer is sent and the server has taken it
 };
 
 void serveSelection(const char* selection, std::vector<ServedTarget> targets);

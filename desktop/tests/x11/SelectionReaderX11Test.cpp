@@ -13,8 +13,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "OtherApplicationProcess.h"
+#include "platform/fake/ManualMainLoop.h"
+#include "platform/fake/ManualMonotonicClock.h"
 #include "platform/x11/X11SelectionReader.h"
 #include "testsupport/QtEvents.h"
 #include "testsupport/X11HotKeySession.h"
@@ -70,6 +73,30 @@ struct Turns {
     QElapsedTimer clock;
     int count = 0, last = 0, mostInOne = 0;
     qint64 longest = 0;  // ms
+};
+
+// Time for a read kept busy: each look at the clock finds a fiftieth of
+// the read's budget gone, as if every event it reads took that long. Its
+// second look (the first is the read's start, before anything is asked)
+// waits for `answered` first.
+class BusyClock final : public platform::MonotonicClock {
+public:
+    explicit BusyClock(std::function<void()> answered) : answered_(std::move(answered)) {}
+    TimePoint now() const override {
+        if (answered_ && looks_++ > 0)
+            std::exchange(answered_, nullptr)();
+        clock_.advance(Reader::kBudget / 50);
+        return clock_.now();
+    }
+    bool waitUntil(std::condition_variable_any& cv, std::unique_lock<std::mutex>& lock, std::stop_token stop,
+                   TimePoint deadline, const std::function<bool()>& ready) const override {
+        return clock_.waitUntil(cv, lock, stop, deadline, ready);
+    }
+
+private:
+    mutable std::function<void()> answered_;
+    mutable int looks_ = 0;
+    mutable platform::ManualMonotonicClock clock_;
 };
 
 // A capture gave up on a slow owner; its answer comes while the next
@@ -143,6 +170,26 @@ TEST_F(SelectionReaderOnX11, AFloodAtTheReadersWindowIsDroppedAsItIsRead) {
     RecordProperty("largest_read", std::to_string(reader.largestReadForTesting()));
     EXPECT_EQ(reader.droppedEventsForTesting(), kFlood);
     EXPECT_LE(reader.largestReadForTesting(), 4u) << "the answer and its requestor window's events at most";
+}
+
+// The owner's answer comes behind 200 events at the request's window (four
+// budgets' worth for this reader), all of them sent before the read looks
+// for any: the read ends at its budget with no answer, before it has gone
+// through them, while a reader with the time gets the text. (A flood that
+// comes while the read goes on is read as fast as it comes: the queue
+// empties between its events, and any check there finds the budget spent.)
+TEST_F(SelectionReaderOnX11, AReadWhoseBudgetRunsOutAmidEventsForItsWindowEndsThere) {
+    const auto owner = startOwner();
+    owner->send("own-behind-events PRIMARY 200 behind the flood");
+    ASSERT_FALSE(owner->waitFor("owned").empty());
+    // A loop of its own that never runs: while the clock waits on the
+    // owner, nothing reads the reader's connection.
+    Reader busy(nullptr, Reader::kBudget, Reader::kLimit, std::make_shared<platform::ManualMainLoop>(),
+                std::make_shared<BusyClock>([&] { EXPECT_FALSE(owner->waitFor("answered").empty()); }));
+    const auto read = busy.readText(XA_PRIMARY);
+    EXPECT_FALSE(read.answered);
+    EXPECT_EQ(read.text, std::nullopt);
+    EXPECT_EQ(Reader().readText(XA_PRIMARY).text, "behind the flood");
 }
 
 // A 32-bit chunk counts as half its size in Xlib's hands: it is refused,
