@@ -67,16 +67,10 @@ const platform::Logger& logger() {
     return log;
 }
 
-void installGrabFocusFilter() {
-    static GrabFocusFilter filter;
-    static QPointer<QCoreApplication> installedOn;
-    if (!qApp || installedOn == qApp) return;
-    qApp->installNativeEventFilter(&filter);
-    installedOn = qApp;
-}
-
-void installShortcutKeyFilter() {
-    static ShortcutKeyFilter filter;
+// Once per application (a test makes one after another).
+template <typename Filter>
+void installNativeFilter() {
+    static Filter filter;
     static QPointer<QCoreApplication> installedOn;
     if (!qApp || installedOn == qApp) return;
     qApp->installNativeEventFilter(&filter);
@@ -108,7 +102,7 @@ FloatingPanel::FloatingPanel(std::unique_ptr<QWidget> content,
     resize(kInitialWidth, kInitialHeight);
     layout->activate();
 
-    installGrabFocusFilter();
+    installNativeFilter<GrabFocusFilter>();
     grabRetry_.setSingleShot(true);
     grabRetry_.setInterval(kGrabRetryMilliseconds);
     QObject::connect(&grabRetry_, &QTimer::timeout, this, [this] { tryGrab(); });
@@ -395,7 +389,7 @@ void FloatingPanel::tryGrab() {
     if (!grabWanted_ || !isVisible() || !windowSystem_) return;
     switch (windowSystem_->grabInput(static_cast<std::uint64_t>(winId()))) {
     case platform::InputGrab::taken:
-        installShortcutKeyFilter();
+        installNativeFilter<ShortcutKeyFilter>();
         grabbed_ = true;
         if (regrabbing_ && !isActiveWindow()) activateWindowOf(this);
         regrabbing_ = false;
