@@ -168,17 +168,16 @@ TEST_F(SelectionReaderOnX11, AFloodAtTheReadersWindowIsDroppedAsItIsRead) {
     ASSERT_FALSE(owner->waitFor("flooded", 60s).empty());
     EXPECT_EQ(reader.readText(XA_PRIMARY).text, "flooded");
     RecordProperty("largest_read", std::to_string(reader.largestReadForTesting()));
-    EXPECT_EQ(reader.droppedEventsForTesting(), kFlood);
+    EXPECT_GE(reader.droppedEventsForTesting(), kFlood);  // and the read's own notices that answer nothing
     EXPECT_LE(reader.largestReadForTesting(), 4u) << "the answer and its requestor window's events at most";
 }
 
-// The owner's answer comes behind 200 events at the request's window (four
-// budgets' worth for this reader), all of them sent before the read looks
-// for any: the read ends at its budget with no answer, before it has gone
-// through them, while a reader with the time gets the text. (A flood that
-// comes while the read goes on is read as fast as it comes: the queue
-// empties between its events, and any check there finds the budget spent.)
-TEST_F(SelectionReaderOnX11, AReadWhoseBudgetRunsOutAmidEventsForItsWindowEndsThere) {
+// The owner's answer comes behind 200 notifications at the request's
+// window for a target nobody asked for (four budgets' worth of events for
+// this reader), all sent before the read looks for any: they are dropped as
+// they are read, so they take no room in Xlib's queue and no time from the
+// read, which gets the answer.
+TEST_F(SelectionReaderOnX11, NotificationsAheadOfTheAnswerAreDroppedAsTheyAreRead) {
     const auto owner = startOwner();
     owner->send("own-behind-events PRIMARY 200 behind the flood");
     ASSERT_FALSE(owner->waitFor("owned").empty());
@@ -186,10 +185,8 @@ TEST_F(SelectionReaderOnX11, AReadWhoseBudgetRunsOutAmidEventsForItsWindowEndsTh
     // owner, nothing reads the reader's connection.
     Reader busy(nullptr, Reader::kBudget, Reader::kLimit, std::make_shared<platform::ManualMainLoop>(),
                 std::make_shared<BusyClock>([&] { EXPECT_FALSE(owner->waitFor("answered").empty()); }));
-    const auto read = busy.readText(XA_PRIMARY);
-    EXPECT_FALSE(read.answered);
-    EXPECT_EQ(read.text, std::nullopt);
-    EXPECT_EQ(Reader().readText(XA_PRIMARY).text, "behind the flood");
+    EXPECT_EQ(busy.readText(XA_PRIMARY).text, "behind the flood");
+    EXPECT_LE(busy.largestReadForTesting(), static_cast<std::size_t>(Reader::kMaxQueued));
 }
 
 // A 32-bit chunk counts as half its size in Xlib's hands: it is refused,
