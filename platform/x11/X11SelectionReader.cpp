@@ -133,9 +133,24 @@ void X11SelectionReader::filter() {
             return false;
         }
         // The answers and chunks of the requests in progress; late ones and
-        // whatever else comes are dropped as they are read.
-        return (event.type == SelectionNotify || event.type == PropertyNotify) &&
-               std::find(busy_.begin(), busy_.end(), event.xany.window) != busy_.end();
+        // whatever else comes are dropped as they are read. Another client
+        // can send a request's window notifications and change its
+        // properties as fast as the server takes them, and Xlib reads on
+        // until the socket is empty: so what cannot be the answer, or after
+        // it a chunk, is dropped, and past kMaxQueued events all is. A real
+        // answer or chunk dropped in such a flood fails its read as an owner
+        // that does not answer would: no text, or the format named as not
+        // answering. (The queue's length is a field: no Xlib call.)
+        const auto asked = std::find_if(busy_.begin(), busy_.end(),
+                                        [&](const Asked& request) { return request.window == event.xany.window; });
+        if (asked == busy_.end() || XQLength(event.xany.display) >= kMaxQueued)
+            return false;
+        if (!asked->answered)
+            return event.type == SelectionNotify && event.xselection.selection == asked->selection &&
+                   event.xselection.target == asked->target &&
+                   (event.xselection.property == property_ || event.xselection.property == None);
+        return event.type == PropertyNotify && event.xproperty.atom == property_ &&
+               event.xproperty.state == PropertyNewValue;
     });
 }
 
@@ -166,7 +181,7 @@ bool X11SelectionReader::usable() {
 void X11SelectionReader::dropBrokenTransfer() {
     if (!run_ || !run_->current)
         return;
-    std::erase(busy_, run_->current->window);
+    forget(run_->current->window);
     run_->current->window = None;  // went with the connection
     run_->current.reset();
     run_->result.lost.push_back("the connection to the display broke");
@@ -215,10 +230,14 @@ unsigned long X11SelectionReader::takeWindow() {
                          CopyFromParent, CWEventMask, &attributes);
 }
 
+void X11SelectionReader::forget(unsigned long window) {
+    std::erase_if(busy_, [window](const Asked& request) { return request.window == window; });
+}
+
 void X11SelectionReader::release(Transfer& transfer) {
     if (transfer.window == None)
         return;
-    std::erase(busy_, transfer.window);
+    forget(transfer.window);
     if (transfer.settled && idle_.size() < kPoolSize) {
         XDeleteProperty(display_, transfer.window, property_);  // what a refused or too large answer left
         idle_.push_back(transfer.window);
@@ -285,7 +304,7 @@ X11SelectionReader::Reply X11SelectionReader::takeProperty(unsigned long window,
 X11SelectionReader::Transfer X11SelectionReader::begin(unsigned long selection, unsigned long target,
                                                        std::size_t room, bool bytesOnly) {
     Transfer transfer{selection, target, room, bytesOnly, takeWindow(), false, false, {}};
-    busy_.push_back(transfer.window);
+    busy_.push_back({transfer.window, selection, target});
     XConvertSelection(display_, selection, target, property_, transfer.window, CurrentTime);
     XFlush(display_);
     return transfer;
@@ -300,6 +319,9 @@ bool X11SelectionReader::step(Transfer& transfer, const void* event) {
             e.xselection.target != transfer.target)
             return false;
         transfer.settled = true;
+        for (Asked& asked : busy_)
+            if (asked.window == transfer.window)
+                asked.answered = true;  // before the read of the answer, which asks for the first chunk
         if (e.xselection.property == None)
             return true;  // the owner has no such target
         transfer.reply = takeProperty(transfer.window, transfer.room, transfer.bytesOnly, false);

@@ -47,8 +47,10 @@ class X11EventPump;
 // budget is looked at after each event, not only when none is left, and the
 // main loop reads the connection between uses too (kEventsPerTurn events a
 // turn at most, kTurnTime at most), dropping what belongs to no request, so
-// no backlog waits on the server for the next capture to read whole. A
-// connection that broke is opened again at the next use.
+// no backlog waits on the server for the next capture to read whole. Of
+// what comes for a request in progress, only what could be its answer or
+// its next chunk is kept, kMaxQueued events at most, however fast another
+// client sends it. A connection that broke is opened again at the next use.
 class X11SelectionReader final : public ClipboardReader {
 public:
     static constexpr std::chrono::milliseconds kBudget{500};
@@ -60,6 +62,9 @@ public:
     static constexpr std::size_t kMaxFormats = 500;
     static constexpr int kEventsPerTurn = 64;
     static constexpr std::chrono::milliseconds kTurnTime{5};
+    // Events Xlib's queue may hold for the requests in progress: two at
+    // most, each with its answer and a chunk's notice, and room to spare.
+    static constexpr int kMaxQueued = 8;
 
     // Connects to `displayName` (null: $DISPLAY); throws platform::Error when
     // there is no display. `loop` reads the connection between uses and
@@ -136,6 +141,7 @@ private:
     // the owner is done with it, else destroyed.
     unsigned long takeWindow();
     void release(Transfer& transfer);
+    void forget(unsigned long window);
     // The next event of the connection, waiting for it until `deadline`;
     // false when none came by then.
     bool nextEvent(Deadline deadline, void* event);
@@ -167,7 +173,14 @@ private:
     std::unique_ptr<X11EventPump> pump_;
     unsigned long window_ = 0;  // hears of the clipboard's changes; never a requestor
     std::vector<unsigned long> idle_;  // requestor windows free for the next request
-    std::vector<unsigned long> busy_;  // those of the requests in progress (two at most)
+    // The requests in progress (two at most): their windows, what each
+    // asked for, which its answer names, and whether that answer came (only
+    // then may chunks follow).
+    struct Asked {
+        unsigned long window = 0, selection = 0, target = 0;
+        bool answered = false;
+    };
+    std::vector<Asked> busy_;
     std::chrono::milliseconds budget_;
     std::size_t limit_;
     std::shared_ptr<MainLoop> loop_;

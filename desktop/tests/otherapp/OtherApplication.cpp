@@ -23,13 +23,14 @@
 //   own-slow SELECTION MS TEXT      own SELECTION from there with TEXT as
 //                                   UTF8_STRING, answered MS ms after it is
 //                                   asked for; prints "owned";
-//   own-behind-events SELECTION COUNT TEXT
+//   own-behind-events SELECTION COUNT REPEATS TEXT
 //                                   own SELECTION from there with TEXT as
-//                                   UTF8_STRING, each answer sent right
+//                                   text/plain;charset=utf-8 only: UTF8_STRING
+//                                   is refused REPEATS times over, right
 //                                   behind COUNT notifications at the
 //                                   requestor's window for another target;
-//                                   prints "owned", then "answered" after
-//                                   each answer;
+//                                   prints "owned", then "refused" after each
+//                                   refusal and "answered" after each answer;
 //   own-split-utf8 TEXT             own PRIMARY from there with TEXT as
 //                                   UTF8_STRING in chunks of 2 bytes, the
 //                                   empty last one typed STRING;
@@ -245,8 +246,16 @@ int main(int argc, char** argv) {
             emitLine(QStringLiteral("owned"));
         } else if (command == QLatin1String("own-behind-events")) {
             serveSelection(words.value(1).toLatin1().constData(),
-                           {{"UTF8_STRING", "UTF8_STRING", 8, input.section(QLatin1Char(' '), 3).toUtf8(), 0, 0, {},
-                             words.value(2).toInt(), [] { emitLine(QStringLiteral("answered")); }}});
+                           {{.name = "UTF8_STRING",
+                             .type = "UTF8_STRING",
+                             .eventsFirst = words.value(2).toInt(),
+                             .answered = [] { emitLine(QStringLiteral("refused")); },
+                             .answers = words.value(3).toInt(),
+                             .refused = true},
+                            {.name = "text/plain;charset=utf-8",
+                             .type = "text/plain;charset=utf-8",
+                             .data = input.section(QLatin1Char(' '), 4).toUtf8(),
+                             .answered = [] { emitLine(QStringLiteral("answered")); }}});
             emitLine(QStringLiteral("owned"));
         } else if (command == QLatin1String("own-split-utf8")) {
             serveSelection("PRIMARY", {{"UTF8_STRING", "UTF8_STRING", 8, rest.toUtf8(), 0, 2, "STRING"}});

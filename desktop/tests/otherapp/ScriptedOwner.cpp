@@ -97,7 +97,9 @@ void answer(const XSelectionRequestEvent& request) {
     if (index < 0) return notify(request, None);
     const ServedTarget& target = o.targets[static_cast<std::size_t>(index)];
     sendNonAnswers(request, target.eventsFirst);
-    if (target.chunkBytes > 0) {
+    if (target.refused) {
+        // Its notification alone says so.
+    } else if (target.chunkBytes > 0) {
         XSelectInput(o.display, request.requestor, PropertyChangeMask);
         const long size = target.data.size();
         XChangeProperty(o.display, request.requestor, property, o.atom("INCR"), 32, PropModeReplace,
@@ -109,8 +111,12 @@ void answer(const XSelectionRequestEvent& request) {
                         reinterpret_cast<const unsigned char*>(target.data.constData()),
                         itemsOf(target.format, static_cast<int>(target.data.size())));
     }
-    notify(request, property);
+    for (int i = 0; i < target.answers; ++i) notify(request, target.refused ? None : property);
     if (target.answered) {
+        // The server may write its answer to this connection before the
+        // events to the requestor: it reads the second round trip only once
+        // it has written out both.
+        XSync(o.display, False);
         XSync(o.display, False);
         target.answered();
     }

@@ -13,12 +13,14 @@ struct ServedTarget {
     QByteArray name;
     QByteArray type;
     int format = 8;
-    QByteArray data;      // 32-bit items as longs, as Xlib takes them
+    QByteArray data{};    // 32-bit items as longs, as Xlib takes them
     int delayMs = 0;      // the answer comes this much later
     int chunkBytes = 0;   // more than 0: sent incrementally, in chunks of this many bytes of `data`
     QByteArray endType{};  // the type of the empty last chunk; empty: `type`
     int eventsFirst = 0;  // events at the requestor's window that answer nothing, sent just before the answer
-    std::function<void()> answered{};  // called once an answer is sent and the server has taken it
+    std::function<void()> answered{};  // called once an answer is sent and the server has sent it on
+    int answers = 1;      // copies of the answer sent, one behind the other
+    bool refused = false;  // the answer is "no such target"; `type` and `data` unused
 };
 
 void serveSelection(const char* selection, std::vector<ServedTarget> targets);
