@@ -214,6 +214,31 @@ TEST_F(X11HotKeys, AHoldPastItsBoundEndsInTheTurnThatRunsPastIt) {
     EXPECT_TRUE(backend.endKeyboardHold().empty());
 }
 
+// A hot key held past the server's repeat delay while another window takes
+// the keyboard: the repeats its grab delivered before, read after, are no
+// new press.
+TEST_F(X11HotKeys, RepeatsReadAfterTheGrabWasLetGoOfAreNoNewPress) {
+    const auto loop = std::make_shared<platform::ManualMainLoop>();
+    platform::X11HotKeyBackend backend(loop);
+    ASSERT_EQ(backend.registerHotKey({49, 0x300}, {1, 1}), platform::hotkey_status::noErr);
+    int presses = 0;
+    backend.setHandler([&](platform::HotKeyEventKind kind, platform::HotKeyId) {
+        presses += kind == platform::HotKeyEventKind::pressed;
+        return platform::hotkey_status::noErr;
+    });
+    xdotool("keydown super+shift+space");
+    ASSERT_TRUE(runUntil([&] {
+        backend.processPendingEvents();
+        return presses == 1;
+    }));
+    runFor(std::chrono::milliseconds(800));  // repeats come, unread
+    backend.releaseActiveGrab();
+    xdotool("keyup space keyup shift keyup super");
+    backend.processPendingEvents();
+    loop->runPending();
+    EXPECT_EQ(presses, 1);
+}
+
 TEST_F(X11HotKeys, TextsUseTheServersLayout) {
     EXPECT_EQ(Shortcut(Key::v, Flags::command | Flags::shift).description(), "\u21E7\u2318V");
     EXPECT_EQ(Shortcut(Key::slash, Flags::control).description(), "\u2303/");

@@ -264,8 +264,48 @@ void X11HotKeyBackend::releaseActiveGrab() {
     // Done once it returns: a grab another connection of ours asks for next
     // must not find this one still there.
     XSync(display_, False);
+    dropQueuedRepeats();
     drainLater();
     reportHeldHotKeysReleased();
+}
+
+void X11HotKeyBackend::dropQueuedRepeats() {
+    // The sync brought in what the grab delivered before it ended, read only
+    // later: a hot key held past the server's repeat delay has repeats among
+    // it, which would be new presses once the key counts as released (the
+    // panel the press opened would close again at once).
+    std::set<unsigned> down;
+    for (const auto& entry : pressed_)
+        down.insert(entry.first);
+    if (down.empty())
+        return;
+    std::vector<XEvent> kept;
+    for (int queued = XQLength(display_); queued > 0; --queued) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        const bool key = event.type == KeyPress || event.type == KeyRelease;
+        if (!key || !down.contains(event.xkey.keycode)) {
+            kept.push_back(event);
+            continue;
+        }
+        if (event.type == KeyPress)
+            continue;  // a repeat: the key is down
+        // Without detectable auto-repeat a repeat is a release and a press at
+        // one time; any other release lets go of the key.
+        XEvent next{};
+        if (queued > 1)
+            XPeekEvent(display_, &next);
+        if (next.type == KeyPress && next.xkey.keycode == event.xkey.keycode && next.xkey.time == event.xkey.time) {
+            XNextEvent(display_, &next);
+            --queued;
+            continue;
+        }
+        down.erase(event.xkey.keycode);
+        kept.push_back(event);
+    }
+    // Back at the head of the queue, in their order.
+    for (auto it = kept.rbegin(); it != kept.rend(); ++it)
+        XPutBackEvent(display_, &*it);
 }
 
 void X11HotKeyBackend::reportHeldHotKeysReleased() {

@@ -114,6 +114,9 @@ private:
     void forgetHold();
     // Whether the hold's bound has passed; if so it ends, its keys dropped.
     bool holdExpired();
+    // Takes the repeats of the hot keys still down out of the events read
+    // but not handled yet.
+    void dropQueuedRepeats();
     // The hot keys still down count as released.
     void reportHeldHotKeysReleased();
     void drainLater() const;

@@ -191,6 +191,7 @@ TEST_F(FloatingPanelOnX11, OpensWhileTheHotKeyIsHeldAndStaysOpenWhenItIsLetGo) {
     xdotool("keyup space keyup shift keyup super");
     ASSERT_TRUE(panelTookTheKeyboard());
     runEventsFor(700ms);
+    ASSERT_TRUE(panel());
     EXPECT_TRUE(panel()->isVisible());
 
     view.field->setFocus();
