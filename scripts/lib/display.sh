@@ -35,6 +35,13 @@ start_display() {
   fi
   name=":$num"
   export "$variable=$name"
+  # Xvfb names its display as it starts listening; when several start at
+  # once a client may still be turned away for a moment, so the window
+  # manager starts once the display answers.
+  for _ in $(seq 50); do
+    xdpyinfo -display "$name" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
   home="$(mktemp -d)"
   DISPLAY_HOMES+=("$home")
   if [ "$focus" = i3 ]; then
