@@ -203,18 +203,15 @@ void FloatingPanel::showPanel() {
     composer_.reset();
     // Each showing maps the window as a new one: a window manager may have
     // dropped its states when it was withdrawn, and a compositor may have
-    // started or stopped since. The compositor's answer comes back while the
-    // toolkit maps the window (it waits for a reply of its own there), and
-    // the mask is set before anything is painted.
+    // started or stopped since. The shape goes on before the map: a window
+    // mapped whole and cut after leaves its black corners on programs below
+    // that do not draw what it uncovers again.
     if (windowSystem_) {
-        windowSystem_->askCompositorRunning();
         windowSystem_->prepare(static_cast<std::uint64_t>(winId()));
-    }
-    show();
-    if (windowSystem_) {
         useMask_ = !windowSystem_->compositorRunning();
         updateMask();
     }
+    show();
     raise();
     // Over a fullscreen window the window manager gives the panel the
     // keyboard as it maps.

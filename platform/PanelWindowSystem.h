@@ -33,13 +33,8 @@ class PanelWindowSystem {
 public:
     virtual ~PanelWindowSystem() = default;
 
-    // Sends the question whether a compositing manager runs without waiting
-    // for the answer, which the next compositorRunning() reads: requests sent
-    // meanwhile (a window's map) travel with it.
-    virtual void askCompositorRunning() {}
     // Whether a compositing manager runs, so that the transparent parts of a
-    // window show what lies below it (otherwise they show black): the answer
-    // to the question asked last, or to one asked now.
+    // window show what lies below it (otherwise they show black).
     virtual bool compositorRunning() = 0;
 
     // Gives the unmapped window the states of a new panel window (off the

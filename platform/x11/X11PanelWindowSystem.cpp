@@ -1,12 +1,8 @@
 #include "platform/x11/X11PanelWindowSystem.h"
 
 #include <X11/Xatom.h>
-#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
-#include <xcb/xcb.h>
 
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,23 +27,7 @@ X11PanelWindowSystem::X11PanelWindowSystem(Display* display,
 
 unsigned long X11PanelWindowSystem::atom(const char* name) { return XInternAtom(display_, name, False); }
 
-void X11PanelWindowSystem::askCompositorRunning() {
-    xcb_connection_t* connection = XGetXCBConnection(display_);
-    if (compositorQuestion_) xcb_discard_reply(connection, *compositorQuestion_);
-    compositorQuestion_ =
-        xcb_get_selection_owner(connection, static_cast<xcb_atom_t>(compositorSelection_)).sequence;
-}
-
-bool X11PanelWindowSystem::compositorRunning() {
-    if (!compositorQuestion_) askCompositorRunning();
-    const xcb_get_selection_owner_cookie_t question{*compositorQuestion_};
-    compositorQuestion_.reset();
-    xcb_generic_error_t* error = nullptr;
-    const std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> answer(
-        xcb_get_selection_owner_reply(XGetXCBConnection(display_), question, &error), &std::free);
-    std::free(error);
-    return answer && answer->owner != XCB_NONE;
-}
+bool X11PanelWindowSystem::compositorRunning() { return XGetSelectionOwner(display_, compositorSelection_) != None; }
 
 bool X11PanelWindowSystem::windowManagerRunning() {
     // An EWMH window manager names its check window on the root window and

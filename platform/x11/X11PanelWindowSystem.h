@@ -28,7 +28,6 @@ public:
     X11PanelWindowSystem(_XDisplay* display, std::function<std::shared_ptr<HotKeyBackend>()> hotKeys);
 
     // A compositing manager owns the selection _NET_WM_CM_S<screen>.
-    void askCompositorRunning() override;
     bool compositorRunning() override;
     // Sets the skip-task-bar and skip-pager states, in place of any left.
     void prepare(std::uint64_t window) override;
@@ -60,8 +59,6 @@ private:
     unsigned long netWmState_ = 0;
     unsigned long skipTaskbar_ = 0;
     unsigned long skipPager_ = 0;
-    // The sequence number of the compositor question not yet answered.
-    std::optional<unsigned> compositorQuestion_;
     // Whether a window manager ran when last looked at (refresh()).
     std::optional<bool> windowManager_;
 };
