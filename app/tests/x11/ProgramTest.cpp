@@ -77,11 +77,7 @@ TEST_F(QuillaryProgram, EndsEveryThreadAndXConnectionOfItsOwnBeforeMainReturns) 
 TEST_F(QuillaryProgram, StartedWithHangUpIgnoredItOutlivesItsTerminal) {
     launchedBefore();
     // As `nohup` starts it: SIGHUP ignored, which the program inherits.
-    struct sigaction ignore {}, previous {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGHUP, &ignore, &previous);
-    apptest::Program quillary(home);
-    sigaction(SIGHUP, &previous, nullptr);
+    apptest::Program quillary(home, {}, QUILLARY_EXECUTABLE, -1, apptest::HangUp::Ignored);
     ASSERT_TRUE(apptest::waitUntil([&] { return display.mainShortcutGrabbedElsewhere(); })) << quillary.standardError();
     kill(quillary.pid(), SIGHUP);
     // Still at work after the signal: the main shortcut opens the panel.

@@ -51,6 +51,10 @@ inline std::string readFile(const fs::path& file) {
     return text.str();
 }
 
+// How a run of the program finds SIGHUP: as a terminal's shell starts it, or
+// as `nohup` does.
+enum class HangUp { Default, Ignored };
+
 // One run of the real quillary with its own home folder, standard output and
 // standard error in files.
 class Program {
@@ -58,7 +62,7 @@ public:
     // Starts `executable` (the program by default), with its standard output
     // on `standardOutput` when one is given.
     Program(const fs::path& home, std::vector<std::string> environment = {},
-            const char* executable = QUILLARY_EXECUTABLE, int standardOutput = -1)
+            const char* executable = QUILLARY_EXECUTABLE, int standardOutput = -1, HangUp hangUp = HangUp::Default)
         : home_(home) {
         out_ = home / ("out-" + std::to_string(counter++));
         // A private home; no session bus, so the tray is the X11 one the
@@ -91,8 +95,27 @@ public:
         else
             posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        // The program keeps SIGHUP ignored when it starts with it ignored, and
+        // a child inherits that from whoever ran the tests (nohup, a CI
+        // runner): the disposition is the test's choice, never the runner's.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t hangUpSet;
+        sigemptyset(&hangUpSet);
+        sigaddset(&hangUpSet, SIGHUP);
+        if (hangUp == HangUp::Default) {
+            posix_spawnattr_setsigdefault(&attributes, &hangUpSet);
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        }
+        // A spawn can only reset a signal to its default; an ignored one is
+        // inherited, so it is ignored here for the moment of the spawn.
+        struct sigaction ignore {}, previous {};
+        ignore.sa_handler = SIG_IGN;
+        if (hangUp == HangUp::Ignored) sigaction(SIGHUP, &ignore, &previous);
         char* argv[] = {const_cast<char*>(executable), nullptr};
-        if (posix_spawn(&pid_, executable, &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
+        if (posix_spawn(&pid_, executable, &actions, &attributes, argv, envp.data()) != 0) pid_ = -1;
+        if (hangUp == HangUp::Ignored) sigaction(SIGHUP, &previous, nullptr);
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
     }
     ~Program() {
