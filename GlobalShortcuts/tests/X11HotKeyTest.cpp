@@ -214,10 +214,12 @@ TEST_F(X11HotKeys, AHoldPastItsBoundEndsInTheTurnThatRunsPastIt) {
     EXPECT_TRUE(backend.endKeyboardHold().empty());
 }
 
-// A hot key held past the server's repeat delay while another window takes
-// the keyboard: the repeats its grab delivered before, read after, are no
-// new press.
-TEST_F(X11HotKeys, RepeatsReadAfterTheGrabWasLetGoOfAreNoNewPress) {
+// A hot key held past the server's repeat delay when its grab is let go of
+// (another window takes the keyboard, or the panel closes): neither the
+// repeats the grab delivered before, read after, nor those that activate the
+// passive grab again are a new press. Once let go of, it presses anew, also
+// when no repeat brought its release to us.
+TEST_F(X11HotKeys, AHotKeyHeldPastItsGrabPressesAgainOnlyOnceLetGoOf) {
     const auto loop = std::make_shared<platform::ManualMainLoop>();
     platform::X11HotKeyBackend backend(loop);
     ASSERT_EQ(backend.registerHotKey({49, 0x300}, {1, 1}), platform::hotkey_status::noErr);
@@ -226,17 +228,28 @@ TEST_F(X11HotKeys, RepeatsReadAfterTheGrabWasLetGoOfAreNoNewPress) {
         presses += kind == platform::HotKeyEventKind::pressed;
         return platform::hotkey_status::noErr;
     });
+    const auto handleUntil = [&](const std::function<bool()>& done) {
+        return runUntil([&] {
+            backend.processPendingEvents();
+            return done();
+        });
+    };
     xdotool("keydown super+shift+space");
-    ASSERT_TRUE(runUntil([&] {
-        backend.processPendingEvents();
-        return presses == 1;
-    }));
+    ASSERT_TRUE(handleUntil([&] { return presses == 1; }));
     runFor(std::chrono::milliseconds(800));  // repeats come, unread
     backend.releaseActiveGrab();
+    const long handled = backend.eventsHandled();
+    ASSERT_TRUE(handleUntil([&] { return backend.eventsHandled() > handled + 2; })) << "repeats after the grab";
     xdotool("keyup space keyup shift keyup super");
-    backend.processPendingEvents();
-    loop->runPending();
     EXPECT_EQ(presses, 1);
+
+    xdotool("keydown super+shift+space");
+    ASSERT_TRUE(handleUntil([&] { return presses == 2; }));
+    backend.releaseActiveGrab();
+    xdotool("keyup space keyup shift keyup super");
+    loop->advance(std::chrono::milliseconds(100));
+    xdotool("key super+shift+space");
+    EXPECT_TRUE(handleUntil([&] { return presses == 3; }));
 }
 
 TEST_F(X11HotKeys, TextsUseTheServersLayout) {

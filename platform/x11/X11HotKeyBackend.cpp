@@ -71,6 +71,7 @@ X11HotKeyBackend::~X11HotKeyBackend() {
     *alive_ = false;
     loop_->cancel(watch_);
     loop_->cancel(holdTimer_);
+    loop_->cancel(stillDownTimer_);
     X11Connection::close(display_);  // releases every grab of this connection
 }
 
@@ -308,15 +309,39 @@ void X11HotKeyBackend::dropQueuedRepeats() {
         XPutBackEvent(display_, &*it);
 }
 
+void X11HotKeyBackend::forgetKeysLetGoOf() {
+    loop_->cancel(stillDownTimer_);
+    stillDownTimer_ = 0;
+    if (stillDown_.empty())
+        return;
+    char keys[32];
+    XQueryKeymap(display_, keys);
+    std::erase_if(stillDown_, [&](unsigned code) { return (keys[code / 8] & (1 << (code % 8))) == 0; });
+    drainLater();  // the reply may bring events along
+    if (stillDown_.empty())
+        return;
+    // A release and a new press both between two looks would pass for a
+    // repeat: the looks are closer together than a hand can do that.
+    stillDownTimer_ = loop_->addTimer(std::chrono::milliseconds(20), false, [this, alive = std::weak_ptr<bool>(alive_)] {
+        if (const auto flag = alive.lock(); !flag || !*flag)
+            return;
+        stillDownTimer_ = 0;
+        forgetKeysLetGoOf();
+    });
+}
+
 void X11HotKeyBackend::reportHeldHotKeysReleased() {
     // Their releases go to the window with the focus, never to us: they are
     // reported here, on the loop's next turn.
     std::vector<HotKeyId> held;
-    for (const auto& entry : pressed_)
+    for (const auto& entry : pressed_) {
         held.push_back(entry.second);
+        stillDown_.insert(entry.first);
+    }
     pressed_.clear();
     if (held.empty())
         return;
+    forgetKeysLetGoOf();
     loop_->post([this, held, alive = std::weak_ptr<bool>(alive_)] {
         for (const HotKeyId id : held) {
             const auto flag = alive.lock();
@@ -369,7 +394,7 @@ bool X11HotKeyBackend::handleEvent(XEvent& event) {
                 return true;
         }
         const bool press = event.type == KeyPress;
-        if (holding_ && press && pressed_.contains(event.xkey.keycode))
+        if (holding_ && press && (pressed_.contains(event.xkey.keycode) || stillDown_.contains(event.xkey.keycode)))
             return true;  // a hot key held down repeats
         if (holding_ && (press || !pressed_.contains(event.xkey.keycode))) {
             keepHeldKey(press, event.xkey.keycode, event.xkey.state, event.xkey.time);
@@ -588,7 +613,7 @@ bool X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, u
         // Matched by key code alone: the modifiers are often let go first.
         const auto it = pressed_.find(keyCode);
         if (it == pressed_.end())
-            return false;
+            return stillDown_.erase(keyCode) > 0;  // reported when its grab ended
         const HotKeyId id = it->second;
         pressed_.erase(it);
         if (handler_) {
@@ -597,8 +622,10 @@ bool X11HotKeyBackend::handleKey(bool press, unsigned keyCode, unsigned state, u
         }
         return true;
     }
-    if (pressed_.contains(keyCode))
-        return true;  // auto-repeat of a key already down
+    // Auto-repeat of a key already down; one held since its grab ended
+    // repeats through the passive grab, which each repeat activates anew.
+    if (pressed_.contains(keyCode) || stillDown_.contains(keyCode))
+        return true;
     const Grab* grab = hotKeyFor(keyCode, state);
     if (!grab)
         return false;

@@ -119,6 +119,9 @@ private:
     void dropQueuedRepeats();
     // The hot keys still down count as released.
     void reportHeldHotKeysReleased();
+    // Drops from stillDown_ the keys the server has up, and looks again
+    // shortly while any is left: their releases go to other clients.
+    void forgetKeysLetGoOf();
     void drainLater() const;
     void mappingChanged();
     // Once a run of changes is over (nothing left queued): one notice.
@@ -143,6 +146,10 @@ private:
     mutable bool drainPosted_ = false;
     std::vector<Grab> grabs_;
     std::map<unsigned, HotKeyId> pressed_;  // key code held down -> its hot key
+    // Hot keys still down when their grab ended, released already for the
+    // handler: their repeats would activate the passive grab again.
+    std::set<unsigned> stillDown_;
+    MainLoop::Id stillDownTimer_ = 0;
     Handler handler_;
     std::uint32_t lastPressTime_ = 0;
     // The press being delivered from this connection (whose passive grab is
