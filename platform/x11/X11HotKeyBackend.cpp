@@ -263,70 +263,33 @@ void X11HotKeyBackend::releaseActiveGrab() {
         return;
     XUngrabKeyboard(display_, CurrentTime);
     // Done once it returns: a grab another connection of ours asks for next
-    // must not find this one still there.
+    // must not find this one still there. The sync also reads what the grab
+    // delivered before it ended: repeats of the hot keys still down stay
+    // repeats, handled later.
     XSync(display_, False);
-    dropQueuedRepeats();
     drainLater();
     reportHeldHotKeysReleased();
 }
 
-void X11HotKeyBackend::dropQueuedRepeats() {
-    // The sync brought in what the grab delivered before it ended, read only
-    // later: a hot key held past the server's repeat delay has repeats among
-    // it, which would be new presses once the key counts as released (the
-    // panel the press opened would close again at once).
-    std::set<unsigned> down;
-    for (const auto& entry : pressed_)
-        down.insert(entry.first);
-    if (down.empty())
+void X11HotKeyBackend::watchKeysStillDown() {
+    if (stillDown_.empty() || stillDownTimer_)
         return;
-    std::vector<XEvent> kept;
-    for (int queued = XQLength(display_); queued > 0; --queued) {
-        XEvent event;
-        XNextEvent(display_, &event);
-        const bool key = event.type == KeyPress || event.type == KeyRelease;
-        if (!key || !down.contains(event.xkey.keycode)) {
-            kept.push_back(event);
-            continue;
-        }
-        if (event.type == KeyPress)
-            continue;  // a repeat: the key is down
-        // Without detectable auto-repeat a repeat is a release and a press at
-        // one time; any other release lets go of the key.
-        XEvent next{};
-        if (queued > 1)
-            XPeekEvent(display_, &next);
-        if (next.type == KeyPress && next.xkey.keycode == event.xkey.keycode && next.xkey.time == event.xkey.time) {
-            XNextEvent(display_, &next);
-            --queued;
-            continue;
-        }
-        down.erase(event.xkey.keycode);
-        kept.push_back(event);
-    }
-    // Back at the head of the queue, in their order.
-    for (auto it = kept.rbegin(); it != kept.rend(); ++it)
-        XPutBackEvent(display_, &*it);
-}
-
-void X11HotKeyBackend::forgetKeysLetGoOf() {
-    loop_->cancel(stillDownTimer_);
-    stillDownTimer_ = 0;
-    if (stillDown_.empty())
-        return;
-    char keys[32];
-    XQueryKeymap(display_, keys);
-    std::erase_if(stillDown_, [&](unsigned code) { return (keys[code / 8] & (1 << (code % 8))) == 0; });
-    drainLater();  // the reply may bring events along
-    if (stillDown_.empty())
-        return;
-    // A release and a new press both between two looks would pass for a
-    // repeat: the looks are closer together than a hand can do that.
+    // Their releases go to other clients: the server's key map tells. A
+    // release and a new press both between two looks would pass for a
+    // repeat; the looks are closer together than a hand can do that.
     stillDownTimer_ = loop_->addTimer(std::chrono::milliseconds(20), false, [this, alive = std::weak_ptr<bool>(alive_)] {
         if (const auto flag = alive.lock(); !flag || !*flag)
             return;
         stillDownTimer_ = 0;
-        forgetKeysLetGoOf();
+        char keys[32];
+        XQueryKeymap(display_, keys);
+        // Events not handled yet came before the answer: the repeats among
+        // them must still find their key down. The next look counts.
+        if (XQLength(display_) == 0)
+            std::erase_if(stillDown_, [&](unsigned code) { return (keys[code / 8] & (1 << (code % 8))) == 0; });
+        else
+            drainLater();
+        watchKeysStillDown();
     });
 }
 
@@ -341,7 +304,7 @@ void X11HotKeyBackend::reportHeldHotKeysReleased() {
     pressed_.clear();
     if (held.empty())
         return;
-    forgetKeysLetGoOf();
+    watchKeysStillDown();
     loop_->post([this, held, alive = std::weak_ptr<bool>(alive_)] {
         for (const HotKeyId id : held) {
             const auto flag = alive.lock();

@@ -114,14 +114,11 @@ private:
     void forgetHold();
     // Whether the hold's bound has passed; if so it ends, its keys dropped.
     bool holdExpired();
-    // Takes the repeats of the hot keys still down out of the events read
-    // but not handled yet.
-    void dropQueuedRepeats();
     // The hot keys still down count as released.
     void reportHeldHotKeysReleased();
-    // Drops from stillDown_ the keys the server has up, and looks again
-    // shortly while any is left: their releases go to other clients.
-    void forgetKeysLetGoOf();
+    // Drops from stillDown_, shortly, the keys the server has up, and looks
+    // again while any is left.
+    void watchKeysStillDown();
     void drainLater() const;
     void mappingChanged();
     // Once a run of changes is over (nothing left queued): one notice.
