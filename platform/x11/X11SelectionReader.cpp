@@ -59,6 +59,9 @@ struct X11SelectionReader::Transfer {
     bool incremental = false;
     bool settled = false;  // the owner has nothing more to write to `window`
     Reply reply;
+    // The request's serial: what the window got before it answers an
+    // earlier read (an owner that answered twice, a chunk written late).
+    unsigned long serial = 0;
 };
 
 // A snapshot of the clipboard on its way: the list of targets, then each
@@ -303,7 +306,7 @@ X11SelectionReader::Reply X11SelectionReader::takeProperty(unsigned long window,
 
 X11SelectionReader::Transfer X11SelectionReader::begin(unsigned long selection, unsigned long target,
                                                        std::size_t room, bool bytesOnly) {
-    Transfer transfer{selection, target, room, bytesOnly, takeWindow(), false, false, {}};
+    Transfer transfer{selection, target, room, bytesOnly, takeWindow(), false, false, {}, NextRequest(display_)};
     busy_.push_back({transfer.window, selection, target});
     XConvertSelection(display_, selection, target, property_, transfer.window, CurrentTime);
     XFlush(display_);
@@ -312,7 +315,7 @@ X11SelectionReader::Transfer X11SelectionReader::begin(unsigned long selection, 
 
 bool X11SelectionReader::step(Transfer& transfer, const void* event) {
     const XEvent& e = *static_cast<const XEvent*>(event);
-    if (transfer.window == None || e.xany.window != transfer.window)
+    if (transfer.window == None || e.xany.window != transfer.window || e.xany.serial < transfer.serial)
         return false;
     if (!transfer.incremental) {
         if (e.type != SelectionNotify || e.xselection.selection != transfer.selection ||

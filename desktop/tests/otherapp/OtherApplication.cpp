@@ -31,6 +31,9 @@
 //                                   requestor's window for another target;
 //                                   prints "owned", then "refused" after each
 //                                   refusal and "answered" after each answer;
+//   own-twice SELECTION TEXT        own SELECTION from there with TEXT as
+//                                   UTF8_STRING, each answer sent twice;
+//                                   prints "owned";
 //   own-split-utf8 TEXT             own PRIMARY from there with TEXT as
 //                                   UTF8_STRING in chunks of 2 bytes, the
 //                                   empty last one typed STRING;
@@ -256,6 +259,13 @@ int main(int argc, char** argv) {
                              .type = "text/plain;charset=utf-8",
                              .data = input.section(QLatin1Char(' '), 4).toUtf8(),
                              .answered = [] { emitLine(QStringLiteral("answered")); }}});
+            emitLine(QStringLiteral("owned"));
+        } else if (command == QLatin1String("own-twice")) {
+            serveSelection(words.value(1).toLatin1().constData(),
+                           {{.name = "UTF8_STRING",
+                             .type = "UTF8_STRING",
+                             .data = input.section(QLatin1Char(' '), 2).toUtf8(),
+                             .answers = 2}});
             emitLine(QStringLiteral("owned"));
         } else if (command == QLatin1String("own-split-utf8")) {
             serveSelection("PRIMARY", {{"UTF8_STRING", "UTF8_STRING", 8, rest.toUtf8(), 0, 2, "STRING"}});

@@ -196,6 +196,17 @@ TEST_F(SelectionReaderOnX11, AReadWhoseBudgetRunsOutAmidEventsForItsWindowEndsTh
     EXPECT_FALSE(owner->waitFor("answered").empty()) << "the refusal did not get through";
 }
 
+// An owner that sends each answer twice: the copy still on its way when the
+// window serves the next read answers nothing of that read.
+TEST_F(SelectionReaderOnX11, AnAnswerSentTwiceIsNoAnswerToTheNextRead) {
+    const auto owner = startOwner();
+    owner->send("own-twice PRIMARY twice");
+    ASSERT_FALSE(owner->waitFor("owned").empty());
+    Reader reader(nullptr);
+    for (int read = 0; read < 3; ++read)
+        EXPECT_EQ(reader.readText(XA_PRIMARY).text, "twice") << "read " << read;
+}
+
 // A 32-bit chunk counts as half its size in Xlib's hands: it is refused,
 // and nothing past the limit is read.
 TEST_F(SelectionReaderOnX11, IncrementalChunksOf32BitItemsStopAtTheLimit) {
