@@ -281,7 +281,7 @@ void X11HotKeyBackend::watchKeysStillDown() {
         if (const auto flag = alive.lock(); !flag || !*flag)
             return;
         stillDownTimer_ = 0;
-        char keys[32];
+        char keys[32] = {};  // left so by a connection that broke: nothing is down
         XQueryKeymap(display_, keys);
         // Events not handled yet came before the answer: the repeats among
         // them must still find their key down. The next look counts.
