@@ -288,14 +288,17 @@ void KeyboardHold::typeIntoProgram() {
     // key still down cannot be pressed again for the program), and a key
     // typed now would take the user's modifiers still down with it. What is
     // typed meanwhile is kept too.
+    bool settled = false;
     if (keyboard)
-        waitUntil(
+        settled = waitUntil(
             [&] {
                 take();
                 return !keyboard->isAnyKeyDown() && focusBack() && everyKeyCameUp();
             },
             kKeysUpWait);
-    take();
+    // Once it settled, a key pressed since is no key held at the bound: the
+    // hold's end passes it on as it came, with what follows it.
+    if (!settled) take();
     const auto mark = firstMark();
     if (mark && mark->shortcut && hotKeys && keyboard && focusBack()) {
         // The keys still down there are the shortcut's own modifiers.

@@ -86,8 +86,11 @@ bool InMemoryHotKeyBackend::endKeyboardHoldTyping(std::span<const SimulatedKeyEv
     }
     holding_ = false;
     keeping_ = false;
-    heldKeys.clear();
-    note(journal, listed("end keyboard hold typing", keys));
+    // Kept but not taken yet: the real hold types them after `keys`, as they came.
+    std::vector<SimulatedKeyEvent> late;
+    for (const auto& key : std::exchange(heldKeys, {}))
+        late.push_back({key.keyCode, key.press});
+    note(journal, listed("end keyboard hold typing", keys) + (late.empty() ? "" : listed("; then", late)));
     return true;
 }
 

@@ -314,7 +314,8 @@ TEST_F(EndToEnd, EscapeBeforeThePanelCancelsAndTheKeysTypedOnReachTheProgramInOr
     scenario.other().send("own-slow PRIMARY 400 the slow selection");
     ASSERT_FALSE(scenario.other().waitFor("owned").empty());
     ASSERT_TRUE(Scenario::xdotool("key super+shift+space key Escape type --delay 80 abcdefghijkl"));
-    EXPECT_TRUE(otherLineBecomes("Typed on: abcdefghijkl")) << scenario.otherLine();
+    EXPECT_TRUE(otherLineBecomes("Typed on: abcdefghijkl"))
+        << scenario.otherLine() << "\n" << scenario.program().standardError();
     testsupport::runEventsFor(500ms);
     EXPECT_EQ(framed.count(known), 0) << "no panel showed, even for a moment";
     EXPECT_TRUE(scenario.provider().requests().empty());

@@ -205,6 +205,32 @@ TEST_F(HotkeyManagerTest, AnEscapeBeforeThePanelStopsTheCopiesOpensNoPanelAndThe
               (std::vector<std::string>{"hold keyboard", "end keyboard hold typing: 56 down, 56 up"}));
 }
 
+// "s" pressed right after the hold saw every key up: typed on after "b" as
+// it came, not dropped as a key still held at the hold's bound.
+TEST_F(HotkeyManagerTest, AKeyPressedAsTheHoldLetsGoFollowsTheOthers) {
+    backend->journal = platform::makeEventJournal();
+    make();
+    int copies = 0;
+    keyboard->onPost = [&](platform::SimulatedKey k, bool down) { copies += k == platform::SimulatedKey::c && down; };
+    bool typed = false, late = false;
+    sleeper->onSleep = [&](std::chrono::milliseconds wait) {
+        if (wait == std::chrono::milliseconds(300) && copies == 1 && !typed) {
+            backend->heldKeys = kTypedA + kTypedEscape + kTypedB;
+            typed = true;
+        }
+    };
+    keyboard->keysDown = [&] {
+        if (typed && backend->heldKeys.empty() && !std::exchange(late, true)) backend->heldKeys = {kTypedS[0]};
+        return false;
+    };
+    pasteboard->copyFromOtherProgram("user's copy");
+    backend->press(kSpace);
+    loop->runPending();
+
+    ASSERT_TRUE(late);
+    EXPECT_EQ(backend->journal->back(), "end keyboard hold typing: 56 down, 56 up; then: 39 down");
+}
+
 TEST_F(HotkeyManagerTest, AShortcutAmongTheKeptKeysRunsAtItsPlaceAndTheKeysAfterItWaitForIt) {
     backend->journal = platform::makeEventJournal();
     backend->hotKeyCodes[kSpaceCode] = kSpace;
